@@ -1,0 +1,33 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "store/Database.h"
+
+namespace corv {
+
+// The one open auction. None until the first open or creation.
+std::shared_ptr<Database>& AuctionDb();
+std::string& AuctionDbPath();
+
+// Opens path through the engine and makes it the open auction, releasing the previous one. Errors reach the
+// caller with AuctionDb and AuctionDbPath unchanged.
+void OpenAuctionDb(const std::string& path);
+// Closes and forgets the open auction; harmless when none is open.
+void CloseAuctionDb();
+
+// The file name (fileName true: everything after the last "/") or the folder (false: everything up to and
+// including it) of a path.
+std::string SplitFilePath(const std::string& path, bool fileName);
+
+// Round results file name rule: characters 1-2 the auction number, 4-6 the round number. Characters there
+// that do not form a whole number raise a type-mismatch error (13).
+int RoundNumberFromFileName(const std::string& fileName);
+int AuctionNumberFromFileName(const std::string& fileName);
+std::string AuctionPrefixFromFileName(const std::string& fileName);  // characters 1-2 as text
+
+// The six statistics tables, shown whole.
+bool IsStatisticsTable(const std::string& tableName);
+
+}  // namespace corv

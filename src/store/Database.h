@@ -1,0 +1,87 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/Recordset.h"
+
+struct sqlite3;
+
+namespace corv {
+
+struct TableDef {
+    std::string Name;
+};
+
+enum class DatabaseOrigin { Sqlite, Jet };
+
+// An open database file. SQLite files are opened read-write in place; Jet files are held as an in-memory
+// copy and are read-only. All SQL given to it is Jet SQL.
+class Database : public std::enable_shared_from_this<Database> {
+  public:
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    const std::string& Name() const { return path_; }  // the path it was opened from
+    DatabaseOrigin Origin() const { return origin_; }
+    bool IsOpen() const { return db_ != nullptr; }
+
+    // Runs exactly one action statement. A text holding a second statement is refused and nothing runs.
+    void Execute(std::string_view jetSql);
+    // source: SQL text or a table name.
+    std::shared_ptr<Recordset> OpenRecordset(std::string_view source,
+                                             RecordsetType type = RecordsetType::Dynaset);
+    // Every table, the engine's own (names beginning "MSys") included, in creation order.
+    std::vector<TableDef> TableDefs();
+    void Close();
+
+    // A transaction spans every file the statements reach, external files named with IN included.
+    void BeginTrans();
+    void CommitTrans();
+    void Rollback();
+    bool InTransaction() const;
+
+    // For tools and tests that need SQLite itself (benchmarks, fixture writers).
+    sqlite3* Handle() const { return db_; }
+
+    // Construction is DbEngine's business.
+    Database(sqlite3* db, std::string path, DatabaseOrigin origin);
+    void RegisterOpenSet(const Recordset* rs);
+    void UnregisterOpenSet(const Recordset* rs);
+
+  private:
+    std::string AttachAlias(const std::string& path);
+    bool TableInUse(const std::string& table) const;
+
+    sqlite3* db_ = nullptr;
+    std::string path_;
+    DatabaseOrigin origin_;
+    std::map<std::string, std::string> attached_;  // external file path -> schema alias
+    mutable std::mutex setsMutex_;
+    std::vector<const Recordset*> openSets_;
+};
+
+// The engine object. Files are recognised by their content, never by their name.
+class DbEngine {
+  public:
+    // SQLite file: read-write, shared (waits a few seconds for another program's lock before error 3045).
+    // Jet 3/4 file: converted in a separate reader process with a time limit into an in-memory copy.
+    // Missing file: 3024. Anything else: 3343.
+    std::shared_ptr<Database> OpenDatabase(const std::string& path);
+    // A new, empty database file in the engine's own format; error 3204-like if it exists.
+    std::shared_ptr<Database> CreateDatabase(const std::string& path);
+
+    // Whether the file at path is a Jet database (by content). False for missing files.
+    static bool IsJetFile(const std::string& path);
+    static bool IsSqliteFile(const std::string& path);
+};
+
+// The engine, created on first use and kept for the program's life.
+DbEngine& Engine();
+
+}  // namespace corv

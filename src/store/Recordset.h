@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/Value.h"
+
+namespace corv {
+
+class Database;
+class SnapshotData;
+
+// The engine's record set types, numbered as the classic engine numbers them.
+enum class RecordsetType { Dynaset = 2, Snapshot = 4 };
+
+struct FieldInfo {
+    std::string name;
+    FieldType type = FieldType::Unknown;
+    std::string declaredType;  // as declared in the table the column came from; empty for expressions
+};
+
+// A result set. Both types hold a stable copy of the rows taken when the set was opened: later changes
+// to the tables do not change it. Rows are addressed by position (0-based) for grids, and through a
+// current-record cursor (MoveFirst/MoveNext/Eof) for commands.
+class Recordset {
+  public:
+    ~Recordset();
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    RecordsetType Type() const { return type_; }
+    const std::string& Source() const { return source_; }  // the SQL text (or table name) it was opened from
+    std::shared_ptr<Database> GetDatabase() const { return db_.lock(); }
+
+    // Cursor. Eof is true on an empty set and after moving past the last row.
+    bool Eof() const;
+    bool Bof() const;
+    void MoveFirst();  // error 3021 on an empty set
+    void MoveNext();   // error 3021 when already past the end
+    void MovePrevious();
+    void MoveLast();  // error 3021 on an empty set
+    long AbsolutePosition() const { return static_cast<long>(pos_); }
+    long RecordCount() const;  // exact: the copy is complete when the set opens
+    void Close();
+    bool IsClosed() const { return closed_; }
+
+    // Fields of the current record.
+    int FieldCount() const;
+    const FieldInfo& Field(int index) const;
+    int FieldIndex(std::string_view name) const;  // -1 when absent; names compare without regard to case
+    Value GetValue(int index) const;              // error 3021 without a current record
+    Value GetValue(std::string_view name) const;  // error 3265 for an unknown name
+
+    // Positional access for grids: cheap, no copy.
+    std::size_t RowCount() const;
+    Value Cell(std::size_t row, int column) const;
+
+    // Filter is a Jet WHERE condition without WHERE; Sort a Jet ORDER BY list without ORDER BY. Setting them
+    // changes nothing until OpenRecordset, which computes the narrowed or re-ordered copy with SQL over this
+    // set's rows.
+    std::string Filter;
+    std::string Sort;
+    std::shared_ptr<Recordset> OpenRecordset() const;  // same Type
+    std::shared_ptr<Recordset> OpenRecordset(RecordsetType type) const;
+
+    // Tables of the database this set was read from; a table in this list cannot be dropped while the set
+    // is open.
+    const std::vector<std::string>& SourceTables() const { return sourceTables_; }
+
+    // Construction is the engine's business (Database::OpenRecordset).
+    Recordset(std::weak_ptr<Database> db, std::shared_ptr<const SnapshotData> data, RecordsetType type,
+              std::string source, std::vector<std::string> sourceTables);
+    const std::shared_ptr<const SnapshotData>& Data() const { return data_; }
+
+  private:
+    std::weak_ptr<Database> db_;
+    std::shared_ptr<const SnapshotData> data_;
+    RecordsetType type_;
+    std::string source_;
+    std::vector<std::string> sourceTables_;
+    std::size_t pos_ = 0;
+    bool beforeFirst_ = false;
+    bool closed_ = false;
+};
+
+}  // namespace corv
