@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <string>
+#include <vector>
+
+#include "store/JetFunctions.h"
+
+namespace {
+
+TEST(JetFunctionsText, DateLiteralForms) {
+    EXPECT_EQ(corv::JetDateText("12/31/1999"), "1999-12-31 00:00:00");
+    EXPECT_EQ(corv::JetDateText(" 2/29/2000 11:59:59 pm "), "2000-02-29 23:59:59");
+    EXPECT_EQ(corv::JetDateText("12:00 AM"), "1899-12-30 00:00:00");
+    EXPECT_EQ(corv::JetDateText("1999-12-31 08:15"), "1999-12-31 08:15:00");
+    EXPECT_EQ(corv::JetDateText("7/4/29"), "2029-07-04 00:00:00");
+    EXPECT_EQ(corv::JetDateText("7/4/30"), "1930-07-04 00:00:00");
+    EXPECT_FALSE(corv::JetDateText("2/29/1900"));  // not a leap year
+    EXPECT_FALSE(corv::JetDateText("13/13/2000"));
+    EXPECT_FALSE(corv::JetDateText("1/2/2000 24:00"));
+    EXPECT_FALSE(corv::JetDateText("1/2/2000 13:00 PM"));
+    EXPECT_FALSE(corv::JetDateText("1/2/2000 junk"));
+    EXPECT_FALSE(corv::JetDateText(""));
+}
+
+TEST(JetFunctionsText, LikeMatching) {
+    EXPECT_TRUE(corv::JetLikeMatch("Markets and Bidders", "m*S"));
+    EXPECT_TRUE(corv::JetLikeMatch("", "*"));
+    EXPECT_FALSE(corv::JetLikeMatch("", "?"));
+    EXPECT_TRUE(corv::JetLikeMatch("aXbXc", "a*b*c"));
+    EXPECT_FALSE(corv::JetLikeMatch("aXbXd", "a*b*c"));
+    EXPECT_TRUE(corv::JetLikeMatch("B-  ", "?-[ ] "));
+    EXPECT_TRUE(corv::JetLikeMatch("z", "[!a-y]"));
+    EXPECT_FALSE(corv::JetLikeMatch("Q", "[!a-y]"));
+    EXPECT_TRUE(corv::JetLikeMatch("ab", "a[]b"));
+    EXPECT_FALSE(corv::JetLikeMatch("a", "[a"));     // an open list is no pattern at all
+    EXPECT_FALSE(corv::JetLikeMatch("a", "[z-a]"));  // nor is a reversed range
+    EXPECT_TRUE(corv::JetLikeMatch("ÄRGER", "ä*"));
+}
+
+TEST(JetFunctionsText, ErrorMessagesCarryTheirNumber) {
+    int n = 0;
+    std::string d;
+    EXPECT_TRUE(corv::ParseJetFunctionError("Jet error 13: Type mismatch.", n, d));
+    EXPECT_EQ(n, 13);
+    EXPECT_EQ(d, "Type mismatch.");
+    EXPECT_FALSE(corv::ParseJetFunctionError("no such column: x", n, d));
+    EXPECT_FALSE(corv::ParseJetFunctionError("Jet error : x", n, d));
+    EXPECT_FALSE(corv::ParseJetFunctionError("Jet error 1x: x", n, d));
+}
+
+// Every registered function with every awkward kind of argument must answer or fail cleanly.
+TEST(JetFunctionsSql, OddArgumentsNeverCrash) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    corv::RegisterJetFunctions(db);
+    const std::vector<std::pair<std::string, int>> functions = {
+        {"jet_add", 2},   {"jet_sub", 2},        {"jet_mul", 2},    {"jet_div", 2},       {"jet_intdiv", 2},
+        {"jet_mod", 2},   {"jet_pow", 2},        {"jet_neg", 1},    {"jet_concat", 2},    {"jet_int", 1},
+        {"jet_fix", 1},   {"jet_abs", 1},        {"jet_sgn", 1},    {"jet_sqr", 1},       {"jet_round", 2},
+        {"jet_cint", 1},  {"jet_clng", 1},       {"jet_cdbl", 1},   {"jet_ccur", 1},      {"jet_cbool", 1},
+        {"jet_cstr", 1},  {"jet_str", 1},        {"jet_val", 1},    {"jet_isnumeric", 1}, {"jet_len", 1},
+        {"jet_left", 2},  {"jet_right", 2},      {"jet_mid", 3},    {"jet_ucase", 1},     {"jet_lcase", 1},
+        {"jet_trim", 1},  {"jet_ltrim", 1},      {"jet_rtrim", 1},  {"jet_instr", 3},     {"jet_space", 1},
+        {"jet_chr", 1},   {"jet_asc", 1},        {"jet_like", 2},   {"jet_year", 1},      {"jet_month", 1},
+        {"jet_day", 1},   {"jet_hour", 1},       {"jet_minute", 1}, {"jet_second", 1},    {"jet_weekday", 1},
+        {"jet_cdate", 1}, {"jet_dateserial", 3}, {"jet_first", 1},  {"jet_last", 1},
+    };
+    const char* args[] = {"NULL",
+                          "0",
+                          "-1",
+                          "2.5",
+                          "'abc'",
+                          "' 12 '",
+                          "x'00ff'",
+                          "1e308",
+                          "-9223372036854775808",
+                          "'9999-12-31 23:59:59'",
+                          "'\xC3'",
+                          "-1e308",
+                          "'[!'"};
+    const int n = sizeof args / sizeof *args;
+    int answered = 0, failed = 0;
+    for (const auto& [name, arity] : functions) {
+        for (int a = 0; a < n; ++a) {
+            for (int b = 0; b < (arity > 1 ? n : 1); ++b) {
+                std::string sql = "SELECT " + name + "(" + args[a];
+                if (arity > 1) sql += std::string(", ") + args[b];
+                if (arity > 2) sql += std::string(", ") + args[(a + b) % n];
+                sql += ")";
+                char* msg = nullptr;
+                int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &msg);
+                if (rc == SQLITE_OK) {
+                    ++answered;
+                } else {
+                    ++failed;
+                    int number = 0;
+                    std::string description;
+                    EXPECT_TRUE(corv::ParseJetFunctionError(msg ? msg : "", number, description))
+                        << sql << ": " << msg;
+                }
+                sqlite3_free(msg);
+            }
+        }
+    }
+    EXPECT_GT(answered, 0);
+    EXPECT_GT(failed, 0);
+    sqlite3_close(db);
+}
+
+}  // namespace

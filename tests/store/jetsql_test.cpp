@@ -1,0 +1,631 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "store/CorvError.h"
+#include "store/JetFunctions.h"
+#include "store/JetSql.h"
+#include "store/Schema.h"
+
+using corv::CorvError;
+using corv::FieldInfo;
+using corv::FieldType;
+namespace jetsql = corv::jetsql;
+
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+// An in-memory database holding a small auction; every Jet statement runs through the translation.
+class JetSqlDb : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(sqlite3_open(":memory:", &db_), SQLITE_OK);
+        corv::RegisterJetFunctions(db_);
+        Exec(corv::CreateTableSql("", "Markets and Bidders",
+                                  {{"Auction Id", FieldType::Long, ""},
+                                   {"Round", FieldType::Long, ""},
+                                   {"Market", FieldType::Text, ""},
+                                   {"Block", FieldType::Text, ""},
+                                   {"Bidder Name", FieldType::Text, ""},
+                                   {"Bid Amount", FieldType::Currency, ""},
+                                   {"Net Bid Amount", FieldType::Currency, ""}}));
+        const char* bids[] = {
+            "(14, 1, 'A', '1', 'ABC Wireless', 100, 90)",  "(14, 1, 'B', '  ', 'abc wireless', 200, 180)",
+            "(14, 2, 'A', '2', 'Zeta Corp', 550, 500)",    "(14, 3, 'c', '1', 'O''Brien Tel', 700, 650)",
+            "(14, 7, 'A', '1', 'ABC Wireless', 900, 800)", "(14, 7, 'B', '  ', 'Zeta Corp', 450, 400)",
+            "(14, 7, 'C', '2', 'zeta corp', 600, 540)",    "(14, 7, 'a', '2', 'Beta', NULL, NULL)",
+        };
+        for (const char* b : bids) Exec(std::string("INSERT INTO \"Markets and Bidders\" VALUES ") + b);
+        ctx_.attach = [this](const std::string& path) {
+            attachedPaths_.push_back(path);
+            return std::string("ext1");
+        };
+        ctx_.columns = [this](const std::string& schema, const std::string& table) {
+            return Columns(schema, table);
+        };
+    }
+    void TearDown() override { sqlite3_close(db_); }
+
+    void Exec(const std::string& sql) {
+        char* msg = nullptr;
+        int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &msg);
+        std::string text = msg ? msg : "";
+        sqlite3_free(msg);
+        ASSERT_EQ(rc, SQLITE_OK) << sql << ": " << text;
+    }
+
+    // Rows of an SQLite query as text; Null shows as "<null>". A failure is reported as a CorvError
+    // carrying the function's error number where one of ours raised it.
+    Rows Query(const std::string& sql) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+            throw CorvError(3000, std::string(sqlite3_errmsg(db_)) + " in " + sql);
+        }
+        Rows rows;
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            std::vector<std::string> row;
+            for (int i = 0; i < sqlite3_column_count(st); ++i) {
+                const unsigned char* t = sqlite3_column_text(st, i);
+                row.push_back(t ? reinterpret_cast<const char*>(t) : "<null>");
+            }
+            rows.push_back(row);
+        }
+        std::string msg = sqlite3_errmsg(db_);
+        sqlite3_finalize(st);
+        if (rc != SQLITE_DONE) {
+            int number = 0;
+            std::string description;
+            if (corv::ParseJetFunctionError(msg, number, description)) throw CorvError(number, description);
+            throw CorvError(3000, msg);
+        }
+        return rows;
+    }
+
+    Rows Jet(const std::string& jet) { return Query(jetsql::Translate(jet, ctx_).sql); }
+
+    std::vector<std::string> Column(const Rows& rows, size_t i = 0) {
+        std::vector<std::string> out;
+        for (auto& r : rows) out.push_back(r.at(i));
+        return out;
+    }
+    std::string One(const std::string& jetExpr) {
+        Rows r = Jet("SELECT " + jetExpr + " AS v");
+        return r.at(0).at(0);
+    }
+    int ErrorOf(const std::string& jetExpr) {
+        try {
+            One(jetExpr);
+        } catch (const CorvError& e) {
+            return e.number();
+        }
+        return 0;
+    }
+
+    std::optional<std::vector<std::string>> Columns(const std::string& schema, const std::string& table) {
+        Rows r = Query("SELECT name FROM pragma_table_info(" + Literal(table) + ", " + Literal(schema) + ")");
+        if (r.empty()) return std::nullopt;
+        return Column(r);
+    }
+    static std::string Literal(const std::string& s) {
+        std::string out = "'";
+        for (char c : s) out += c == '\'' ? std::string("''") : std::string(1, c);
+        return out + "'";
+    }
+
+    sqlite3* db_ = nullptr;
+    jetsql::Context ctx_;
+    std::vector<std::string> attachedPaths_;
+};
+
+int TranslateError(std::string_view jet, const jetsql::Context& ctx = {}) {
+    try {
+        jetsql::Translate(jet, ctx);
+    } catch (const CorvError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+// ------------------------------------------------------------------ statements the program generates
+
+TEST_F(JetSqlDb, WizardStatementBuildsIntoPiecesAndSelectsTheRightRows) {
+    auto t = jetsql::Translate(
+        "SELECT [Market], [Bid Amount] INTO [Top Bids]  FROM [Markets and Bidders]  WHERE [Bid Amount] >500 "
+        "AND "
+        "[Round] = 7 ORDER BY [Bid Amount] DESC;",
+        ctx_);
+    EXPECT_EQ(t.kind, jetsql::StatementKind::SelectInto);
+    EXPECT_EQ(t.intoTable, "Top Bids");
+    EXPECT_EQ(t.intoSchema, "main");
+    EXPECT_EQ(t.sourceTables, std::vector<std::string>{"Markets and Bidders"});
+    EXPECT_EQ(t.sql.find("INTO"), std::string::npos);
+    EXPECT_EQ(Query(t.sql), (Rows{{"A", "900"}, {"C", "600"}}));
+}
+
+TEST_F(JetSqlDb, QueryBuilderAndViewerStatements) {
+    auto t = jetsql::Translate(
+        "SELECT [Market], [Bid Amount] INTO NewBids FROM [Markets and Bidders] WHERE [Round] = 3;", ctx_);
+    EXPECT_EQ(t.intoTable, "NewBids");
+    EXPECT_EQ(Query(t.sql), (Rows{{"c", "700"}}));
+    EXPECT_EQ(Jet("SELECT * FROM [Markets and Bidders] WHERE [Round] = 2").size(), 1u);
+    EXPECT_EQ(Jet("SELECT * FROM [Markets and Bidders]").size(), 8u);
+}
+
+TEST_F(JetSqlDb, CatalogStatementsRunInOrder) {
+    const char* steps[] = {
+        "CREATE TABLE [sysSuppliedTables] ([TableName] Text)",
+        "INSERT INTO [sysSuppliedTables] (TableName) VALUES (\"Markets and Bidders\")",
+        "INSERT INTO [sysSuppliedTables] (TableName) VALUES ('Round Statistics')",
+        "CREATE TABLE [sysRounds] ([Round] Number)",
+        "INSERT INTO [sysRounds] VALUES (1)",
+        "CREATE TABLE [sysTables] ([TableName] Text)",
+        "INSERT INTO [sysTables] SELECT * FROM [sysSuppliedTables]",
+        "INSERT INTO sysRounds (Round) VALUES (3)",
+    };
+    for (const char* s : steps) Jet(s);
+    EXPECT_EQ(Column(Jet("SELECT * FROM [sysTables]")),
+              (std::vector<std::string>{"Markets and Bidders", "Round Statistics"}));
+    EXPECT_EQ(Jet("Select Round From sysRounds Where Round = 3").size(), 1u);
+    EXPECT_EQ(Jet("SELECT Round FROM sysRounds WHERE Round = 2").size(), 0u);
+    // The catalog lookups quote the name in single quotes and compare without regard to case.
+    EXPECT_EQ(
+        Jet("SELECT [TableName] FROM [sysSuppliedTables] WHERE [TableName] = 'markets and bidders'").size(),
+        1u);
+    // A quote inside the name breaks the lookup instead of running something else.
+    EXPECT_EQ(TranslateError("SELECT * FROM [sysSuppliedTables] WHERE [TableName] = 'O'Brien'"), 3075);
+
+    Jet("DELETE [TableName] FROM [sysTables] WHERE [TableName] = 'round statistics'");
+    EXPECT_EQ(Column(Jet("SELECT TableName FROM sysTables")),
+              (std::vector<std::string>{"Markets and Bidders"}));
+    Jet("DELETE * FROM [sysTables]");
+    EXPECT_TRUE(Jet("SELECT * FROM sysTables").empty());
+    Jet("DELETE FROM sysRounds WHERE Round > 1");
+    EXPECT_EQ(Column(Jet("SELECT * FROM sysRounds")), (std::vector<std::string>{"1"}));
+    Jet("DROP TABLE [sysTables]");
+    EXPECT_FALSE(Columns("main", "sysTables").has_value());
+}
+
+TEST_F(JetSqlDb, DeclaredTypesOfCreatedTables) {
+    auto t = jetsql::Translate(
+        "create table [New T] ([a] Text(50), b NUMBER, [c] Memo, d Long, e Currency, f DateTime, g YesNo)",
+        ctx_);
+    EXPECT_EQ(t.kind, jetsql::StatementKind::CreateTable);
+    EXPECT_EQ(t.targetTable, "New T");
+    Query(t.sql);
+    Rows r = Query("SELECT name, type FROM pragma_table_info('New T')");
+    EXPECT_EQ(r, (Rows{{"a", "Text(50)"},
+                       {"b", "NUMBER"},
+                       {"c", "LongText"},
+                       {"d", "Long"},
+                       {"e", "Currency"},
+                       {"f", "DateTime"},
+                       {"g", "YesNo"}}));
+    // Memo keeps digits as text; text columns ignore case.
+    Jet("INSERT INTO [New T] (a, c) VALUES ('Abc', '007')");
+    EXPECT_EQ(Jet("SELECT c FROM [New T] WHERE a = 'ABC'"), (Rows{{"007"}}));
+    EXPECT_EQ(TranslateError("CREATE TABLE x (a Gizmo)"), 3292);
+}
+
+TEST_F(JetSqlDb, UpdateAlterAndIndexes) {
+    Jet("UPDATE [Markets and Bidders] SET [Net Bid Amount] = [Bid Amount] - 1, [Markets and Bidders].Block = "
+        "'X' "
+        "WHERE [Bidder Name] = 'beta'");
+    EXPECT_EQ(Jet("SELECT [Net Bid Amount], Block FROM [Markets and Bidders] WHERE [Bidder Name] = 'Beta'"),
+              (Rows{{"<null>", "X"}}));
+    Jet("ALTER TABLE [Markets and Bidders] ADD COLUMN [Note] Text");
+    EXPECT_EQ(Jet("SELECT count(*) FROM [Markets and Bidders] WHERE [Note] IS NULL"), (Rows{{"8"}}));
+    auto idx =
+        jetsql::Translate("CREATE UNIQUE INDEX ix ON [Markets and Bidders] ([Round], [Market] DESC)", ctx_);
+    EXPECT_EQ(idx.kind, jetsql::StatementKind::CreateIndex);
+    EXPECT_EQ(idx.targetTable, "Markets and Bidders");
+    EXPECT_THROW(Query(idx.sql), CorvError);  // rounds 7 hold "A" and "a": equal without regard to case
+    Jet("CREATE INDEX ix ON [Markets and Bidders] ([Round])");
+    auto drop = jetsql::Translate("DROP INDEX ix ON [Markets and Bidders]", ctx_);
+    EXPECT_EQ(drop.kind, jetsql::StatementKind::DropIndex);
+    Query(drop.sql);
+}
+
+// ------------------------------------------------------------------ letter case
+
+TEST_F(JetSqlDb, TextComparisonOrderDistinctAndGroupingIgnoreCase) {
+    EXPECT_EQ(Jet("SELECT * FROM [Markets and Bidders] WHERE [Bidder Name] = 'abc WIRELESS'").size(), 3u);
+    EXPECT_EQ(Jet("SELECT * FROM [Markets and Bidders] WHERE [Bidder Name] <> 'abc WIRELESS'").size(), 5u);
+    EXPECT_EQ(Jet("SELECT * FROM [Markets and Bidders] WHERE [Market] IN ('a', 'C')").size(), 6u);
+    EXPECT_EQ(Jet("SELECT * FROM [Markets and Bidders] WHERE [Market] NOT IN ('a', 'C')").size(), 2u);
+    EXPECT_EQ(Jet("SELECT * FROM [Markets and Bidders] WHERE [Market] BETWEEN 'b' AND 'C'").size(), 4u);
+    EXPECT_EQ(Jet("SELECT * FROM [Markets and Bidders] WHERE [Market] >= 'b'").size(), 4u);
+    EXPECT_EQ(Jet("SELECT DISTINCT [Bidder Name] FROM [Markets and Bidders]").size(), 4u);
+    // Expressions have no declared collation of their own.
+    EXPECT_EQ(Jet("SELECT DISTINCT [Market] & 'x' FROM [Markets and Bidders]").size(), 3u);
+    EXPECT_EQ(Jet("SELECT Max([Market] & '') FROM [Markets and Bidders] WHERE [Market] IN ('a', 'b')"),
+              (Rows{{"B"}}));
+    Rows g =
+        Jet("SELECT [Market], Count(*) AS n FROM [Markets and Bidders] GROUP BY [Market] ORDER BY [Market]");
+    EXPECT_EQ(Column(g, 1), (std::vector<std::string>{"4", "2", "2"}));
+    Rows o = Jet("SELECT DISTINCT [Market] & '' AS m FROM [Markets and Bidders] ORDER BY [Market] & '' DESC");
+    EXPECT_EQ(Column(o).size(), 3u);
+    EXPECT_TRUE(o[0][0] == "c" || o[0][0] == "C");
+    EXPECT_TRUE(o[2][0] == "A" || o[2][0] == "a");
+}
+
+TEST_F(JetSqlDb, FilterAndSortTextsOfTheViewer) {
+    std::string where = jetsql::TranslateCondition("[Bidder Name] =\"ABC wireless\" And [Round] >=5");
+    EXPECT_EQ(Query("SELECT [Round] FROM [Markets and Bidders] WHERE " + where), (Rows{{"7"}}));
+    std::string order = jetsql::TranslateOrderList("[Market], [Bid Amount] DESC");
+    Rows r =
+        Query("SELECT Market, [Bid Amount] FROM [Markets and Bidders] WHERE Round = 7 ORDER BY " + order);
+    EXPECT_EQ(r, (Rows{{"A", "900"}, {"a", "<null>"}, {"B", "450"}, {"C", "600"}}));
+    EXPECT_EQ(Query("SELECT count(*) FROM [Markets and Bidders] WHERE " +
+                    jetsql::TranslateCondition("[Round] =7 Or [Market] =\"c\"")),
+              (Rows{{"5"}}));
+
+    // Texts the viewer builds when a row is left out or a value holds a double quote are refused.
+    auto conditionError = [](std::string_view text) {
+        try {
+            jetsql::TranslateCondition(text);
+        } catch (const CorvError& e) {
+            return e.number();
+        }
+        return 0;
+    };
+    EXPECT_EQ(conditionError(" And [Round] >=5"), 3075);
+    EXPECT_EQ(conditionError("[Bidder Name] =\"AB\"C\""), 3075);
+    EXPECT_EQ(conditionError("[Round] = 1; DROP TABLE x"), 3075);
+    EXPECT_EQ(conditionError(""), 3075);
+    EXPECT_THROW(jetsql::TranslateOrderList("[Market] DESC DESC"), CorvError);
+}
+
+// ------------------------------------------------------------------ operators
+
+TEST_F(JetSqlDb, PlusAddsNumbersAndJoinsTexts) {
+    EXPECT_EQ(One("'ab' + \"cd\""), "abcd");
+    EXPECT_EQ(One("1 + 2"), "3");
+    EXPECT_EQ(One("'1' + 2"), "3");
+    EXPECT_EQ(One("2.5 + '1.5'"), "4.0");
+    EXPECT_EQ(One("'1' + '2'"), "12");
+    EXPECT_EQ(One("Null + 'x'"), "<null>");
+    EXPECT_EQ(One("1 + Null"), "<null>");
+    EXPECT_EQ(ErrorOf("'abc' + 1"), corv::err::TypeMismatch);
+    EXPECT_EQ(Column(Jet("SELECT [Market] + '-' + [Block] FROM [Markets and Bidders] WHERE [Round] = 1")),
+              (std::vector<std::string>{"A-1", "B-  "}));
+    Rows r =
+        Jet("SELECT * FROM [Markets and Bidders] WHERE [Round] Between 1 AND 7 AND [Market] + '-' + [Block] "
+            "IN('A-1', 'B-  ') ORDER BY [Market]");
+    EXPECT_EQ(r.size(), 4u);
+    EXPECT_EQ(r.front()[2], "A");
+    EXPECT_EQ(r.back()[2], "B");
+}
+
+TEST_F(JetSqlDb, ConcatenationTreatsNullAsEmpty) {
+    EXPECT_EQ(One("'a' & Null & 'b'"), "ab");
+    EXPECT_EQ(One("Null & Null"), "<null>");
+    EXPECT_EQ(One("1 & 2.5"), "12.5");
+    EXPECT_EQ(One("'x' & 3 + 4"), "x7");  // + binds tighter than &
+}
+
+TEST_F(JetSqlDb, ArithmeticFollowsJet) {
+    EXPECT_EQ(One("7 / 2"), "3.5");
+    EXPECT_EQ(One("7 \\ 2"), "3");
+    EXPECT_EQ(One("7.6 \\ 2"), "4");  // operands are rounded first
+    EXPECT_EQ(One("-7 Mod 3"), "-1");
+    EXPECT_EQ(One("-2 ^ 2"), "-4.0");
+    EXPECT_EQ(One("2 ^ 3 ^ 2"), "64.0");
+    EXPECT_EQ(One("10 - 2 - 3"), "5");
+    EXPECT_EQ(One("2 + 3 * 4"), "14");
+    EXPECT_EQ(One("'6' * 2"), "12");
+    EXPECT_EQ(One("-'5'"), "-5");
+    EXPECT_EQ(ErrorOf("1 / 0"), corv::err::DivisionByZero);
+    EXPECT_EQ(ErrorOf("1 \\ 0"), corv::err::DivisionByZero);
+    EXPECT_EQ(ErrorOf("5 Mod 0.2"), corv::err::DivisionByZero);
+    EXPECT_EQ(ErrorOf("'a' - 1"), corv::err::TypeMismatch);
+    EXPECT_EQ(One("9223372036854775807 + 1"), "9.22337203685478e+18");
+}
+
+TEST_F(JetSqlDb, TruthValuesAreJetBooleans) {
+    EXPECT_EQ(One("3 > 2"), "-1");
+    EXPECT_EQ(One("3 < 2"), "0");
+    EXPECT_EQ(One("(3 > 2) = True"), "-1");
+    EXPECT_EQ(One("Not (3 > 2) = False"), "-1");  // Not binds looser than =
+    EXPECT_EQ(One("True Xor False"), "-1");
+    EXPECT_EQ(One("True Eqv False"), "0");
+    EXPECT_EQ(One("False Imp False"), "-1");
+    EXPECT_EQ(One("Null Is Null"), "-1");
+    EXPECT_EQ(One("1 Is Not Null"), "-1");
+    EXPECT_EQ(Jet("SELECT * FROM [Markets and Bidders] WHERE [Bid Amount] IS NULL").size(), 1u);
+    EXPECT_EQ(Jet("SELECT * FROM [Markets and Bidders] WHERE NOT [Round] = 7 AND [Market] = 'a' OR "
+                  "[Round] = 3")
+                  .size(),
+              3u);
+}
+
+TEST_F(JetSqlDb, LikeUsesJetWildcardsWithoutCase) {
+    auto names = [&](const std::string& pattern) {
+        return Column(
+            Jet("SELECT DISTINCT [Bidder Name] FROM [Markets and Bidders] WHERE [Bidder Name] Like " +
+                pattern + " ORDER BY [Bidder Name]"));
+    };
+    EXPECT_EQ(names("'abc*'"), (std::vector<std::string>{"ABC Wireless"}));
+    EXPECT_EQ(names("'?eta*'"), (std::vector<std::string>{"Beta", "Zeta Corp"}));
+    EXPECT_EQ(names("'[a-c]*'"), (std::vector<std::string>{"ABC Wireless", "Beta"}));
+    EXPECT_EQ(names("'[!a-c]*'"), (std::vector<std::string>{"O'Brien Tel", "Zeta Corp"}));
+    EXPECT_EQ(names("'*''*'"), (std::vector<std::string>{"O'Brien Tel"}));
+    EXPECT_EQ(Jet("SELECT * FROM [Markets and Bidders] WHERE [Bidder Name] Not Like '*a*'").size(), 1u);
+    EXPECT_EQ(One("'a1b' Like 'a#b'"), "-1");
+    EXPECT_EQ(One("'axb' Like 'a#b'"), "0");
+    // % and _ are ordinary characters to Jet.
+    EXPECT_EQ(One("'abc' Like 'a%'"), "0");
+    EXPECT_EQ(One("'a%' Like 'a%'"), "-1");
+    EXPECT_EQ(One("'a_c' Like 'a_c'"), "-1");
+    EXPECT_EQ(One("'abc' Like 'a_c'"), "0");
+    // Bracketed wildcards stand for themselves.
+    EXPECT_EQ(One("'a*c' Like 'a[*]c'"), "-1");
+    EXPECT_EQ(One("'abc' Like 'a[*]c'"), "0");
+    EXPECT_EQ(One("'a?c' Like 'a[?]c'"), "-1");
+    EXPECT_EQ(One("'^' Like '[^]'"), "-1");
+    EXPECT_EQ(One("'b' Like '[^a]'"), "0");
+    EXPECT_EQ(One("'ÉCOLE' Like 'école'"), "-1");
+    EXPECT_EQ(One("'ÉCOLE' Like 'é[c]ole'"), "-1");
+    // A pattern from a column is matched the same way.
+    EXPECT_EQ(One("'Abc' Like 'a' & '*'"), "-1");
+    EXPECT_EQ(One("'xyz' Like 'a' & '*'"), "0");
+    EXPECT_EQ(One("'a5' Like 'A' & '#'"), "-1");
+    EXPECT_EQ(One("Null Like 'a*'"), "<null>");
+    EXPECT_EQ(TranslateError("SELECT 'a' Like 'a[bc'"), 3075);
+}
+
+TEST_F(JetSqlDb, DateLiterals) {
+    Exec("CREATE TABLE d (\"When\" DateTime)");
+    Exec("INSERT INTO d VALUES ('2003-01-02 00:00:00'), ('2003-01-02 22:30:00'), ('2003-02-01 00:00:00')");
+    EXPECT_EQ(Jet("SELECT * FROM d WHERE [When] = #1/2/2003#").size(), 1u);
+    EXPECT_EQ(Jet("SELECT * FROM d WHERE [When] = #1/2/2003 10:30 PM#").size(), 1u);
+    EXPECT_EQ(Jet("SELECT * FROM d WHERE [When] Between #01/01/03# And #1/31/2003#").size(), 2u);
+    EXPECT_EQ(Jet("SELECT * FROM d WHERE [When] >= #2003-02-01#").size(), 1u);
+    EXPECT_EQ(One("#13/1/2020#"), "2020-01-13 00:00:00");  // not a month: read as day/month
+    EXPECT_EQ(One("#1/2/45 8:05:09#"), "1945-01-02 08:05:09");
+    EXPECT_EQ(One("#10:30#"), "1899-12-30 10:30:00");
+    EXPECT_EQ(One("Year(#2/29/2024#) & '-' & Month(#2/29/2024#) & '-' & Day(#2/29/2024#)"), "2024-2-29");
+    // Numbers added to or taken from a date count days.
+    EXPECT_EQ(One("#1/31/2003# + 1"), "2003-02-01 00:00:00");
+    EXPECT_EQ(One("1.5 + #12/31/1999 12:00#"), "2000-01-02 00:00:00");
+    EXPECT_EQ(One("#1/1/2000 6:00# - 0.25"), "2000-01-01 00:00:00");
+    EXPECT_EQ(One("#3/1/2024# - #2/1/2024#"), "29.0");
+    EXPECT_EQ(One("#1/1/1899# + 1"), "1899-01-02 00:00:00");
+    EXPECT_EQ(One("#1/1/2000# & 'x'"), "2000-01-01 00:00:00x");
+    EXPECT_EQ(Jet("SELECT * FROM d WHERE [When] + 1 > #2/1/2003#").size(), 1u);
+    EXPECT_EQ(TranslateError("SELECT #2/30/2023#"), 3075);
+    EXPECT_EQ(TranslateError("SELECT #hello#"), 3075);
+    EXPECT_EQ(TranslateError("SELECT #1/2/2003"), 3075);
+}
+
+TEST_F(JetSqlDb, FunctionsBehaveAsInJet) {
+    EXPECT_EQ(One("Len('héllo')"), "5");
+    EXPECT_EQ(One("Len(2.0)"), "1");
+    EXPECT_EQ(One("Left('abcdef', 2) & Right('abcdef', 2) & Mid('abcdef', 3, 2) & Mid('abcdef', 5)"),
+              "abefcdef");
+    EXPECT_EQ(One("UCase('straße é') & LCase('ÀB')"), "STRAßE Éàb");
+    EXPECT_EQ(One("'[' & Trim('  a b  ') & '|' & LTrim('  a ') & '|' & RTrim(' a  ') & ']'"), "[a b|a | a]");
+    EXPECT_EQ(One("Int(-2.5) & ' ' & Fix(-2.5) & ' ' & Abs(-3)"), "-3 -2 3");
+    EXPECT_EQ(One("CLng(2.5) & CLng(3.5) & CInt('7')"), "247");
+    EXPECT_EQ(One("Val(' 1 2.5abc') & '|' & Val('x')"), "12.5|0");
+    EXPECT_EQ(One("Str(12) & '|' & Str(-3) & '|' & CStr(1.5)"), " 12|-3|1.5");
+    EXPECT_EQ(One("IIf(2 > 1, 'yes', 'no') & Nz(Null, 'z') & Nz('v')"), "yeszv");
+    EXPECT_EQ(One("InStr('Hello', 'L') & InStr(4, 'Hello', 'l') & InStr('Hello', 'q')"), "340");
+    EXPECT_EQ(One("Round(2.5) & Round(3.5) & ' ' & Round(1.2345, 2)"), "24 1.23");
+    EXPECT_EQ(One("Weekday(#1/1/2023#)"), "1");  // a Sunday
+    EXPECT_EQ(One("DateSerial(2023, 14, 1)"), "2024-02-01 00:00:00");
+    EXPECT_EQ(One("IsNull(Null) & IsNumeric('1.5') & IsNumeric('x')"), "-1-10");
+    EXPECT_EQ(One("Len(Now()) + Len(Date())"), "38");
+    EXPECT_EQ(ErrorOf("CLng('abc')"), corv::err::TypeMismatch);
+    EXPECT_EQ(ErrorOf("CInt(40000)"), 6);
+    EXPECT_EQ(ErrorOf("CStr(Null)"), 94);
+    EXPECT_EQ(ErrorOf("Mid('abc', 0)"), 5);
+    EXPECT_EQ(TranslateError("SELECT Frobnicate(1)"), 3085);
+    EXPECT_EQ(TranslateError("SELECT Left('a')"), 3075);
+}
+
+TEST_F(JetSqlDb, AggregatesAndNamesOfExpressionColumns) {
+    auto t = jetsql::Translate(
+        "SELECT [Round], Count(*), Sum([Bid Amount]) AS Total, First([Market]), Last([Market]), "
+        "Avg([Bid Amount]) INTO [Per Round] FROM [Markets and Bidders] GROUP BY [Round] HAVING Count(*) > 1 "
+        "ORDER BY [Round] DESC",
+        ctx_);
+    Rows r = Query(t.sql);
+    EXPECT_EQ(r, (Rows{{"7", "4", "1950", "A", "a", "650.0"}, {"1", "2", "300", "A", "B", "150.0"}}));
+    sqlite3_stmt* st = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db_, t.sql.c_str(), -1, &st, nullptr), SQLITE_OK);
+    std::vector<std::string> names;
+    for (int i = 0; i < sqlite3_column_count(st); ++i) names.push_back(sqlite3_column_name(st, i));
+    std::string decl = sqlite3_column_decltype(st, 0) ? sqlite3_column_decltype(st, 0) : "";
+    sqlite3_finalize(st);
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"Round", "Expr1000", "Total", "Expr1001", "Expr1002", "Expr1003"}));
+    EXPECT_EQ(decl, "Long");  // a plain column keeps its declared type for SELECT INTO
+}
+
+TEST_F(JetSqlDb, TopUnionJoinsAndSubqueries) {
+    EXPECT_EQ(Column(Jet("SELECT TOP 2 [Bid Amount] FROM [Markets and Bidders] ORDER BY [Bid Amount] DESC")),
+              (std::vector<std::string>{"900", "700"}));
+    EXPECT_EQ(Jet("SELECT TOP 25 PERCENT * FROM [Markets and Bidders] ORDER BY [Bid Amount]").size(), 2u);
+    EXPECT_EQ(Jet("SELECT [Market] FROM [Markets and Bidders] WHERE Round = 1 UNION SELECT 'a' FROM "
+                  "[Markets and Bidders] ORDER BY 1")
+                  .size(),
+              2u);
+    EXPECT_EQ(
+        Jet("SELECT Market FROM [Markets and Bidders] UNION ALL SELECT Market FROM [Markets and Bidders]")
+            .size(),
+        16u);
+    Exec(corv::CreateTableSql("", "Bidders", {{"Name", FieldType::Text, ""}, {"Acct", FieldType::Text, ""}}));
+    Exec("INSERT INTO Bidders VALUES ('abc wireless', '12'), ('Nobody', '99')");
+    auto joined = jetsql::Translate(
+        "SELECT m.[Round], b.Acct FROM ([Markets and Bidders] AS m INNER JOIN Bidders b ON m.[Bidder Name] = "
+        "b.Name) WHERE b![Acct] = '12' ORDER BY m.[Round]",
+        ctx_);
+    EXPECT_EQ(joined.sourceTables, (std::vector<std::string>{"Markets and Bidders", "Bidders"}));
+    EXPECT_EQ(Column(Query(joined.sql)), (std::vector<std::string>{"1", "1", "7"}));
+    EXPECT_EQ(
+        Jet("SELECT b.Name FROM Bidders b LEFT JOIN [Markets and Bidders] m ON m.[Bidder Name] = b.Name "
+            "WHERE m.Round IS NULL"),
+        (Rows{{"Nobody"}}));
+    EXPECT_EQ(Jet("SELECT Name FROM Bidders WHERE Name IN (SELECT [Bidder Name] FROM [Markets and Bidders])"),
+              (Rows{{"abc wireless"}}));
+    EXPECT_EQ(Jet("SELECT Name FROM Bidders WHERE NOT EXISTS (SELECT * FROM [Markets and Bidders] m WHERE "
+                  "m.[Bidder Name] = Bidders.Name)"),
+              (Rows{{"Nobody"}}));
+    EXPECT_EQ(Jet("SELECT Count(*) FROM (SELECT DISTINCT [Market] FROM [Markets and Bidders]) AS q"),
+              (Rows{{"3"}}));
+}
+
+// ------------------------------------------------------------------ external files
+
+class JetSqlAttached : public JetSqlDb {
+  protected:
+    void SetUp() override {
+        JetSqlDb::SetUp();
+        Exec("ATTACH ':memory:' AS ext1");
+        // The auction's copy has the same columns in another order.
+        Exec(corv::CreateTableSql("ext1", "Markets and Bidders",
+                                  {{"Bidder Name", FieldType::Text, ""},
+                                   {"Auction Id", FieldType::Long, ""},
+                                   {"Round", FieldType::Long, ""},
+                                   {"Market", FieldType::Text, ""},
+                                   {"Block", FieldType::Text, ""},
+                                   {"Net Bid Amount", FieldType::Currency, ""},
+                                   {"Bid Amount", FieldType::Currency, ""}}));
+    }
+};
+
+TEST_F(JetSqlAttached, InsertIntoAnotherFileMatchesColumnsByName) {
+    auto t = jetsql::Translate(
+        "INSERT INTO [Markets and Bidders] IN \"/path/Auction14.mdb\" SELECT * FROM [Markets and Bidders]",
+        ctx_);
+    EXPECT_EQ(attachedPaths_, std::vector<std::string>{"/path/Auction14.mdb"});
+    EXPECT_EQ(t.kind, jetsql::StatementKind::Insert);
+    EXPECT_EQ(t.targetTable, "Markets and Bidders");
+    EXPECT_EQ(t.targetSchema, "ext1");
+    EXPECT_EQ(t.sourceTables, std::vector<std::string>{"Markets and Bidders"});
+    Query(t.sql);
+    EXPECT_EQ(Query("SELECT [Bidder Name], [Bid Amount], [Net Bid Amount] FROM ext1.[Markets and Bidders] "
+                    "WHERE Round = 3"),
+              (Rows{{"O'Brien Tel", "700", "650"}}));
+    // Without the schema lookup the columns go by position.
+    jetsql::Context positional;
+    positional.attach = ctx_.attach;
+    auto p = jetsql::Translate("INSERT INTO [t] IN '/x.mdb' SELECT * FROM [t]", positional);
+    EXPECT_NE(p.sql.find("SELECT * FROM"), std::string::npos);
+}
+
+TEST_F(JetSqlAttached, InsertValuesAndSelectIntoAnotherFile) {
+    Jet("INSERT INTO [Markets and Bidders] IN \"/a.mdb\" ([Round], [Market]) VALUES (9, \"Z\")");
+    EXPECT_EQ(Query("SELECT Round, Market FROM ext1.[Markets and Bidders]"), (Rows{{"9", "Z"}}));
+    auto t =
+        jetsql::Translate("SELECT * INTO [Copy] IN '/a.mdb' FROM [Markets and Bidders] IN \"/a.mdb\"", ctx_);
+    EXPECT_EQ(t.kind, jetsql::StatementKind::SelectInto);
+    EXPECT_EQ(t.intoTable, "Copy");
+    EXPECT_EQ(t.intoSchema, "ext1");
+    EXPECT_TRUE(t.sourceTables.empty());  // only the other file is read
+    EXPECT_EQ(Query(t.sql).size(), 1u);
+    Jet("DELETE * FROM [Markets and Bidders] IN \"/a.mdb\" WHERE Round = 9");
+    EXPECT_TRUE(Query("SELECT * FROM ext1.[Markets and Bidders]").empty());
+}
+
+TEST_F(JetSqlAttached, InsertSelectStarRefusesMismatchedTables) {
+    Exec(corv::CreateTableSql("", "Odd", {{"Round", FieldType::Long, ""}, {"Colour", FieldType::Text, ""}}));
+    EXPECT_EQ(TranslateError("INSERT INTO [Markets and Bidders] IN \"/a.mdb\" SELECT * FROM [Odd]", ctx_),
+              corv::err::UnknownField);
+    try {
+        jetsql::Translate("INSERT INTO [Markets and Bidders] IN \"/a.mdb\" SELECT * FROM [Odd]", ctx_);
+    } catch (const CorvError& e) {
+        EXPECT_NE(e.description().find("Colour"), std::string::npos);
+    }
+    EXPECT_EQ(TranslateError("INSERT INTO [Markets and Bidders] IN \"/a.mdb\" SELECT * FROM [Missing]", ctx_),
+              corv::err::ObjectNotFound);
+    EXPECT_EQ(TranslateError("INSERT INTO [Nowhere] IN \"/a.mdb\" SELECT * FROM [Odd]", ctx_),
+              corv::err::ObjectNotFound);
+    Exec(corv::CreateTableSql("", "Few", {{"Round", FieldType::Long, ""}}));
+    EXPECT_NE(TranslateError("INSERT INTO [Markets and Bidders] IN \"/a.mdb\" SELECT * FROM [Few]", ctx_), 0);
+    EXPECT_EQ(TranslateError("INSERT INTO [t] IN \"/a.mdb\" SELECT * FROM [t]"), corv::err::EngineFailure);
+}
+
+// ------------------------------------------------------------------ refusals
+
+TEST(JetSqlRefusals, OneStatementOnly) {
+    EXPECT_EQ(TranslateError("DELETE * FROM t; DELETE * FROM u"), 3142);
+    EXPECT_EQ(TranslateError("SELECT * FROM t;;"), 3142);
+    EXPECT_EQ(TranslateError("SELECT * FROM t SELECT * FROM u"), 3075);
+    EXPECT_EQ(TranslateError("SELECT * FROM t; -- x"), 3142);
+    EXPECT_EQ(TranslateError("SELECT * FROM t  ;  \r\n"), 0);
+    EXPECT_EQ(jetsql::Translate("select * from T;").sql, "SELECT * FROM \"T\"");
+}
+
+TEST(JetSqlRefusals, SyntaxErrorsNameTheOffendingText) {
+    auto description = [](std::string_view jet) {
+        try {
+            jetsql::Translate(jet);
+        } catch (const CorvError& e) {
+            EXPECT_EQ(e.number(), 3075) << jet;
+            return e.description();
+        }
+        return std::string("translated");
+    };
+    EXPECT_NE(description("SELECT [Market] FROM [t] WHERE [Round] = = 3").find("'='"), std::string::npos);
+    EXPECT_NE(description("SELECT a FROM t WHERE b = 'open").find("'open"), std::string::npos);
+    EXPECT_NE(description("SELECT [a FROM t").find("[a FROM t"), std::string::npos);
+    EXPECT_NE(description("SELECT a FROM t WHERE").find("end"), std::string::npos);
+    EXPECT_NE(description("SELECT a FROM t WHERE b @ 1").find("'@'"), std::string::npos);
+    EXPECT_NE(description("SELECT a FROM t ORDER BY").find("end"), std::string::npos);
+    EXPECT_NE(description(std::string_view("SELECT 'a\0b'", 12)).find("\\0"), std::string::npos);
+    EXPECT_EQ(TranslateError("UPSERT INTO t VALUES (1)"), 3129);
+    EXPECT_EQ(TranslateError(""), 3129);
+    EXPECT_EQ(TranslateError("SELECT a INTO b FROM c WHERE a IN (SELECT x INTO y FROM z)"), 3075);
+}
+
+TEST(JetSqlRefusals, IdentifiersAndLiteralsCannotBreakOut) {
+    auto t = jetsql::Translate(
+        "SELECT [a\"b] FROM [t\"; DROP TABLE x; --] WHERE c = 'it''s' AND d = \"say \"\"hi\"\"\"");
+    EXPECT_EQ(
+        t.sql,
+        "SELECT \"a\"\"b\" FROM \"t\"\"; DROP TABLE x; --\" WHERE ((\"c\" COLLATE NOCASE = 'it''s') AND "
+        "(\"d\" COLLATE NOCASE = 'say \"hi\"'))");
+    EXPECT_EQ(jetsql::QuoteIdentifier("a \"b\""), "\"a \"\"b\"\"\"");
+}
+
+// Random and garbled texts must translate or throw CorvError, never crash or hang.
+TEST(JetSqlRefusals, GarbageNeverCrashes) {
+    const char* pieces[] = {"SELECT",  "*",  "FROM", "[t]",  "WHERE", "(",       ")",        "'x'",  "\"y",
+                            "#1/2/3#", "#",  "IN",   "Like", "'[a'",  "Between", "And",      "Not",  ",",
+                            ";",       "[",  "]",    "1.5e", ".",     "!",       "Mid(",     "INTO", "UNION",
+                            "ORDER",   "BY", "-",    "+",    "^",     "\\",      "Count(*)", "TOP",  "0"};
+    std::mt19937 rng(12345);
+    int translated = 0, refused = 0;
+    for (int i = 0; i < 4000; ++i) {
+        std::string text;
+        int n = 1 + static_cast<int>(rng() % 14);
+        for (int k = 0; k < n; ++k) {
+            if (rng() % 5 == 0) {
+                text += static_cast<char>(rng() % 256);
+            } else {
+                text += pieces[rng() % (sizeof pieces / sizeof *pieces)];
+            }
+            if (rng() % 3) text += ' ';
+        }
+        try {
+            (i % 3 == 0 ? jetsql::TranslateCondition(text) : jetsql::Translate(text).sql);
+            ++translated;
+        } catch (const CorvError&) {
+            ++refused;
+        }
+    }
+    EXPECT_EQ(translated + refused, 4000);
+    EXPECT_GT(refused, 0);
+    EXPECT_EQ(TranslateError("SELECT " + std::string(100000, '(') + "1"), 3075);
+    EXPECT_EQ(TranslateError("SELECT " + std::string(100000, '-') + "1"), 3075);
+    EXPECT_THROW(jetsql::TranslateCondition(std::string(50000, 'N') + "ot 1"), CorvError);
+}
+
+}  // namespace
