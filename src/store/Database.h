@@ -64,6 +64,12 @@ class Database : public std::enable_shared_from_this<Database> {
     std::map<std::string, std::string> attached_;  // external file path -> schema alias
     mutable std::mutex setsMutex_;
     std::vector<const Recordset*> openSets_;
+    // Engine bookkeeping.
+    int transDepth_ = 0;        // nested BeginTrans levels
+    bool attaching_ = false;    // ATTACH is allowed only while the engine itself attaches
+    bool readOnlyHit_ = false;  // the last statement was refused for writing to a read-only file
+    static int Authorize(void* self, int action, const char* a, const char* b, const char* schema,
+                         const char* trigger);
 };
 
 // The engine object. Files are recognised by their content, never by their name.
