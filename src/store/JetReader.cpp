@@ -1,0 +1,256 @@
+#include "store/JetReader.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "store/CorvError.h"
+
+extern char** environ;
+
+namespace corv {
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kMaxMessage = 16 * 1024;
+
+std::chrono::milliseconds DefaultLimit(std::uintmax_t bytes) {
+    // 20 s, plus 10 s for every 10 MB started.
+    const std::uintmax_t tenMb = 10ull * 1024 * 1024;
+    return std::chrono::seconds(20 + 10 * ((bytes + tenMb - 1) / tenMb));
+}
+
+// A unique name beside the target, so the final rename stays on one file system.
+std::string TempPathFor(const std::string& target) {
+    static std::atomic<unsigned> counter{0};
+    return target + ".part" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+}
+
+void RemoveQuietly(const std::string& path) {
+    std::error_code ec;
+    fs::remove(path, ec);
+    fs::remove(path + "-journal", ec);
+}
+
+std::string LastLine(const std::string& text) {
+    std::string t = text;
+    while (!t.empty() && (t.back() == '\n' || t.back() == '\r' || t.back() == ' ')) t.pop_back();
+    auto nl = t.find_last_of('\n');
+    if (nl != std::string::npos) t = t.substr(nl + 1);
+    // The reader prefixes its own name and the input path, which the message already names.
+    const std::string prefix = "corvidel-jetread: ";
+    if (t.rfind(prefix, 0) == 0) {
+        t = t.substr(prefix.size());
+        auto colon = t.find(": ");
+        if (colon != std::string::npos) t = t.substr(colon + 2);
+    }
+    if (t.size() > 300) t = t.substr(0, 300) + "...";
+    return t;
+}
+
+[[noreturn]] void Unrecognized(const std::string& mdbPath, const std::string& why) {
+    std::string msg = "Unrecognized database format '" + mdbPath + "'.";
+    if (!why.empty()) msg += " The file may be damaged: " + why + ".";
+    throw CorvError(err::UnrecognizedFormat, msg);
+}
+
+class Spawned {
+  public:
+    Spawned(const std::string& program, const std::vector<std::string>& args) {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) Fail(program, errno);
+        readFd_ = fds[0];
+        int writeFd = fds[1];
+
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        // The reader gets no stdin and no stdout; its stderr is our message.
+        posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_adddup2(&fa, writeFd, 2);
+
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        sigset_t none, deflt;
+        sigemptyset(&none);
+        sigemptyset(&deflt);
+        sigaddset(&deflt, SIGPIPE);
+        sigaddset(&deflt, SIGXCPU);
+        sigaddset(&deflt, SIGSEGV);
+        posix_spawnattr_setsigmask(&attr, &none);
+        posix_spawnattr_setsigdefault(&attr, &deflt);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+
+        int rc = posix_spawn(&pid_, program.c_str(), &fa, &attr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&fa);
+        posix_spawnattr_destroy(&attr);
+        ::close(writeFd);
+        if (rc != 0) {
+            ::close(readFd_);
+            pid_ = -1;
+            Fail(program, rc);
+        }
+    }
+    ~Spawned() {
+        if (pid_ > 0) {  // only reached when something threw while the child ran
+            ::kill(pid_, SIGKILL);
+            int st;
+            while (::waitpid(pid_, &st, 0) < 0 && errno == EINTR) {
+            }
+        }
+        if (readFd_ >= 0) ::close(readFd_);
+    }
+    Spawned(const Spawned&) = delete;
+    Spawned& operator=(const Spawned&) = delete;
+
+    // Waits for the child until the deadline; false on timeout (the child is then killed and reaped).
+    bool Wait(Clock::time_point deadline, int& status, std::string& err) {
+        char buf[4096];
+        for (;;) {
+            auto now = Clock::now();
+            if (readFd_ >= 0) {
+                auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+                pollfd p{readFd_, POLLIN, 0};
+                int n = ::poll(&p, 1, static_cast<int>(std::clamp<long long>(left, 0, 100)));
+                if (n > 0) {
+                    ssize_t got = ::read(readFd_, buf, sizeof buf);
+                    if (got > 0) {
+                        if (err.size() < kMaxMessage) err.append(buf, static_cast<std::size_t>(got));
+                    } else if (got == 0 || errno != EINTR) {
+                        ::close(readFd_);
+                        readFd_ = -1;
+                    }
+                }
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+            pid_t r = ::waitpid(pid_, &status, WNOHANG);
+            if (r == pid_) {
+                pid_ = -1;
+                Drain(err);
+                return true;
+            }
+            if (Clock::now() >= deadline) {
+                ::kill(pid_, SIGKILL);
+                while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+                }
+                pid_ = -1;
+                return false;
+            }
+        }
+    }
+
+  private:
+    [[noreturn]] static void Fail(const std::string& program, int e) {
+        throw CorvError(err::EngineFailure,
+                        "Cannot start the Jet file reader '" + program + "': " + std::strerror(e) + ".");
+    }
+    void Drain(std::string& err) {
+        if (readFd_ < 0) return;
+        char buf[4096];
+        // The child has exited: what is left in the pipe is all there is.
+        int fl = ::fcntl(readFd_, F_GETFL);
+        ::fcntl(readFd_, F_SETFL, fl | O_NONBLOCK);
+        ssize_t got;
+        while ((got = ::read(readFd_, buf, sizeof buf)) > 0)
+            if (err.size() < kMaxMessage) err.append(buf, static_cast<std::size_t>(got));
+        ::close(readFd_);
+        readFd_ = -1;
+    }
+
+    pid_t pid_ = -1;
+    int readFd_ = -1;
+};
+
+}  // namespace
+
+std::string JetReaderProgram() {
+    if (const char* env = std::getenv("CORVIDEL_JETREAD"); env && *env) return env;
+    std::error_code ec;
+    fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) return "corvidel-jetread";
+    return (self.parent_path() / "corvidel-jetread").string();
+}
+
+void ConvertJetFile(const std::string& mdbPath, const std::string& sqlitePath,
+                    std::chrono::milliseconds timeLimit) {
+    std::error_code ec;
+    auto st = fs::status(mdbPath, ec);
+    if (ec || !fs::exists(st) || fs::is_directory(st))
+        throw CorvError(err::FileNotFound, "Could not find file '" + mdbPath + "'.");
+    // A missing output folder is the caller's path problem, not a fault of the Jet file.
+    fs::path outDir = fs::path(sqlitePath).parent_path();
+    if (!outDir.empty() && !fs::is_directory(outDir, ec))
+        throw CorvError(err::PathNotFound, "Path not found '" + outDir.string() + "'.");
+    std::uintmax_t size = fs::file_size(mdbPath, ec);
+    if (ec) size = 0;
+    if (timeLimit.count() <= 0) timeLimit = DefaultLimit(size);
+
+    const std::string temp = TempPathFor(sqlitePath);
+    RemoveQuietly(temp);
+    // CPU limit for the reader itself: a little above the wall-clock limit, in whole seconds.
+    long cpu = static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(timeLimit).count()) + 2;
+
+    int status = 0;
+    std::string err;
+    bool finished;
+    {
+        Spawned child(JetReaderProgram(), {mdbPath, temp, "--cpu", std::to_string(cpu)});
+        try {
+            finished = child.Wait(Clock::now() + timeLimit, status, err);
+        } catch (...) {
+            RemoveQuietly(temp);
+            throw;
+        }
+    }
+
+    std::string why;
+    if (!finished) {
+        why = "reading it took longer than " +
+              std::to_string(std::chrono::duration_cast<std::chrono::seconds>(timeLimit).count()) + " s";
+        if (timeLimit < std::chrono::seconds(1)) why = "reading it took too long";
+    } else if (WIFSIGNALED(status)) {
+        why = std::string("the reader stopped on signal ") + std::to_string(WTERMSIG(status)) + " (" +
+              strsignal(WTERMSIG(status)) + ")";
+    } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        why = LastLine(err);
+        if (why.empty()) why = "the reader failed";
+    } else if (!fs::exists(temp, ec)) {
+        why = "the reader wrote nothing";
+    }
+    if (!why.empty()) {
+        RemoveQuietly(temp);
+        Unrecognized(mdbPath, why);
+    }
+
+    fs::rename(temp, sqlitePath, ec);
+    if (ec) {
+        RemoveQuietly(temp);
+        throw CorvError(err::EngineFailure, "Cannot write '" + sqlitePath + "': " + ec.message() + ".");
+    }
+}
+
+}  // namespace corv
