@@ -1,0 +1,417 @@
+#include "store/AuctionCommands.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "platform/DesktopServices.h"
+#include "store/AuctionDb.h"
+#include "store/CorvError.h"
+#include "store/Database.h"
+#include "store/Recordset.h"
+
+namespace fs = std::filesystem;
+
+namespace corv {
+
+namespace {
+
+constexpr const char* kRoundFileFilter = "Access (*.mdb)|*.mdb";
+constexpr const char* kWithdrawalStatistics = "Withdrawal Statistics";
+
+constexpr int kObjectNotSet = 91;
+constexpr int kPermissionDenied = 70;
+constexpr int kPathFileAccess = 75;
+
+// A second path-not-found failure of the same step is not ours to report: it goes to whoever called the
+// command, as the retry has nothing more to try.
+struct PathNotFoundAgain {
+    CorvError error;
+};
+
+std::string ErrorText(const CorvError& e) {
+    return "Error:" + std::to_string(e.number()) + " " + e.description();
+}
+
+void ShowError(const CorvError& e) {
+    Desktop().MessageBox(ErrorText(e), MsgButtons::OK, MsgIcon::None, "");
+}
+
+// File system failures in the numbering the program's messages use.
+CorvError FileError(const std::error_code& ec, const fs::path& source) {
+    if (ec == std::errc::no_such_file_or_directory) {
+        if (!source.empty() && !fs::exists(source)) return CorvError(err::FileNotFoundIO, "File not found");
+        return CorvError(err::PathNotFound, "Path not found");
+    }
+    if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted)
+        return CorvError(kPermissionDenied, "Permission denied");
+    return CorvError(kPathFileAccess, "Path/File access error");
+}
+
+void DeleteFile(const std::string& path) {
+    std::error_code ec;
+    if (!fs::remove(path, ec) || ec)
+        throw FileError(ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory), path);
+}
+
+FileDialogOptions RoundFileDialog() {
+    FileDialogOptions o;
+    o.filter = kRoundFileFilter;
+    o.initialDir = Desktop().DownloadsFolder();
+    o.hideReadOnly = true;
+    return o;
+}
+
+// Runs one numbered step. Path not found: make the program's folder and run the step again from its start.
+void Step(const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const CorvError& e) {
+        if (e.number() != err::PathNotFound) throw;
+        std::error_code ec;
+        fs::create_directories(Desktop().ProgramFolder(), ec);
+        try {
+            step();
+        } catch (const CorvError& again) {
+            if (again.number() == err::PathNotFound) throw PathNotFoundAgain{again};
+            throw;
+        }
+    }
+}
+
+std::string QuoteJetText(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        out += c;
+        if (c == '"') out += '"';
+    }
+    return out + "\"";
+}
+
+std::string Timestamp() {
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d %H%M%S", &local);
+    return buf;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    if (a.empty() || b.empty()) return false;
+    std::error_code ec;
+    const bool same = fs::equivalent(a, b, ec);
+    return ec ? fs::path(a).lexically_normal() == fs::path(b).lexically_normal() : same;
+}
+
+// An earlier auction database of the same number is kept beside the new one under a dated name.
+void SetAsideExisting(const std::string& target) {
+    std::error_code ec;
+    if (!fs::exists(target, ec)) return;
+    if (SameFile(target, AuctionDbPath())) CloseAuctionDb();
+    const fs::path t(target);
+    const std::string stem = t.stem().string() + " " + Timestamp();
+    fs::path aside = t.parent_path() / (stem + t.extension().string());
+    for (int n = 2; fs::exists(aside, ec); ++n)
+        aside = t.parent_path() / (stem + " (" + std::to_string(n) + ")" + t.extension().string());
+    fs::rename(t, aside, ec);
+    if (ec) throw FileError(ec, {});
+}
+
+// The new auction database: a SQLite round 1 file is copied as it is; a Jet one is written out from the
+// engine's converted copy.
+void WriteAuctionFile(const std::string& source, const std::string& target) {
+    // Open the source before anything is touched, so a file that is no database leaves everything as it was.
+    std::shared_ptr<Database> round = Engine().OpenDatabase(source);
+    if (!fs::is_directory(fs::path(target).parent_path()))
+        throw CorvError(err::PathNotFound, "Path not found");
+    SetAsideExisting(target);
+    if (round->Origin() == DatabaseOrigin::Sqlite) {
+        round->Close();
+        std::error_code ec;
+        fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec);
+        if (ec) throw FileError(ec, source);
+        return;
+    }
+    sqlite3* out = nullptr;
+    int rc = sqlite3_open_v2(target.c_str(), &out, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close(out);
+        throw CorvError(kPathFileAccess, "Path/File access error");
+    }
+    sqlite3_backup* backup = sqlite3_backup_init(out, "main", round->Handle(), "main");
+    if (!backup) {
+        const std::string message = sqlite3_errmsg(out);
+        sqlite3_close(out);
+        fs::remove(target);
+        throw CorvError(err::EngineFailure, message);
+    }
+    rc = sqlite3_backup_step(backup, -1);
+    sqlite3_backup_finish(backup);
+    const std::string message = sqlite3_errmsg(out);
+    sqlite3_close(out);
+    if (rc != SQLITE_DONE) {
+        fs::remove(target);
+        throw CorvError(err::EngineFailure, message);
+    }
+    round->Close();
+}
+
+bool IsProgramOwnTable(const std::string& name) {
+    // "sqlite_" tables are the engine's own bookkeeping, like Jet's "MSys" ones.
+    return name.rfind("MSys", 0) == 0 || name.rfind("sys", 0) == 0 || name.rfind("sqlite_", 0) == 0;
+}
+
+void BuildCatalog() {
+    Database& db = *AuctionDb();
+    db.Execute("CREATE TABLE [sysSuppliedTables] ([TableName] Text)");
+    const std::vector<TableDef> tables = db.TableDefs();
+    for (const TableDef& t : tables) {
+        if (IsProgramOwnTable(t.Name)) continue;
+        db.Execute("INSERT INTO [sysSuppliedTables] (TableName) VALUES (" + QuoteJetText(t.Name) + ")");
+    }
+    db.Execute("CREATE TABLE [sysRounds] ([Round] Number)");
+    db.Execute("INSERT INTO [sysRounds] VALUES (1)");
+    db.Execute("CREATE TABLE [sysTables] ([TableName] Text)");
+    db.Execute("INSERT INTO [sysTables] SELECT * FROM [sysSuppliedTables]");
+}
+
+void ShowWrongFile() {
+    Desktop().MessageBox("This file does not contain round 1!\r           Please try again.", MsgButtons::OK,
+                         MsgIcon::None, "Wrong File");
+}
+
+// Creation steps shared by the single and the batch command: copy, open, catalog. Returns the auction number.
+int CreateFromRoundOne(const std::string& roundPath, const std::string& fileName) {
+    const int auction = AuctionNumberFromFileName(fileName);
+    const std::string target = Desktop().ProgramFolder() + "/Auction" + std::to_string(auction) + ".mdb";
+    BusyPointer busy;
+    Step([&] { WriteAuctionFile(roundPath, target); });
+    Step([&] { OpenAuctionDb(target); });
+    Step([&] { BuildCatalog(); });
+    return auction;
+}
+
+std::vector<std::string> SuppliedTables() {
+    if (!AuctionDb()) throw CorvError(kObjectNotSet, "Object variable or With block variable not set");
+    auto rs = AuctionDb()->OpenRecordset("SELECT TableName FROM sysSuppliedTables", RecordsetType::Snapshot);
+    std::vector<std::string> names;
+    if (!rs->Eof()) {
+        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext())
+            names.push_back(rs->GetValue("TableName").toString());
+    }
+    rs->Close();
+    return names;
+}
+
+// Appends one round results file to the open auction and records the round, all in one transaction held by
+// the round file's connection: a failure anywhere leaves the auction database as it was.
+void AppendRound(const std::string& roundPath, int round) {
+    const std::vector<std::string> tables = SuppliedTables();
+    std::shared_ptr<Database> roundDb = Engine().OpenDatabase(roundPath);
+    const std::string in = " IN \"" + AuctionDbPath() + "\"";
+    roundDb->BeginTrans();
+    try {
+        for (const std::string& name : tables) {
+            if (name == kWithdrawalStatistics) roundDb->Execute("DELETE * FROM [" + name + "]" + in);
+            roundDb->Execute("INSERT INTO [" + name + "]" + in + " SELECT * FROM [" + name + "]");
+        }
+        roundDb->Execute("INSERT INTO sysRounds" + in + " (Round) VALUES (" + std::to_string(round) + ")");
+        roundDb->CommitTrans();
+    } catch (...) {
+        try {
+            if (roundDb->InTransaction()) roundDb->Rollback();
+        } catch (...) {
+        }
+        roundDb->Close();
+        throw;
+    }
+    roundDb->Close();
+}
+
+std::string ThreeDigits(int n) {
+    std::string s = std::to_string(n);
+    return s.size() < 3 ? std::string(3 - s.size(), '0') + s : s;
+}
+
+bool IsRegularFile(const std::string& path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
+
+// Ends the progress display however the batch ends.
+struct ProgressScope {
+    bool active = false;
+    void Begin(const std::string& title, const std::string& text, int maximum) {
+        Desktop().ProgressBegin(title, text, maximum);
+        active = true;
+    }
+    void End() {
+        if (active) Desktop().ProgressEnd();
+        active = false;
+    }
+    ~ProgressScope() { End(); }
+};
+
+// While a batch runs, the auction file keeps a write-ahead log: each round still commits on its own and
+// durably, but with one flush instead of several. The file is put back to its ordinary form afterwards.
+class WriteAheadWhileBatch {
+  public:
+    WriteAheadWhileBatch() {
+        if (AuctionDb() && AuctionDb()->Handle())
+            active_ = sqlite3_exec(AuctionDb()->Handle(), "PRAGMA journal_mode = WAL", nullptr, nullptr,
+                                   nullptr) == SQLITE_OK;
+    }
+    ~WriteAheadWhileBatch() {
+        if (active_ && AuctionDb() && AuctionDb()->Handle())
+            sqlite3_exec(AuctionDb()->Handle(), "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
+    }
+    WriteAheadWhileBatch(const WriteAheadWhileBatch&) = delete;
+    WriteAheadWhileBatch& operator=(const WriteAheadWhileBatch&) = delete;
+
+  private:
+    bool active_ = false;
+};
+
+void RunCreateAuction(MainWindowHooks& main) {
+    std::optional<std::string> chosen = Desktop().OpenFileDialog(RoundFileDialog());
+    if (!chosen) {
+        main.FileOpen();
+        return;
+    }
+    if (chosen->empty()) return;
+    const std::string path = *chosen;
+    const std::string fileName = SplitFilePath(path, true);
+    const int round = RoundNumberFromFileName(fileName);
+    if (round != 1) {
+        ShowWrongFile();
+        return;
+    }
+    const int auction = CreateFromRoundOne(path, fileName);
+    const MsgAnswer answer =
+        Desktop().MessageBox("Auction " + std::to_string(auction) +
+                                 " has been successfully created.\r   Would you like to "
+                                 "delete the round\r      results file you just imported?",
+                             MsgButtons::YesNo, MsgIcon::None, "Round Imported Successfully");
+    if (answer == MsgAnswer::Yes) DeleteFile(path);
+    main.SetCaption("Corvidel - " + AuctionDbPath());
+}
+
+void RunBatchImport(MainWindowHooks& main) {
+    std::optional<std::string> chosen = Desktop().OpenFileDialog(RoundFileDialog());
+    if (!chosen) {
+        main.FileOpen();
+        return;
+    }
+    if (chosen->empty()) return;
+    const std::string path = *chosen;
+    const std::string fileName = SplitFilePath(path, true);
+    const std::string folder = SplitFilePath(path, false);
+    const int round = RoundNumberFromFileName(fileName);
+    const std::string prefix = AuctionPrefixFromFileName(fileName);
+    if (round != 1) {
+        ShowWrongFile();
+        return;
+    }
+    CreateFromRoundOne(path, fileName);
+    main.SetCaption("Corvidel - " + AuctionDbPath());
+
+    auto roundPath = [&](int n) { return folder + prefix + "_" + ThreeDigits(n) + ".mdb"; };
+    int last = 1;
+    while (IsRegularFile(roundPath(last + 1))) ++last;
+
+    int counter = 2;
+    {
+        std::optional<WriteAheadWhileBatch> writeAhead;
+        ProgressScope progress;
+        if (last > 1) {
+            writeAhead.emplace();
+            progress.Begin("Batch Auction Import", "Importing round 2 of " + std::to_string(last), last - 1);
+        }
+        for (;; ++counter) {
+            const std::string next = roundPath(counter);
+            if (!IsRegularFile(next)) break;
+            if (progress.active) {
+                const std::string text = "Importing round " + std::to_string(counter) + " of " +
+                                         std::to_string(std::max(last, counter));
+                if (!Desktop().ProgressStep(counter - 2, text)) break;
+            }
+            BusyPointer busy;
+            Step([&] { AppendRound(next, counter); });
+        }
+    }
+    Desktop().MessageBox("Finished importing rounds 1 to " + std::to_string(counter - 1) + ".",
+                         MsgButtons::OK, MsgIcon::Information, "Finished Batch Import");
+}
+
+void RunImportRound() {
+    std::optional<std::string> chosen = Desktop().OpenFileDialog(RoundFileDialog());
+    if (!chosen || chosen->empty()) return;
+    const std::string path = *chosen;
+    const int round = RoundNumberFromFileName(SplitFilePath(path, true));
+    if (!AuctionDb()) throw CorvError(kObjectNotSet, "Object variable or With block variable not set");
+
+    auto present = AuctionDb()->OpenRecordset(
+        "Select Round From sysRounds Where Round = " + std::to_string(round), RecordsetType::Snapshot);
+    const bool already = present->RecordCount() > 0;
+    present->Close();
+    if (already) {
+        if (Desktop().MessageBox(
+                "    This round has already been imported!\rDo you wish to delete this round "
+                "results file?",
+                MsgButtons::YesNo, MsgIcon::None, "Round Already Imported") == MsgAnswer::Yes)
+            DeleteFile(path);
+        return;
+    }
+
+    {
+        BusyPointer busy;
+        AppendRound(path, round);
+    }
+    if (Desktop().MessageBox("  Round " + std::to_string(round) +
+                                 " has been successfully imported.\rWould you like to delete the round "
+                                 "results\r                file you just imported?",
+                             MsgButtons::YesNo, MsgIcon::None,
+                             "Round Imported Successfully") == MsgAnswer::Yes)
+        DeleteFile(path);
+}
+
+// The command's one handler: the error box, except for a repeated path-not-found, which the caller gets.
+template <class F>
+void Handled(F&& body) {
+    try {
+        body();
+    } catch (const PathNotFoundAgain& again) {
+        throw again.error;
+    } catch (const CorvError& e) {
+        ShowError(e);
+    } catch (const fs::filesystem_error& e) {
+        ShowError(FileError(e.code(), e.path1()));
+    } catch (const std::bad_alloc&) {
+        ShowError(CorvError(7, "Out of memory"));
+    }
+}
+
+}  // namespace
+
+void CreateAuction(MainWindowHooks& main) {
+    Handled([&] { RunCreateAuction(main); });
+}
+
+void ImportRound() {
+    Handled([] { RunImportRound(); });
+}
+
+void BatchImportAuction(MainWindowHooks& main) {
+    Handled([&] { RunBatchImport(main); });
+}
+
+}  // namespace corv

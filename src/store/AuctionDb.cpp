@@ -1,0 +1,85 @@
+#include "store/AuctionDb.h"
+
+#include <cctype>
+
+#include "store/CorvError.h"
+
+namespace corv {
+
+std::shared_ptr<Database>& AuctionDb() {
+    static std::shared_ptr<Database> db;
+    return db;
+}
+
+std::string& AuctionDbPath() {
+    static std::string path;
+    return path;
+}
+
+void OpenAuctionDb(const std::string& path) {
+    // Open first: a failure must leave the current auction in place.
+    std::shared_ptr<Database> opened = Engine().OpenDatabase(path);
+    std::shared_ptr<Database> previous = std::move(AuctionDb());
+    AuctionDb() = std::move(opened);
+    AuctionDbPath() = path;
+    previous.reset();
+}
+
+void CloseAuctionDb() {
+    if (auto& db = AuctionDb()) {
+        if (db->IsOpen()) db->Close();
+        db.reset();
+    }
+    AuctionDbPath().clear();
+}
+
+std::string SplitFilePath(const std::string& path, bool fileName) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return fileName ? path : std::string();
+    return fileName ? path.substr(slash + 1) : path.substr(0, slash + 1);
+}
+
+namespace {
+
+// The whole number written in the characters [first, first + count) of a file name. Surrounding blanks are
+// allowed; anything else that is not a digit, or nothing at all, is a type mismatch.
+int NumberInName(const std::string& fileName, std::size_t first, std::size_t count) {
+    const std::string part = first < fileName.size() ? fileName.substr(first, count) : std::string();
+    std::size_t b = 0, e = part.size();
+    while (b < e && part[b] == ' ') ++b;
+    while (e > b && part[e - 1] == ' ') --e;
+    if (b == e) throw CorvError(err::TypeMismatch, "Type mismatch");
+    int value = 0;
+    for (std::size_t i = b; i < e; ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(part[i])))
+            throw CorvError(err::TypeMismatch, "Type mismatch");
+        value = value * 10 + (part[i] - '0');
+    }
+    return value;
+}
+
+}  // namespace
+
+int RoundNumberFromFileName(const std::string& fileName) {
+    return NumberInName(fileName, 3, 3);
+}
+
+int AuctionNumberFromFileName(const std::string& fileName) {
+    return NumberInName(fileName, 0, 2);
+}
+
+std::string AuctionPrefixFromFileName(const std::string& fileName) {
+    return fileName.substr(0, 2);
+}
+
+bool IsStatisticsTable(const std::string& tableName) {
+    static const char* const kStatistics[] = {
+        "Round Statistics",     "Increment Statistics",  "Miscellaneous Statistics",
+        "Reduction Statistics", "Withdrawal Statistics", "Waiver Statistics",
+    };
+    for (const char* name : kStatistics)
+        if (tableName == name) return true;
+    return false;
+}
+
+}  // namespace corv

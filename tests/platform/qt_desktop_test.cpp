@@ -1,0 +1,276 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFontMetrics>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "platform/qt/QtDesktop.h"
+
+using namespace corv;
+
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "tests_platform";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+// Runs action on the modal widget once it is up; closes whatever is modal anyway so exec() always returns.
+void WhenModal(std::function<void(QWidget*)> action) {
+    QTimer::singleShot(50, [action] {
+        QPointer<QWidget> w = QApplication::activeModalWidget();
+        if (w) action(w);
+        QTimer::singleShot(0, [w] {
+            if (w && w->isVisible()) w->close();
+        });
+    });
+}
+
+class QtDesktopTest : public ::testing::Test {
+  protected:
+    void SetUp() override { App(); }
+    QtDesktop desktop;
+};
+
+}  // namespace
+
+TEST(QtNameFiltersTest, ConvertsDescriptionPatternPairs) {
+    EXPECT_EQ(QtNameFilters("Access (*.mdb)|*.mdb").toStdString(), "Access (*.mdb)");
+    EXPECT_EQ(QtNameFilters("Access (*.mdb)|*.mdb|Text (*.txt)|*.txt").toStdString(),
+              "Access (*.mdb);;Text (*.txt)");
+    // Windows' "every file" and ";"-separated lists.
+    EXPECT_EQ(QtNameFilters("All Files (*.*)|*.*").toStdString(), "All Files (*)");
+    EXPECT_EQ(QtNameFilters("Databases|*.mdb;*.db").toStdString(), "Databases (*.mdb *.db)");
+    // A bracket that is not a pattern list stays part of the description.
+    EXPECT_EQ(QtNameFilters("Text (tab delimited)|*.txt").toStdString(), "Text (tab delimited) (*.txt)");
+    EXPECT_EQ(QtNameFilters("").toStdString(), "");
+}
+
+TEST(DisplayTextTest, CarriageReturnsBecomeLinesAndBlanksStay) {
+    EXPECT_EQ(DisplayText("This file does not contain round 1!\r           Please try again.").toStdString(),
+              "This file does not contain round 1!\n           Please try again.");
+    EXPECT_EQ(DisplayText("a\r\nb\rc").toStdString(), "a\nb\nc");
+}
+
+TEST_F(QtDesktopTest, MessageBoxCarriesTitleIconButtonsAndWholeLines) {
+    auto box = desktop.BuildMessageBox(
+        "Auction 12 has been successfully created.\r   Would you like to delete "
+        "the round\r      results file you just imported?",
+        MsgButtons::YesNo, MsgIcon::None, "Round Imported Successfully");
+    EXPECT_EQ(box->windowTitle().toStdString(), "Round Imported Successfully");
+    EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+    EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(
+        box->text().toStdString(),
+        "Auction 12 has been successfully created.\n   Would you like to delete the round\n      results "
+        "file you just imported?");
+
+    auto untitled =
+        desktop.BuildMessageBox("Error:76 Path not found", MsgButtons::OK, MsgIcon::Information, "");
+    EXPECT_EQ(untitled->windowTitle().toStdString(), "Corvidel");
+    EXPECT_EQ(untitled->icon(), QMessageBox::Information);
+    EXPECT_EQ(untitled->standardButtons(), QMessageBox::Ok);
+    EXPECT_EQ(desktop.BuildMessageBox("x", MsgButtons::OKCancel, MsgIcon::Critical, "")->icon(),
+              QMessageBox::Critical);
+    EXPECT_EQ(
+        desktop.BuildMessageBox("x", MsgButtons::YesNoCancel, MsgIcon::Exclamation, "")->standardButtons(),
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+}
+
+TEST_F(QtDesktopTest, LongLinesAreNeitherWrappedNorCut) {
+    std::string longLine;
+    for (int i = 0; i < 40; ++i) longLine += "Wide words that go on ";
+    auto box = desktop.BuildMessageBox("short\r" + longLine + "\r  end", MsgButtons::OK, MsgIcon::None, "");
+    box->show();
+    QApplication::processEvents();
+    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    ASSERT_NE(label, nullptr);
+    QFontMetrics fm(label->font());
+    EXPECT_GE(label->width(), fm.horizontalAdvance(QString::fromStdString(longLine)));
+    // Three lines, none of them broken in two.
+    EXPECT_GE(label->height(), 3 * fm.height());
+    EXPECT_LT(label->height(), 4 * fm.lineSpacing());
+    box->close();
+}
+
+TEST_F(QtDesktopTest, MessageBoxReturnsTheClickedButton) {
+    WhenModal([](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        if (box) box->button(QMessageBox::No)->click();
+    });
+    EXPECT_EQ(desktop.MessageBox("Question?", MsgButtons::YesNo, MsgIcon::None, "T"), MsgAnswer::No);
+
+    WhenModal([](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        if (box) box->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_EQ(desktop.MessageBox("Question?", MsgButtons::YesNo, MsgIcon::None, "T"), MsgAnswer::Yes);
+
+    WhenModal([](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        if (box) box->button(QMessageBox::Ok)->click();
+    });
+    EXPECT_EQ(desktop.MessageBox("Note", MsgButtons::OK, MsgIcon::Information, ""), MsgAnswer::OK);
+}
+
+TEST_F(QtDesktopTest, FileDialogTakesFilterFolderTitleAndName) {
+    QTemporaryDir dir;
+    FileDialogOptions o;
+    o.filter = "Access (*.mdb)|*.mdb|All (*.*)|*.*";
+    o.initialDir = dir.path().toStdString();
+    o.title = "Pick";
+    auto open = desktop.BuildFileDialog(o, false);
+    EXPECT_EQ(open->nameFilters(), (QStringList{"Access (*.mdb)", "All (*)"}));
+    EXPECT_EQ(QDir(open->directory()).canonicalPath(), QDir(dir.path()).canonicalPath());
+    EXPECT_EQ(open->windowTitle().toStdString(), "Pick");
+    EXPECT_EQ(open->acceptMode(), QFileDialog::AcceptOpen);
+    EXPECT_EQ(open->fileMode(), QFileDialog::ExistingFile);
+
+    o.title.clear();
+    o.fileName = "out.txt";
+    auto save = desktop.BuildFileDialog(o, true);
+    EXPECT_EQ(save->acceptMode(), QFileDialog::AcceptSave);
+}
+
+TEST_F(QtDesktopTest, CancelledFileDialogGivesNothing) {
+    QTemporaryDir dir;
+    FileDialogOptions o;
+    o.filter = "Access (*.mdb)|*.mdb";
+    o.initialDir = dir.path().toStdString();
+    WhenModal([](QWidget* w) {
+        if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
+    });
+    EXPECT_FALSE(desktop.OpenFileDialog(o).has_value());
+}
+
+TEST_F(QtDesktopTest, ChosenFileIsReturned) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("12_001.mdb"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    FileDialogOptions o;
+    o.filter = "Access (*.mdb)|*.mdb";
+    o.initialDir = dir.path().toStdString();
+    WhenModal([path](QWidget* w) {
+        if (auto* d = qobject_cast<QFileDialog*>(w)) {
+            if (auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) edit->setText(path);
+            QMetaObject::invokeMethod(d, "accept");
+        }
+    });
+    auto chosen = desktop.OpenFileDialog(o);
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(QFileInfo(QString::fromStdString(*chosen)).canonicalFilePath(),
+              QFileInfo(path).canonicalFilePath());
+}
+
+TEST_F(QtDesktopTest, InputBoxReturnsTextOrNothing) {
+    WhenModal([](QWidget* w) {
+        if (auto* d = qobject_cast<QInputDialog*>(w)) {
+            EXPECT_EQ(d->labelText().toStdString(), "Name\nplease");
+            EXPECT_EQ(d->textValue().toStdString(), "def");
+            EXPECT_EQ(d->windowTitle().toStdString(), "Corvidel");
+            d->setTextValue(QStringLiteral("typed"));
+            d->accept();
+        }
+    });
+    EXPECT_EQ(desktop.InputBox("Name\rplease", "", "def"), std::optional<std::string>("typed"));
+
+    WhenModal([](QWidget* w) {
+        if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
+    });
+    EXPECT_EQ(desktop.InputBox("Name", "Title", ""), std::nullopt);
+}
+
+TEST_F(QtDesktopTest, RunModalExecutesTheDialog) {
+    struct Counting : ModalDialog {
+        int runs = 0;
+        void ExecModal() override { ++runs; }
+    } dialog;
+    desktop.RunModal(dialog);
+    desktop.RunModal(dialog);
+    EXPECT_EQ(dialog.runs, 2);
+}
+
+TEST_F(QtDesktopTest, BusyPointerNests) {
+    ASSERT_EQ(QApplication::overrideCursor(), nullptr);
+    desktop.SetBusy(true);
+    desktop.SetBusy(true);
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    desktop.SetBusy(false);
+    EXPECT_NE(QApplication::overrideCursor(), nullptr);
+    desktop.SetBusy(false);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    desktop.SetBusy(false);  // an unmatched release does no harm
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(QtDesktopTest, ProgressShowsStepsAndReportsCancel) {
+    desktop.ProgressBegin("Batch Import", "Round 1 of 3", 3);
+    QProgressDialog* p = desktop.progressDialog();
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->windowTitle().toStdString(), "Batch Import");
+    EXPECT_EQ(p->maximum(), 3);
+    EXPECT_TRUE(desktop.ProgressStep(1, "Round 2 of 3"));
+    EXPECT_EQ(p->value(), 1);
+    EXPECT_EQ(p->labelText().toStdString(), "Round 2 of 3");
+    p->cancel();
+    EXPECT_FALSE(desktop.ProgressStep(2, "Round 3 of 3"));
+    desktop.ProgressEnd();
+    EXPECT_EQ(desktop.progressDialog(), nullptr);
+    EXPECT_TRUE(desktop.ProgressStep(3, "after the end"));  // nothing to cancel any more
+}
+
+TEST_F(QtDesktopTest, FoldersComeFromTheEnvironmentFirst) {
+    QTemporaryDir dir;
+    const QString home = dir.filePath(QStringLiteral("a/b/home"));
+    qputenv("CORVIDEL_HOME", home.toLocal8Bit());
+    qputenv("CORVIDEL_DOWNLOADS", dir.path().toLocal8Bit());
+    EXPECT_EQ(desktop.ProgramFolder(), home.toStdString());
+    EXPECT_TRUE(QDir(home).exists());  // created with its parents
+    EXPECT_EQ(desktop.DownloadsFolder(), QDir::cleanPath(dir.path()).toStdString());
+
+    qunsetenv("CORVIDEL_DOWNLOADS");
+    EXPECT_EQ(
+        desktop.DownloadsFolder(),
+        QDir::cleanPath(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)).toStdString());
+
+    const QByteArray oldData = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toLocal8Bit());
+    qunsetenv("CORVIDEL_HOME");
+    EXPECT_EQ(desktop.ProgramFolder(), dir.filePath(QStringLiteral("data/Corvidel")).toStdString());
+    EXPECT_TRUE(QDir(dir.filePath(QStringLiteral("data/Corvidel"))).exists());
+    if (oldData.isEmpty())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", oldData);
+}
+
+TEST_F(QtDesktopTest, SettingsLiveInTheSectionGroup) {
+    QTemporaryDir dir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+    EXPECT_EQ(desktop.GetSetting("Corvidel", "Settings", "MainLeft", "1000"), "1000");
+    desktop.SaveSetting("Corvidel", "Settings", "MainLeft", "2250");
+    EXPECT_EQ(desktop.GetSetting("Corvidel", "Settings", "MainLeft", "1000"), "2250");
+    EXPECT_EQ(desktop.GetSetting("Corvidel", "Other", "MainLeft", "7"), "7");
+    QSettings raw(QStringLiteral("Corvidel"), QStringLiteral("Corvidel"));
+    EXPECT_EQ(raw.value(QStringLiteral("Settings/MainLeft")).toString().toStdString(), "2250");
+}

@@ -1,0 +1,605 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "store/AuctionCommands.h"
+#include "store/AuctionDb.h"
+#include "store/CorvError.h"
+#include "support/FixtureAuction.h"
+#include "support/ScriptedDesktop.h"
+
+using namespace corv;
+using corv::test::ScriptedDesktop;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+// Reads a database file with SQLite itself, independent of the engine under test.
+Rows Query(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    Rows rows;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        ADD_FAILURE() << "cannot open " << path;
+        return rows;
+    }
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+        ADD_FAILURE() << sqlite3_errmsg(db) << " in " << sql;
+        sqlite3_close(db);
+        return rows;
+    }
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        std::vector<std::string> row;
+        for (int c = 0; c < sqlite3_column_count(st); ++c) {
+            const unsigned char* t = sqlite3_column_text(st, c);
+            row.push_back(t ? reinterpret_cast<const char*>(t) : "<null>");
+        }
+        rows.push_back(std::move(row));
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return rows;
+}
+
+void Exec(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    char* msg = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &msg), SQLITE_OK) << (msg ? msg : "");
+    sqlite3_free(msg);
+    sqlite3_close(db);
+}
+
+long Count(const std::string& path, const std::string& table) {
+    return std::stol(Query(path, "SELECT COUNT(*) FROM \"" + table + "\"").at(0).at(0));
+}
+
+std::vector<std::string> Column(const Rows& rows) {
+    std::vector<std::string> out;
+    for (const auto& r : rows) out.push_back(r.at(0));
+    return out;
+}
+
+const std::vector<std::string> kFixtureTables = {
+    "Markets and Bidders",  "Round Statistics",      "Increment Statistics", "Miscellaneous Statistics",
+    "Reduction Statistics", "Withdrawal Statistics", "Waiver Statistics",    "Bidder Eligibility"};
+
+struct FakeMain : MainWindowHooks {
+    int fileOpenCalls = 0;
+    std::vector<std::string> captions;
+    void FileOpen() override { ++fileOpenCalls; }
+    void SetCaption(const std::string& caption) override { captions.push_back(caption); }
+};
+
+class AuctionCommandsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() / ("corv-store-" + std::to_string(::getpid()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root_);
+        downloads_ = (root_ / "download").string();
+        program_ = (root_ / "program").string();
+        fs::create_directories(downloads_);
+        fs::create_directories(program_);
+        desk_.SetDownloadsFolder(downloads_);
+        desk_.SetProgramFolder(program_);
+        desk_.Install();
+        CloseAuctionDb();
+    }
+    void TearDown() override {
+        // Every question asked was one the test expected, and every answer it scripted was used.
+        EXPECT_EQ(desk_.unscripted, 0);
+        EXPECT_TRUE(desk_.ScriptUsedUp());
+        CloseAuctionDb();
+        fs::remove_all(root_);
+    }
+
+    std::vector<std::string> WriteRounds(int auction, int rounds, const std::string& folder = {}) {
+        fixture::AuctionOptions o;
+        o.auction = auction;
+        o.rounds = rounds;
+        return fixture::WriteAuctionRounds(folder.empty() ? downloads_ : folder, o);
+    }
+    std::string RoundFile(int auction, int round) {
+        char name[32];
+        std::snprintf(name, sizeof name, "%02d_%03d.mdb", auction, round);
+        return downloads_ + "/" + name;
+    }
+    std::string WriteRound(int auction, int round) {
+        fixture::AuctionOptions o;
+        o.auction = auction;
+        const std::string path = RoundFile(auction, round);
+        fixture::WriteRoundFile(path, o, round);
+        return path;
+    }
+    // A fresh auction with round 1, the deletion question answered No.
+    std::string Create(int auction) {
+        const std::string r1 = WriteRound(auction, 1);
+        desk_.OpenFile(r1).Answer(MsgAnswer::No);
+        CreateAuction(main_);
+        return program_ + "/Auction" + std::to_string(auction) + ".mdb";
+    }
+    std::vector<std::string> Rounds(const std::string& auction) {
+        return Column(Query(auction, "SELECT Round FROM sysRounds ORDER BY rowid"));
+    }
+    // Every supplied table's rows, for comparing whole databases.
+    std::map<std::string, Rows> Snapshot(const std::string& db) {
+        std::map<std::string, Rows> out;
+        for (const auto& t : Column(Query(db, "SELECT name FROM sqlite_master WHERE type = 'table'")))
+            out[t] = Query(db, "SELECT * FROM \"" + t + "\" ORDER BY rowid");
+        return out;
+    }
+    void ExpectErrorBox(const std::string& prefix) {
+        ASSERT_FALSE(desk_.boxes.empty());
+        const auto& b = desk_.LastBox();
+        EXPECT_EQ(b.text.rfind(prefix, 0), 0u) << b.text;
+        EXPECT_EQ(b.title, "");
+        EXPECT_EQ(b.icon, MsgIcon::None);
+        EXPECT_EQ(b.buttons, MsgButtons::OK);
+    }
+
+    fs::path root_;
+    std::string downloads_, program_;
+    ScriptedDesktop desk_;
+    FakeMain main_;
+};
+
+const char* const kCreatedText =
+    "Auction 12 has been successfully created.\r   Would you like to delete the round\r      results file "
+    "you "
+    "just imported?";
+
+}  // namespace
+
+// ---- creation ----
+
+TEST_F(AuctionCommandsTest, CreatesTheAuctionFromRoundOne) {
+    const std::string r1 = WriteRound(12, 1);
+    desk_.OpenFile(r1).Answer(MsgAnswer::No);
+    CreateAuction(main_);
+
+    ASSERT_EQ(desk_.fileDialogs.size(), 1u);
+    const auto& dialog = desk_.fileDialogs[0].options;
+    EXPECT_EQ(dialog.filter, "Access (*.mdb)|*.mdb");
+    EXPECT_EQ(dialog.initialDir, downloads_);
+    EXPECT_TRUE(dialog.hideReadOnly);
+    EXPECT_EQ(dialog.title, "");
+
+    ASSERT_EQ(desk_.boxes.size(), 1u);
+    EXPECT_EQ(desk_.boxes[0].text, kCreatedText);
+    EXPECT_EQ(desk_.boxes[0].title, "Round Imported Successfully");
+    EXPECT_EQ(desk_.boxes[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(desk_.boxes[0].icon, MsgIcon::None);
+
+    const std::string auction = program_ + "/Auction12.mdb";
+    ASSERT_TRUE(fs::exists(auction));
+    EXPECT_TRUE(fs::exists(r1));  // answered No
+    EXPECT_EQ(AuctionDbPath(), auction);
+    ASSERT_NE(AuctionDb(), nullptr);
+    EXPECT_EQ(main_.captions, std::vector<std::string>{"Corvidel - " + auction});
+    EXPECT_EQ(main_.fileOpenCalls, 0);
+
+    EXPECT_EQ(Rounds(auction), std::vector<std::string>{"1"});
+    EXPECT_EQ(Column(Query(auction, "SELECT TableName FROM sysSuppliedTables ORDER BY rowid")),
+              kFixtureTables);
+    EXPECT_EQ(Column(Query(auction, "SELECT TableName FROM sysTables ORDER BY rowid")), kFixtureTables);
+    for (const auto& t : kFixtureTables) EXPECT_EQ(Count(auction, t), Count(r1, t)) << t;
+    EXPECT_EQ(desk_.busyDepth, 0);
+}
+
+TEST_F(AuctionCommandsTest, YesDeletesTheRoundFileOnly) {
+    const std::string r1 = WriteRound(12, 1);
+    desk_.OpenFile(r1).Answer(MsgAnswer::Yes);
+    CreateAuction(main_);
+    EXPECT_FALSE(fs::exists(r1));
+    const std::string auction = program_ + "/Auction12.mdb";
+    EXPECT_EQ(Count(auction, "Markets and Bidders"), 20);
+    EXPECT_EQ(Rounds(auction), std::vector<std::string>{"1"});
+}
+
+TEST_F(AuctionCommandsTest, OwnTablesOfTheRoundFileAreNotSupplied) {
+    const std::string r1 = WriteRound(12, 1);
+    Exec(r1,
+         "CREATE TABLE sysNotes (a); CREATE TABLE MSysObjects2 (a); CREATE TABLE \"SysCapital\" (a);"
+         "CREATE TABLE \"msysLower\" (a)");
+    desk_.OpenFile(r1).Answer(MsgAnswer::No);
+    CreateAuction(main_);
+    const auto supplied =
+        Column(Query(program_ + "/Auction12.mdb", "SELECT TableName FROM sysSuppliedTables ORDER BY rowid"));
+    auto expected = kFixtureTables;
+    expected.push_back("SysCapital");
+    expected.push_back("msysLower");
+    EXPECT_EQ(supplied, expected);
+    EXPECT_EQ(Column(Query(program_ + "/Auction12.mdb", "SELECT TableName FROM sysTables ORDER BY rowid")),
+              expected);
+}
+
+TEST_F(AuctionCommandsTest, WrongRoundCreatesNothing) {
+    const std::string r2 = WriteRound(12, 2);
+    desk_.OpenFile(r2);
+    CreateAuction(main_);
+    ASSERT_EQ(desk_.boxes.size(), 1u);
+    EXPECT_EQ(desk_.boxes[0].text, "This file does not contain round 1!\r           Please try again.");
+    EXPECT_EQ(desk_.boxes[0].title, "Wrong File");
+    EXPECT_EQ(desk_.boxes[0].buttons, MsgButtons::OK);
+    EXPECT_EQ(desk_.boxes[0].icon, MsgIcon::None);
+    EXPECT_TRUE(fs::is_empty(program_));
+    EXPECT_EQ(AuctionDb(), nullptr);
+    EXPECT_EQ(main_.fileOpenCalls, 0);
+    EXPECT_TRUE(main_.captions.empty());
+}
+
+TEST_F(AuctionCommandsTest, CancelAsksTheOpeningQuestionAgain) {
+    desk_.OpenFile(std::nullopt);
+    CreateAuction(main_);
+    EXPECT_EQ(main_.fileOpenCalls, 1);
+    EXPECT_TRUE(desk_.boxes.empty());
+
+    desk_.OpenFile(std::nullopt);
+    BatchImportAuction(main_);
+    EXPECT_EQ(main_.fileOpenCalls, 2);
+    EXPECT_TRUE(desk_.boxes.empty());
+    EXPECT_TRUE(fs::is_empty(program_));
+}
+
+TEST_F(AuctionCommandsTest, BadFileNamesAndFilesAreReported) {
+    const std::string odd = downloads_ + "/ab_001.mdb";
+    fs::copy_file(WriteRound(12, 1), odd);
+    desk_.OpenFile(odd);
+    CreateAuction(main_);
+    ASSERT_EQ(desk_.boxes.size(), 1u);
+    EXPECT_EQ(desk_.boxes[0].text, "Error:13 Type mismatch");
+    ExpectErrorBox("Error:13 ");
+
+    const std::string text = downloads_ + "/33_001.mdb";
+    std::ofstream(text) << "these are words, and words do not make a database however many there are";
+    desk_.OpenFile(text);
+    CreateAuction(main_);
+    ExpectErrorBox("Error:" + std::to_string(err::UnrecognizedFormat) + " ");
+    EXPECT_FALSE(fs::exists(program_ + "/Auction33.mdb"));
+    EXPECT_EQ(main_.fileOpenCalls, 0);
+}
+
+TEST_F(AuctionCommandsTest, ExistingAuctionIsSetAsideNotDestroyed) {
+    const std::string auction = Create(12);
+    desk_.OpenFile(WriteRound(12, 2)).Answer(MsgAnswer::No);
+    ImportRound();
+    ASSERT_EQ(Rounds(auction), (std::vector<std::string>{"1", "2"}));
+    const auto before = Snapshot(auction);
+
+    desk_.OpenFile(RoundFile(12, 1)).Answer(MsgAnswer::No);
+    CreateAuction(main_);
+    EXPECT_EQ(desk_.LastBox().text, kCreatedText);
+    EXPECT_EQ(Rounds(auction), std::vector<std::string>{"1"});
+    EXPECT_EQ(AuctionDbPath(), auction);
+
+    std::vector<fs::path> aside;
+    for (const auto& e : fs::directory_iterator(program_))
+        if (e.path().filename() != "Auction12.mdb") aside.push_back(e.path());
+    ASSERT_EQ(aside.size(), 1u);
+    const std::string name = aside[0].filename().string();
+    // "Auction12 2026-12-08 211530.mdb"
+    ASSERT_EQ(name.size(), std::string("Auction12 2026-12-08 211530.mdb").size()) << name;
+    EXPECT_EQ(name.substr(0, 10), "Auction12 ");
+    EXPECT_EQ(name.substr(name.size() - 4), ".mdb");
+    EXPECT_EQ(Snapshot(aside[0].string()), before);
+
+    // The open auction is the new file: an import lands there, not in the old one.
+    desk_.OpenFile(RoundFile(12, 2)).Answer(MsgAnswer::No);
+    ImportRound();
+    EXPECT_EQ(Rounds(auction), (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(Snapshot(aside[0].string()), before);
+}
+
+TEST_F(AuctionCommandsTest, MissingProgramFolderIsCreatedAndTheStepRetried) {
+    const std::string nested = (root_ / "deep" / "er" / "program").string();
+    desk_.SetProgramFolder(nested);
+    desk_.OpenFile(WriteRound(12, 1)).Answer(MsgAnswer::No);
+    CreateAuction(main_);
+    EXPECT_EQ(desk_.LastBox().text, kCreatedText);
+    EXPECT_EQ(Rounds(nested + "/Auction12.mdb"), std::vector<std::string>{"1"});
+}
+
+TEST_F(AuctionCommandsTest, SecondPathNotFoundReachesTheCaller) {
+    // A folder beneath an ordinary file can never be made.
+    std::ofstream(root_ / "blocker") << "x";
+    desk_.SetProgramFolder((root_ / "blocker" / "program").string());
+    desk_.OpenFile(WriteRound(12, 1));
+    try {
+        CreateAuction(main_);
+        ADD_FAILURE() << "no error reached the caller";
+    } catch (const CorvError& e) {
+        EXPECT_EQ(e.number(), err::PathNotFound);
+    }
+    EXPECT_TRUE(desk_.boxes.empty());
+    EXPECT_EQ(desk_.busyDepth, 0);
+}
+
+// ---- import ----
+
+TEST_F(AuctionCommandsTest, ImportAppendsEveryTableAndRecordsTheRound) {
+    const std::string auction = Create(12);
+    const std::string r1 = RoundFile(12, 1);
+    const std::string r2 = WriteRound(12, 2);
+    desk_.OpenFile(r2).Answer(MsgAnswer::No);
+    ImportRound();
+
+    ASSERT_EQ(desk_.boxes.size(), 2u);
+    const auto& box = desk_.boxes[1];
+    EXPECT_EQ(box.text,
+              "  Round 2 has been successfully imported.\rWould you like to delete the round results\r"
+              "                file you just imported?");
+    EXPECT_EQ(box.title, "Round Imported Successfully");
+    EXPECT_EQ(box.buttons, MsgButtons::YesNo);
+    EXPECT_EQ(box.icon, MsgIcon::None);
+    EXPECT_EQ(desk_.fileDialogs.back().options.initialDir, downloads_);
+    EXPECT_EQ(desk_.fileDialogs.back().options.filter, "Access (*.mdb)|*.mdb");
+
+    for (const auto& t : kFixtureTables) {
+        if (t == "Withdrawal Statistics") continue;
+        EXPECT_EQ(Count(auction, t), Count(r1, t) + Count(r2, t)) << t;
+    }
+    EXPECT_EQ(Query(auction, "SELECT * FROM [Withdrawal Statistics] ORDER BY rowid"),
+              Query(r2, "SELECT * FROM [Withdrawal Statistics] ORDER BY rowid"));
+    EXPECT_EQ(Query(auction, "SELECT * FROM [Markets and Bidders] WHERE Round = 2 ORDER BY rowid"),
+              Query(r2, "SELECT * FROM [Markets and Bidders] ORDER BY rowid"));
+    EXPECT_EQ(Rounds(auction), (std::vector<std::string>{"1", "2"}));
+    EXPECT_TRUE(fs::exists(r2));
+    EXPECT_EQ(desk_.busyDepth, 0);
+
+    // Yes removes the round file after the round is in.
+    const std::string r3 = WriteRound(12, 3);
+    desk_.OpenFile(r3).Answer(MsgAnswer::Yes);
+    ImportRound();
+    EXPECT_FALSE(fs::exists(r3));
+    EXPECT_EQ(Rounds(auction), (std::vector<std::string>{"1", "2", "3"}));
+}
+
+TEST_F(AuctionCommandsTest, PresentRoundOnlyOffersDeletion) {
+    const std::string auction = Create(12);
+    const std::string r2 = WriteRound(12, 2);
+    desk_.OpenFile(r2).Answer(MsgAnswer::No);
+    ImportRound();
+    const auto before = Snapshot(auction);
+
+    for (MsgAnswer answer : {MsgAnswer::No, MsgAnswer::Yes}) {
+        desk_.OpenFile(r2).Answer(answer);
+        ImportRound();
+        const auto& box = desk_.LastBox();
+        EXPECT_EQ(
+            box.text,
+            "    This round has already been imported!\rDo you wish to delete this round results file?");
+        EXPECT_EQ(box.title, "Round Already Imported");
+        EXPECT_EQ(box.buttons, MsgButtons::YesNo);
+        EXPECT_EQ(box.icon, MsgIcon::None);
+        EXPECT_EQ(fs::exists(r2), answer == MsgAnswer::No);
+        EXPECT_EQ(Snapshot(auction), before);
+    }
+    // Round 1 came with the creation and counts as present too.
+    desk_.OpenFile(RoundFile(12, 1)).Answer(MsgAnswer::No);
+    ImportRound();
+    EXPECT_EQ(desk_.LastBox().title, "Round Already Imported");
+    EXPECT_EQ(Snapshot(auction), before);
+}
+
+TEST_F(AuctionCommandsTest, RoundsInAnyOrderWithGapsAndFromAnotherAuction) {
+    const std::string auction = Create(12);
+    for (int round : {5, 3}) {
+        desk_.OpenFile(WriteRound(12, round)).Answer(MsgAnswer::No);
+        ImportRound();
+        EXPECT_EQ(desk_.LastBox().text.substr(0, 9), "  Round " + std::to_string(round));
+    }
+    // Another auction's file is taken by its round number alone.
+    desk_.OpenFile(WriteRound(15, 7)).Answer(MsgAnswer::No);
+    ImportRound();
+    EXPECT_EQ(Rounds(auction), (std::vector<std::string>{"1", "5", "3", "7"}));
+    EXPECT_EQ(
+        Column(Query(auction, "SELECT DISTINCT [Auction Id] FROM [Markets and Bidders] WHERE Round = 7")),
+        std::vector<std::string>{"15"});
+    EXPECT_EQ(Column(Query(auction, "SELECT DISTINCT Round FROM [Withdrawal Statistics]")),
+              std::vector<std::string>{"7"});
+}
+
+TEST_F(AuctionCommandsTest, CancelledImportIsSilent) {
+    const std::string auction = Create(12);
+    const auto before = Snapshot(auction);
+    const size_t boxes = desk_.boxes.size();
+    desk_.OpenFile(std::nullopt);
+    ImportRound();
+    EXPECT_EQ(desk_.boxes.size(), boxes);
+    EXPECT_EQ(main_.fileOpenCalls, 0);
+    EXPECT_EQ(Snapshot(auction), before);
+}
+
+TEST_F(AuctionCommandsTest, FailedImportChangesNothing) {
+    const std::string auction = Create(12);
+    const auto before = Snapshot(auction);
+
+    const std::string missing = WriteRound(12, 2);
+    Exec(missing, "DROP TABLE [Waiver Statistics]");
+    desk_.OpenFile(missing);
+    ImportRound();
+    ExpectErrorBox("Error:");
+    EXPECT_EQ(Snapshot(auction), before);
+
+    const std::string extraColumn = WriteRound(12, 3);
+    Exec(extraColumn, "ALTER TABLE [Bidder Eligibility] ADD COLUMN [Comment] TEXT");
+    desk_.OpenFile(extraColumn);
+    ImportRound();
+    ExpectErrorBox("Error:");
+    EXPECT_EQ(Snapshot(auction), before);
+
+    const std::string renamedColumn = WriteRound(12, 4);
+    Exec(renamedColumn,
+         "ALTER TABLE [Waiver Statistics] RENAME COLUMN [Waivers Left] TO [Waivers Remaining]");
+    desk_.OpenFile(renamedColumn);
+    ImportRound();
+    ExpectErrorBox("Error:");
+    EXPECT_EQ(Snapshot(auction), before);
+
+    const std::string notDb = downloads_ + "/12_005.mdb";
+    std::ofstream(notDb) << "plain words, plain words, plain words, plain words, plain words";
+    desk_.OpenFile(notDb);
+    ImportRound();
+    ExpectErrorBox("Error:" + std::to_string(err::UnrecognizedFormat) + " ");
+    EXPECT_EQ(Snapshot(auction), before);
+
+    // A good file for a round that failed before goes in once, not twice.
+    const std::string good = WriteRound(12, 2);
+    desk_.OpenFile(good).Answer(MsgAnswer::No);
+    ImportRound();
+    EXPECT_EQ(Rounds(auction), (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(Count(auction, "Markets and Bidders"), 40);
+    EXPECT_EQ(desk_.busyDepth, 0);
+}
+
+TEST_F(AuctionCommandsTest, ImportNeedsAnOpenAuctionAndARoundName) {
+    desk_.OpenFile(WriteRound(12, 2));
+    ImportRound();
+    ExpectErrorBox("Error:91 ");
+
+    Create(12);
+    const std::string odd = downloads_ + "/12_x02.mdb";
+    fs::copy_file(WriteRound(12, 2), odd, fs::copy_options::overwrite_existing);
+    desk_.OpenFile(odd);
+    ImportRound();
+    EXPECT_EQ(desk_.LastBox().text, "Error:13 Type mismatch");
+}
+
+// ---- batch ----
+
+TEST_F(AuctionCommandsTest, BatchImportsConsecutiveRounds) {
+    const auto files = WriteRounds(14, 5);
+    desk_.OpenFile(files[0]);
+    BatchImportAuction(main_);
+
+    const std::string auction = program_ + "/Auction14.mdb";
+    ASSERT_EQ(desk_.boxes.size(), 1u);  // no deletion question
+    EXPECT_EQ(desk_.boxes[0].text, "Finished importing rounds 1 to 5.");
+    EXPECT_EQ(desk_.boxes[0].title, "Finished Batch Import");
+    EXPECT_EQ(desk_.boxes[0].icon, MsgIcon::Information);
+    EXPECT_EQ(desk_.boxes[0].buttons, MsgButtons::OK);
+    EXPECT_EQ(main_.captions, std::vector<std::string>{"Corvidel - " + auction});
+    EXPECT_EQ(AuctionDbPath(), auction);
+    EXPECT_EQ(Rounds(auction), (std::vector<std::string>{"1", "2", "3", "4", "5"}));
+    long bids = 0;
+    for (const auto& f : files) {
+        EXPECT_TRUE(fs::exists(f));
+        bids += Count(f, "Markets and Bidders");
+    }
+    EXPECT_EQ(Count(auction, "Markets and Bidders"), bids);
+    EXPECT_EQ(Query(auction, "SELECT * FROM [Withdrawal Statistics] ORDER BY rowid"),
+              Query(files[4], "SELECT * FROM [Withdrawal Statistics] ORDER BY rowid"));
+
+    // Back to an ordinary single file once the batch is done.
+    EXPECT_FALSE(fs::exists(auction + "-wal"));
+    EXPECT_EQ(Column(Query(auction, "PRAGMA journal_mode")), std::vector<std::string>{"delete"});
+
+    ASSERT_EQ(desk_.progress.size(), 1u);
+    EXPECT_EQ(desk_.progress[0].maximum, 4);
+    ASSERT_EQ(desk_.progress[0].steps.size(), 4u);
+    EXPECT_EQ(desk_.progress[0].steps[0].second, "Importing round 2 of 5");
+    EXPECT_EQ(desk_.progress[0].steps[3].second, "Importing round 5 of 5");
+    EXPECT_TRUE(desk_.progress[0].ended);
+    EXPECT_EQ(desk_.busyDepth, 0);
+}
+
+TEST_F(AuctionCommandsTest, BatchStopsAtTheFirstGap) {
+    auto files = WriteRounds(14, 4);
+    fs::remove(files[2]);
+    desk_.OpenFile(files[0]);
+    BatchImportAuction(main_);
+    EXPECT_EQ(desk_.LastBox().text, "Finished importing rounds 1 to 2.");
+    EXPECT_EQ(Rounds(program_ + "/Auction14.mdb"), (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(Column(Query(program_ + "/Auction14.mdb", "SELECT DISTINCT Round FROM [Markets and Bidders]")),
+              (std::vector<std::string>{"1", "2"}));
+}
+
+TEST_F(AuctionCommandsTest, BatchOfRoundOneAloneAndOfALaterRound) {
+    auto files = WriteRounds(14, 3);
+    desk_.OpenFile(files[2]);
+    BatchImportAuction(main_);
+    EXPECT_EQ(desk_.LastBox().title, "Wrong File");
+    EXPECT_TRUE(fs::is_empty(program_));
+
+    const std::string lone = (root_ / "lone").string();
+    auto single = WriteRounds(14, 1, lone);
+    desk_.OpenFile(single[0]);
+    BatchImportAuction(main_);
+    EXPECT_EQ(desk_.LastBox().text, "Finished importing rounds 1 to 1.");
+    EXPECT_TRUE(desk_.progress.empty());
+    EXPECT_EQ(Rounds(program_ + "/Auction14.mdb"), std::vector<std::string>{"1"});
+}
+
+TEST_F(AuctionCommandsTest, BatchCancelledBetweenRoundsKeepsWhatIsIn) {
+    auto files = WriteRounds(14, 5);
+    desk_.CancelProgressAtStep(3);  // asked before round 4
+    desk_.OpenFile(files[0]);
+    BatchImportAuction(main_);
+    EXPECT_EQ(desk_.LastBox().text, "Finished importing rounds 1 to 3.");
+    EXPECT_EQ(desk_.LastBox().title, "Finished Batch Import");
+    EXPECT_EQ(Rounds(program_ + "/Auction14.mdb"), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(Query(program_ + "/Auction14.mdb", "SELECT * FROM [Withdrawal Statistics] ORDER BY rowid"),
+              Query(files[2], "SELECT * FROM [Withdrawal Statistics] ORDER BY rowid"));
+    ASSERT_EQ(desk_.progress.size(), 1u);
+    EXPECT_TRUE(desk_.progress[0].ended);
+}
+
+TEST_F(AuctionCommandsTest, BatchFailureKeepsEarlierRounds) {
+    auto files = WriteRounds(14, 4);
+    Exec(files[2], "DROP TABLE [Round Statistics]");
+    desk_.OpenFile(files[0]);
+    BatchImportAuction(main_);
+    ExpectErrorBox("Error:");
+    const std::string auction = program_ + "/Auction14.mdb";
+    EXPECT_EQ(Rounds(auction), (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(Column(Query(auction, "SELECT DISTINCT Round FROM [Markets and Bidders]")),
+              (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(Query(auction, "SELECT * FROM [Withdrawal Statistics] ORDER BY rowid"),
+              Query(files[1], "SELECT * FROM [Withdrawal Statistics] ORDER BY rowid"));
+    ASSERT_EQ(desk_.progress.size(), 1u);
+    EXPECT_TRUE(desk_.progress[0].ended);
+    EXPECT_EQ(desk_.busyDepth, 0);
+}
+
+// ---- real Jet files ----
+
+TEST_F(AuctionCommandsTest, JetRoundFilesCreateAndImport) {
+    const std::string nwind = std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/nwind.mdb";
+    if (!fs::exists(nwind)) GTEST_SKIP() << "no Jet sample at " << nwind;
+    const std::string r1 = downloads_ + "/12_001.mdb";
+    fs::copy_file(nwind, r1);
+    desk_.OpenFile(r1).Answer(MsgAnswer::No);
+    CreateAuction(main_);
+    ASSERT_EQ(desk_.LastBox().text, kCreatedText);
+
+    const std::string auction = program_ + "/Auction12.mdb";
+    std::ifstream in(auction, std::ios::binary);
+    std::string magic(15, '\0');
+    in.read(magic.data(), 15);
+    EXPECT_EQ(magic, "SQLite format 3");
+    const auto tables = Column(Query(auction, "SELECT TableName FROM sysSuppliedTables ORDER BY rowid"));
+    ASSERT_FALSE(tables.empty());
+    std::map<std::string, long> counts;
+    for (const auto& t : tables) {
+        EXPECT_NE(t.rfind("MSys", 0), 0u) << t;
+        counts[t] = Count(auction, t);
+    }
+    EXPECT_EQ(Column(Query(auction, "SELECT TableName FROM sysTables ORDER BY rowid")), tables);
+
+    const std::string r2 = downloads_ + "/12_002.mdb";
+    fs::copy_file(nwind, r2);
+    desk_.OpenFile(r2).Answer(MsgAnswer::No);
+    ImportRound();
+    ASSERT_EQ(desk_.LastBox().title, "Round Imported Successfully") << desk_.LastBox().text;
+    for (const auto& t : tables) EXPECT_EQ(Count(auction, t), 2 * counts[t]) << t;
+    EXPECT_EQ(Rounds(auction), (std::vector<std::string>{"1", "2"}));
+}

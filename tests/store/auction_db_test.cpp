@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include <unistd.h>
+
+#include "store/AuctionDb.h"
+#include "store/CorvError.h"
+#include "support/FixtureAuction.h"
+
+using namespace corv;
+namespace fs = std::filesystem;
+
+namespace {
+
+int ErrorNumberOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const CorvError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+}  // namespace
+
+TEST(SplitFilePathTest, FileNameAndFolderAroundTheLastSeparator) {
+    EXPECT_EQ(SplitFilePath("/data/rounds/14_003.mdb", true), "14_003.mdb");
+    EXPECT_EQ(SplitFilePath("/data/rounds/14_003.mdb", false), "/data/rounds/");
+    EXPECT_EQ(SplitFilePath("14_003.mdb", true), "14_003.mdb");
+    EXPECT_EQ(SplitFilePath("14_003.mdb", false), "");
+    EXPECT_EQ(SplitFilePath("/data/", true), "");
+    EXPECT_EQ(SplitFilePath("/data/", false), "/data/");
+    EXPECT_EQ(SplitFilePath("", true), "");
+    EXPECT_EQ(SplitFilePath("", false), "");
+    // A Windows separator is an ordinary character here.
+    EXPECT_EQ(SplitFilePath("/a/C:\\Data\\14_003.mdb", true), "C:\\Data\\14_003.mdb");
+}
+
+TEST(FileNameRuleTest, NumbersComeFromFixedPositions) {
+    EXPECT_EQ(RoundNumberFromFileName("07_012.mdb"), 12);
+    EXPECT_EQ(RoundNumberFromFileName("14_001.mdb"), 1);
+    EXPECT_EQ(RoundNumberFromFileName("14_250.mdb"), 250);
+    EXPECT_EQ(AuctionNumberFromFileName("07_012.mdb"), 7);
+    EXPECT_EQ(AuctionNumberFromFileName("14_001.mdb"), 14);
+    EXPECT_EQ(AuctionPrefixFromFileName("07_012.mdb"), "07");
+    // Character 3 is not looked at.
+    EXPECT_EQ(RoundNumberFromFileName("05-003.mdb"), 3);
+}
+
+TEST(FileNameRuleTest, NonDigitsAreATypeMismatch) {
+    for (const char* name : {"14_abc.mdb", "14_1.mdb", "14_", "14_0x1.mdb", "Auction12.mdb", ""}) {
+        SCOPED_TRACE(name);
+        try {
+            RoundNumberFromFileName(name);
+            ADD_FAILURE() << "no error";
+        } catch (const CorvError& e) {
+            EXPECT_EQ(e.number(), 13);
+            EXPECT_EQ(e.description(), "Type mismatch");
+        }
+    }
+    EXPECT_EQ(ErrorNumberOf([] { AuctionNumberFromFileName("x7_001.mdb"); }), 13);
+    EXPECT_EQ(ErrorNumberOf([] { AuctionNumberFromFileName("Auction7.mdb"); }), 13);
+}
+
+TEST(StatisticsTableTest, OnlyTheSixStatisticsTables) {
+    for (const char* t : {"Round Statistics", "Increment Statistics", "Miscellaneous Statistics",
+                          "Reduction Statistics", "Withdrawal Statistics", "Waiver Statistics"})
+        EXPECT_TRUE(IsStatisticsTable(t)) << t;
+    EXPECT_FALSE(IsStatisticsTable("Markets and Bidders"));
+    EXPECT_FALSE(IsStatisticsTable("Bidder Eligibility"));
+    EXPECT_FALSE(IsStatisticsTable("Statistics"));
+}
+
+class OpenAuctionDbTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("corv-auctiondb-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        fixture::AuctionOptions a;
+        a.rounds = 1;
+        a.auction = 3;
+        first_ = fixture::WriteAuctionRounds(dir_.string(), a)[0];
+        a.auction = 4;
+        a.bidsPerRound = 7;
+        second_ = fixture::WriteAuctionRounds(dir_.string(), a)[0];
+        CloseAuctionDb();
+    }
+    void TearDown() override {
+        CloseAuctionDb();
+        fs::remove_all(dir_);
+    }
+    long BidCount() {
+        auto rs = AuctionDb()->OpenRecordset("SELECT * FROM [Markets and Bidders]", RecordsetType::Snapshot);
+        return static_cast<long>(rs->RowCount());
+    }
+    fs::path dir_;
+    std::string first_, second_;
+};
+
+TEST_F(OpenAuctionDbTest, OpeningAnotherReplacesHandleAndPath) {
+    EXPECT_EQ(AuctionDb(), nullptr);
+    OpenAuctionDb(first_);
+    EXPECT_EQ(AuctionDbPath(), first_);
+    EXPECT_EQ(BidCount(), 20);
+    OpenAuctionDb(second_);
+    EXPECT_EQ(AuctionDbPath(), second_);
+    EXPECT_EQ(AuctionDb()->Name(), second_);
+    EXPECT_EQ(BidCount(), 7);
+}
+
+TEST_F(OpenAuctionDbTest, FailuresLeaveTheOpenAuctionInPlace) {
+    OpenAuctionDb(first_);
+    auto before = AuctionDb();
+    EXPECT_EQ(ErrorNumberOf([&] { OpenAuctionDb((dir_ / "missing.mdb").string()); }), err::FileNotFound);
+    const std::string text = (dir_ / "text.mdb").string();
+    std::ofstream(text) << "not a database at all, just some words that go on for a while";
+    EXPECT_EQ(ErrorNumberOf([&] { OpenAuctionDb(text); }), err::UnrecognizedFormat);
+    EXPECT_EQ(AuctionDb(), before);
+    EXPECT_EQ(AuctionDbPath(), first_);
+    EXPECT_EQ(BidCount(), 20);
+}
+
+TEST_F(OpenAuctionDbTest, CloseForgetsAndMayBeRepeated) {
+    OpenAuctionDb(first_);
+    auto held = AuctionDb();
+    CloseAuctionDb();
+    EXPECT_EQ(AuctionDb(), nullptr);
+    EXPECT_EQ(AuctionDbPath(), "");
+    EXPECT_FALSE(held->IsOpen());
+    CloseAuctionDb();
+    EXPECT_EQ(AuctionDb(), nullptr);
+}
