@@ -1,0 +1,77 @@
+#include "viewer/RecordsetModel.h"
+
+#include <climits>
+
+namespace corv {
+
+RecordsetModel::RecordsetModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void RecordsetModel::SetRecordset(std::shared_ptr<Recordset> recordset) {
+    beginResetModel();
+    recordset_ = std::move(recordset);
+    kinds_.clear();
+    headers_.clear();
+    rows_ = 0;
+    if (recordset_) {
+        const int n = recordset_->FieldCount();
+        kinds_.reserve(static_cast<size_t>(n));
+        headers_.reserve(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            const FieldInfo& f = recordset_->Field(i);
+            kinds_.push_back(CellKindOf(f));
+            headers_.push_back(QString::fromStdString(f.name));
+        }
+        const std::size_t count = recordset_->RowCount();
+        rows_ = count > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(count);
+    }
+    endResetModel();
+}
+
+QString RecordsetModel::CellText(int row, int column) const {
+    if (!recordset_ || row < 0 || row >= rows_ || column < 0 || column >= static_cast<int>(kinds_.size()))
+        return {};
+    return formatter_.Format(recordset_->Cell(static_cast<std::size_t>(row), column),
+                             kinds_[static_cast<size_t>(column)]);
+}
+
+int RecordsetModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : rows_;
+}
+
+int RecordsetModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(headers_.size());
+}
+
+QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    switch (role) {
+        case Qt::DisplayRole:
+            return CellText(index.row(), index.column());
+        case Qt::TextAlignmentRole: {
+            const CellKind kind = kinds_[static_cast<size_t>(index.column())];
+            bool right = IsNumericKind(kind);
+            if (kind == CellKind::Auto)
+                right = recordset_->Cell(static_cast<std::size_t>(index.row()), index.column()).isNumber();
+            return QVariant::fromValue(Qt::AlignVCenter | (right ? Qt::AlignRight : Qt::AlignLeft));
+        }
+        default:
+            return {};
+    }
+}
+
+QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
+    if (orientation == Qt::Horizontal) {
+        if (section >= 0 && section < static_cast<int>(headers_.size()))
+            return headers_[static_cast<size_t>(section)];
+        return {};
+    }
+    return QString::number(section + 1);
+}
+
+Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+}  // namespace corv

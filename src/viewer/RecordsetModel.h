@@ -1,0 +1,43 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include <QAbstractTableModel>
+#include <QString>
+
+#include "store/Recordset.h"
+#include "viewer/CellFormatter.h"
+
+namespace corv {
+
+// The grid's view of a snapshot: cells are read by position on demand and formatted as shown; nothing of
+// the result is copied into Qt objects, so a million-row table costs no more than the rows on screen.
+class RecordsetModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    explicit RecordsetModel(QObject* parent = nullptr);
+
+    void SetRecordset(std::shared_ptr<Recordset> recordset);
+    const std::shared_ptr<Recordset>& GetRecordset() const { return recordset_; }
+
+    // The text a cell shows; empty outside the rows and columns.
+    QString CellText(int row, int column) const;
+    const CellFormatter& Formatter() const { return formatter_; }
+    CellKind ColumnKind(int column) const { return kinds_.at(static_cast<size_t>(column)); }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+  private:
+    std::shared_ptr<Recordset> recordset_;
+    std::vector<CellKind> kinds_;
+    std::vector<QString> headers_;
+    int rows_ = 0;
+    CellFormatter formatter_;
+};
+
+}  // namespace corv

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+namespace corv {
+
+// What a table viewer needs of the main window that holds it.
+class ViewerHost {
+  public:
+    virtual ~ViewerHost() = default;
+    // Status bar panels, numbered from 1: 1 table and round, 2 date, 3 the last Sum/Average/Count.
+    virtual void SetStatusPanel(int panel, const QString& text) = 0;
+    virtual QString StatusPanel(int panel) const = 0;
+    // Refill the ACTIVE viewer's table list from sysTables / round list from sysRounds.
+    virtual void PopulateTables() = 0;
+    virtual void PopulateRounds() = 0;
+};
+
+}  // namespace corv

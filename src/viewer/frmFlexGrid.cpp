@@ -1,0 +1,298 @@
+#include "viewer/frmFlexGrid.h"
+
+#include <algorithm>
+#include <optional>
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "platform/DesktopServices.h"
+#include "store/AuctionDb.h"
+#include "store/CorvError.h"
+#include "viewer/RecordsetModel.h"
+#include "viewer/ViewerComboBox.h"
+#include "viewer/ViewerHost.h"
+
+namespace corv {
+
+namespace {
+
+// Rows looked at when sizing columns: enough to be representative, few enough for a million-row table.
+constexpr int kSizingSampleRows = 60;
+constexpr int kMaxColumnWidth = 360;
+
+void ShowErrorBox(const char* prefix, const char* separator, const std::exception& e) {
+    int number = err::EngineFailure;
+    std::string description = e.what();
+    if (const auto* ce = dynamic_cast<const CorvError*>(&e)) {
+        number = ce->number();
+        description = ce->description();
+    }
+    Desktop().MessageBox(prefix + std::to_string(number) + separator + description, MsgButtons::OK,
+                         MsgIcon::None, "");
+}
+
+}  // namespace
+
+frmFlexGrid::frmFlexGrid(ViewerHost& host, QWidget* parent) : QWidget(parent), host_(host) {
+    setWindowTitle(QStringLiteral("New Table Selection"));
+
+    lblTableName = new QLabel(QStringLiteral("Table:"), this);
+    lblTableName->setObjectName(QStringLiteral("lblTableName"));
+    auto* tables = new ViewerComboBox(this);
+    tables->setObjectName(QStringLiteral("ddlTableName"));
+    tables->setMinimumContentsLength(22);
+    tables->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    ddlTableName = tables;
+    lblTableName->setBuddy(ddlTableName);
+
+    lblRoundNum = new QLabel(QStringLiteral("Round:"), this);
+    lblRoundNum->setObjectName(QStringLiteral("lblRoundNum"));
+    auto* rounds = new ViewerComboBox(this);
+    rounds->setObjectName(QStringLiteral("ddlRoundNum"));
+    rounds->setMinimumContentsLength(5);
+    rounds->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    ddlRoundNum = rounds;
+    lblRoundNum->setBuddy(ddlRoundNum);
+
+    MSFlexGrid1 = new QTableView(this);
+    MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
+    model_ = new RecordsetModel(this);
+    MSFlexGrid1->setModel(model_);
+    MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    MSFlexGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    MSFlexGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
+    MSFlexGrid1->setWordWrap(false);
+    MSFlexGrid1->setSortingEnabled(false);
+    // Fixed, uniform rows keep scrolling a million-row table as cheap as a small one.
+    QHeaderView* rowsHeader = MSFlexGrid1->verticalHeader();
+    rowsHeader->setSectionResizeMode(QHeaderView::Fixed);
+    rowsHeader->setDefaultSectionSize(MSFlexGrid1->fontMetrics().height() + 6);
+    rowsHeader->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QHeaderView* columnsHeader = MSFlexGrid1->horizontalHeader();
+    columnsHeader->setSectionResizeMode(QHeaderView::Interactive);
+    columnsHeader->setSectionsClickable(true);
+    columnsHeader->setHighlightSections(true);
+
+    auto* lists = new QHBoxLayout;
+    lists->setContentsMargins(8, 2, 4, 0);
+    lists->setSpacing(6);
+    lists->addWidget(lblTableName);
+    lists->addWidget(ddlTableName);
+    lists->addSpacing(8);
+    lists->addWidget(lblRoundNum);
+    lists->addWidget(ddlRoundNum);
+    lists->addStretch(1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(3);
+    layout->addLayout(lists);
+    layout->addWidget(MSFlexGrid1, 1);
+
+    connect(&Data1, &DataControl::RecordsetChanged, this, &frmFlexGrid::BindGrid);
+    connect(ddlTableName, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0 && !refilling_) ddlTableName_Click();
+    });
+    connect(ddlRoundNum, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0 && !refilling_) ddlRoundNum_Click();
+    });
+    connect(tables, &ViewerComboBox::DroppingDown, this,
+            [this] { DroppingDown(ddlTableName, SavedTableIndex, true); });
+    connect(rounds, &ViewerComboBox::DroppingDown, this,
+            [this] { DroppingDown(ddlRoundNum, SavedRoundIndex, false); });
+    connect(tables, &ViewerComboBox::ClosedUp, this, [this] { ClosedUp(ddlTableName, SavedTableIndex); });
+    connect(rounds, &ViewerComboBox::ClosedUp, this, [this] { ClosedUp(ddlRoundNum, SavedRoundIndex); });
+}
+
+frmFlexGrid::~frmFlexGrid() = default;
+
+void frmFlexGrid::ddlTableName_Click() {
+    const QString table = ddlTableName->currentText();
+    const QString round = ddlRoundNum->currentText();
+    if (table.isEmpty() || round.isEmpty()) return;
+    std::optional<BusyPointer> busy(std::in_place);
+
+    const std::shared_ptr<Database> db = AuctionDb();
+    const std::string name = table.toStdString();
+    long supplied = 0;
+    try {
+        if (db) {
+            auto lookup =
+                db->OpenRecordset("SELECT * FROM [sysSuppliedTables] WHERE [TableName] = '" + name + "'",
+                                  RecordsetType::Snapshot);
+            lookup->MoveLast();
+            supplied = lookup->RecordCount();
+            lookup->Close();
+        }
+    } catch (...) {
+        // A name with a quote, or no match: the table is simply shown whole.
+        supplied = 0;
+    }
+
+    try {
+        QString sql;
+        if (supplied > 0 && !IsStatisticsTable(name)) {
+            sql = QStringLiteral("SELECT * FROM [") + table + QStringLiteral("]") +
+                  QStringLiteral(" WHERE [Round] = ") + round;
+            ddlRoundNum->setEnabled(true);
+        } else {
+            sql = QStringLiteral("SELECT * FROM [") + table + QStringLiteral("]");
+            ddlRoundNum->setEnabled(false);
+        }
+        Data1.SetDatabase(db);
+        Data1.RecordSource = sql;
+        Data1.Refresh();
+        if (ddlRoundNum->isEnabledTo(this))
+            ShowCaption(table + QStringLiteral(" - Round ") + round);
+        else
+            ShowCaption(table);
+        SortFilterPrepared = false;
+    } catch (const std::exception& e) {
+        busy.reset();
+        ShowErrorBox("Error ", ": ", e);
+    }
+}
+
+void frmFlexGrid::ddlRoundNum_Click() {
+    const QString table = ddlTableName->currentText();
+    const QString round = ddlRoundNum->currentText();
+    if (table.isEmpty() || round.isEmpty()) return;
+    std::optional<BusyPointer> busy(std::in_place);
+    try {
+        Data1.SetDatabase(AuctionDb());
+        Data1.RecordSource = QStringLiteral("SELECT * FROM [") + table + QStringLiteral("]") +
+                             QStringLiteral(" WHERE [Round] = ") + round;
+        Data1.Refresh();
+        ShowCaption(table + QStringLiteral(" - Round ") + round);
+        if (!SortFilterPrepared) return;
+        ReapplySortAndFilter();
+    } catch (const std::exception& e) {
+        busy.reset();
+        ShowErrorBox("Error ", ": ", e);
+    }
+}
+
+void frmFlexGrid::ReapplySortAndFilter() {
+    // Nothing to re-apply until a sort/filter dialog has been prepared for this table.
+    if (!SortFilterDialog) return;
+}
+
+void frmFlexGrid::Activate() {
+    if (ddlTableName->count() == 0 && ddlRoundNum->count() == 0) {
+        host_.SetStatusPanel(1, QStringLiteral("Status"));
+        return;
+    }
+    const QString round = ddlRoundNum->currentText();
+    if (!round.isEmpty() && ddlRoundNum->isEnabledTo(this))
+        host_.SetStatusPanel(1, ddlTableName->currentText() + QStringLiteral(" - Round ") + round);
+    else
+        host_.SetStatusPanel(1, ddlTableName->currentText());
+}
+
+QString frmFlexGrid::CaptionText() const {
+    return windowTitle();
+}
+
+// The designed window: the lists above a grid of 7590 by 4860 twips.
+QSize frmFlexGrid::sizeHint() const {
+    return {520, 360};
+}
+
+void frmFlexGrid::ShowCaption(const QString& text) {
+    host_.SetStatusPanel(1, text);
+    setWindowTitle(text);
+}
+
+void frmFlexGrid::SetRecordset(std::shared_ptr<Recordset> recordset) {
+    Data1.SetRecordset(std::move(recordset));
+}
+
+void frmFlexGrid::BindGrid() {
+    model_->SetRecordset(Data1.GetRecordset());
+    SizeColumns();
+}
+
+void frmFlexGrid::SizeColumns() {
+    const QFontMetrics cells = MSFlexGrid1->fontMetrics();
+    const QFontMetrics headers = MSFlexGrid1->horizontalHeader()->fontMetrics();
+    const int sample = std::min(model_->rowCount(), kSizingSampleRows);
+    for (int c = 0; c < model_->columnCount(); ++c) {
+        int width = headers.horizontalAdvance(model_->headerData(c, Qt::Horizontal).toString()) + 24;
+        for (int r = 0; r < sample; ++r)
+            width = std::max(width, cells.horizontalAdvance(model_->CellText(r, c)) + 16);
+        MSFlexGrid1->setColumnWidth(c, std::min(width, kMaxColumnWidth));
+    }
+}
+
+void frmFlexGrid::DroppingDown(QComboBox* list, long& savedIndex, bool tables) {
+    if (list->currentIndex() >= 0) savedIndex = list->currentIndex();
+    // Refilling is not a choice: the entries come and go without loading anything.
+    refilling_ = true;
+    try {
+        if (tables)
+            host_.PopulateTables();
+        else
+            host_.PopulateRounds();
+    } catch (...) {
+        refilling_ = false;
+        throw;
+    }
+    refilling_ = false;
+}
+
+void frmFlexGrid::ClosedUp(QComboBox* list, const long& savedIndex) {
+    // The choice, if any, arrives after the list closes: look once it has.
+    QTimer::singleShot(0, this, [this, list, &savedIndex] {
+        if (list->currentIndex() >= 0) return;
+        if (savedIndex >= 0 && savedIndex < list->count())
+            list->setCurrentIndex(static_cast<int>(savedIndex));
+    });
+}
+
+std::vector<SelectionBlock> frmFlexGrid::SelectedBlocks() const {
+    std::vector<SelectionBlock> blocks;
+    const QItemSelectionModel* selection = MSFlexGrid1->selectionModel();
+    if (!selection) return blocks;
+    const int rows = model_->rowCount();
+    for (const QItemSelectionRange& range : selection->selection()) {
+        if (!range.isValid()) continue;
+        SelectionBlock block{range.left(), range.right(), range.top(), range.bottom()};
+        if (rows > 0 && range.top() == 0 && range.bottom() == rows - 1) block.firstRow = block.lastRow = -1;
+        blocks.push_back(block);
+    }
+    return blocks;
+}
+
+void frmFlexGrid::ComputeSelection(const QString& operation) {
+    int lastColumn = -1;
+    int lastRow = -1;
+    try {
+        const CellTextReader reader = [this, &lastColumn, &lastRow](int column, int row) {
+            lastColumn = column;
+            lastRow = row;
+            return model_->CellText(row, column);
+        };
+        const std::optional<QString> text =
+            ComputeSelectionText(SelectedBlocks(), reader, operation, model_->Formatter().Locale());
+        if (text) host_.SetStatusPanel(3, *text);
+    } catch (const std::exception& e) {
+        ShowErrorBox("Error: ", " ", e);
+    }
+    // The current cell stays where the scan ended; the selection itself is left alone.
+    const QModelIndex last = model_->index(std::min(lastRow, model_->rowCount() - 1), lastColumn);
+    if (last.isValid()) {
+        // Moving the current cell must not scroll a whole-column scan's end into view.
+        const bool autoScroll = MSFlexGrid1->hasAutoScroll();
+        MSFlexGrid1->setAutoScroll(false);
+        MSFlexGrid1->selectionModel()->setCurrentIndex(last, QItemSelectionModel::NoUpdate);
+        MSFlexGrid1->setAutoScroll(autoScroll);
+    }
+}
+
+}  // namespace corv

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include <QString>
+#include <QWidget>
+
+#include "viewer/DataControl.h"
+#include "viewer/SelectionStats.h"
+
+class QComboBox;
+class QLabel;
+class QTableView;
+
+namespace corv {
+
+class ViewerHost;
+class Recordset;
+class RecordsetModel;
+class frmTableActions;
+
+// A child window showing one table of the open auction, one round at a time or whole.
+class frmFlexGrid : public QWidget {
+    Q_OBJECT
+  public:
+    explicit frmFlexGrid(ViewerHost& host, QWidget* parent = nullptr);
+    ~frmFlexGrid() override;
+
+    QLabel* lblTableName = nullptr;
+    QComboBox* ddlTableName = nullptr;  // choose only; selecting an entry loads the table
+    QLabel* lblRoundNum = nullptr;
+    QComboBox* ddlRoundNum = nullptr;  // choose only; disabled while a whole table is shown
+    QTableView* MSFlexGrid1 = nullptr;
+    DataControl Data1;
+
+    bool SortFilterPrepared = false;
+    long SavedTableIndex = 0;
+    long SavedRoundIndex = 0;
+    frmTableActions* SortFilterDialog = nullptr;
+    frmTableActions* WizardDialog = nullptr;
+    QObject* ExcelApp = nullptr;
+
+    // Loads the table named by ddlTableName: per round or whole, caption and status text follow.
+    void ddlTableName_Click();
+    // Loads the chosen round of the current table.
+    void ddlRoundNum_Click();
+    // The window became the active child: status panel 1 shows what it shows.
+    void Activate();
+    QString CaptionText() const;
+    QSize sizeHint() const override;
+    // "Sum", "Average" or "Count" of the selected cells of one column, into status panel 3.
+    void ComputeSelection(const QString& operation);
+    // Shows a record set derived from the current one (sorted, filtered) without running the query again.
+    void SetRecordset(std::shared_ptr<Recordset> recordset);
+
+    RecordsetModel* GridModel() const { return model_; }
+    // The grid's selection as blocks; a whole selected column has rows -1.
+    std::vector<SelectionBlock> SelectedBlocks() const;
+
+  private:
+    void BindGrid();
+    void SizeColumns();
+    void ShowCaption(const QString& text);
+    void DroppingDown(QComboBox* list, long& savedIndex, bool tables);
+    void ClosedUp(QComboBox* list, const long& savedIndex);
+    void ReapplySortAndFilter();
+
+    ViewerHost& host_;
+    RecordsetModel* model_ = nullptr;
+    bool refilling_ = false;
+};
+
+}  // namespace corv

@@ -1,0 +1,459 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTableView>
+#include <QTest>
+
+#include <map>
+
+#include "ViewerTestSupport.h"
+#include "store/AuctionDb.h"
+#include "store/CorvError.h"
+#include "support/ScriptedDesktop.h"
+#include "viewer/RecordsetModel.h"
+#include "viewer/ViewerHost.h"
+#include "viewer/frmFlexGrid.h"
+
+using corv::frmFlexGrid;
+
+namespace {
+
+// The main window as far as a viewer sees it: status panels and the two list fillers.
+class FakeHost : public corv::ViewerHost {
+  public:
+    void SetStatusPanel(int panel, const QString& text) override { panels[panel] = text; }
+    QString StatusPanel(int panel) const override {
+        auto it = panels.find(panel);
+        return it == panels.end() ? QString() : it->second;
+    }
+    void PopulateTables() override {
+        ++tableFills;
+        Fill(active->ddlTableName, "SELECT * FROM [sysTables]", "TableName");
+    }
+    void PopulateRounds() override {
+        ++roundFills;
+        Fill(active->ddlRoundNum, "SELECT * FROM [sysRounds]", "Round");
+    }
+
+    frmFlexGrid* active = nullptr;
+    std::map<int, QString> panels{{1, "Status"}, {3, "NUM"}};
+    int tableFills = 0;
+    int roundFills = 0;
+
+  private:
+    static void Fill(QComboBox* list, const char* sql, const char* column) {
+        auto rs = corv::AuctionDb()->OpenRecordset(sql);
+        list->clear();
+        for (; !rs->Eof(); rs->MoveNext())
+            list->addItem(QString::fromStdString(rs->GetValue(column).toString()));
+        list->setCurrentIndex(-1);
+    }
+};
+
+class ViewerWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        corv::test::ViewerTestApp();
+        desktop_.Install();
+        options_.rounds = 3;
+        options_.bidsPerRound = 20;
+        path_ = corv::test::BuildAuctionDatabase(folder_.Path(), options_);
+        corv::OpenAuctionDb(path_);
+    }
+    void TearDown() override { corv::CloseAuctionDb(); }
+
+    // What the main window's New command does.
+    std::unique_ptr<frmFlexGrid> NewViewer() {
+        auto viewer = std::make_unique<frmFlexGrid>(host_);
+        viewer->resize(700, 500);
+        viewer->show();
+        host_.active = viewer.get();
+        host_.PopulateTables();
+        host_.PopulateRounds();
+        viewer->ddlRoundNum->setCurrentIndex(0);
+        viewer->ddlTableName->setCurrentIndex(0);
+        return viewer;
+    }
+    static void Choose(QComboBox* list, const QString& text) {
+        const int i = list->findText(text);
+        ASSERT_GE(i, 0) << text.toStdString();
+        list->setCurrentIndex(i);
+    }
+    void AddViewableTable(const std::string& name, bool supplied) {
+        std::string sql = "INSERT INTO sysTables VALUES ('" + name + "');";
+        if (supplied) sql += "INSERT INTO sysSuppliedTables VALUES ('" + name + "');";
+        corv::test::RunSqlite(path_, sql);
+    }
+    int Rows(const frmFlexGrid& v) const { return v.GridModel()->rowCount(); }
+    int Column(const frmFlexGrid& v, const QString& name) const {
+        for (int c = 0; c < v.GridModel()->columnCount(); ++c)
+            if (v.GridModel()->headerData(c, Qt::Horizontal).toString() == name) return c;
+        return -1;
+    }
+    long long Count(const std::string& sql) const { return corv::test::QueryCount(path_, sql); }
+
+    corv::test::TempFolder folder_;
+    corv::test::ScriptedDesktop desktop_;
+    corv::fixture::AuctionOptions options_;
+    std::string path_;
+    FakeHost host_;
+};
+
+}  // namespace
+
+TEST_F(ViewerWindowTest, FreshWindowBeforeAnyChoice) {
+    frmFlexGrid viewer(host_);
+    EXPECT_EQ(viewer.CaptionText(), "New Table Selection");
+    EXPECT_EQ(viewer.windowTitle(), "New Table Selection");
+    EXPECT_EQ(viewer.lblTableName->text(), "Table:");
+    EXPECT_EQ(viewer.lblRoundNum->text(), "Round:");
+    EXPECT_FALSE(viewer.ddlTableName->isEditable());
+    EXPECT_FALSE(viewer.ddlRoundNum->isEditable());
+    EXPECT_FALSE(viewer.SortFilterPrepared);
+    EXPECT_EQ(viewer.SavedTableIndex, 0);
+    EXPECT_EQ(viewer.SavedRoundIndex, 0);
+    EXPECT_EQ(viewer.MSFlexGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_EQ(viewer.MSFlexGrid1->selectionMode(), QAbstractItemView::ExtendedSelection);
+    host_.panels[1] = "Markets and Bidders";
+    viewer.Activate();
+    EXPECT_EQ(host_.panels[1], "Status");
+}
+
+TEST_F(ViewerWindowTest, NewViewerShowsFirstTableForRoundOne) {
+    auto viewer = NewViewer();
+    EXPECT_EQ(viewer->CaptionText(), "Markets and Bidders - Round 1");
+    EXPECT_EQ(host_.panels[1], "Markets and Bidders - Round 1");
+    EXPECT_TRUE(viewer->ddlRoundNum->isEnabled());
+    EXPECT_EQ(viewer->Data1.RecordSource, "SELECT * FROM [Markets and Bidders] WHERE [Round] = 1");
+    EXPECT_EQ(viewer->Data1.DatabaseName(), path_);
+    ASSERT_EQ(Rows(*viewer), options_.bidsPerRound);
+    const int round = Column(*viewer, "Round");
+    ASSERT_GE(round, 0);
+    for (int r = 0; r < Rows(*viewer); ++r) ASSERT_EQ(viewer->GridModel()->CellText(r, round), "1");
+    EXPECT_EQ(viewer->GridModel()->headerData(0, Qt::Vertical).toString(), "1");
+    // Every column header readable: no column narrower than its name.
+    const QFontMetrics fm = viewer->MSFlexGrid1->horizontalHeader()->fontMetrics();
+    for (int c = 0; c < viewer->GridModel()->columnCount(); ++c)
+        EXPECT_GE(viewer->MSFlexGrid1->columnWidth(c),
+                  fm.horizontalAdvance(viewer->GridModel()->headerData(c, Qt::Horizontal).toString()));
+    EXPECT_EQ(desktop_.boxes.size(), 0u);
+    EXPECT_EQ(desktop_.busyDepth, 0);
+}
+
+TEST_F(ViewerWindowTest, StatisticsTableShownWholeWithRoundListDisabled) {
+    auto viewer = NewViewer();
+    Choose(viewer->ddlTableName, "Round Statistics");
+    EXPECT_EQ(viewer->CaptionText(), "Round Statistics");
+    EXPECT_EQ(host_.panels[1], "Round Statistics");
+    EXPECT_FALSE(viewer->ddlRoundNum->isEnabled());
+    EXPECT_EQ(viewer->Data1.RecordSource, "SELECT * FROM [Round Statistics]");
+    EXPECT_EQ(Rows(*viewer), Count("SELECT COUNT(*) FROM \"Round Statistics\""));
+    EXPECT_GT(Rows(*viewer), Count("SELECT COUNT(*) FROM \"Round Statistics\" WHERE Round = 1"));
+
+    // Back to a per-round table: the round list comes back.
+    Choose(viewer->ddlTableName, "Bidder Eligibility");
+    EXPECT_TRUE(viewer->ddlRoundNum->isEnabled());
+    EXPECT_EQ(viewer->CaptionText(), "Bidder Eligibility - Round 1");
+    EXPECT_EQ(Rows(*viewer), Count("SELECT COUNT(*) FROM \"Bidder Eligibility\" WHERE Round = 1"));
+}
+
+TEST_F(ViewerWindowTest, UserBuiltTableShownWholeEvenWithRoundColumn) {
+    corv::test::RunSqlite(path_, "CREATE TABLE \"High Bids\" AS SELECT * FROM \"Markets and Bidders\"");
+    AddViewableTable("High Bids", false);
+    auto viewer = NewViewer();
+    Choose(viewer->ddlTableName, "High Bids");
+    EXPECT_EQ(viewer->CaptionText(), "High Bids");
+    EXPECT_FALSE(viewer->ddlRoundNum->isEnabled());
+    EXPECT_EQ(Rows(*viewer), options_.bidsPerRound * options_.rounds);
+    viewer->Activate();
+    EXPECT_EQ(host_.panels[1], "High Bids");
+}
+
+TEST_F(ViewerWindowTest, QuoteInTableNameIsNoError) {
+    // The supplied-table lookup breaks on the quote; the table is then shown whole.
+    corv::test::RunSqlite(path_,
+                          "CREATE TABLE \"Bidder's Notes\" (\"Round\" Long, \"Note\" Text);"
+                          "INSERT INTO \"Bidder's Notes\" VALUES (1, 'a'), (2, 'b');");
+    AddViewableTable("Bidder''s Notes", true);
+    auto viewer = NewViewer();
+    Choose(viewer->ddlTableName, "Bidder's Notes");
+    EXPECT_EQ(desktop_.boxes.size(), 0u);
+    EXPECT_EQ(viewer->CaptionText(), "Bidder's Notes");
+    EXPECT_FALSE(viewer->ddlRoundNum->isEnabled());
+    EXPECT_EQ(Rows(*viewer), 2);
+}
+
+TEST_F(ViewerWindowTest, PerRoundTableWithoutRoundColumnReportsError) {
+    corv::test::RunSqlite(path_,
+                          "CREATE TABLE \"Notes\" (\"Note\" Text); INSERT INTO \"Notes\" VALUES ('x');");
+    AddViewableTable("Notes", true);
+    auto viewer = NewViewer();
+    const auto shownBefore = viewer->Data1.GetRecordset();
+    Choose(viewer->ddlTableName, "Notes");
+    ASSERT_EQ(desktop_.boxes.size(), 1u);
+    const auto& box = desktop_.boxes[0];
+    EXPECT_EQ(box.text.rfind("Error ", 0), 0u) << box.text;
+    EXPECT_NE(box.text.find(": "), std::string::npos) << box.text;
+    EXPECT_EQ(box.title, "");
+    EXPECT_EQ(box.icon, corv::MsgIcon::None);
+    EXPECT_EQ(box.buttons, corv::MsgButtons::OK);
+    EXPECT_EQ(desktop_.busyDepth, 0);
+    // The grid keeps the rows it showed; the caption is not changed by a failed load.
+    EXPECT_EQ(viewer->Data1.GetRecordset(), shownBefore);
+    EXPECT_EQ(viewer->CaptionText(), "Markets and Bidders - Round 1");
+}
+
+TEST_F(ViewerWindowTest, RoundChangeFiltersByRoundAndKeepsSortFilterState) {
+    auto viewer = NewViewer();
+    viewer->SortFilterPrepared = true;
+    Choose(viewer->ddlRoundNum, "2");
+    EXPECT_EQ(viewer->CaptionText(), "Markets and Bidders - Round 2");
+    EXPECT_EQ(host_.panels[1], "Markets and Bidders - Round 2");
+    EXPECT_EQ(viewer->Data1.RecordSource, "SELECT * FROM [Markets and Bidders] WHERE [Round] = 2");
+    const int round = Column(*viewer, "Round");
+    ASSERT_EQ(Rows(*viewer), options_.bidsPerRound);
+    EXPECT_EQ(viewer->GridModel()->CellText(0, round), "2");
+    EXPECT_TRUE(viewer->SortFilterPrepared);
+
+    // A table change forgets the sort and filter preparation.
+    Choose(viewer->ddlTableName, "Waiver Statistics");
+    EXPECT_FALSE(viewer->SortFilterPrepared);
+    viewer->SortFilterPrepared = true;
+    Choose(viewer->ddlTableName, "Bidder Eligibility");
+    EXPECT_FALSE(viewer->SortFilterPrepared);
+    EXPECT_EQ(viewer->CaptionText(), "Bidder Eligibility - Round 2");
+}
+
+TEST_F(ViewerWindowTest, NothingLoadsWithoutBothChoices) {
+    frmFlexGrid viewer(host_);
+    host_.active = &viewer;
+    // Filling an empty list chooses nothing, even without the filler saying so.
+    viewer.ddlTableName->addItem("Markets and Bidders");
+    viewer.ddlTableName->addItem("Round Statistics");
+    EXPECT_EQ(viewer.ddlTableName->currentIndex(), -1);
+    EXPECT_EQ(viewer.ddlTableName->currentText(), "");
+    viewer.ddlTableName->setCurrentIndex(0);
+    EXPECT_EQ(viewer.Data1.GetRecordset(), nullptr);
+    EXPECT_EQ(viewer.CaptionText(), "New Table Selection");
+    EXPECT_EQ(desktop_.busyDepth, 0);
+}
+
+TEST_F(ViewerWindowTest, CaptionReachesTheChildWindowFrame) {
+    QMdiArea area;
+    auto* viewer = new frmFlexGrid(host_);
+    QMdiSubWindow* sub = area.addSubWindow(viewer);
+    area.show();
+    sub->show();
+    EXPECT_EQ(sub->windowTitle(), "New Table Selection");
+    host_.active = viewer;
+    host_.PopulateTables();
+    host_.PopulateRounds();
+    viewer->ddlRoundNum->setCurrentIndex(0);
+    viewer->ddlTableName->setCurrentIndex(0);
+    EXPECT_EQ(sub->windowTitle(), "Markets and Bidders - Round 1");
+    // The grid fills the window below the lists.
+    sub->resize(640, 480);
+    QTest::qWait(10);
+    const QRect grid = viewer->MSFlexGrid1->geometry();
+    EXPECT_EQ(grid.left(), 0);
+    EXPECT_EQ(grid.right(), viewer->width() - 1);
+    EXPECT_EQ(grid.bottom(), viewer->height() - 1);
+    EXPECT_GE(grid.top(), viewer->ddlTableName->geometry().bottom());
+}
+
+TEST_F(ViewerWindowTest, SetRecordsetBindsWithoutRunningTheQuery) {
+    auto viewer = NewViewer();
+    auto narrowed = corv::AuctionDb()->OpenRecordset(
+        "SELECT * FROM [Markets and Bidders] WHERE [Round] = 3 AND [Bid Amount] > 0",
+        corv::RecordsetType::Snapshot);
+    viewer->SetRecordset(narrowed);
+    EXPECT_EQ(viewer->Data1.GetRecordset(), narrowed);
+    EXPECT_EQ(viewer->Data1.RecordSource, "SELECT * FROM [Markets and Bidders] WHERE [Round] = 1");
+    EXPECT_EQ(viewer->GridModel()->CellText(0, Column(*viewer, "Round")), "3");
+}
+
+TEST_F(ViewerWindowTest, RoundListReselectsOnCloseWithoutChoiceAndListsNewRound) {
+    auto viewer = NewViewer();
+    Choose(viewer->ddlRoundNum, "2");
+    // A round imported while the viewer is open.
+    corv::test::RunSqlite(path_, "INSERT INTO sysRounds VALUES (4)");
+    const auto before = viewer->Data1.GetRecordset();
+
+    viewer->ddlRoundNum->showPopup();
+    EXPECT_EQ(host_.roundFills, 2);
+    EXPECT_EQ(viewer->SavedRoundIndex, 1);
+    EXPECT_EQ(viewer->ddlRoundNum->count(), 4);
+    EXPECT_EQ(viewer->ddlRoundNum->itemText(3), "4");
+    EXPECT_EQ(viewer->ddlRoundNum->currentIndex(), -1);
+    viewer->ddlRoundNum->hidePopup();
+    QTest::qWait(20);
+    EXPECT_EQ(viewer->ddlRoundNum->currentIndex(), 1);
+    EXPECT_NE(viewer->Data1.GetRecordset(), before);  // reselecting reloads
+    EXPECT_EQ(viewer->CaptionText(), "Markets and Bidders - Round 2");
+}
+
+TEST_F(ViewerWindowTest, ChoiceMadeInTheDropDownWins) {
+    auto viewer = NewViewer();
+    viewer->ddlRoundNum->showPopup();
+    // The list closes first, then reports the chosen entry.
+    viewer->ddlRoundNum->hidePopup();
+    viewer->ddlRoundNum->setCurrentIndex(2);
+    QTest::qWait(20);
+    EXPECT_EQ(viewer->ddlRoundNum->currentIndex(), 2);
+    EXPECT_EQ(viewer->CaptionText(), "Markets and Bidders - Round 3");
+}
+
+TEST_F(ViewerWindowTest, TableListShowsNewTablesAndReselects) {
+    auto viewer = NewViewer();
+    Choose(viewer->ddlTableName, "Waiver Statistics");
+    const int shownIndex = viewer->ddlTableName->currentIndex();
+    corv::test::RunSqlite(path_, "CREATE TABLE \"Wizard Table\" AS SELECT * FROM \"Waiver Statistics\"");
+    AddViewableTable("Wizard Table", false);
+    viewer->SortFilterPrepared = true;
+
+    viewer->ddlTableName->showPopup();
+    EXPECT_EQ(viewer->SavedTableIndex, shownIndex);
+    EXPECT_GE(viewer->ddlTableName->findText("Wizard Table"), 0);
+    viewer->ddlTableName->hidePopup();
+    QTest::qWait(20);
+    EXPECT_EQ(viewer->ddlTableName->currentText(), "Waiver Statistics");
+    EXPECT_FALSE(viewer->SortFilterPrepared);  // reselecting is choosing: the table loaded again
+
+    // Dropped down twice without a choice: the remembered position stays.
+    viewer->ddlTableName->setCurrentIndex(-1);
+    viewer->ddlTableName->showPopup();
+    viewer->ddlTableName->hidePopup();
+    QTest::qWait(20);
+    EXPECT_EQ(viewer->ddlTableName->currentText(), "Waiver Statistics");
+
+    // A remembered position the list no longer reaches (a table dropped meanwhile) selects nothing.
+    viewer->SavedTableIndex = 99;
+    viewer->ddlTableName->setCurrentIndex(-1);
+    viewer->ddlTableName->showPopup();
+    viewer->ddlTableName->hidePopup();
+    QTest::qWait(20);
+    EXPECT_EQ(viewer->ddlTableName->currentIndex(), -1);
+    EXPECT_EQ(viewer->CaptionText(), "Waiver Statistics");
+    EXPECT_EQ(desktop_.boxes.size(), 0u);
+}
+
+TEST_F(ViewerWindowTest, ActivationShowsEachWindowsTableAndRound) {
+    auto first = NewViewer();
+    auto second = NewViewer();
+    Choose(second->ddlTableName, "Increment Statistics");
+    Choose(first->ddlRoundNum, "3");
+    first->Activate();
+    EXPECT_EQ(host_.panels[1], "Markets and Bidders - Round 3");
+    second->Activate();
+    EXPECT_EQ(host_.panels[1], "Increment Statistics");
+}
+
+TEST_F(ViewerWindowTest, NoAuctionOpenReportsTheError) {
+    auto viewer = NewViewer();
+    corv::CloseAuctionDb();
+    Choose(viewer->ddlRoundNum, "2");
+    ASSERT_EQ(desktop_.boxes.size(), 1u);
+    EXPECT_EQ(desktop_.boxes[0].text.rfind("Error 91: ", 0), 0u) << desktop_.boxes[0].text;
+    EXPECT_EQ(viewer->CaptionText(), "Markets and Bidders - Round 1");
+}
+
+// --- selection statistics through the grid ---
+
+class ViewerStatisticsTest : public ViewerWindowTest {
+  protected:
+    void SetUp() override {
+        ViewerWindowTest::SetUp();
+        corv::test::RunSqlite(
+            path_,
+            "CREATE TABLE Figures (\"Round\" Long, Label Text, Amount Currency, Gap Double);"
+            "INSERT INTO Figures VALUES (1, 'a', 10, NULL), (2, 'b', 20, 5), (3, 'Alpine', 30, 6),"
+            "(4, 'd', 1234.5, 7), (5, 'e', 0.5, 8), (6, NULL, NULL, 9), (7, 'g', 40, 10);");
+        AddViewableTable("Figures", false);
+        viewer_ = NewViewer();
+        Choose(viewer_->ddlTableName, "Figures");
+        ASSERT_EQ(Rows(*viewer_), 7);
+    }
+    void Select(int top, int column, int bottom, int lastColumn = -1) {
+        auto* m = viewer_->GridModel();
+        viewer_->MSFlexGrid1->selectionModel()->select(
+            QItemSelection(m->index(top, column), m->index(bottom, lastColumn < 0 ? column : lastColumn)),
+            QItemSelectionModel::Select);
+    }
+    std::string Panel3(const char* op) {
+        viewer_->ComputeSelection(op);
+        return host_.panels[3].toStdString();
+    }
+    QPoint CellCenter(int row, int column) {
+        return viewer_->MSFlexGrid1->visualRect(viewer_->GridModel()->index(row, column)).center();
+    }
+    std::unique_ptr<frmFlexGrid> viewer_;
+};
+
+TEST_F(ViewerStatisticsTest, NoSelectionLeavesPanelUnchanged) {
+    viewer_->MSFlexGrid1->clearSelection();
+    EXPECT_EQ(Panel3("Sum"), "NUM");
+    EXPECT_EQ(desktop_.boxes.size(), 0u);
+}
+
+TEST_F(ViewerStatisticsTest, BlockOfShownMoney) {
+    Select(0, 2, 2);
+    EXPECT_EQ(Panel3("Sum"), "60.00");
+    EXPECT_EQ(Panel3("Average"), "20.00");
+    EXPECT_EQ(Panel3("Count"), "3.00");
+    viewer_->MSFlexGrid1->clearSelection();
+    Select(3, 2, 4);  // shown as 1,234.50 and 0.50
+    EXPECT_EQ(Panel3("Sum"), "1,235.00");
+    EXPECT_EQ(Panel3("Unknown"), "1,235.00");
+}
+
+TEST_F(ViewerStatisticsTest, CtrlClickAddsABlockInTheSameColumn) {
+    QWidget* cells = viewer_->MSFlexGrid1->viewport();
+    QTest::mouseClick(cells, Qt::LeftButton, Qt::NoModifier, CellCenter(0, 0));
+    QTest::mouseClick(cells, Qt::LeftButton, Qt::ControlModifier, CellCenter(4, 0));
+    EXPECT_EQ(Panel3("Sum"), "6.00");
+    EXPECT_EQ(Panel3("Count"), "2.00");
+    QTest::mouseClick(cells, Qt::LeftButton, Qt::ControlModifier, CellCenter(1, 3));
+    EXPECT_EQ(Panel3("Sum"), "0");
+}
+
+TEST_F(ViewerStatisticsTest, SpanningTwoColumnsShowsZero) {
+    Select(0, 2, 1, 3);
+    EXPECT_EQ(Panel3("Sum"), "0");
+}
+
+TEST_F(ViewerStatisticsTest, WordOrEmptyCellShowsZeroWithoutMessage) {
+    Select(1, 1, 2);
+    EXPECT_EQ(Panel3("Sum"), "0");
+    viewer_->MSFlexGrid1->clearSelection();
+    Select(4, 2, 6);
+    EXPECT_EQ(Panel3("Count"), "0");
+    EXPECT_EQ(desktop_.boxes.size(), 0u);
+}
+
+TEST_F(ViewerStatisticsTest, HeaderClickSumsWholeColumnToFirstEmptyCell) {
+    QHeaderView* header = viewer_->MSFlexGrid1->horizontalHeader();
+    const int x = header->sectionViewportPosition(2) + header->sectionSize(2) / 2;
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x, header->height() / 2));
+    const auto blocks = viewer_->SelectedBlocks();
+    ASSERT_EQ(blocks.size(), 1u);
+    EXPECT_EQ(blocks[0].firstRow, -1);
+    EXPECT_EQ(Panel3("Sum"), "1,295.00");  // 10+20+30+1234.5+0.5, stopping at the empty sixth row
+    EXPECT_EQ(Panel3("Count"), "5.00");
+    // The current cell is left where the scan stopped.
+    EXPECT_EQ(viewer_->MSFlexGrid1->currentIndex().row(), 5);
+}
+
+TEST_F(ViewerStatisticsTest, AverageOfEmptyWholeColumnIsAnErrorBox) {
+    viewer_->MSFlexGrid1->selectColumn(3);  // its first cell is empty
+    EXPECT_EQ(Panel3("Sum"), ".00");
+    EXPECT_EQ(Panel3("Average"), ".00");  // unchanged by the failure
+    ASSERT_EQ(desktop_.boxes.size(), 1u);
+    EXPECT_EQ(desktop_.boxes[0].text, "Error: 11 Division by zero");
+    EXPECT_EQ(desktop_.boxes[0].title, "");
+    EXPECT_EQ(desktop_.boxes[0].icon, corv::MsgIcon::None);
+}
