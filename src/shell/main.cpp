@@ -1,9 +1,56 @@
 #include <QApplication>
-#include <QMainWindow>
+#include <QElapsedTimer>
+#include <QIcon>
+#include <QProgressDialog>
+#include <QScreen>
+#include <QThread>
+#include <memory>
+
+#include "platform/qt/QtDesktop.h"
+#include "shell/frmMain.h"
+#include "shell/frmSplash.h"
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QMainWindow w;
-    w.setWindowTitle("Corvidel");
-    w.show();
+    QApplication::setOrganizationName("Corvidel");
+    QApplication::setApplicationName("Corvidel");
+    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                            .arg(CORVIDEL_VERSION_MAJOR)
+                                            .arg(CORVIDEL_VERSION_MINOR)
+                                            .arg(CORVIDEL_VERSION_PATCH));
+    corv::InitShellResources();
+    QApplication::setWindowIcon(QIcon(":/icons/corvidel.png"));
+
+    corv::QtDesktop desktop;
+    corv::SetDesktop(&desktop);
+
+    std::unique_ptr<corv::frmSplash> splash;
+    if (qEnvironmentVariableIsEmpty("CORVIDEL_NO_SPLASH")) {
+        splash = std::make_unique<corv::frmSplash>();
+        splash->adjustSize();
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            splash->move(screen->availableGeometry().center() - splash->rect().center());
+        splash->show();
+        splash->repaint();
+        QApplication::processEvents();
+    }
+
+    corv::frmMain mainWindow;
+    desktop.setParentWindow(&mainWindow);
+
+    if (splash) {
+        // A fixed pause, the same on every machine, long enough to read the splash.
+        QElapsedTimer shown;
+        shown.start();
+        while (shown.elapsed() < 1500) {
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+            QThread::msleep(20);
+        }
+        splash->close();
+        splash.reset();
+    }
+
+    mainWindow.show();
+    mainWindow.FileOpen();
     return app.exec();
 }

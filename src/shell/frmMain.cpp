@@ -1,0 +1,803 @@
+#include "shell/frmMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QLocale>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QToolBar>
+#include <algorithm>
+#include <exception>
+
+#include "platform/DesktopServices.h"
+#include "shell/ShellText.h"
+#include "shell/frmAbout.h"
+#include "shell/frmHelp.h"
+#include "shell/frmOpeningQuestions.h"
+#include "store/AuctionDb.h"
+#include "store/CorvError.h"
+#include "viewer/frmFlexGrid.h"
+
+// Resources live in a static library: they must be pulled in by name, outside any namespace.
+static void InitCorvidelResources() {
+    Q_INIT_RESOURCE(corvidel);
+}
+
+namespace corv {
+
+void InitShellResources() {
+    static const bool done = [] {
+        InitCorvidelResources();
+        return true;
+    }();
+    (void)done;
+}
+
+const ToolbarKey kToolbarKeys[10] = {
+    {"New", "New", "mnuFileNew", false},
+    {"Import", "Import...", "mnuFileImport", true},
+    {"Print", "Print", "mnuFilePrint", true},
+    {"Sort", "Sort...", "mnuToolsSortTable", false},
+    {"Filter", "Filter...", "mnuToolsFilterTable", false},
+    {"Reset", "Reset Table", "mnuToolsResetTable", true},
+    {"TableWizard", "Table Wizard...", "mnuToolsTableWizard", false},
+    {"SQL", "SQL Query Builder...", "mnuToolsSQLCommandLine", false},
+    {"DropTable", "Drop Table", "mnuToolsDropTable", true},
+    {"ExcelExp", "Export Table To Excel", "mnuToolsExcel", false},
+};
+
+namespace {
+
+constexpr const char* kSettingsApp = "Corvidel";
+constexpr const char* kSettingsSection = "Settings";
+constexpr const char* kPositionKeys[4] = {"MainLeft", "MainTop", "MainWidth", "MainHeight"};
+constexpr int kPositionDefaults[4] = {1000, 1000, 6500, 6500};
+
+constexpr int kPanelTwips[3] = {5100, 1440, 1440};
+constexpr int kPanelMinTwips = 1440;
+constexpr int kComputeMenuRiseTwips = 1100;
+
+// Menu items whose commands act on the active viewer; they start disabled until their feature is bound.
+constexpr const char* kViewerCommandItems[] = {
+    "mnuFileExport",           "mnuFilePrint",          "mnuToolsExcel",
+    "mnuToolsDropTable",       "mnuToolsSortTable",     "mnuToolsResetTable",
+    "mnuToolsFilterTable",     "mnuToolsTableWizard",   "mnuToolsAnalysisMarkets",
+    "mnuToolsAnalysisBidders", "mnuToolsAnalysisRounds"};
+
+// A status bar panel that wants its designed width but may shrink to its minimum in a narrow window.
+class StatusPanelLabel : public QLabel {
+  public:
+    StatusPanelLabel(const QString& text, int widthPx, int minPx, QWidget* parent)
+        : QLabel(text, parent), width_(widthPx) {
+        setMinimumWidth(minPx);
+        setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        setContentsMargins(3, 0, 3, 0);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    }
+    QSize sizeHint() const override { return {width_, QLabel::sizeHint().height()}; }
+
+  private:
+    int width_;
+};
+
+struct ErrorInfo {
+    int number;
+    std::string description;
+};
+
+// What a command reports of an error that reached it.
+ErrorInfo CurrentErrorInfo() {
+    try {
+        throw;
+    } catch (const CorvError& e) {
+        return {e.number(), e.description()};
+    } catch (const std::bad_alloc&) {
+        return {7, "Out of memory"};
+    } catch (const std::exception& e) {
+        return {err::EngineFailure, e.what()};
+    }
+}
+
+void ShowError(shell::ErrorForm form) {
+    const ErrorInfo e = CurrentErrorInfo();
+    Desktop().MessageBox(shell::ErrorMessage(form, e.number, e.description), MsgButtons::OK, MsgIcon::None,
+                         "");
+}
+
+QString FindHelpDocument() {
+    const QString name = QStringLiteral("corvidel-help.html");
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const QStringList candidates = {
+        appDir + "/../share/corvidel/help/" + name, appDir + "/help/" + name,
+        appDir + "/../docs/help/" + name,           appDir + "/../../docs/help/" + name,
+        QStringLiteral(":/help/") + name,
+    };
+    for (const QString& c : candidates)
+        if (QFileInfo(c).isFile()) return QDir::cleanPath(c);
+    return {};
+}
+
+}  // namespace
+
+frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
+    InitShellResources();
+    setObjectName("frmMain");
+    setWindowTitle("Corvidel");
+    setWindowIcon(QIcon(":/icons/corvidel.png"));
+    setContextMenuPolicy(Qt::PreventContextMenu);
+
+    mdiArea = new QMdiArea(this);
+    mdiArea->setObjectName("mdiArea");
+    mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(mdiArea);
+    connect(mdiArea, &QMdiArea::subWindowActivated, this, &frmMain::OnSubWindowActivated);
+
+    BuildMenus();
+    BuildToolbar();
+    BuildStatusBar();
+    for (const char* item : kViewerCommandItems) SetCommandEnabled(item, false);
+    SetCommandEnabled("mnuToolsSQLCommandLine", false);
+
+    helpFile_ = FindHelpDocument();
+    LoadPosition();
+}
+
+frmMain::~frmMain() = default;
+
+// ---- menus, toolbar, status bar ----
+
+void frmMain::BuildMenus() {
+    auto menu = [this](QMenu* parentMenu, const char* name, const char* caption) {
+        QMenu* m = parentMenu ? parentMenu->addMenu(caption) : menuBar()->addMenu(caption);
+        m->setObjectName(name);
+        m->menuAction()->setObjectName(name);
+        menus_[name] = m;
+        return m;
+    };
+    auto item = [this](QMenu* m, const char* name, const char* caption, auto slot) {
+        QAction* a = m->addAction(caption);
+        a->setObjectName(name);
+        items_[name] = a;
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    auto bar = [this](QMenu* m, const char* name) {
+        QAction* a = m->addSeparator();
+        a->setObjectName(name);
+        items_[name] = a;
+    };
+    auto viewerItem = [this, &item](QMenu* m, const char* name, const char* caption) {
+        const QString key = name;
+        return item(m, name, caption, [this, key] {
+            auto it = viewerCommands_.find(key);
+            if (it != viewerCommands_.end()) RunViewerCommand(it->second);
+        });
+    };
+
+    QMenu* file = menu(nullptr, "mnuFile", "&File");
+    item(file, "mnuFileNew", "&New", [this] { FileNew(); });
+    bar(file, "mnuFileBar1");
+    item(file, "mnuFileImport", "&Import...", [this] { FileImport(); });
+    viewerItem(file, "mnuFileExport", "&Export...");
+    bar(file, "mnuFileBar3");
+    viewerItem(file, "mnuFilePrint", "&Print...")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    bar(file, "mnuFileBar4");
+    item(file, "mnuFileExit", "E&xit", [this] { close(); });
+
+    QMenu* view = menu(nullptr, "mnuView", "&View");
+    QAction* viewToolbar = item(view, "mnuViewToolbar", "&Toolbar", [] {});
+    QAction* viewStatus = item(view, "mnuViewStatusBar", "Status &Bar", [] {});
+    for (QAction* a : {viewToolbar, viewStatus}) {
+        a->setCheckable(true);
+        a->setChecked(true);
+    }
+    // The check mark flips before triggered arrives, so the bar simply follows it.
+    connect(viewToolbar, &QAction::toggled, this, [this](bool on) { tbToolBar->setVisible(on); });
+    connect(viewStatus, &QAction::toggled, this, [this](bool on) { sbStatusBar->setVisible(on); });
+
+    QMenu* tools = menu(nullptr, "mnuTools", "&Tools");
+    QMenu* analysis = menu(tools, "mnuToolsAnalysis", "&Pivot Table Wizard");
+    items_["mnuToolsAnalysis"] = analysis->menuAction();
+    viewerItem(analysis, "mnuToolsAnalysisMarkets", "&Markets...");
+    viewerItem(analysis, "mnuToolsAnalysisRounds", "&Rounds...");
+    viewerItem(analysis, "mnuToolsAnalysisBidders", "&Bidders...");
+    viewerItem(tools, "mnuToolsExcel", "Export Table To Excel");
+    bar(tools, "mnuToolsBar1");
+    viewerItem(tools, "mnuToolsSortTable", "&Sort Table...");
+    viewerItem(tools, "mnuToolsFilterTable", "&Filter Table...");
+    viewerItem(tools, "mnuToolsResetTable", "&Reset Table");
+    bar(tools, "mnuToolsBar2");
+    viewerItem(tools, "mnuToolsTableWizard", "&Table Wizard...");
+    item(tools, "mnuToolsSQLCommandLine", "S&QL Query Builder...", [this] {
+        // No viewer check: the builder itself acts on the active viewer when the user confirms.
+        if (!queryBuilder_) return;
+        try {
+            queryBuilder_();
+        } catch (const std::exception&) {
+            ShowError(shell::ErrorForm::ColonSpace);
+        }
+    });
+    viewerItem(tools, "mnuToolsDropTable", "&Drop Table");
+
+    QMenu* window = menu(nullptr, "mnuWindow", "&Window");
+    item(window, "mnuWindowNewWindow", "&New Window", [this] { FileNew(); });
+    bar(window, "mnuWindowBar1");
+    item(window, "mnuWindowCascade", "&Cascade", [this] { mdiArea->cascadeSubWindows(); });
+    item(window, "mnuWindowTileHorizontal", "Tile &Horizontal", [this] { TileHorizontal(); });
+    item(window, "mnuWindowTileVertical", "Tile &Vertical", [this] { TileVertical(); });
+    item(window, "mnuWindowArrangeIcons", "&Arrange Icons", [this] { ArrangeIcons(); });
+    connect(window, &QMenu::aboutToShow, this, &frmMain::RefreshWindowList);
+
+    QMenu* help = menu(nullptr, "mnuHelp", "&Help");
+    item(help, "mnuHelpContents", "&Contents", [this] { HelpContents(); });
+    item(help, "mnuHelpSearch", "&Search For Help On...", [this] { HelpSearch(); });
+    bar(help, "mnuHelpBar1");
+    item(help, "mnuHelpAbout", "&About Corvidel...", [this] { HelpAbout(); });
+
+    // The Compute menu is never in the menu bar: it pops up over the status bar.
+    mnuComp = new QMenu("Compute", this);
+    mnuComp->setObjectName("mnuComp");
+    menus_["mnuComp"] = mnuComp;
+    item(mnuComp, "mnuCompSum", "Sum", [this] { ComputeSelection("Sum"); });
+    item(mnuComp, "mnuCompAverage", "Average", [this] { ComputeSelection("Average"); });
+    item(mnuComp, "mnuCompCount", "Count", [this] { ComputeSelection("Count"); });
+}
+
+void frmMain::BuildToolbar() {
+    tbToolBar = new QToolBar("Toolbar", this);
+    tbToolBar->setObjectName("tbToolBar");
+    tbToolBar->setMovable(false);
+    tbToolBar->setFloatable(false);
+    tbToolBar->setIconSize(QSize(24, 24));
+    tbToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    addToolBar(Qt::TopToolBarArea, tbToolBar);
+    for (const ToolbarKey& k : kToolbarKeys) {
+        const QString key = k.key;
+        QAction* a = tbToolBar->addAction(QIcon(":/icons/" + key + ".png"), k.toolTip);
+        a->setObjectName("tb" + key);
+        a->setData(key);
+        a->setToolTip(k.toolTip);
+        toolButtons_[key] = a;
+        connect(a, &QAction::triggered, this, [this, key] { ToolbarClick(key); });
+        if (k.separatorAfter) tbToolBar->addSeparator();
+    }
+}
+
+void frmMain::BuildStatusBar() {
+    sbStatusBar = new QStatusBar(this);
+    sbStatusBar->setObjectName("sbStatusBar");
+    sbStatusBar->setSizeGripEnabled(true);
+    setStatusBar(sbStatusBar);
+    const QString texts[3] = {"Status", QLocale().toString(QDate::currentDate(), QLocale::ShortFormat),
+                              "NUM"};
+    for (int i = 0; i < 3; ++i) {
+        auto* label = new StatusPanelLabel(texts[i], shell::TwipsToPixels(kPanelTwips[i]),
+                                           shell::TwipsToPixels(kPanelMinTwips), sbStatusBar);
+        label->setObjectName(QStringLiteral("sbPanel%1").arg(i + 1));
+        // The status bar itself decides what a click means, by position.
+        label->setAttribute(Qt::WA_TransparentForMouseEvents, true);
+        sbStatusBar->addWidget(label);
+        panels_[i] = label;
+    }
+    sbStatusBar->installEventFilter(this);
+}
+
+QAction* frmMain::MenuItem(const QString& name) const {
+    auto it = items_.find(name);
+    return it == items_.end() ? nullptr : it->second;
+}
+
+QMenu* frmMain::Menu(const QString& name) const {
+    auto it = menus_.find(name);
+    return it == menus_.end() ? nullptr : it->second;
+}
+
+QAction* frmMain::ToolbarButton(const QString& key) const {
+    auto it = toolButtons_.find(key);
+    return it == toolButtons_.end() ? nullptr : it->second;
+}
+
+QLabel* frmMain::StatusLabel(int panel) const {
+    return panel >= 1 && panel <= 3 ? panels_[panel - 1] : nullptr;
+}
+
+void frmMain::SetCommandEnabled(const QString& menuItem, bool enabled) {
+    if (QAction* a = MenuItem(menuItem)) a->setEnabled(enabled);
+    for (const ToolbarKey& k : kToolbarKeys)
+        if (menuItem == k.menuItem) ToolbarButton(k.key)->setEnabled(enabled);
+    // The pivot submenu is usable as soon as one of its analyses is.
+    if (menuItem.startsWith("mnuToolsAnalysis")) {
+        bool any = false;
+        for (const char* n : {"mnuToolsAnalysisMarkets", "mnuToolsAnalysisRounds", "mnuToolsAnalysisBidders"})
+            any = any || MenuItem(n)->isEnabled();
+        MenuItem("mnuToolsAnalysis")->setEnabled(any);
+    }
+}
+
+void frmMain::BindViewerCommand(const QString& menuItem, ViewerCommand command) {
+    const bool enabled = static_cast<bool>(command);
+    viewerCommands_[menuItem] = std::move(command);
+    SetCommandEnabled(menuItem, enabled);
+}
+
+void frmMain::BindQueryBuilder(std::function<void()> show) {
+    queryBuilder_ = std::move(show);
+    SetCommandEnabled("mnuToolsSQLCommandLine", static_cast<bool>(queryBuilder_));
+}
+
+// ---- status bar ----
+
+void frmMain::SetStatusPanel(int panel, const QString& text) {
+    if (QLabel* l = StatusLabel(panel)) l->setText(text);
+}
+
+QString frmMain::StatusPanel(int panel) const {
+    QLabel* l = StatusLabel(panel);
+    return l ? l->text() : QString();
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == sbStatusBar && event->type() == QEvent::MouseButtonRelease) {
+        auto* me = static_cast<QMouseEvent*>(event);
+        const int x = qRound(me->position().x());
+        // Only a right-button release to the right of panels 1 and 2 (over panel 3) opens the pop-up.
+        if (me->button() == Qt::RightButton && x > panels_[1]->geometry().right()) {
+            const QPoint at = sbStatusBar->mapToGlobal(QPoint(x, 0));
+            const int rise = shell::TwipsToPixels(kComputeMenuRiseTwips);
+            mnuComp->popup(QPoint(at.x() - mnuComp->sizeHint().width(), at.y() - rise));
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- child windows ----
+
+frmFlexGrid* frmMain::ActiveViewer() const {
+    QMdiSubWindow* sub = mdiArea->currentSubWindow();
+    return sub ? qobject_cast<frmFlexGrid*>(sub->widget()) : nullptr;
+}
+
+QList<frmFlexGrid*> frmMain::Viewers() const {
+    QList<frmFlexGrid*> viewers;
+    for (QMdiSubWindow* sub : mdiArea->subWindowList(QMdiArea::CreationOrder))
+        if (auto* v = qobject_cast<frmFlexGrid*>(sub->widget())) viewers << v;
+    return viewers;
+}
+
+QMdiSubWindow* frmMain::SubWindowOf(const frmFlexGrid* viewer) const {
+    for (QMdiSubWindow* sub : mdiArea->subWindowList())
+        if (sub->widget() == viewer) return sub;
+    return nullptr;
+}
+
+frmFlexGrid* frmMain::CreateViewer() {
+    auto* viewer = new frmFlexGrid(*this, nullptr);
+    QMdiSubWindow* sub = mdiArea->addSubWindow(viewer);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->resize(sub->sizeHint());
+    sub->show();
+    mdiArea->setActiveSubWindow(sub);
+    FitIntoArea(sub);
+    return viewer;
+}
+
+void frmMain::FitIntoArea(QMdiSubWindow* sub) {
+    // A new window lies wholly inside the area, moved back from the cascade offset first and shrunk only
+    // when it is larger than the area, so no part of its grid is out of reach.
+    const QSize room = mdiArea->viewport()->size();
+    if (room.width() < 100 || room.height() < 100) return;
+    QRect r = sub->geometry();
+    r.setSize(r.size().boundedTo(room));
+    if (r.right() >= room.width()) r.moveLeft(room.width() - r.width());
+    if (r.bottom() >= room.height()) r.moveTop(room.height() - r.height());
+    r.moveTopLeft(QPoint(std::max(r.left(), 0), std::max(r.top(), 0)));
+    sub->setGeometry(r);
+}
+
+void frmMain::OnSubWindowActivated(QMdiSubWindow* sub) {
+    if (!sub) return;
+    if (auto* viewer = qobject_cast<frmFlexGrid*>(sub->widget())) viewer->Activate();
+}
+
+void frmMain::RefreshWindowList() {
+    QMenu* window = Menu("mnuWindow");
+    for (QAction* a : windowList_) {
+        window->removeAction(a);
+        a->deleteLater();
+    }
+    windowList_.clear();
+    if (windowListSeparator_) {
+        window->removeAction(windowListSeparator_);
+        windowListSeparator_->deleteLater();
+        windowListSeparator_ = nullptr;
+    }
+    const QList<QMdiSubWindow*> subs = mdiArea->subWindowList(QMdiArea::CreationOrder);
+    if (subs.isEmpty()) return;
+    windowListSeparator_ = window->addSeparator();
+    QMdiSubWindow* current = mdiArea->currentSubWindow();
+    int n = 0;
+    for (QMdiSubWindow* sub : subs) {
+        ++n;
+        QString title = sub->windowTitle();
+        title.replace('&', "&&");
+        const QString caption = n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(title) : title;
+        QAction* a = window->addAction(caption);
+        a->setCheckable(true);
+        a->setChecked(sub == current);
+        QPointer<QMdiSubWindow> target = sub;
+        connect(a, &QAction::triggered, this, [this, target] {
+            if (!target) return;
+            if (target->isMinimized()) target->showNormal();
+            mdiArea->setActiveSubWindow(target);
+        });
+        windowList_ << a;
+    }
+}
+
+namespace {
+
+QList<QMdiSubWindow*> TileableWindows(QMdiArea* area) {
+    QList<QMdiSubWindow*> list;
+    for (QMdiSubWindow* sub : area->subWindowList(QMdiArea::StackingOrder))
+        if (sub->isVisible() && !sub->isMinimized()) list << sub;
+    std::reverse(list.begin(), list.end());  // the active window first
+    return list;
+}
+
+}  // namespace
+
+void frmMain::TileHorizontal() {
+    const QList<QMdiSubWindow*> subs = TileableWindows(mdiArea);
+    if (subs.isEmpty()) return;
+    const QSize room = mdiArea->viewport()->size();
+    const int n = static_cast<int>(subs.size());
+    for (int i = 0; i < n; ++i) {
+        if (subs[i]->isMaximized()) subs[i]->showNormal();
+        const int top = room.height() * i / n;
+        const int bottom = room.height() * (i + 1) / n;
+        subs[i]->setGeometry(0, top, room.width(), bottom - top);
+    }
+}
+
+void frmMain::TileVertical() {
+    const QList<QMdiSubWindow*> subs = TileableWindows(mdiArea);
+    if (subs.isEmpty()) return;
+    const QSize room = mdiArea->viewport()->size();
+    const int n = static_cast<int>(subs.size());
+    for (int i = 0; i < n; ++i) {
+        if (subs[i]->isMaximized()) subs[i]->showNormal();
+        const int left = room.width() * i / n;
+        const int right = room.width() * (i + 1) / n;
+        subs[i]->setGeometry(left, 0, right - left, room.height());
+    }
+}
+
+void frmMain::ArrangeIcons() {
+    // Minimized windows line up along the bottom edge, left to right, wrapping upwards.
+    const QSize room = mdiArea->viewport()->size();
+    int x = 0;
+    int y = room.height();
+    int rowHeight = 0;
+    for (QMdiSubWindow* sub : mdiArea->subWindowList(QMdiArea::CreationOrder)) {
+        if (!sub->isMinimized()) continue;
+        const QSize s = sub->size();
+        if (x > 0 && x + s.width() > room.width()) {
+            x = 0;
+            y -= rowHeight;
+            rowHeight = 0;
+        }
+        rowHeight = std::max(rowHeight, s.height());
+        sub->move(x, y - s.height());
+        x += s.width();
+    }
+}
+
+// ---- commands ----
+
+void frmMain::FileNew() {
+    QPointer<frmFlexGrid> viewer = CreateViewer();
+    PopulateTables();
+    PopulateRounds();
+    // Round first: choosing the table is what loads the grid.
+    if (viewer && viewer->ddlRoundNum->count() > 0) viewer->ddlRoundNum->setCurrentIndex(0);
+    if (viewer && viewer->ddlTableName->count() > 0) viewer->ddlTableName->setCurrentIndex(0);
+}
+
+void frmMain::FileImport() {
+    try {
+        ImportRound();
+    } catch (const std::exception&) {
+        ShowError(shell::ErrorForm::ColonSpace);
+    }
+}
+
+void frmMain::RunViewerCommand(const ViewerCommand& command) {
+    frmFlexGrid* viewer = ActiveViewer();
+    if (!viewer) {
+        Desktop().MessageBox(
+            "  A data grid must be opened to use this function.\rOpen a data grid with the New button and "
+            "try again",
+            MsgButtons::OK, MsgIcon::Exclamation, "Error");
+        return;
+    }
+    try {
+        command(*viewer);
+    } catch (const std::exception&) {
+        ShowError(shell::ErrorForm::ColonSpace);
+    }
+}
+
+void frmMain::ToolbarClick(const QString& key) {
+    for (const ToolbarKey& k : kToolbarKeys) {
+        if (key != QLatin1String(k.key)) continue;
+        QAction* item = MenuItem(k.menuItem);
+        if (item && item->isEnabled()) item->trigger();
+        return;
+    }
+}
+
+void frmMain::ComputeSelection(const QString& what) {
+    // Without a viewer there is no selection to compute: the click is ignored.
+    frmFlexGrid* viewer = ActiveViewer();
+    if (!viewer) return;
+    try {
+        viewer->ComputeSelection(what);
+    } catch (const std::exception&) {
+        ShowError(shell::ErrorForm::ColonSpace);
+    }
+}
+
+// ---- catalog lists ----
+
+void frmMain::PopulateTables() {
+    FillViewerList(false);
+}
+void frmMain::PopulateRounds() {
+    FillViewerList(true);
+}
+
+void frmMain::FillViewerList(bool rounds) {
+    auto activeList = [this, rounds]() -> QComboBox* {
+        frmFlexGrid* viewer = ActiveViewer();
+        if (!viewer) throw CorvError(91, "No data grid is open");
+        return rounds ? viewer->ddlRoundNum : viewer->ddlTableName;
+    };
+    try {
+        const std::shared_ptr<Database> db = AuctionDb();
+        if (!db) throw CorvError(91, "No auction database is open");
+        auto rs = db->OpenRecordset(rounds ? "SELECT * FROM [sysRounds]" : "SELECT * FROM [sysTables]");
+        if (!rs->Eof()) rs->MoveFirst();
+        {
+            QComboBox* list = activeList();
+            const QSignalBlocker block(list);
+            list->clear();
+        }
+        while (!rs->Eof()) {
+            // Filling leaves no entry chosen; choosing is the caller's business.
+            QComboBox* list = activeList();
+            const QSignalBlocker block(list);
+            const Value v = rs->GetValue(rounds ? "Round" : "TableName");
+            list->addItem(rounds ? shell::WholeNumberText(v) : QString::fromStdString(v.toString()));
+            list->setCurrentIndex(-1);
+            rs->MoveNext();
+        }
+        if (rounds) CloseOpeningQuestions();
+        rs->Close();
+    } catch (const std::exception&) {
+        ShowError(shell::ErrorForm::NumberColon);
+    }
+}
+
+// ---- opening question ----
+
+void frmMain::CloseOpeningQuestions() {
+    opening_.reset();
+}
+
+void frmMain::FileOpen() {
+    if (!opening_) {
+        opening_ = std::make_unique<frmOpeningQuestions>(this);
+        connect(opening_.get(), &frmOpeningQuestions::HelpRequested, this, [this] { ShowHelp(false, true); });
+    }
+    frmOpeningQuestions& dialog = *opening_;
+    dialog.setResult(frmOpeningQuestions::Closed);
+    {
+        DialogModal modal(dialog);
+        Desktop().RunModal(modal);
+    }
+    const int outcome = dialog.result();
+    if (outcome == frmOpeningQuestions::CancelPressed) Desktop().EndProgram();
+    if (outcome == frmOpeningQuestions::Closed) {
+        // The close box unloads the dialog: a fresh one answers "Open an Existing Auction".
+        CloseOpeningQuestions();
+        opening_ = std::make_unique<frmOpeningQuestions>(this);
+        connect(opening_.get(), &frmOpeningQuestions::HelpRequested, this, [this] { ShowHelp(false, true); });
+    }
+    const bool createNew = opening_->optNew->isChecked();
+    const bool batch = opening_->optBatch->isChecked();
+
+    try {
+        if (createNew) {
+            const MsgAnswer a = Desktop().MessageBox(
+                "In order to create a new auction, you must have the round results\r"
+                "     file from the first round of the auction you intend to create.\r"
+                "                    Do you have the first round results file?",
+                MsgButtons::YesNo, MsgIcon::None, "New Auction");
+            if (a != MsgAnswer::Yes) {
+                Desktop().MessageBox(
+                    "Please download the first round results file for\r"
+                    " the auction you intend to create and try again.",
+                    MsgButtons::OK, MsgIcon::Information, "Please Try Again");
+                Desktop().EndProgram();
+            }
+            CloseOpeningQuestions();
+            CreateAuction(*this);
+            return;
+        }
+        if (batch) {
+            const MsgAnswer a = Desktop().MessageBox(
+                "      In order to batch import a new auction, you must have the round results\r"
+                "files for all the rounds of the auction you intend to create, in the same directory.\r"
+                "       Do you have the all of the round results files in the same directory?",
+                MsgButtons::YesNo, MsgIcon::None, "Batch Auction Import");
+            if (a != MsgAnswer::Yes) {
+                Desktop().MessageBox(
+                    "Please download the first round results file for\r"
+                    "the auction you intend to create and try again.",
+                    MsgButtons::OK, MsgIcon::Information, "Please Try Again");
+                Desktop().EndProgram();
+            }
+            Desktop().MessageBox(
+                "Please select the round results file for \rround 1 of the auction you wish to create.",
+                MsgButtons::OK, MsgIcon::Information, "Select File for Round 1");
+            CloseOpeningQuestions();
+            BatchImportAuction(*this);
+            return;
+        }
+
+        FileDialogOptions options;
+        options.filter = "Access (*.mdb)|*.mdb";
+        options.initialDir = Desktop().ProgramFolder();
+        options.hideReadOnly = true;
+        const std::optional<std::string> chosen = Desktop().OpenFileDialog(options);
+        if (!chosen) Desktop().EndProgram();
+        if (chosen->empty()) return;
+        const std::string path = *chosen;
+        QPointer<frmFlexGrid> viewer = CreateViewer();
+        OpenAuctionDb(path);
+        SetCaption("Corvidel - " + path);
+        PopulateTables();
+        PopulateRounds();
+        if (viewer && viewer->ddlRoundNum->count() > 0) viewer->ddlRoundNum->setCurrentIndex(0);
+        if (viewer && viewer->ddlTableName->count() > 0) viewer->ddlTableName->setCurrentIndex(0);
+        CloseOpeningQuestions();
+    } catch (const std::exception&) {
+        ShowError(shell::ErrorForm::ColonNoSpace);
+    }
+}
+
+void frmMain::SetCaption(const std::string& caption) {
+    setWindowTitle(QString::fromStdString(caption));
+}
+
+// ---- help and About ----
+
+void frmMain::HelpContents() {
+    ShowHelp(false, false);
+}
+void frmMain::HelpSearch() {
+    ShowHelp(true, false);
+}
+
+void frmMain::ShowHelp(bool search, bool quiet) {
+    if (helpFile_.isEmpty()) {
+        if (!quiet)
+            Desktop().MessageBox(
+                "Unable to display Help Contents. There is no Help associated with this project.",
+                MsgButtons::OK, MsgIcon::Information, windowTitle().toStdString());
+        return;
+    }
+    // While a modal dialog is up, only its own children can be used.
+    QWidget* owner = QApplication::activeModalWidget();
+    if (!owner && opening_ && opening_->isVisible()) owner = opening_.get();
+    if (!owner) owner = this;
+    if (help_ && help_->parentWidget() != owner) {
+        help_->close();
+        delete help_;
+    }
+    if (!help_) {
+        help_ = new frmHelp(owner);
+        help_->setWindowFlag(Qt::Window, true);
+    }
+    if (!help_->LoadFile(helpFile_)) {
+        if (!quiet)
+            Desktop().MessageBox("The help file " + helpFile_.toStdString() + " cannot be read.",
+                                 MsgButtons::OK, MsgIcon::None, "");
+        return;
+    }
+    if (search)
+        help_->ShowSearch(QString());
+    else
+        help_->ShowContents();
+}
+
+void frmMain::HelpAbout() {
+    if (!about_) about_ = new frmAbout(this);
+    DialogModal modal(*about_);
+    Desktop().RunModal(modal);
+}
+
+// ---- position and closing ----
+
+void frmMain::LoadPosition() {
+    for (int i = 0; i < 4; ++i) {
+        const std::string stored = Desktop().GetSetting(kSettingsApp, kSettingsSection, kPositionKeys[i],
+                                                        std::to_string(kPositionDefaults[i]));
+        loadedTwips_[i] = shell::TwipsSetting(stored, kPositionDefaults[i]);
+        loadedPixels_[i] = shell::TwipsToPixels(loadedTwips_[i]);
+    }
+    QPoint at(loadedPixels_[0], loadedPixels_[1]);
+    const QSize size(std::max(loadedPixels_[2], 1), std::max(loadedPixels_[3], 1));
+    // A position stored for a screen that is no longer there would open the window out of sight.
+    bool onScreen = QGuiApplication::screens().isEmpty();
+    for (const QScreen* screen : QGuiApplication::screens())
+        onScreen =
+            onScreen || screen->availableGeometry().intersects(QRect(at, size).adjusted(20, 20, -20, -20));
+    if (!onScreen) {
+        at = QPoint(shell::TwipsToPixels(kPositionDefaults[0]), shell::TwipsToPixels(kPositionDefaults[1]));
+        loadedPixels_[0] = -1;  // the stored position was not used: write back the real one
+        loadedPixels_[1] = -1;
+    }
+    move(at);
+    resize(size);
+}
+
+void frmMain::SavePosition() {
+    // A minimized window keeps what was stored; a maximized one stores the maximized bounds.
+    if (isMinimized()) return;
+    const int pixels[4] = {x(), y(), width(), height()};
+    for (int i = 0; i < 4; ++i) {
+        const int twips = pixels[i] == loadedPixels_[i] ? loadedTwips_[i] : shell::PixelsToTwips(pixels[i]);
+        Desktop().SaveSetting(kSettingsApp, kSettingsSection, kPositionKeys[i], std::to_string(twips));
+    }
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    mdiArea->closeAllSubWindows();
+    if (!mdiArea->subWindowList().isEmpty()) {
+        event->ignore();
+        return;
+    }
+    SavePosition();
+    try {
+        CloseAuctionDb();
+    } catch (const std::exception&) {
+        // Nothing is left to do with a database that will not close while the program ends.
+    }
+    // Windows of our own that are still up (help) would keep the program running.
+    for (QObject* child : children()) {
+        auto* w = qobject_cast<QWidget*>(child);
+        if (w && w->isWindow() && w->isVisible()) w->close();
+    }
+    event->accept();
+}
+
+}  // namespace corv

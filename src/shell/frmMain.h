@@ -1,0 +1,138 @@
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "shell/frmAbout.h"
+#include "shell/frmHelp.h"
+#include "store/AuctionCommands.h"
+#include "viewer/ViewerHost.h"
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QStatusBar;
+class QToolBar;
+
+namespace corv {
+
+class frmFlexGrid;
+class frmOpeningQuestions;
+
+// Makes the program's icons and help document available; harmless to call more than once.
+void InitShellResources();
+
+// The toolbar's buttons in order: key, tool tip, the menu item it stands for, and whether a separator
+// follows it.
+struct ToolbarKey {
+    const char* key;
+    const char* toolTip;
+    const char* menuItem;
+    bool separatorAfter;
+};
+extern const ToolbarKey kToolbarKeys[10];
+
+// The main window: menus, toolbar, status bar and the child windows that show tables.
+class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks {
+    Q_OBJECT
+  public:
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Opening question and what follows from the answer.
+    void FileOpen() override;
+    void SetCaption(const std::string& caption) override;
+
+    void SetStatusPanel(int panel, const QString& text) override;
+    QString StatusPanel(int panel) const override;
+    void PopulateTables() override;
+    void PopulateRounds() override;
+
+    // A command on the active viewer. Commands are bound once their feature exists; binding enables the
+    // menu item and its toolbar button.
+    using ViewerCommand = std::function<void(frmFlexGrid&)>;
+    void BindViewerCommand(const QString& menuItem, ViewerCommand command);
+    void BindQueryBuilder(std::function<void()> show);
+    // Runs command on the active viewer, or refuses when there is none.
+    void RunViewerCommand(const ViewerCommand& command);
+
+    frmFlexGrid* ActiveViewer() const;
+    QList<frmFlexGrid*> Viewers() const;
+    QMdiSubWindow* SubWindowOf(const frmFlexGrid* viewer) const;
+
+    // Menu and toolbar commands.
+    void FileNew();
+    void FileImport();
+    void ToolbarClick(const QString& key);
+    void ComputeSelection(const QString& what);
+    void HelpContents();
+    void HelpSearch();
+    void HelpAbout();
+    void TileHorizontal();
+    void TileVertical();
+    void ArrangeIcons();
+
+    QAction* MenuItem(const QString& name) const;
+    QMenu* Menu(const QString& name) const;
+    QAction* ToolbarButton(const QString& key) const;
+    // The Window menu's list of child windows, rebuilt as the menu opens.
+    void RefreshWindowList();
+    QList<QAction*> WindowListItems() const { return windowList_; }
+
+    // The help document; empty when none was found.
+    QString HelpFile() const { return helpFile_; }
+    void SetHelpFile(const QString& path) { helpFile_ = path; }
+    frmHelp* HelpWindow() const { return help_; }
+    frmOpeningQuestions* OpeningQuestions() const { return opening_.get(); }
+    frmAbout* AboutBox() const { return about_; }
+
+    QMdiArea* mdiArea;
+    QToolBar* tbToolBar;
+    QStatusBar* sbStatusBar;
+    QMenu* mnuComp;
+    QLabel* StatusLabel(int panel) const;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void BuildMenus();
+    void BuildToolbar();
+    void BuildStatusBar();
+    void LoadPosition();
+    void SavePosition();
+    frmFlexGrid* CreateViewer();
+    void FitIntoArea(QMdiSubWindow* sub);
+    void FillViewerList(bool rounds);
+    void CloseOpeningQuestions();
+    // search: the keyword search, else the contents; quiet: failures are not reported.
+    void ShowHelp(bool search, bool quiet);
+    void SetCommandEnabled(const QString& menuItem, bool enabled);
+    void OnSubWindowActivated(QMdiSubWindow* sub);
+
+    std::map<QString, QAction*> items_;
+    std::map<QString, QMenu*> menus_;
+    std::map<QString, QAction*> toolButtons_;
+    std::map<QString, ViewerCommand> viewerCommands_;
+    std::function<void()> queryBuilder_;
+    QList<QAction*> windowList_;
+    QAction* windowListSeparator_ = nullptr;
+    QLabel* panels_[3] = {};
+    QString helpFile_;
+    QPointer<frmHelp> help_;
+    QPointer<frmAbout> about_;
+    std::unique_ptr<frmOpeningQuestions> opening_;
+    // The stored twips and the pixels they gave, so an unmoved window writes back exactly what it read.
+    int loadedTwips_[4] = {};
+    int loadedPixels_[4] = {};
+};
+
+}  // namespace corv

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDialog>
+
+#include "platform/DesktopServices.h"
+
+class QPushButton;
+class QRadioButton;
+
+namespace corv {
+
+// The start-up question: open an existing auction, create one, or batch-import one.
+class frmOpeningQuestions : public QDialog {
+    Q_OBJECT
+  public:
+    // How the dialog went away: the close box (or Escape), Continue, or Cancel.
+    enum Outcome { Closed = QDialog::Rejected, Continued = QDialog::Accepted, CancelPressed = 2 };
+
+    explicit frmOpeningQuestions(QWidget* parent = nullptr);
+
+    QRadioButton* optExisting;
+    QRadioButton* optNew;
+    QRadioButton* optBatch;
+    QPushButton* cmdHelp;
+    QPushButton* cmdCancel;
+    QPushButton* cmdContinue;
+
+  signals:
+    void HelpRequested();
+};
+
+// Lets the desktop services show any dialog modally, so tests can answer it instead.
+class DialogModal : public ModalDialog {
+  public:
+    explicit DialogModal(QDialog& dialog) : dialog_(dialog) {}
+    void ExecModal() override { dialog_.exec(); }
+    QDialog& Dialog() const { return dialog_; }
+
+  private:
+    QDialog& dialog_;
+};
+
+}  // namespace corv

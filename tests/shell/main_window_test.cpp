@@ -1,0 +1,603 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QDate>
+#include <QLabel>
+#include <QLocale>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTest>
+#include <QToolBar>
+#include <vector>
+
+#include "ShellTestSupport.h"
+#include "shell/frmMain.h"
+#include "store/AuctionDb.h"
+#include "store/CorvError.h"
+#include "viewer/frmFlexGrid.h"
+
+namespace corv::test {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ShellTestApp();
+        desktop.Install();
+        desktop.SetProgramFolder(folder.Path());
+        desktop.SetDownloadsFolder(folder.Path());
+        CloseAuctionDb();
+    }
+    void TearDown() override { CloseAuctionDb(); }
+
+    std::string OpenFixtureAuction() {
+        const std::string path = BuildShellAuction(folder.Path(), fixture::AuctionOptions{});
+        OpenAuctionDb(path);
+        return path;
+    }
+    std::string Setting(const std::string& key) { return desktop.settings["Corvidel/Settings/" + key]; }
+    void Store(const std::string& key, const std::string& value) {
+        desktop.settings["Corvidel/Settings/" + key] = value;
+    }
+
+    ShellTempFolder folder;
+    ScriptedDesktop desktop;
+};
+
+// Captions of a menu's entries in order, "-" for separators.
+std::vector<std::string> Entries(QMenu* menu) {
+    std::vector<std::string> out;
+    for (QAction* a : menu->actions()) out.push_back(a->isSeparator() ? "-" : a->text().toStdString());
+    return out;
+}
+
+TEST_F(MainWindowTest, MenuBarCaptionsAccessKeysAndOrder) {
+    frmMain w;
+    std::vector<std::string> bar;
+    for (QAction* a : w.menuBar()->actions()) bar.push_back(a->text().toStdString());
+    EXPECT_EQ(bar, (std::vector<std::string>{"&File", "&View", "&Tools", "&Window", "&Help"}));
+
+    EXPECT_EQ(Entries(w.Menu("mnuFile")), (std::vector<std::string>{"&New", "-", "&Import...", "&Export...",
+                                                                    "-", "&Print...", "-", "E&xit"}));
+    EXPECT_EQ(Entries(w.Menu("mnuView")), (std::vector<std::string>{"&Toolbar", "Status &Bar"}));
+    EXPECT_EQ(Entries(w.Menu("mnuTools")),
+              (std::vector<std::string>{"&Pivot Table Wizard", "Export Table To Excel", "-", "&Sort Table...",
+                                        "&Filter Table...", "&Reset Table", "-", "&Table Wizard...",
+                                        "S&QL Query Builder...", "&Drop Table"}));
+    EXPECT_EQ(Entries(w.Menu("mnuToolsAnalysis")),
+              (std::vector<std::string>{"&Markets...", "&Rounds...", "&Bidders..."}));
+    EXPECT_EQ(Entries(w.Menu("mnuWindow")),
+              (std::vector<std::string>{"&New Window", "-", "&Cascade", "Tile &Horizontal", "Tile &Vertical",
+                                        "&Arrange Icons"}));
+    EXPECT_EQ(Entries(w.Menu("mnuHelp")),
+              (std::vector<std::string>{"&Contents", "&Search For Help On...", "-", "&About Corvidel..."}));
+    EXPECT_EQ(Entries(w.mnuComp), (std::vector<std::string>{"Sum", "Average", "Count"}));
+    EXPECT_EQ(w.mnuComp->title(), "Compute");
+    EXPECT_FALSE(w.menuBar()->actions().contains(w.mnuComp->menuAction()));
+
+    // Object names are the program's own, separators included.
+    for (const char* name : {"mnuFileNew",
+                             "mnuFileBar1",
+                             "mnuFileImport",
+                             "mnuFileExport",
+                             "mnuFileBar3",
+                             "mnuFilePrint",
+                             "mnuFileBar4",
+                             "mnuFileExit",
+                             "mnuViewToolbar",
+                             "mnuViewStatusBar",
+                             "mnuToolsAnalysisMarkets",
+                             "mnuToolsAnalysisRounds",
+                             "mnuToolsAnalysisBidders",
+                             "mnuToolsExcel",
+                             "mnuToolsBar1",
+                             "mnuToolsSortTable",
+                             "mnuToolsFilterTable",
+                             "mnuToolsResetTable",
+                             "mnuToolsBar2",
+                             "mnuToolsTableWizard",
+                             "mnuToolsSQLCommandLine",
+                             "mnuToolsDropTable",
+                             "mnuWindowNewWindow",
+                             "mnuWindowBar1",
+                             "mnuWindowCascade",
+                             "mnuWindowTileHorizontal",
+                             "mnuWindowTileVertical",
+                             "mnuWindowArrangeIcons",
+                             "mnuHelpContents",
+                             "mnuHelpSearch",
+                             "mnuHelpBar1",
+                             "mnuHelpAbout",
+                             "mnuCompSum",
+                             "mnuCompAverage",
+                             "mnuCompCount"}) {
+        QAction* a = w.MenuItem(name);
+        ASSERT_NE(a, nullptr) << name;
+        EXPECT_EQ(a->objectName(), name);
+    }
+    EXPECT_EQ(w.MenuItem("mnuFilePrint")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+    EXPECT_TRUE(w.MenuItem("mnuViewToolbar")->isCheckable());
+    EXPECT_TRUE(w.MenuItem("mnuViewToolbar")->isChecked());
+    EXPECT_TRUE(w.MenuItem("mnuViewStatusBar")->isChecked());
+}
+
+TEST_F(MainWindowTest, EveryMenuOpensWithAltAndItsLetter) {
+    frmMain w;
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    const std::pair<Qt::Key, const char*> keys[] = {{Qt::Key_F, "mnuFile"},
+                                                    {Qt::Key_V, "mnuView"},
+                                                    {Qt::Key_T, "mnuTools"},
+                                                    {Qt::Key_W, "mnuWindow"},
+                                                    {Qt::Key_H, "mnuHelp"}};
+    for (const auto& [key, menu] : keys) {
+        QTest::keyClick(&w, key, Qt::AltModifier);
+        QTest::qWait(20);
+        EXPECT_TRUE(w.Menu(menu)->isVisible()) << menu;
+        w.Menu(menu)->hide();
+        QTest::qWait(20);
+    }
+}
+
+TEST_F(MainWindowTest, UnbuiltCommandsAreShownDisabledUntilBound) {
+    frmMain w;
+    for (const char* name : {"mnuFileExport", "mnuFilePrint", "mnuToolsExcel", "mnuToolsSortTable",
+                             "mnuToolsFilterTable", "mnuToolsResetTable", "mnuToolsTableWizard",
+                             "mnuToolsSQLCommandLine", "mnuToolsDropTable", "mnuToolsAnalysisMarkets"}) {
+        EXPECT_TRUE(w.MenuItem(name)->isVisible()) << name;
+        EXPECT_FALSE(w.MenuItem(name)->isEnabled()) << name;
+    }
+    EXPECT_FALSE(w.MenuItem("mnuToolsAnalysis")->isEnabled());
+    EXPECT_TRUE(w.MenuItem("mnuFileNew")->isEnabled());
+    EXPECT_TRUE(w.MenuItem("mnuFileImport")->isEnabled());
+    EXPECT_FALSE(w.ToolbarButton("Sort")->isEnabled());
+
+    w.BindViewerCommand("mnuToolsSortTable", [](frmFlexGrid&) {});
+    EXPECT_TRUE(w.MenuItem("mnuToolsSortTable")->isEnabled());
+    EXPECT_TRUE(w.ToolbarButton("Sort")->isEnabled());
+    w.BindViewerCommand("mnuToolsAnalysisRounds", [](frmFlexGrid&) {});
+    EXPECT_TRUE(w.MenuItem("mnuToolsAnalysis")->isEnabled());
+    w.BindQueryBuilder([] {});
+    EXPECT_TRUE(w.ToolbarButton("SQL")->isEnabled());
+}
+
+TEST_F(MainWindowTest, ToolbarKeysTipsSeparatorsAndIcons) {
+    frmMain w;
+    std::vector<std::string> seen;
+    for (QAction* a : w.tbToolBar->actions()) {
+        if (a->isSeparator()) {
+            seen.push_back("|");
+            continue;
+        }
+        seen.push_back(a->data().toString().toStdString() + "=" + a->toolTip().toStdString());
+        EXPECT_FALSE(a->icon().isNull()) << a->data().toString().toStdString();
+    }
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"New=New", "Import=Import...", "|", "Print=Print", "|",
+                                        "Sort=Sort...", "Filter=Filter...", "Reset=Reset Table", "|",
+                                        "TableWizard=Table Wizard...", "SQL=SQL Query Builder...",
+                                        "DropTable=Drop Table", "|", "ExcelExp=Export Table To Excel"}));
+}
+
+TEST_F(MainWindowTest, ToolbarClickRunsTheCommandOfItsExactKey) {
+    OpenFixtureAuction();
+    frmMain w;
+    int sorts = 0, drops = 0;
+    w.BindViewerCommand("mnuToolsSortTable", [&](frmFlexGrid&) { ++sorts; });
+    w.BindViewerCommand("mnuToolsDropTable", [&](frmFlexGrid&) { ++drops; });
+    w.FileNew();
+    ASSERT_EQ(w.Viewers().size(), 1);
+    w.ToolbarClick("Sort");
+    EXPECT_EQ(sorts, 1);
+    w.ToolbarClick("sort");
+    w.ToolbarClick("Sorting");
+    w.ToolbarClick("");
+    EXPECT_EQ(sorts, 1);
+    w.ToolbarButton("DropTable")->trigger();
+    EXPECT_EQ(drops, 1);
+    w.ToolbarButton("New")->trigger();
+    EXPECT_EQ(w.Viewers().size(), 2);
+    EXPECT_TRUE(desktop.boxes.empty()) << desktop.boxes[0].text;
+}
+
+TEST_F(MainWindowTest, ViewerCommandWithoutViewerIsRefused) {
+    frmMain w;
+    int calls = 0;
+    w.BindViewerCommand("mnuFileExport", [&](frmFlexGrid&) { ++calls; });
+    w.MenuItem("mnuFileExport")->trigger();
+    EXPECT_EQ(calls, 0);
+    ASSERT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.boxes[0].text,
+              "  A data grid must be opened to use this function.\r"
+              "Open a data grid with the New button and try again");
+    EXPECT_EQ(desktop.boxes[0].title, "Error");
+    EXPECT_EQ(desktop.boxes[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(desktop.boxes[0].buttons, MsgButtons::OK);
+}
+
+TEST_F(MainWindowTest, ViewerCommandRunsOnTheActiveViewerAndReportsEscapingErrors) {
+    OpenFixtureAuction();
+    frmMain w;
+    w.FileNew();
+    w.FileNew();
+    ASSERT_EQ(w.Viewers().size(), 2);
+    frmFlexGrid* target = nullptr;
+    w.BindViewerCommand("mnuFilePrint", [&](frmFlexGrid& v) { target = &v; });
+    w.mdiArea->setActiveSubWindow(w.SubWindowOf(w.Viewers().front()));
+    w.MenuItem("mnuFilePrint")->trigger();
+    EXPECT_EQ(target, w.Viewers().front());
+    EXPECT_TRUE(desktop.boxes.empty());
+
+    w.BindViewerCommand("mnuToolsResetTable",
+                        [](frmFlexGrid&) { throw CorvError(3021, "No current record"); });
+    w.MenuItem("mnuToolsResetTable")->trigger();
+    ASSERT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.boxes[0].text, "Error: 3021 No current record");
+    EXPECT_EQ(desktop.boxes[0].title, "");
+    EXPECT_EQ(desktop.boxes[0].icon, MsgIcon::None);
+}
+
+TEST_F(MainWindowTest, ImportNeedsNoViewer) {
+    frmMain w;
+    w.MenuItem("mnuFileImport")->trigger();
+    // The import's own file dialog comes up (and is cancelled); no "data grid" refusal.
+    EXPECT_EQ(desktop.fileDialogs.size(), 1u);
+    for (const ShownBox& b : desktop.boxes) EXPECT_NE(b.title, "Error") << b.text;
+}
+
+TEST_F(MainWindowTest, ViewTogglesHideAndShowBarsWithTheirCheckMarks) {
+    frmMain w;
+    w.show();
+    QAction* toolbar = w.MenuItem("mnuViewToolbar");
+    QAction* status = w.MenuItem("mnuViewStatusBar");
+    toolbar->trigger();
+    EXPECT_FALSE(toolbar->isChecked());
+    EXPECT_FALSE(w.tbToolBar->isVisible());
+    EXPECT_TRUE(w.sbStatusBar->isVisible());
+    toolbar->trigger();
+    EXPECT_TRUE(toolbar->isChecked());
+    EXPECT_TRUE(w.tbToolBar->isVisible());
+
+    status->trigger();
+    EXPECT_FALSE(status->isChecked());
+    EXPECT_FALSE(w.sbStatusBar->isVisible());
+    status->trigger();
+    EXPECT_TRUE(status->isChecked());
+    EXPECT_TRUE(w.sbStatusBar->isVisible());
+}
+
+TEST_F(MainWindowTest, StatusPanelsStartWithTheirDesignTexts) {
+    frmMain w;
+    EXPECT_EQ(w.StatusPanel(1), "Status");
+    EXPECT_EQ(w.StatusPanel(2), QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+    EXPECT_EQ(w.StatusPanel(3), "NUM");
+    w.SetStatusPanel(3, "Sum = 12");
+    EXPECT_EQ(w.StatusPanel(3), "Sum = 12");
+    EXPECT_EQ(w.StatusPanel(1), "Status");
+    w.SetStatusPanel(4, "nowhere");
+    EXPECT_EQ(w.StatusPanel(4), "");
+    for (int p = 1; p <= 3; ++p) EXPECT_EQ(w.StatusLabel(p)->minimumWidth(), 96) << p;
+}
+
+TEST_F(MainWindowTest, ComputeMenuPopsUpOnlyForRightClickOverPanelThree) {
+    frmMain w;
+    w.resize(900, 500);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    auto centre = [&](int panel) { return w.StatusLabel(panel)->geometry().center(); };
+    QTest::mouseClick(w.sbStatusBar, Qt::RightButton, {}, centre(1));
+    EXPECT_FALSE(w.mnuComp->isVisible());
+    QTest::mouseClick(w.sbStatusBar, Qt::RightButton, {}, centre(2));
+    EXPECT_FALSE(w.mnuComp->isVisible());
+    QTest::mouseClick(w.sbStatusBar, Qt::LeftButton, {}, centre(3));
+    EXPECT_FALSE(w.mnuComp->isVisible());
+    QTest::mouseClick(w.sbStatusBar, Qt::RightButton, {}, centre(3));
+    EXPECT_TRUE(w.mnuComp->isVisible());
+    // It opens to the left of the pointer, above the status bar.
+    const QPoint pointer = w.sbStatusBar->mapToGlobal(centre(3));
+    EXPECT_LE(w.mnuComp->geometry().right(), pointer.x());
+    EXPECT_LT(w.mnuComp->geometry().top(), w.sbStatusBar->mapToGlobal(QPoint(0, 0)).y());
+    w.mnuComp->hide();
+
+    // Without a viewer the choices are ignored.
+    w.MenuItem("mnuCompSum")->trigger();
+    EXPECT_TRUE(desktop.boxes.empty());
+    EXPECT_EQ(w.StatusPanel(3), "NUM");
+}
+
+TEST_F(MainWindowTest, ComputeChoicesGoToTheActiveViewer) {
+    OpenFixtureAuction();
+    frmMain w;
+    w.show();
+    w.FileNew();
+    frmFlexGrid* v = w.ActiveViewer();
+    ASSERT_NE(v, nullptr);
+    QAbstractItemModel* model = v->MSFlexGrid1->model();
+    const int auction = v->Data1.GetRecordset()->FieldIndex("Auction Id");
+    ASSERT_GE(auction, 0);
+    QItemSelection cells(model->index(0, auction), model->index(2, auction));
+    v->MSFlexGrid1->selectionModel()->select(cells, QItemSelectionModel::ClearAndSelect);
+    w.MenuItem("mnuCompCount")->trigger();
+    const QString count = w.StatusPanel(3);
+    EXPECT_NE(count, "NUM");
+    EXPECT_TRUE(count.contains('3')) << count.toStdString();
+    w.MenuItem("mnuCompSum")->trigger();
+    EXPECT_TRUE(w.StatusPanel(3).contains("42")) << w.StatusPanel(3).toStdString();
+    EXPECT_TRUE(desktop.boxes.empty()) << desktop.boxes[0].text;
+}
+
+TEST_F(MainWindowTest, FirstRunOpensAtDefaultTwipsAndWritesThemBack) {
+    {
+        frmMain w;
+        EXPECT_EQ(w.pos(), QPoint(67, 67));
+        EXPECT_EQ(w.size(), QSize(433, 433));
+        w.close();
+    }
+    EXPECT_EQ(Setting("MainLeft"), "1000");
+    EXPECT_EQ(Setting("MainTop"), "1000");
+    EXPECT_EQ(Setting("MainWidth"), "6500");
+    EXPECT_EQ(Setting("MainHeight"), "6500");
+}
+
+TEST_F(MainWindowTest, PositionRoundTripsInTwips) {
+    Store("MainLeft", "1500");
+    Store("MainTop", "3000");
+    Store("MainWidth", "12000");
+    Store("MainHeight", "9000");
+    {
+        frmMain w;
+        EXPECT_EQ(w.geometry().topLeft(), QPoint(100, 200));
+        EXPECT_EQ(w.size(), QSize(800, 600));
+        w.move(120, 90);
+        w.resize(700, 500);
+        w.close();
+    }
+    EXPECT_EQ(Setting("MainLeft"), "1800");
+    EXPECT_EQ(Setting("MainTop"), "1350");
+    EXPECT_EQ(Setting("MainWidth"), "10500");
+    EXPECT_EQ(Setting("MainHeight"), "7500");
+    {
+        frmMain again;
+        EXPECT_EQ(again.pos(), QPoint(120, 90));
+        EXPECT_EQ(again.size(), QSize(700, 500));
+    }
+}
+
+TEST_F(MainWindowTest, MinimizedCloseKeepsStoredPosition) {
+    Store("MainLeft", "2010");
+    Store("MainTop", "990");
+    Store("MainWidth", "9000");
+    Store("MainHeight", "7000");
+    {
+        frmMain w;
+        w.show();
+        w.move(10, 10);
+        w.showMinimized();
+        ASSERT_TRUE(w.isMinimized());
+        w.close();
+    }
+    EXPECT_EQ(Setting("MainLeft"), "2010");
+    EXPECT_EQ(Setting("MainTop"), "990");
+    EXPECT_EQ(Setting("MainWidth"), "9000");
+    EXPECT_EQ(Setting("MainHeight"), "7000");
+}
+
+TEST_F(MainWindowTest, MaximizedCloseStoresMaximizedBounds) {
+    frmMain w;
+    w.showMaximized();
+    QTest::qWait(50);
+    ASSERT_TRUE(w.isMaximized());
+    const QSize maxSize = w.size();
+    ASSERT_GT(maxSize.width(), 433);
+    w.close();
+    EXPECT_EQ(Setting("MainWidth"), std::to_string(maxSize.width() * 15));
+    EXPECT_EQ(Setting("MainHeight"), std::to_string(maxSize.height() * 15));
+}
+
+TEST_F(MainWindowTest, PositionOffEveryScreenOpensAtTheDefaultPlace) {
+    Store("MainLeft", "600000");
+    Store("MainTop", "-450000");
+    Store("MainWidth", "9000");
+    {
+        frmMain w;
+        EXPECT_EQ(w.pos(), QPoint(67, 67));
+        EXPECT_EQ(w.width(), 600);
+        w.close();
+    }
+    EXPECT_EQ(Setting("MainLeft"), "1005");
+    EXPECT_EQ(Setting("MainTop"), "1005");
+    EXPECT_EQ(Setting("MainWidth"), "9000");
+}
+
+TEST_F(MainWindowTest, UnusableStoredValueFallsBackToDefault) {
+    Store("MainWidth", "wide");
+    Store("MainLeft", "300");
+    frmMain w;
+    EXPECT_EQ(w.width(), 433);
+    EXPECT_EQ(w.x(), 20);
+}
+
+TEST_F(MainWindowTest, ClosingClosesViewersAndTheAuction) {
+    OpenFixtureAuction();
+    frmMain w;
+    w.show();
+    w.FileNew();
+    w.FileNew();
+    ASSERT_EQ(w.Viewers().size(), 2);
+    EXPECT_TRUE(w.close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(w.Viewers().isEmpty());
+    EXPECT_FALSE(AuctionDb());
+    EXPECT_TRUE(desktop.boxes.empty());
+}
+
+TEST_F(MainWindowTest, ClosingWithNoAuctionOpenDoesNotFail) {
+    frmMain w;
+    w.show();
+    w.MenuItem("mnuFileExit")->trigger();
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(desktop.boxes.empty());
+    EXPECT_EQ(Setting("MainWidth"), "6500");
+}
+
+TEST_F(MainWindowTest, NewOpensViewerOnFirstTableAndRoundEvenIfAlreadyShown) {
+    OpenFixtureAuction();
+    frmMain w;
+    w.FileNew();
+    w.MenuItem("mnuWindowNewWindow")->trigger();
+    ASSERT_EQ(w.Viewers().size(), 2);
+    for (frmFlexGrid* v : w.Viewers()) {
+        EXPECT_EQ(v->ddlTableName->currentText(), "Markets and Bidders");
+        EXPECT_EQ(v->ddlRoundNum->currentText(), "1");
+        std::vector<std::string> rounds;
+        for (int i = 0; i < v->ddlRoundNum->count(); ++i)
+            rounds.push_back(v->ddlRoundNum->itemText(i).toStdString());
+        EXPECT_EQ(rounds, (std::vector<std::string>{"1", "2", "3"}));
+    }
+    EXPECT_EQ(w.ActiveViewer(), w.Viewers().back());
+    EXPECT_EQ(w.SubWindowOf(w.Viewers().back())->windowTitle(), "Markets and Bidders - Round 1");
+    EXPECT_TRUE(desktop.boxes.empty()) << desktop.boxes[0].text;
+}
+
+TEST_F(MainWindowTest, NewWithoutAuctionReportsAndLeavesAnEmptyViewer) {
+    frmMain w;
+    w.FileNew();
+    ASSERT_EQ(w.Viewers().size(), 1);
+    EXPECT_EQ(w.Viewers().front()->ddlTableName->count(), 0);
+    ASSERT_EQ(desktop.boxes.size(), 2u);
+    for (const ShownBox& b : desktop.boxes) {
+        EXPECT_EQ(b.text, "Error 91: No auction database is open");
+        EXPECT_EQ(b.title, "");
+        EXPECT_EQ(b.icon, MsgIcon::None);
+    }
+}
+
+TEST_F(MainWindowTest, ListFillersWithoutViewerReportAndChangeNothing) {
+    OpenFixtureAuction();
+    frmMain w;
+    w.PopulateTables();
+    w.PopulateRounds();
+    ASSERT_EQ(desktop.boxes.size(), 2u);
+    EXPECT_EQ(desktop.boxes[0].text, "Error 91: No data grid is open");
+    EXPECT_EQ(desktop.boxes[1].text, "Error 91: No data grid is open");
+}
+
+TEST_F(MainWindowTest, RoundsKeepTheEngineRowOrderAndFillingSelectsNothing) {
+    const std::string path = BuildShellAuction(folder.Path(), fixture::AuctionOptions{});
+    RunShellSql(path,
+                "DELETE FROM sysRounds; INSERT INTO sysRounds VALUES (1); INSERT INTO sysRounds VALUES (3);"
+                "INSERT INTO sysRounds VALUES (2);"
+                "INSERT INTO sysTables VALUES ('My Table');");
+    OpenAuctionDb(path);
+    frmMain w;
+    w.FileNew();
+    frmFlexGrid* v = w.ActiveViewer();
+    ASSERT_NE(v, nullptr);
+    QStringList rounds;
+    for (int i = 0; i < v->ddlRoundNum->count(); ++i) rounds << v->ddlRoundNum->itemText(i);
+    EXPECT_EQ(rounds, (QStringList{"1", "3", "2"}));
+    EXPECT_EQ(v->ddlTableName->itemText(v->ddlTableName->count() - 1), "My Table");
+
+    // A refill leaves no entry chosen and does not reload what the viewer shows.
+    const QString caption = w.SubWindowOf(v)->windowTitle();
+    w.PopulateTables();
+    w.PopulateRounds();
+    EXPECT_EQ(v->ddlTableName->currentIndex(), -1);
+    EXPECT_EQ(v->ddlRoundNum->currentIndex(), -1);
+    EXPECT_EQ(w.SubWindowOf(v)->windowTitle(), caption);
+    EXPECT_TRUE(desktop.boxes.empty());
+}
+
+TEST_F(MainWindowTest, ActivatingAViewerShowsItsTableInPanelOne) {
+    OpenFixtureAuction();
+    frmMain w;
+    w.show();
+    w.FileNew();
+    w.FileNew();
+    frmFlexGrid* second = w.ActiveViewer();
+    second->ddlTableName->setCurrentIndex(second->ddlTableName->findText("Round Statistics"));
+    EXPECT_EQ(w.StatusPanel(1), "Round Statistics");
+    w.mdiArea->setActiveSubWindow(w.SubWindowOf(w.Viewers().front()));
+    EXPECT_EQ(w.StatusPanel(1), "Markets and Bidders - Round 1");
+    w.mdiArea->setActiveSubWindow(w.SubWindowOf(second));
+    EXPECT_EQ(w.StatusPanel(1), "Round Statistics");
+}
+
+TEST_F(MainWindowTest, WindowMenuListsChildrenWithCheckOnTheActiveOne) {
+    OpenFixtureAuction();
+    frmMain w;
+    w.show();
+    w.RefreshWindowList();
+    EXPECT_TRUE(w.WindowListItems().isEmpty());
+    w.FileNew();
+    w.FileNew();
+    w.RefreshWindowList();
+    ASSERT_EQ(w.WindowListItems().size(), 2);
+    EXPECT_EQ(w.WindowListItems()[0]->text(), "&1 Markets and Bidders - Round 1");
+    EXPECT_FALSE(w.WindowListItems()[0]->isChecked());
+    EXPECT_TRUE(w.WindowListItems()[1]->isChecked());
+    w.WindowListItems()[0]->trigger();
+    EXPECT_EQ(w.ActiveViewer(), w.Viewers().front());
+    w.RefreshWindowList();
+    ASSERT_EQ(w.WindowListItems().size(), 2);
+    EXPECT_TRUE(w.WindowListItems()[0]->isChecked());
+    // The fixed items stay ahead of the list, and the list does not grow with every opening.
+    EXPECT_EQ(w.Menu("mnuWindow")->actions().size(), 6 + 1 + 2);
+}
+
+TEST_F(MainWindowTest, TilingSharesTheAreaOneWayOrTheOther) {
+    OpenFixtureAuction();
+    frmMain w;
+    w.resize(1000, 800);
+    w.show();
+    w.FileNew();
+    w.FileNew();
+    const QSize room = w.mdiArea->viewport()->size();
+    QMdiSubWindow* a = w.SubWindowOf(w.Viewers()[0]);
+    QMdiSubWindow* b = w.SubWindowOf(w.Viewers()[1]);
+    w.MenuItem("mnuWindowTileHorizontal")->trigger();
+    EXPECT_EQ(a->width(), room.width());
+    EXPECT_EQ(b->width(), room.width());
+    EXPECT_EQ(a->height() + b->height(), room.height());
+    EXPECT_NE(a->y(), b->y());
+    w.MenuItem("mnuWindowTileVertical")->trigger();
+    EXPECT_EQ(a->height(), room.height());
+    EXPECT_EQ(a->width() + b->width(), room.width());
+    EXPECT_NE(a->x(), b->x());
+    w.MenuItem("mnuWindowCascade")->trigger();
+    EXPECT_NE(a->pos(), b->pos());
+}
+
+TEST_F(MainWindowTest, ArrangeIconsLinesMinimizedWindowsAlongTheBottom) {
+    OpenFixtureAuction();
+    frmMain w;
+    w.resize(1000, 800);
+    w.show();
+    w.FileNew();
+    w.FileNew();
+    w.FileNew();
+    QMdiSubWindow* open = w.SubWindowOf(w.Viewers()[1]);
+    QMdiSubWindow* a = w.SubWindowOf(w.Viewers()[0]);
+    QMdiSubWindow* c = w.SubWindowOf(w.Viewers()[2]);
+    a->showMinimized();
+    c->showMinimized();
+    a->move(300, 100);
+    c->move(500, 20);
+    const QRect openBefore = open->geometry();
+    w.MenuItem("mnuWindowArrangeIcons")->trigger();
+    const int bottom = w.mdiArea->viewport()->height();
+    EXPECT_EQ(a->geometry().bottom() + 1, bottom);
+    EXPECT_EQ(c->geometry().bottom() + 1, bottom);
+    EXPECT_EQ(a->x(), 0);
+    EXPECT_EQ(c->x(), a->width());
+    EXPECT_EQ(open->geometry(), openBefore);
+}
+
+}  // namespace
+}  // namespace corv::test
