@@ -320,14 +320,61 @@ void Database::Execute(std::string_view jetSql) {
     if (rc != SQLITE_DONE) throw ErrorOf(db_, path_, readOnlyHit_);
 }
 
+namespace {
+
+// Rows a set reads before it opens; a larger result goes on loading in the background.
+constexpr std::size_t kFirstRows = 4096;
+
+// The first rows of sql read on a connection of its own, which then goes on reading the rest in the
+// background; its read transaction keeps the copy as of now. nullptr when that cannot be done, for the
+// caller to read the set the ordinary way (and report any error the ordinary way).
+std::shared_ptr<SnapshotData> OpenProgressively(const std::string& path, const std::string& sql) {
+    sqlite3* db = engine::OpenReaderConnection(path);
+    if (!db) return nullptr;
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    const auto give_up = [&]() -> std::shared_ptr<SnapshotData> {
+        sqlite3_finalize(stmt);
+        sqlite3_close_v2(db);
+        return nullptr;
+    };
+    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail) != SQLITE_OK ||
+        !stmt || !IsBlank(tail))
+        return give_up();
+    std::shared_ptr<SnapshotData> data;
+    int rc;
+    try {
+        data = std::make_shared<SnapshotData>(StatementFields(stmt));
+        rc = data->AppendRows(stmt, kFirstRows);
+    } catch (...) {
+        give_up();
+        throw;
+    }
+    if (rc == SQLITE_ROW) {
+        data->LoadInBackground(db, stmt, path);
+        return data;
+    }
+    if (rc != SQLITE_DONE) return give_up();
+    sqlite3_finalize(stmt);
+    sqlite3_close_v2(db);
+    data->ShrinkToFit();
+    return data;
+}
+
+}  // namespace
+
 std::shared_ptr<Recordset> Database::OpenRecordset(std::string_view source, RecordsetType type) {
     if (!db_) throw NoCurrentDatabase();
     const std::string text = Trim(source);
     std::string sql;
     std::vector<std::string> tables;
+    bool external = false;
     if (LooksLikeQuery(text)) {
         jetsql::Context ctx;
-        ctx.attach = [this](const std::string& p) { return AttachAlias(p); };
+        ctx.attach = [this, &external](const std::string& p) {
+            external = true;
+            return AttachAlias(p);
+        };
         ctx.columns = [this](const std::string& schema, const std::string& table) {
             return TableColumns(db_, schema, table);
         };
@@ -345,6 +392,15 @@ std::shared_ptr<Recordset> Database::OpenRecordset(std::string_view source, Reco
         if (name.empty()) throw CorvError(err::ObjectNotFound, "No table or query was named.");
         sql = "SELECT * FROM main." + QuoteName(name);
         tables.push_back(name);
+    }
+
+    // Another connection sees only what is committed to the file itself: not the changes of an open
+    // transaction, nor other files attached here.
+    if (origin_ == DatabaseOrigin::Sqlite && !external && transDepth_ == 0 && sqlite3_get_autocommit(db_)) {
+        if (auto data = OpenProgressively(path_, sql)) {
+            return std::make_shared<Recordset>(weak_from_this(), std::move(data), type, std::string(source),
+                                               std::move(tables));
+        }
     }
 
     readOnlyHit_ = false;

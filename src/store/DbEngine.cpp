@@ -250,6 +250,17 @@ std::shared_ptr<Database> OpenJet(const std::string& path) {
 
 }  // namespace
 
+sqlite3* engine::OpenReaderConnection(const std::string& path) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return nullptr;
+    }
+    Harden(db);
+    RegisterJetFunctions(db);
+    return db;
+}
+
 bool DbEngine::IsSqliteFile(const std::string& path) {
     char buf[16];
     std::size_t got = 0;

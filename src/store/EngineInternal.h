@@ -32,6 +32,10 @@ CorvError SqliteError(int rc, std::string_view message, std::string_view what = 
 // Opens an in-memory connection with the Jet functions registered.
 sqlite3* OpenScratchConnection();
 
+// A second, read-only connection to the database file at path, defended and equipped like the engine's
+// own; nullptr when it cannot be opened.
+sqlite3* OpenReaderConnection(const std::string& path);
+
 // Rows of data meeting whereSql (an SQLite expression, may be empty), ordered by orderSql (an SQLite ORDER BY
 // list, may be empty), computed by SQLite over the rows through a virtual table. Fields are kept.
 std::shared_ptr<SnapshotData> QuerySnapshot(const std::shared_ptr<const SnapshotData>& data,

@@ -34,6 +34,7 @@ Recordset::Recordset(std::weak_ptr<Database> db, std::shared_ptr<const SnapshotD
 }
 
 Recordset::~Recordset() {
+    data_->StopLoading();
     if (!closed_) {
         if (auto d = db_.lock()) d->UnregisterOpenSet(this);
     }
@@ -42,27 +43,32 @@ Recordset::~Recordset() {
 void Recordset::Close() {
     if (closed_) return;
     closed_ = true;
+    data_->StopLoading();
     if (auto d = db_.lock()) d->UnregisterOpenSet(this);
 }
 
+bool Recordset::HasRow(std::size_t row) const {
+    return row < data_->RowCount() || row < data_->WaitForRows(row + 1);
+}
+
 bool Recordset::Eof() const {
-    return closed_ || pos_ >= data_->RowCount();
+    return closed_ || !HasRow(pos_);
 }
 
 bool Recordset::Bof() const {
-    return closed_ || data_->RowCount() == 0 || beforeFirst_;
+    return closed_ || !HasRow(0) || beforeFirst_;
 }
 
 void Recordset::MoveFirst() {
     if (closed_) throw Closed();
-    if (data_->RowCount() == 0) throw NoCurrentRecord();
+    if (!HasRow(0)) throw NoCurrentRecord();
     pos_ = 0;
     beforeFirst_ = false;
 }
 
 void Recordset::MoveNext() {
     if (closed_) throw Closed();
-    if (pos_ >= data_->RowCount()) throw NoCurrentRecord();
+    if (!HasRow(pos_)) throw NoCurrentRecord();
     if (beforeFirst_) {
         beforeFirst_ = false;
         return;
@@ -72,7 +78,7 @@ void Recordset::MoveNext() {
 
 void Recordset::MovePrevious() {
     if (closed_) throw Closed();
-    if (beforeFirst_ || data_->RowCount() == 0) throw NoCurrentRecord();
+    if (beforeFirst_ || !HasRow(0)) throw NoCurrentRecord();
     if (pos_ == 0) {
         beforeFirst_ = true;
     } else {
@@ -82,6 +88,7 @@ void Recordset::MovePrevious() {
 
 void Recordset::MoveLast() {
     if (closed_) throw Closed();
+    WaitComplete();
     if (data_->RowCount() == 0) throw NoCurrentRecord();
     pos_ = data_->RowCount() - 1;
     beforeFirst_ = false;
@@ -132,6 +139,18 @@ std::size_t Recordset::RowCount() const {
     return data_->RowCount();
 }
 
+bool Recordset::IsComplete() const {
+    return data_->IsComplete();
+}
+
+bool Recordset::IsLoading() const {
+    return data_->IsLoading();
+}
+
+void Recordset::WaitComplete() const {
+    if (!data_->WaitComplete()) throw Closed();
+}
+
 Value Recordset::Cell(std::size_t row, int column) const {
     if (row >= data_->RowCount() || column < 0 || column >= data_->ColumnCount()) return Value();
     return data_->Cell(row, column);
@@ -143,6 +162,8 @@ std::shared_ptr<Recordset> Recordset::OpenRecordset() const {
 
 std::shared_ptr<Recordset> Recordset::OpenRecordset(RecordsetType type) const {
     if (closed_) throw Closed();
+    // The new set is computed from, or shares, every row of this one.
+    WaitComplete();
     std::shared_ptr<const SnapshotData> data = data_;
     if (!IsBlank(Filter) || !IsBlank(Sort)) {
         const std::string where = IsBlank(Filter) ? std::string() : jetsql::TranslateCondition(Filter);

@@ -25,6 +25,10 @@ struct FieldInfo {
 // A result set. Both types hold a stable copy of the rows taken when the set was opened: later changes
 // to the tables do not change it. Rows are addressed by position (0-based) for grids, and through a
 // current-record cursor (MoveFirst/MoveNext/Eof) for commands.
+//
+// A large set read from a file arrives progressively: its first rows are there when it opens and the
+// rest are read in the background, still as of the moment it opened. RowCount() says how many are there
+// now; the cursor waits for rows it moves onto, so a MoveNext loop until Eof sees every row.
 class Recordset {
   public:
     ~Recordset();
@@ -35,15 +39,17 @@ class Recordset {
     const std::string& Source() const { return source_; }  // the SQL text (or table name) it was opened from
     std::shared_ptr<Database> GetDatabase() const { return db_.lock(); }
 
-    // Cursor. Eof is true on an empty set and after moving past the last row.
+    // Cursor. Eof is true on an empty set and after moving past the last row; it waits for the rows still
+    // arriving and throws if reading them failed.
     bool Eof() const;
     bool Bof() const;
     void MoveFirst();  // error 3021 on an empty set
     void MoveNext();   // error 3021 when already past the end
     void MovePrevious();
-    void MoveLast();  // error 3021 on an empty set
+    void MoveLast();  // error 3021 on an empty set; waits for every row
     long AbsolutePosition() const { return static_cast<long>(pos_); }
-    long RecordCount() const;  // exact: the copy is complete when the set opens
+    // The rows read so far, as the classic engine counts rows visited: exact after MoveLast.
+    long RecordCount() const;
     void Close();
     bool IsClosed() const { return closed_; }
 
@@ -54,16 +60,24 @@ class Recordset {
     Value GetValue(int index) const;              // error 3021 without a current record
     Value GetValue(std::string_view name) const;  // error 3265 for an unknown name
 
-    // Positional access for grids: cheap, no copy.
+    // Positional access for grids: cheap, no copy, never waits. RowCount() grows while the set loads.
     std::size_t RowCount() const;
     Value Cell(std::size_t row, int column) const;
+
+    // Whether every row is there; false while loading and after loading was stopped or failed.
+    bool IsComplete() const;
+    // Whether rows are still arriving.
+    bool IsLoading() const;
+    // Waits until every row is there; throws the loading failure, or error 3420 when the set was closed
+    // before its rows were all read.
+    void WaitComplete() const;
 
     // Filter is a Jet WHERE condition without WHERE; Sort a Jet ORDER BY list without ORDER BY. Setting them
     // changes nothing until OpenRecordset, which computes the narrowed or re-ordered copy with SQL over this
     // set's rows.
     std::string Filter;
     std::string Sort;
-    std::shared_ptr<Recordset> OpenRecordset() const;  // same Type
+    std::shared_ptr<Recordset> OpenRecordset() const;  // same Type; waits for every row
     std::shared_ptr<Recordset> OpenRecordset(RecordsetType type) const;
 
     // Tables of the database this set was read from; a table in this list cannot be dropped while the set
@@ -76,6 +90,8 @@ class Recordset {
     const std::shared_ptr<const SnapshotData>& Data() const { return data_; }
 
   private:
+    bool HasRow(std::size_t row) const;  // waits for the row while it may still arrive
+
     std::weak_ptr<Database> db_;
     std::shared_ptr<const SnapshotData> data_;
     RecordsetType type_;

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+
+#include "store/EngineInternal.h"
 
 namespace corv {
 
@@ -23,38 +26,46 @@ double BitsDouble(std::uint64_t u) {
 }
 }  // namespace
 
-SnapshotData::SnapshotData(std::vector<FieldInfo> fields) : fields_(std::move(fields)) {
-    columns_.resize(fields_.size());
+SnapshotData::SnapshotData(std::vector<FieldInfo> fields)
+    : fields_(std::move(fields)), columns_(fields_.size()) {}
+
+SnapshotData::~SnapshotData() {
+    StopLoading();
 }
 
 void SnapshotData::Reserve(std::size_t rows) {
     const std::size_t first = std::min(rows, kChunkRows);
     for (Column& c : columns_) {
         if (c.tags.empty()) {
-            c.tags.emplace_back().reserve(first);
-            c.payload.emplace_back().reserve(first);
+            c.lastTags = &c.tags.emplace_back();
+            c.lastPayload = &c.payload.emplace_back();
+            c.lastTags->reserve(first);
+            c.lastPayload->reserve(first);
         }
     }
 }
 
 void SnapshotData::ShrinkToFit() {
+    if (concurrent_) return;
     for (Column& c : columns_) {
-        if (!c.tags.empty()) {
-            c.tags.back().shrink_to_fit();
-            c.payload.back().shrink_to_fit();
+        if (c.lastTags) {
+            c.lastTags->shrink_to_fit();
+            c.lastPayload->shrink_to_fit();
         }
-        if (!c.text.empty()) c.text.back().shrink_to_fit();
+        if (c.lastText) c.lastText->shrink_to_fit();
     }
 }
 
 std::size_t SnapshotData::MemoryBytes() const {
+    WaitForRows(SIZE_MAX);
     std::size_t n = 0;
     for (const Column& c : columns_) {
-        for (const auto& t : c.tags) n += t.capacity();
-        for (const auto& p : c.payload) n += p.capacity() * sizeof(std::uint64_t);
-        for (const auto& b : c.text) n += b.capacity();
-        for (const auto& s : c.longTexts) n += s.capacity();
-        for (const auto& b : c.blobs) n += b.bytes.capacity();
+        for (std::size_t i = 0; i < c.tags.size(); ++i) n += c.tags[i].capacity();
+        for (std::size_t i = 0; i < c.payload.size(); ++i)
+            n += c.payload[i].capacity() * sizeof(std::uint64_t);
+        for (std::size_t i = 0; i < c.text.size(); ++i) n += c.text[i].capacity();
+        for (std::size_t i = 0; i < c.longTexts.size(); ++i) n += c.longTexts[i].capacity();
+        for (std::size_t i = 0; i < c.blobs.size(); ++i) n += c.blobs[i].bytes.capacity();
     }
     return n;
 }
@@ -62,30 +73,32 @@ std::size_t SnapshotData::MemoryBytes() const {
 void SnapshotData::Push(Column& c, Tag tag, std::uint64_t payload) {
     const std::size_t chunk = rows_ >> kChunkBits;
     if (chunk == c.tags.size()) {
-        // Later chunks are filled completely: reserve once instead of growing.
-        c.tags.emplace_back();
-        c.payload.emplace_back();
-        if (chunk > 0) {
-            c.tags.back().reserve(kChunkRows);
-            c.payload.back().reserve(kChunkRows);
+        // Later chunks are filled completely: reserve once instead of growing. Under a loader nothing may
+        // grow, since readers hold on to the buffers.
+        c.lastTags = &c.tags.emplace_back();
+        c.lastPayload = &c.payload.emplace_back();
+        if (chunk > 0 || concurrent_) {
+            c.lastTags->reserve(kChunkRows);
+            c.lastPayload->reserve(kChunkRows);
         }
     }
-    c.tags[chunk].push_back(tag);
-    c.payload[chunk].push_back(payload);
+    c.lastTags->push_back(tag);
+    c.lastPayload->push_back(payload);
 }
 
 void SnapshotData::PushText(Column& c, const char* p, std::size_t n) {
     if (n >= kTextBlock) {
-        Push(c, Tag::LongText, c.longTexts.size());
+        const std::size_t index = c.longTexts.size();
         c.longTexts.emplace_back(p, n);
+        Push(c, Tag::LongText, index);
         return;
     }
-    if (c.text.empty() || c.text.back().size() + n > kTextBlock) {
+    if (!c.lastText || c.lastText->size() + n > kTextBlock) {
         // The first block grows from small; later ones are the full size at once.
-        c.text.emplace_back();
-        if (c.text.size() > 1) c.text.back().reserve(kTextBlock);
+        c.lastText = &c.text.emplace_back();
+        if (c.text.size() > 1 || concurrent_) c.lastText->reserve(kTextBlock);
     }
-    std::string& block = c.text.back();
+    std::string& block = *c.lastText;
     const std::uint64_t place = (static_cast<std::uint64_t>(c.text.size() - 1) << (2 * kLenBits)) |
                                 (static_cast<std::uint64_t>(block.size()) << kLenBits) | n;
     block.append(p, n);
@@ -93,27 +106,39 @@ void SnapshotData::PushText(Column& c, const char* p, std::size_t n) {
 }
 
 void SnapshotData::DropPartialRow() {
+    // Only cells of the unfinished row go; an emptied chunk stays for the next row to fill.
     for (Column& c : columns_) {
         if (c.tags.empty()) continue;
-        const std::size_t cells = ((c.tags.size() - 1) << kChunkBits) + c.tags.back().size();
+        const std::size_t cells = ((c.tags.size() - 1) << kChunkBits) + c.lastTags->size();
         if (cells > rows_) {
-            c.tags.back().pop_back();
-            c.payload.back().pop_back();
-            if (c.tags.back().empty() && c.tags.size() > 1) {
-                c.tags.pop_back();
-                c.payload.pop_back();
-            }
+            c.lastTags->pop_back();
+            c.lastPayload->pop_back();
         }
     }
 }
 
-int SnapshotData::AppendRows(sqlite3_stmt* stmt) {
+void SnapshotData::Publish() {
+    published_.store(rows_, std::memory_order_release);
+}
+
+void SnapshotData::EndRow() {
+    ++rows_;
+    Publish();
+}
+
+int SnapshotData::AppendRows(sqlite3_stmt* stmt, std::size_t maxRows) {
     const int n = ColumnCount();
     // Holding the connection's (recursive) mutex makes the per-cell API calls' own locking nearly free.
-    sqlite3_mutex* mutex = sqlite3_db_mutex(sqlite3_db_handle(stmt));
-    sqlite3_mutex_enter(mutex);
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    struct Held {
+        explicit Held(sqlite3_mutex* mutex) : m(mutex) { sqlite3_mutex_enter(m); }
+        ~Held() { sqlite3_mutex_leave(m); }
+        sqlite3_mutex* m;
+    };
+    std::optional<Held> held;
+    held.emplace(sqlite3_db_mutex(sqlite3_db_handle(stmt)));
+    int rc = SQLITE_ROW;
+    std::size_t done = 0;
+    while (done < maxRows && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         for (int i = 0; i < n; ++i) {
             Column& c = columns_[i];
             switch (sqlite3_column_type(stmt, i)) {
@@ -131,8 +156,9 @@ int SnapshotData::AppendRows(sqlite3_stmt* stmt) {
                 case SQLITE_BLOB: {
                     const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(stmt, i));
                     const int len = sqlite3_column_bytes(stmt, i);
-                    Push(c, Tag::Blob, c.blobs.size());
-                    c.blobs.push_back(Blob{std::vector<unsigned char>(p, p + len)});
+                    const std::size_t index = c.blobs.size();
+                    c.blobs.emplace_back(Blob{std::vector<unsigned char>(p, p + len)});
+                    Push(c, Tag::Blob, index);
                     break;
                 }
                 default:
@@ -141,10 +167,104 @@ int SnapshotData::AppendRows(sqlite3_stmt* stmt) {
             }
         }
         ++rows_;
+        if (++done % kPublishEvery == 0) Publish();
     }
-    sqlite3_mutex_leave(mutex);
-    if (rc != SQLITE_DONE) DropPartialRow();
+    held.reset();
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) DropPartialRow();
+    Publish();
     return rc;
+}
+
+void SnapshotData::LoadInBackground(sqlite3* db, sqlite3_stmt* stmt, std::string what) {
+    // The buffers being filled get their full size now, while nobody else can read them yet.
+    for (Column& c : columns_) {
+        if (c.lastTags) {
+            c.lastTags->reserve(kChunkRows);
+            c.lastPayload->reserve(kChunkRows);
+        }
+        if (c.lastText) c.lastText->reserve(kTextBlock);
+    }
+    concurrent_ = true;
+    {
+        std::lock_guard lock(loadMutex_);
+        loading_ = true;
+        complete_ = false;
+        loaderDb_ = db;
+    }
+    loader_ = std::thread([this, db, stmt, what = std::move(what)] { RunLoader(db, stmt, what); });
+}
+
+void SnapshotData::RunLoader(sqlite3* db, sqlite3_stmt* stmt, const std::string& what) {
+    std::exception_ptr error;
+    bool complete = false;
+    try {
+        int rc = SQLITE_ROW;
+        while (!cancel_.load(std::memory_order_relaxed) && rc == SQLITE_ROW) {
+            rc = AppendRows(stmt, kPublishEvery * 4);
+            {
+                // Taking the lock orders the wake-up after the publication a waiter checks.
+                std::lock_guard lock(loadMutex_);
+            }
+            loadChanged_.notify_all();
+        }
+        if (rc == SQLITE_DONE) {
+            complete = true;
+        } else if (rc != SQLITE_ROW && !cancel_.load()) {
+            error = std::make_exception_ptr(
+                engine::SqliteError(sqlite3_extended_errcode(db), sqlite3_errmsg(db), what));
+        }
+    } catch (...) {
+        error = std::current_exception();
+    }
+    {
+        std::lock_guard lock(loadMutex_);
+        loaderDb_ = nullptr;
+    }
+    // Ending the read before saying so lets a writer waiting on the file go ahead at once.
+    sqlite3_finalize(stmt);
+    sqlite3_close_v2(db);
+    {
+        std::lock_guard lock(loadMutex_);
+        loading_ = false;
+        complete_ = complete;
+        loadError_ = error;
+    }
+    loadChanged_.notify_all();
+}
+
+bool SnapshotData::IsComplete() const {
+    std::lock_guard lock(loadMutex_);
+    return complete_;
+}
+
+bool SnapshotData::IsLoading() const {
+    std::lock_guard lock(loadMutex_);
+    return loading_;
+}
+
+std::size_t SnapshotData::WaitForRows(std::size_t rows) const {
+    std::unique_lock lock(loadMutex_);
+    loadChanged_.wait(lock, [&] { return !loading_ || RowCount() >= rows; });
+    if (loadError_ && RowCount() < rows) std::rethrow_exception(loadError_);
+    return RowCount();
+}
+
+bool SnapshotData::WaitComplete() const {
+    WaitForRows(SIZE_MAX);
+    std::lock_guard lock(loadMutex_);
+    if (loadError_) std::rethrow_exception(loadError_);
+    return complete_;
+}
+
+void SnapshotData::StopLoading() const {
+    std::lock_guard join(joinMutex_);
+    if (!loader_.joinable()) return;
+    cancel_.store(true);
+    {
+        std::lock_guard lock(loadMutex_);
+        if (loaderDb_) sqlite3_interrupt(loaderDb_);
+    }
+    loader_.join();
 }
 
 void SnapshotData::AppendValue(int column, const Value& v) {
@@ -156,8 +276,9 @@ void SnapshotData::AppendValue(int column, const Value& v) {
     } else if (v.isText()) {
         PushText(c, v.text().data(), v.text().size());
     } else if (v.isBlob()) {
-        Push(c, Tag::Blob, c.blobs.size());
-        c.blobs.push_back(v.blob());
+        const std::size_t index = c.blobs.size();
+        c.blobs.emplace_back(v.blob());
+        Push(c, Tag::Blob, index);
     } else {
         Push(c, Tag::Null, 0);
     }

@@ -1,10 +1,16 @@
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "store/Recordset.h"
@@ -16,17 +22,66 @@ struct sqlite3_context;
 
 namespace corv {
 
+// An append-only list whose elements never move. One thread appends while others read elements below a
+// count published to them separately (the slot table is replaced, never freed, when it grows).
+template <class T>
+class AppendList {
+  public:
+    AppendList() = default;
+    AppendList(const AppendList&) = delete;
+    AppendList& operator=(const AppendList&) = delete;
+    ~AppendList() {
+        T** slots = slots_.load(std::memory_order_relaxed);
+        for (std::size_t i = 0; i < size_; ++i) delete slots[i];
+    }
+
+    // Appender only.
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    template <class... Args>
+    T& emplace_back(Args&&... args) {
+        if (size_ == capacity_) Grow();
+        T* item = new T(std::forward<Args>(args)...);
+        slots_.load(std::memory_order_relaxed)[size_++] = item;
+        return *item;
+    }
+
+    T& operator[](std::size_t i) const { return *slots_.load(std::memory_order_acquire)[i]; }
+
+  private:
+    void Grow() {
+        const std::size_t capacity = capacity_ ? capacity_ * 2 : 4;
+        auto table = std::make_unique<T*[]>(capacity);
+        T** old = slots_.load(std::memory_order_relaxed);
+        for (std::size_t i = 0; i < size_; ++i) table[i] = old[i];
+        slots_.store(table.get(), std::memory_order_release);
+        tables_.push_back(std::move(table));
+        capacity_ = capacity;
+    }
+    std::atomic<T**> slots_{nullptr};
+    std::vector<std::unique_ptr<T*[]>> tables_;  // a reader may still hold an older one
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
 // The rows of a record set, held column by column. A cell costs a tag byte and an 8-byte payload; text
 // lives in large blocks per column, so a million-row set needs no per-cell allocation and Cell() is O(1).
+//
+// A set may be filled by a loader thread while others read it: stored cells never move, and rows below
+// RowCount() are complete and safe to read from any thread.
 class SnapshotData {
   public:
     enum class Tag : std::uint8_t { Null, Integer, Real, Text, LongText, Blob };
 
     explicit SnapshotData(std::vector<FieldInfo> fields);
+    ~SnapshotData();
+    SnapshotData(const SnapshotData&) = delete;
+    SnapshotData& operator=(const SnapshotData&) = delete;
 
     const std::vector<FieldInfo>& Fields() const { return fields_; }
     int ColumnCount() const { return static_cast<int>(fields_.size()); }
-    std::size_t RowCount() const { return rows_; }
+    // Rows readable now; grows while a loader runs.
+    std::size_t RowCount() const { return published_.load(std::memory_order_acquire); }
 
     Tag TagAt(std::size_t row, int column) const {
         return columns_[column].tags[row >> kChunkBits][row & (kChunkRows - 1)];
@@ -37,16 +92,32 @@ class SnapshotData {
     // Hands the cell to SQLite as a function or virtual-table result.
     void ResultCell(sqlite3_context* ctx, std::size_t row, int column) const;
 
-    // Appends every row the statement yields, reading each cell once. Returns the last sqlite3_step code
-    // (SQLITE_DONE when all rows were read).
-    int AppendRows(sqlite3_stmt* stmt);
+    // Appends the rows the statement yields, at most maxRows of them, reading each cell once. Returns the
+    // last sqlite3_step code: SQLITE_DONE when all rows were read, SQLITE_ROW when maxRows were.
+    int AppendRows(sqlite3_stmt* stmt, std::size_t maxRows = SIZE_MAX);
     void AppendValue(int column, const Value& v);  // for builders; call EndRow after each row's cells
-    void EndRow() { ++rows_; }
+    void EndRow();
     void Reserve(std::size_t rows);
-    void ShrinkToFit();
+    void ShrinkToFit();  // not once a loader has been started
 
-    // Approximate heap use, for benchmarks.
+    // Approximate heap use, for benchmarks; waits for a loader to end.
     std::size_t MemoryBytes() const;
+
+    // Background loading. The loader takes over db and stmt, steps stmt to its end appending rows, then
+    // finalizes and closes both on its own thread. what names the file in error texts.
+    void LoadInBackground(sqlite3* db, sqlite3_stmt* stmt, std::string what);
+    // True once every row is there (always, for a set filled without a loader).
+    bool IsComplete() const;
+    // True while the loader still runs.
+    bool IsLoading() const;
+    // Blocks until at least rows rows are there or loading has ended; returns RowCount(). Throws the
+    // loading failure, if any.
+    std::size_t WaitForRows(std::size_t rows) const;
+    // Blocks until loading has ended; throws the loading failure, if any. Returns IsComplete() (false only
+    // when loading was stopped).
+    bool WaitComplete() const;
+    // Stops the loader and joins it; the rows read so far stay. Safe from any thread, more than once.
+    void StopLoading() const;
 
   private:
     // Rows live in chunks of kChunkRows so a growing set is never copied; the first chunk grows from small,
@@ -54,21 +125,40 @@ class SnapshotData {
     static constexpr unsigned kChunkBits = 16;
     static constexpr std::size_t kChunkRows = std::size_t{1} << kChunkBits;
     static constexpr std::size_t kTextBlock = std::size_t{1} << 20;
+    static constexpr std::size_t kPublishEvery = 1024;
     struct Column {
-        std::vector<std::vector<Tag>> tags;
-        std::vector<std::vector<std::uint64_t>>
-            payload;                    // int64, double bits, packed text place, or an index
-        std::vector<std::string> text;  // blocks
-        std::vector<std::string> longTexts;
-        std::vector<Blob> blobs;
+        AppendList<std::vector<Tag>> tags;
+        AppendList<std::vector<std::uint64_t>> payload;  // int64, double bits, packed text place, or an index
+        AppendList<std::string> text;                    // blocks
+        AppendList<std::string> longTexts;
+        AppendList<Blob> blobs;
+        // The chunk and block being filled (appender only).
+        std::vector<Tag>* lastTags = nullptr;
+        std::vector<std::uint64_t>* lastPayload = nullptr;
+        std::string* lastText = nullptr;
     };
     void Push(Column& c, Tag tag, std::uint64_t payload);
     void PushText(Column& c, const char* p, std::size_t n);
     void DropPartialRow();
+    void Publish();
+    void RunLoader(sqlite3* db, sqlite3_stmt* stmt, const std::string& what);
 
     std::vector<FieldInfo> fields_;
     std::vector<Column> columns_;
-    std::size_t rows_ = 0;
+    std::size_t rows_ = 0;  // appender's own count, ahead of published_ within a batch
+    std::atomic<std::size_t> published_{0};
+    bool concurrent_ = false;  // a loader may be appending: chunks and blocks are allocated full size
+
+    // Loader state.
+    mutable std::mutex loadMutex_;
+    mutable std::condition_variable loadChanged_;
+    bool loading_ = false;  // guarded by loadMutex_
+    bool complete_ = true;  // guarded by loadMutex_
+    std::exception_ptr loadError_;
+    sqlite3* loaderDb_ = nullptr;  // for interrupting; guarded by loadMutex_
+    mutable std::atomic<bool> cancel_{false};
+    mutable std::mutex joinMutex_;
+    mutable std::thread loader_;
 };
 
 // Reads the result columns of a prepared statement: name, declared type and the Jet type it stands for.

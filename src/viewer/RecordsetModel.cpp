@@ -1,12 +1,55 @@
 #include "viewer/RecordsetModel.h"
 
 #include <climits>
+#include <exception>
+
+#include "store/CorvError.h"
 
 namespace corv {
 
-RecordsetModel::RecordsetModel(QObject* parent) : QAbstractTableModel(parent) {}
+namespace {
+
+constexpr int kArrivalPollMs = 50;
+
+int ShownRows(std::size_t count) {
+    return count > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(count);
+}
+
+}  // namespace
+
+RecordsetModel::RecordsetModel(QObject* parent) : QAbstractTableModel(parent) {
+    arrivals_.setInterval(kArrivalPollMs);
+    connect(&arrivals_, &QTimer::timeout, this, &RecordsetModel::AddArrivedRows);
+}
+
+void RecordsetModel::AddArrivedRows() {
+    if (!recordset_) {
+        arrivals_.stop();
+        return;
+    }
+    // Asked before counting, so rows that arrive in between are still picked up next time.
+    const bool loading = recordset_->IsLoading();
+    const int count = ShownRows(recordset_->RowCount());
+    if (count > rows_) {
+        beginInsertRows(QModelIndex(), rows_, count - 1);
+        rows_ = count;
+        endInsertRows();
+    }
+    if (loading) return;
+    arrivals_.stop();
+    if (!recordset_->IsComplete() && !recordset_->IsClosed()) {
+        try {
+            recordset_->WaitComplete();  // loading has ended: this only fetches the failure
+        } catch (const CorvError& e) {
+            emit LoadingFailed(e.number(), QString::fromStdString(e.description()));
+        } catch (const std::exception& e) {
+            emit LoadingFailed(err::EngineFailure, QString::fromUtf8(e.what()));
+        }
+    }
+}
 
 void RecordsetModel::SetRecordset(std::shared_ptr<Recordset> recordset) {
+    arrivals_.stop();
     beginResetModel();
     recordset_ = std::move(recordset);
     kinds_.clear();
@@ -21,8 +64,8 @@ void RecordsetModel::SetRecordset(std::shared_ptr<Recordset> recordset) {
             kinds_.push_back(CellKindOf(f));
             headers_.push_back(QString::fromStdString(f.name));
         }
-        const std::size_t count = recordset_->RowCount();
-        rows_ = count > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(count);
+        rows_ = ShownRows(recordset_->RowCount());
+        if (recordset_->IsLoading()) arrivals_.start();
     }
     endResetModel();
 }

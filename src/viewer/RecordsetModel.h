@@ -5,6 +5,7 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <QTimer>
 
 #include "store/Recordset.h"
 #include "viewer/CellFormatter.h"
@@ -13,6 +14,7 @@ namespace corv {
 
 // The grid's view of a snapshot: cells are read by position on demand and formatted as shown; nothing of
 // the result is copied into Qt objects, so a million-row table costs no more than the rows on screen.
+// A set still loading shows the rows it has; the rest are added as they arrive, without ever waiting.
 class RecordsetModel : public QAbstractTableModel {
     Q_OBJECT
   public:
@@ -32,7 +34,15 @@ class RecordsetModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+    // Shows the rows that have arrived since the last look; stops looking once loading has ended.
+    void AddArrivedRows();
+
+  signals:
+    // Reading the rest of the set failed; the rows shown so far stay.
+    void LoadingFailed(int number, const QString& description);
+
   private:
+    QTimer arrivals_;
     std::shared_ptr<Recordset> recordset_;
     std::vector<CellKind> kinds_;
     std::vector<QString> headers_;

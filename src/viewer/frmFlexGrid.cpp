@@ -96,6 +96,9 @@ frmFlexGrid::frmFlexGrid(ViewerHost& host, QWidget* parent) : QWidget(parent), h
     layout->addWidget(MSFlexGrid1, 1);
 
     connect(&Data1, &DataControl::RecordsetChanged, this, &frmFlexGrid::BindGrid);
+    connect(model_, &RecordsetModel::LoadingFailed, this, [](int number, const QString& description) {
+        ShowErrorBox("Error ", ": ", CorvError(number, description.toStdString()));
+    });
     connect(ddlTableName, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0 && !refilling_) ddlTableName_Click();
     });

@@ -1,0 +1,291 @@
+// Large sets read from a file open with their first rows and load the rest in the background.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "store/Database.h"
+#include "store/EngineInternal.h"
+#include "store/engine_support.h"
+
+using corv::Engine;
+using corv::Recordset;
+using corv::Value;
+using corv::enginetest::RawDb;
+using corv::enginetest::ScratchDir;
+namespace err = corv::err;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr long kRows = 200000;
+constexpr int kRounds = 50;
+
+// Bids 1..kRows; every 1000th has no note and every 777th a blob, so all cell kinds reach the loader.
+void WriteBids(const std::string& path) {
+    RawDb raw(path);
+    raw.exec(
+        "CREATE TABLE [Bids] ([Id] Long, [Round] Long, [Market] Text, [Amount] Currency, [Note] Text, "
+        "[Raw] LongBinary)");
+    raw.exec("CREATE TABLE [Codes] ([Code] Text)");
+    raw.exec("BEGIN");
+    sqlite3_stmt* st = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(raw.handle(), "INSERT INTO Bids VALUES (?,?,?,?,?,?)", -1, &st, nullptr),
+              SQLITE_OK);
+    for (long i = 1; i <= kRows; ++i) {
+        const std::string market = "M" + std::to_string(i % 493) + "-Area";
+        sqlite3_bind_int64(st, 1, i);
+        sqlite3_bind_int64(st, 2, 1 + i % kRounds);
+        sqlite3_bind_text(st, 3, market.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_double(st, 4, 1000.0 + (i % 9973) * 0.25);
+        if (i % 1000 == 0)
+            sqlite3_bind_null(st, 5);
+        else
+            sqlite3_bind_text(st, 5, i % 3 ? "  " : "late bid", -1, SQLITE_STATIC);
+        if (i % 777 == 0) {
+            const unsigned char bytes[3] = {static_cast<unsigned char>(i & 0xff), 0, 7};
+            sqlite3_bind_blob(st, 6, bytes, 3, SQLITE_TRANSIENT);
+        } else {
+            sqlite3_bind_null(st, 6);
+        }
+        ASSERT_EQ(sqlite3_step(st), SQLITE_DONE);
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    // One bad code far beyond the first rows: converting it fails only in the background.
+    raw.exec(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 150000) "
+        "INSERT INTO Codes SELECT CASE WHEN i = 120000 THEN 'x' ELSE CAST(i AS TEXT) END FROM n");
+    raw.exec("COMMIT");
+}
+
+std::uint64_t Mix(std::uint64_t h, const std::string& s) {
+    for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
+    return (h ^ 0xff) * 1099511628211ull;
+}
+
+// Every cell's kind and text, in order.
+std::uint64_t Checksum(const Recordset& rs) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (std::size_t r = 0; r < rs.RowCount(); ++r) {
+        for (int c = 0; c < rs.FieldCount(); ++c) {
+            const Value v = rs.Cell(r, c);
+            h = Mix(h, (v.isNull() ? "n" : v.isBlob() ? "b" : v.isText() ? "t" : "#") + v.toString());
+        }
+    }
+    return h;
+}
+
+int ThreadCount() {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator("/proc/self/task")) {
+        (void)e;
+        ++n;
+    }
+    return n;
+}
+
+class EngineProgressive : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        source_ = new ScratchDir;
+        WriteBids(source_->sub("bids.db"));
+    }
+    static void TearDownTestSuite() {
+        delete source_;
+        source_ = nullptr;
+    }
+    void SetUp() override {
+        path = dir.sub("bids.db");
+        fs::copy_file(source_->sub("bids.db"), path);
+    }
+    void Open() { db = Engine().OpenDatabase(path); }
+
+    static ScratchDir* source_;
+    ScratchDir dir;
+    std::string path;
+    std::shared_ptr<corv::Database> db;
+};
+
+ScratchDir* EngineProgressive::source_ = nullptr;
+
+}  // namespace
+
+TEST_F(EngineProgressive, OpensWithTheFirstRowsAndLoadsTheSameRowsAsAPlainRead) {
+    Open();
+    auto rs = db->OpenRecordset("SELECT * FROM [Bids]", corv::RecordsetType::Snapshot);
+    const std::size_t first = rs->RowCount();
+    EXPECT_GT(first, 0u);
+    EXPECT_LT(first, static_cast<std::size_t>(kRows));
+    EXPECT_FALSE(rs->IsComplete());
+    EXPECT_EQ(rs->Cell(0, 0), Value(1));
+    EXPECT_TRUE(rs->Cell(kRows + 5, 0).isNull());  // past the end: nothing, no wait
+
+    rs->WaitComplete();
+    EXPECT_TRUE(rs->IsComplete());
+    EXPECT_FALSE(rs->IsLoading());
+    ASSERT_EQ(rs->RowCount(), static_cast<std::size_t>(kRows));
+    EXPECT_EQ(rs->Cell(kRows - 1, 0), Value(kRows));
+    EXPECT_TRUE(rs->Cell(999, 4).isNull());
+    EXPECT_EQ(rs->Cell(1553, 5).blob().bytes.size(), 3u);
+
+    // Inside a transaction the engine reads the whole set before it opens.
+    db->BeginTrans();
+    auto plain = db->OpenRecordset("SELECT * FROM [Bids]", corv::RecordsetType::Snapshot);
+    db->Rollback();
+    EXPECT_TRUE(plain->IsComplete());
+    ASSERT_EQ(plain->RowCount(), static_cast<std::size_t>(kRows));
+    EXPECT_EQ(Checksum(*rs), Checksum(*plain));
+}
+
+TEST_F(EngineProgressive, CursorSeesEveryRowAndCountsLikeTheClassicEngine) {
+    Open();
+    auto rs = db->OpenRecordset("Bids");
+    EXPECT_LT(rs->RecordCount(), kRows);  // rows visited so far
+    long visited = 0;
+    std::int64_t sum = 0;
+    for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
+        ++visited;
+        sum += rs->GetValue("Id").asInteger();
+    }
+    EXPECT_EQ(visited, kRows);
+    EXPECT_EQ(sum, static_cast<std::int64_t>(kRows) * (kRows + 1) / 2);
+    EXPECT_CORV_ERROR(rs->MoveNext(), err::NoCurrentRecord);
+
+    auto other = db->OpenRecordset("Bids");
+    other->MoveLast();
+    EXPECT_EQ(other->RecordCount(), kRows);
+    EXPECT_EQ(other->GetValue("Id"), Value(kRows));
+    other->MovePrevious();
+    EXPECT_EQ(other->GetValue("Id"), Value(kRows - 1));
+}
+
+TEST_F(EngineProgressive, SmallSetsOpenComplete) {
+    Open();
+    auto some = db->OpenRecordset("SELECT * FROM [Bids] WHERE [Id] <= 4000");
+    EXPECT_TRUE(some->IsComplete());
+    EXPECT_EQ(some->RowCount(), 4000u);
+    auto none = db->OpenRecordset("SELECT * FROM [Bids] WHERE [Id] < 0");
+    EXPECT_TRUE(none->IsComplete());
+    EXPECT_TRUE(none->Eof());
+    EXPECT_CORV_ERROR(none->MoveFirst(), err::NoCurrentRecord);
+}
+
+TEST_F(EngineProgressive, SetsReadingAnotherFileOpenComplete) {
+    const std::string other = dir.sub("other.db");
+    fs::copy_file(path, other);
+    Open();
+    auto rs = db->OpenRecordset("SELECT * FROM [Bids] IN '" + other + "'");
+    EXPECT_TRUE(rs->IsComplete());
+    EXPECT_EQ(rs->RowCount(), static_cast<std::size_t>(kRows));
+}
+
+TEST_F(EngineProgressive, KeepsTheRowsAsOpenedWhileAnotherConnectionWritesInWalMode) {
+    {
+        RawDb raw(path);
+        raw.exec("PRAGMA journal_mode=WAL");
+    }
+    Open();
+    auto rs = db->OpenRecordset("Bids");
+    ASSERT_FALSE(rs->IsComplete());
+    RawDb writer(path);
+    writer.exec("DELETE FROM Bids WHERE Id <= 100 OR Id > 150000");
+    writer.exec("INSERT INTO Bids (Id) VALUES (-1), (-2)");
+    EXPECT_EQ(writer.count("Bids"), 150000 - 100 + 2);
+    rs->WaitComplete();
+    ASSERT_EQ(rs->RowCount(), static_cast<std::size_t>(kRows));
+    EXPECT_EQ(rs->Cell(0, 0), Value(1));
+    EXPECT_EQ(rs->Cell(kRows - 1, 0), Value(kRows));
+    // A set opened now sees the change.
+    auto after = db->OpenRecordset("Bids");
+    after->MoveLast();
+    EXPECT_EQ(after->RecordCount(), 150000 - 100 + 2);
+}
+
+TEST_F(EngineProgressive, WritersWaitForTheLoadInsteadOfChangingIt) {
+    Open();
+    auto rs = db->OpenRecordset("Bids");
+    ASSERT_FALSE(rs->IsComplete());
+    // Plain rollback journal: the write waits for the read to end, then goes through.
+    db->Execute("DELETE FROM [Bids] WHERE [Id] > 1000");
+    EXPECT_TRUE(rs->IsComplete());
+    EXPECT_EQ(rs->RowCount(), static_cast<std::size_t>(kRows));
+    RawDb raw(path);
+    EXPECT_EQ(raw.count("Bids"), 1000);
+}
+
+TEST_F(EngineProgressive, CloseAndDestructionStopTheLoaderAndFreeTheFile) {
+    Open();
+    const int threadsBefore = ThreadCount();
+    auto rs = db->OpenRecordset("Bids");
+    ASSERT_FALSE(rs->IsComplete());
+    const auto t0 = std::chrono::steady_clock::now();
+    rs->Close();
+    const auto took = std::chrono::steady_clock::now() - t0;
+    EXPECT_LT(took, std::chrono::seconds(2));
+    EXPECT_FALSE(rs->IsLoading());
+    const std::size_t kept = rs->RowCount();
+    EXPECT_LT(kept, static_cast<std::size_t>(kRows));
+    EXPECT_EQ(rs->Cell(kept - 1, 0), Value(static_cast<std::int64_t>(kept)));  // what was read stays
+    EXPECT_CORV_ERROR(rs->WaitComplete(), corv::engine::kInvalidObject);
+    EXPECT_EQ(ThreadCount(), threadsBefore);
+
+    auto dropped = db->OpenRecordset("Bids");
+    ASSERT_FALSE(dropped->IsComplete());
+    dropped.reset();
+    EXPECT_EQ(ThreadCount(), threadsBefore);
+    // No reader holds the file: a writer that does not wait at all gets in.
+    RawDb raw(path);
+    EXPECT_EQ(raw.tryExec("DELETE FROM Bids WHERE Id = 1"), SQLITE_OK);
+}
+
+TEST_F(EngineProgressive, FilterAndSortUseEveryRow) {
+    Open();
+    auto rs = db->OpenRecordset("Bids");
+    ASSERT_FALSE(rs->IsComplete());
+    rs->Filter = "[Round] = 7";
+    rs->Sort = "[Id] DESC";
+    auto narrowed = rs->OpenRecordset();
+    EXPECT_TRUE(narrowed->IsComplete());
+    ASSERT_EQ(narrowed->RowCount(), static_cast<std::size_t>(kRows / kRounds));
+    EXPECT_EQ(narrowed->Cell(0, 0), Value(199956));  // 199956 % 50 == 6
+
+    auto whole = db->OpenRecordset("Bids");
+    auto copy = whole->OpenRecordset();
+    EXPECT_EQ(copy->RowCount(), static_cast<std::size_t>(kRows));
+}
+
+TEST_F(EngineProgressive, TableStaysInUseWhileLoading) {
+    Open();
+    auto rs = db->OpenRecordset("SELECT [Id] FROM [Bids]");
+    ASSERT_FALSE(rs->IsComplete());
+    EXPECT_CORV_ERROR(db->Execute("DROP TABLE [Bids]"), err::TableInUse);
+    rs->Close();
+    db->Execute("DROP TABLE [Bids]");
+    EXPECT_CORV_ERROR(db->OpenRecordset("Bids"), err::ObjectNotFound);
+}
+
+TEST_F(EngineProgressive, AFailureWhileLoadingIsReportedToWhoeverWaits) {
+    Open();
+    auto rs = db->OpenRecordset("SELECT CLng([Code]) AS N FROM [Codes]");
+    EXPECT_GT(rs->RowCount(), 0u);
+    EXPECT_CORV_ERROR(rs->WaitComplete(), err::TypeMismatch);
+    EXPECT_FALSE(rs->IsComplete());
+    EXPECT_FALSE(rs->IsLoading());
+    EXPECT_EQ(rs->RowCount(), 119999u);  // every row before the bad one
+
+    auto walked = db->OpenRecordset("SELECT CLng([Code]) AS N FROM [Codes]");
+    long visited = 0;
+    try {
+        for (; !walked->Eof(); walked->MoveNext()) ++visited;
+        ADD_FAILURE() << "the loop ended without the failure";
+    } catch (const corv::CorvError& e) {
+        EXPECT_EQ(e.number(), err::TypeMismatch);
+    }
+    EXPECT_EQ(visited, 119999);
+    EXPECT_CORV_ERROR(db->OpenRecordset("SELECT CLng([Code]) AS N FROM [Codes]")->MoveLast(),
+                      err::TypeMismatch);
+}
