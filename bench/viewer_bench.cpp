@@ -4,8 +4,10 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QHeaderView>
 #include <QTableView>
+#include <QTimer>
 
 #include <time.h>
 
@@ -50,9 +52,20 @@ struct Timer {
 void EngineOnly(const std::string& sql) {
     Timer t;
     auto rs = corv::AuctionDb()->OpenRecordset(sql, corv::RecordsetType::Snapshot);
+    const std::size_t first = rs->RowCount();
+    rs->WaitComplete();
     char label[128];
-    std::snprintf(label, sizeof label, "  of which engine snapshot alone (%zu rows)", rs->RowCount());
+    std::snprintf(label, sizeof label, "  engine alone: open (%zu rows at once) and load all %zu rows", first,
+                  rs->RowCount());
     t.Print(label, "");
+
+    // Inside a transaction the engine reads every row before the set opens: the cost the viewer avoids.
+    Timer whole;
+    corv::AuctionDb()->BeginTrans();
+    auto plain = corv::AuctionDb()->OpenRecordset(sql, corv::RecordsetType::Snapshot);
+    corv::AuctionDb()->Rollback();
+    std::snprintf(label, sizeof label, "  engine alone, all %zu rows read before opening", plain->RowCount());
+    whole.Print(label, "");
 }
 
 long RssKb() {
@@ -121,6 +134,8 @@ void WriteAuction(const std::string& path, int rows, int rowsPerRound) {
                  ") INSERT INTO sysRounds SELECT n FROM r");
     Exec(db, corv::CreateTableSql("main", "sysTables", {{"TableName", FieldType::Text, ""}}));
     Exec(db, "INSERT INTO sysTables VALUES ('Markets and Bidders'), ('All Bids'); COMMIT");
+    // Creating an auction indexes its per-round tables by Round; the bench database is laid out the same.
+    Exec(db, "CREATE INDEX \"sysRoundIndex Markets and Bidders\" ON \"Markets and Bidders\" (\"Round\")");
     sqlite3_close(db);
 }
 
@@ -190,21 +205,39 @@ int main(int argc, char** argv) {
     viewer.grab();
     t2.Print("another round chosen and shown", "");
 
-    // 2. The whole table of every row.
+    // 2. The whole table of every row: its first rows show while the rest loads in the background.
     Timer t3;
     viewer.ddlTableName->setCurrentIndex(viewer.ddlTableName->findText("All Bids"));
     app.processEvents();
     viewer.grab();
-    t3.Print("whole 1,000,000-row table: first rows shown", "[aim < 300 ms]");
-    EngineOnly("SELECT * FROM [All Bids]");
-    std::printf("  rows in grid: %d\n", viewer.GridModel()->rowCount());
+    t3.Print("whole 1,000,000-row table: first paint", "[aim < 300 ms]");
+    std::printf("  rows in grid at first paint: %d\n", viewer.GridModel()->rowCount());
 
-    // 3. Jump to its last row.
+    // 3. Jump to the last row while it loads: the grid's end is wherever loading has got to.
     Timer t4;
     viewer.MSFlexGrid1->scrollToBottom();
     app.processEvents();
     viewer.grab();
-    t4.Print("jump to last row and repaint", "[aim < 50 ms]");
+    t4.Print("jump to last row and repaint while loading", "[aim < 50 ms]");
+    std::printf("  rows in grid then: %d\n", viewer.GridModel()->rowCount());
+
+    // Loading goes on while the window takes events as usual.
+    const auto recordset = viewer.GridModel()->GetRecordset();
+    while (viewer.GridModel()->rowCount() < static_cast<int>(recordset->RowCount()) ||
+           recordset->IsLoading()) {
+        QEventLoop idle;
+        QTimer::singleShot(20, &idle, &QEventLoop::quit);
+        idle.exec();
+    }
+    t3.Print("whole table: loading complete, every row in the grid", "");
+    std::printf("  rows in grid: %d\n", viewer.GridModel()->rowCount());
+    EngineOnly("SELECT * FROM [All Bids]");
+
+    Timer t4b;
+    viewer.MSFlexGrid1->scrollToBottom();
+    app.processEvents();
+    viewer.grab();
+    t4b.Print("jump to last row and repaint after loading", "[aim < 50 ms]");
 
     const long rssOpen = RssKb();
     std::printf(
@@ -224,13 +257,13 @@ int main(int argc, char** argv) {
     t6.Print("Average over a whole Long column", "");
     std::printf("  -> %s\n", host.panels[3].toUtf8().constData());
 
-    // With an index on Round (not part of the auction files as supplied) the per-round query need not scan.
-    corv::AuctionDb()->Execute("CREATE INDEX RoundIdx ON [Markets and Bidders] ([Round])");
+    // For comparison: the same per-round table in a database without the Round index scans every row.
+    corv::AuctionDb()->Execute("DROP INDEX [sysRoundIndex Markets and Bidders] ON [Markets and Bidders]");
     Timer t7;
     viewer.ddlTableName->setCurrentIndex(viewer.ddlTableName->findText("Markets and Bidders"));
     app.processEvents();
     viewer.grab();
-    t7.Print("per-round table shown, Round indexed", "");
+    t7.Print("per-round table shown without the Round index", "");
 
     if (!desktop.boxes.empty()) std::printf("unexpected message: %s\n", desktop.boxes.back().text.c_str());
     corv::CloseAuctionDb();

@@ -25,6 +25,7 @@ bool IsSelect(const std::string& statement) {
 }
 
 void PrintRows(corv::Recordset& rs) {
+    rs.WaitComplete();  // large results load in the background; print every row
     std::string out;
     for (int i = 0; i < rs.FieldCount(); ++i) {
         if (i) out += '\t';
