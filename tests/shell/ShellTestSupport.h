@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "support/AuctionDatabase.h"
 #include "support/FixtureAuction.h"
 #include "support/ScriptedDesktop.h"
 
@@ -13,26 +14,6 @@ class frmOpeningQuestions;
 }
 
 namespace corv::test {
-
-// The one QApplication of the test program, made on first use (gtest_main owns main()).
-QApplication& ShellTestApp();
-
-// A throw-away folder removed with the object.
-class ShellTempFolder {
-  public:
-    ShellTempFolder();
-    ~ShellTempFolder();
-    const std::string& Path() const { return path_; }
-
-  private:
-    std::string path_;
-};
-
-// An auction database the way creation and import leave it (round 1 copied, catalog added, later rounds
-// appended and recorded), written with SQLite directly. Returns its path.
-std::string BuildShellAuction(const std::string& folder, const fixture::AuctionOptions& options);
-// Plain SQLite statements on a file (test set-up only).
-void RunShellSql(const std::string& path, const std::string& sql);
 
 // A script step for the opening question: choose one option, then press a button.
 enum class Opening { Existing, New, Batch };

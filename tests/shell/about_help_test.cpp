@@ -22,7 +22,7 @@ namespace {
 class AboutHelpTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ShellTestApp();
+        TestApp();
         desktop.Install();
         CloseAuctionDb();
     }

@@ -27,7 +27,7 @@ namespace {
 class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ShellTestApp();
+        TestApp();
         desktop.Install();
         desktop.SetProgramFolder(folder.Path());
         desktop.SetDownloadsFolder(folder.Path());
@@ -36,7 +36,7 @@ class MainWindowTest : public ::testing::Test {
     void TearDown() override { CloseAuctionDb(); }
 
     std::string OpenFixtureAuction() {
-        const std::string path = BuildShellAuction(folder.Path(), fixture::AuctionOptions{});
+        const std::string path = BuildAuctionDatabase(folder.Path(), fixture::AuctionOptions{});
         OpenAuctionDb(path);
         return path;
     }
@@ -45,7 +45,7 @@ class MainWindowTest : public ::testing::Test {
         desktop.settings["Corvidel/Settings/" + key] = value;
     }
 
-    ShellTempFolder folder;
+    TempFolder folder;
     ScriptedDesktop desktop;
 };
 
@@ -489,11 +489,11 @@ TEST_F(MainWindowTest, ListFillersWithoutViewerReportAndChangeNothing) {
 }
 
 TEST_F(MainWindowTest, RoundsKeepTheEngineRowOrderAndFillingSelectsNothing) {
-    const std::string path = BuildShellAuction(folder.Path(), fixture::AuctionOptions{});
-    RunShellSql(path,
-                "DELETE FROM sysRounds; INSERT INTO sysRounds VALUES (1); INSERT INTO sysRounds VALUES (3);"
-                "INSERT INTO sysRounds VALUES (2);"
-                "INSERT INTO sysTables VALUES ('My Table');");
+    const std::string path = BuildAuctionDatabase(folder.Path(), fixture::AuctionOptions{});
+    RunSqlite(path,
+              "DELETE FROM sysRounds; INSERT INTO sysRounds VALUES (1); INSERT INTO sysRounds VALUES (3);"
+              "INSERT INTO sysRounds VALUES (2);"
+              "INSERT INTO sysTables VALUES ('My Table');");
     OpenAuctionDb(path);
     frmMain w;
     w.FileNew();

@@ -19,7 +19,7 @@ namespace {
 class OpeningQuestionTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ShellTestApp();
+        TestApp();
         desktop.Install();
         desktop.SetProgramFolder(folder.Path());
         desktop.SetDownloadsFolder(folder.Path());
@@ -27,7 +27,7 @@ class OpeningQuestionTest : public ::testing::Test {
     }
     void TearDown() override { CloseAuctionDb(); }
 
-    ShellTempFolder folder;
+    TempFolder folder;
     ScriptedDesktop desktop;
 };
 
@@ -137,7 +137,7 @@ TEST_F(OpeningQuestionTest, CloseBoxForgetsTheChoiceAndOpensAnExistingAuction) {
 
 TEST_F(OpeningQuestionTest, OpeningAnAuctionShowsFirstTableForFirstRound) {
     fixture::AuctionOptions options;
-    const std::string path = BuildShellAuction(folder.Path(), options);
+    const std::string path = BuildAuctionDatabase(folder.Path(), options);
     frmMain w;
     desktop.Modal(AnswerOpening(Opening::Existing, Press::Continue)).OpenFile(path);
     w.FileOpen();
@@ -182,7 +182,7 @@ TEST_F(OpeningQuestionTest, FileThatIsNotADatabaseIsReportedAndLeavesAnEmptyView
 TEST_F(OpeningQuestionTest, ListFillingClosesALoadedQuestion) {
     const std::string junk = folder.Path() + "/junk.mdb";
     std::ofstream(junk) << "nothing";
-    const std::string path = BuildShellAuction(folder.Path(), fixture::AuctionOptions{});
+    const std::string path = BuildAuctionDatabase(folder.Path(), fixture::AuctionOptions{});
     frmMain w;
     desktop.Modal(AnswerOpening(Opening::New, Press::CloseBox)).OpenFile(junk);
     w.FileOpen();
@@ -228,7 +228,7 @@ TEST_F(OpeningQuestionTest, HelpButtonWithoutHelpFileIsSilent) {
 }
 
 TEST(OpeningQuestionDialog, CaptionsStartingChoiceAndTabOrder) {
-    ShellTestApp();
+    TestApp();
     frmOpeningQuestions d;
     EXPECT_EQ(d.windowTitle(), "Open an Existing Auction or Create a New One?");
     EXPECT_EQ(d.optExisting->text(), "Open an Existing Auction");

@@ -2,8 +2,9 @@
 
 #include <QDate>
 
-#include "ViewerTestSupport.h"
+#include "store/Database.h"
 #include "store/Schema.h"
+#include "support/AuctionDatabase.h"
 #include "viewer/CellFormatter.h"
 #include "viewer/RecordsetModel.h"
 #include "viewer/SelectionStats.h"
@@ -103,7 +104,7 @@ TEST(CellFormat, ShownNumbersConvertBackInTheSameLocale) {
 class GridModelTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        corv::test::ViewerTestApp();
+        corv::test::TestApp();
         path_ = folder_.File("grid.db");
         std::vector<corv::FieldInfo> cols = {
             {"Round", FieldType::Long, ""},          {"Market", FieldType::Text, ""},

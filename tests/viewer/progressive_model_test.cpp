@@ -4,9 +4,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "ViewerTestSupport.h"
 #include "store/CorvError.h"
+#include "store/Database.h"
 #include "store/Schema.h"
+#include "support/AuctionDatabase.h"
 #include "viewer/RecordsetModel.h"
 
 using corv::FieldType;
@@ -18,7 +19,7 @@ constexpr int kRows = 300000;
 class ProgressiveModelTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        corv::test::ViewerTestApp();
+        corv::test::TestApp();
         path_ = folder_.File("big.db");
         corv::test::RunSqlite(
             path_, "BEGIN;" +

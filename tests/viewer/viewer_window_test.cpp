@@ -11,9 +11,10 @@
 
 #include <map>
 
-#include "ViewerTestSupport.h"
 #include "store/AuctionDb.h"
 #include "store/CorvError.h"
+#include "store/Database.h"
+#include "support/AuctionDatabase.h"
 #include "support/ScriptedDesktop.h"
 #include "viewer/RecordsetModel.h"
 #include "viewer/ViewerHost.h"
@@ -58,7 +59,7 @@ class FakeHost : public corv::ViewerHost {
 class ViewerWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        corv::test::ViewerTestApp();
+        corv::test::TestApp();
         desktop_.Install();
         options_.rounds = 3;
         options_.bidsPerRound = 20;

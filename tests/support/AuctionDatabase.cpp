@@ -1,17 +1,21 @@
-#include "ViewerTestSupport.h"
+#include "support/AuctionDatabase.h"
 
 #include <sqlite3.h>
+#include <stdlib.h>
 
+#include <QApplication>
+#include <QLocale>
 #include <filesystem>
 #include <stdexcept>
+#include <vector>
 
 #include "store/Schema.h"
 
 namespace corv::test {
 
-QApplication& ViewerTestApp() {
+QApplication& TestApp() {
     static int argc = 1;
-    static char name[] = "tests_viewer";
+    static char name[] = "corvidel_tests";
     static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
         qputenv("QT_QPA_PLATFORM",
@@ -24,7 +28,7 @@ QApplication& ViewerTestApp() {
 }
 
 TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "corvidel-viewer-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "corvidel-test-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }

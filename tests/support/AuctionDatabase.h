@@ -1,26 +1,24 @@
 #pragma once
 
-#include <memory>
 #include <string>
-#include <vector>
 
-#include <QApplication>
-#include <QLocale>
-
-#include "store/Database.h"
 #include "support/FixtureAuction.h"
+
+class QApplication;
 
 namespace corv::test {
 
-// The one QApplication of the test program, made on first use (gtest_main owns main()). The default
-// locale is pinned so shown numbers and dates do not depend on the machine.
-QApplication& ViewerTestApp();
+// The one QApplication of a test program, made on first use (gtest_main owns main()). The default locale is
+// pinned so shown numbers and dates do not depend on the machine.
+QApplication& TestApp();
 
 // A throw-away folder removed with the object.
 class TempFolder {
   public:
     TempFolder();
     ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
     const std::string& Path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
@@ -29,8 +27,8 @@ class TempFolder {
 };
 
 // An auction database built from fixture round files the way creation and import leave it: round 1 copied,
-// the three catalog tables added, later rounds appended and recorded. Written with SQLite directly so the
-// viewer's tests do not hang on the import commands. Returns the database's path.
+// the three catalog tables added, later rounds appended and recorded. Written with SQLite directly so tests
+// of the windows do not depend on the import commands. Returns the database's path.
 std::string BuildAuctionDatabase(const std::string& folder, const fixture::AuctionOptions& options);
 
 // Runs plain SQLite statements on a database file (test set-up only).
