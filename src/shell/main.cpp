@@ -1,7 +1,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QIcon>
-#include <QProgressDialog>
 #include <QScreen>
 #include <QThread>
 #include <memory>

@@ -5,6 +5,7 @@
 #include <string>
 
 #include <QPointer>
+#include <QProgressDialog>
 #include <QString>
 
 #include "platform/DesktopServices.h"
@@ -12,7 +13,6 @@
 class QWidget;
 class QMessageBox;
 class QFileDialog;
-class QProgressDialog;
 
 namespace corv {
 
