@@ -289,14 +289,17 @@ struct ProgressScope {
 // durably, but with one flush instead of several. The file is put back to its ordinary form afterwards.
 class WriteAheadWhileBatch {
   public:
+    // Changing the journal mode needs the file to itself: the engine's idle reader is let go first.
     WriteAheadWhileBatch() {
+        if (AuctionDb() && AuctionDb()->Handle()) AuctionDb()->ReleaseIdleReader();
         if (AuctionDb() && AuctionDb()->Handle())
             active_ = sqlite3_exec(AuctionDb()->Handle(), "PRAGMA journal_mode = WAL", nullptr, nullptr,
                                    nullptr) == SQLITE_OK;
     }
     ~WriteAheadWhileBatch() {
-        if (active_ && AuctionDb() && AuctionDb()->Handle())
-            sqlite3_exec(AuctionDb()->Handle(), "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
+        if (!active_ || !AuctionDb() || !AuctionDb()->Handle()) return;
+        AuctionDb()->ReleaseIdleReader();
+        sqlite3_exec(AuctionDb()->Handle(), "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
     }
     WriteAheadWhileBatch(const WriteAheadWhileBatch&) = delete;
     WriteAheadWhileBatch& operator=(const WriteAheadWhileBatch&) = delete;

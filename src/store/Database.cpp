@@ -137,7 +137,13 @@ CorvError ErrorOf(sqlite3* db, const std::string& path, bool readOnlyHit) {
 
 }  // namespace
 
+void Database::ReleaseIdleReader() {
+    if (reader_) sqlite3_close_v2(reader_);
+    reader_ = nullptr;
+}
+
 void Database::Close() {
+    ReleaseIdleReader();
     if (!db_) return;
     sqlite3_close_v2(db_);
     db_ = nullptr;
@@ -328,8 +334,12 @@ constexpr std::size_t kFirstRows = 4096;
 // The first rows of sql read on a connection of its own, which then goes on reading the rest in the
 // background; its read transaction keeps the copy as of now. nullptr when that cannot be done, for the
 // caller to read the set the ordinary way (and report any error the ordinary way).
-std::shared_ptr<SnapshotData> OpenProgressively(const std::string& path, const std::string& sql) {
-    sqlite3* db = engine::OpenReaderConnection(path);
+// reader is an idle read-only connection to reuse, or nullptr; on return it holds the connection to keep for
+// the next call (nullptr when the connection went to a background loader or was given up).
+std::shared_ptr<SnapshotData> OpenProgressively(const std::string& path, const std::string& sql,
+                                                sqlite3*& reader) {
+    sqlite3* db = reader ? reader : engine::OpenReaderConnection(path);
+    reader = nullptr;
     if (!db) return nullptr;
     sqlite3_stmt* stmt = nullptr;
     const char* tail = nullptr;
@@ -356,7 +366,8 @@ std::shared_ptr<SnapshotData> OpenProgressively(const std::string& path, const s
     }
     if (rc != SQLITE_DONE) return give_up();
     sqlite3_finalize(stmt);
-    sqlite3_close_v2(db);
+    // Opening a connection costs more than reading a small result; keep it for the next set.
+    reader = db;
     data->ShrinkToFit();
     return data;
 }
@@ -397,7 +408,7 @@ std::shared_ptr<Recordset> Database::OpenRecordset(std::string_view source, Reco
     // Another connection sees only what is committed to the file itself: not the changes of an open
     // transaction, nor other files attached here.
     if (origin_ == DatabaseOrigin::Sqlite && !external && transDepth_ == 0 && sqlite3_get_autocommit(db_)) {
-        if (auto data = OpenProgressively(path_, sql)) {
+        if (auto data = OpenProgressively(path_, sql, reader_)) {
             return std::make_shared<Recordset>(weak_from_this(), std::move(data), type, std::string(source),
                                                std::move(tables));
         }

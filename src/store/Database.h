@@ -46,6 +46,10 @@ class Database : public std::enable_shared_from_this<Database> {
     void Rollback();
     bool InTransaction() const;
 
+    // Closes the idle connection kept for reading record sets, for work that needs the file to itself
+    // (changing its journal mode).
+    void ReleaseIdleReader();
+
     // For tools and tests that need SQLite itself (benchmarks, fixture writers).
     sqlite3* Handle() const { return db_; }
 
@@ -65,9 +69,10 @@ class Database : public std::enable_shared_from_this<Database> {
     mutable std::mutex setsMutex_;
     std::vector<const Recordset*> openSets_;
     // Engine bookkeeping.
-    int transDepth_ = 0;        // nested BeginTrans levels
-    bool attaching_ = false;    // ATTACH is allowed only while the engine itself attaches
-    bool readOnlyHit_ = false;  // the last statement was refused for writing to a read-only file
+    int transDepth_ = 0;         // nested BeginTrans levels
+    bool attaching_ = false;     // ATTACH is allowed only while the engine itself attaches
+    bool readOnlyHit_ = false;   // the last statement was refused for writing to a read-only file
+    sqlite3* reader_ = nullptr;  // an idle read-only connection kept for the next record set
     static int Authorize(void* self, int action, const char* a, const char* b, const char* schema,
                          const char* trigger);
 };

@@ -174,6 +174,20 @@ TEST_F(EngineProgressive, SmallSetsOpenComplete) {
     EXPECT_CORV_ERROR(none->MoveFirst(), err::NoCurrentRecord);
 }
 
+TEST_F(EngineProgressive, SmallSetsAfterChangesSeeTheChanges) {
+    // Small sets reuse one reading connection; it must still see tables and rows added since its last use.
+    Open();
+    EXPECT_EQ(db->OpenRecordset("SELECT * FROM [Codes] WHERE [Code] = 'new'")->RowCount(), 0u);
+    db->Execute("INSERT INTO [Codes] ([Code]) VALUES ('new')");
+    EXPECT_EQ(db->OpenRecordset("SELECT * FROM [Codes] WHERE [Code] = 'new'")->RowCount(), 1u);
+    db->Execute("SELECT [Code] INTO [Copied] FROM [Codes] WHERE [Code] = 'new'");
+    auto copied = db->OpenRecordset("Copied");
+    EXPECT_EQ(copied->RowCount(), 1u);
+    copied->Close();
+    db->Execute("DROP TABLE [Copied]");
+    EXPECT_CORV_ERROR(db->OpenRecordset("Copied"), err::ObjectNotFound);
+}
+
 TEST_F(EngineProgressive, SetsReadingAnotherFileOpenComplete) {
     const std::string other = dir.sub("other.db");
     fs::copy_file(path, other);
