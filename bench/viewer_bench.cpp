@@ -20,6 +20,7 @@
 
 #include "store/AuctionDb.h"
 #include "store/Schema.h"
+#include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"
 #include "viewer/RecordsetModel.h"
 #include "viewer/ViewerHost.h"
@@ -139,27 +140,6 @@ void WriteAuction(const std::string& path, int rows, int rowsPerRound) {
     sqlite3_close(db);
 }
 
-class BenchHost : public corv::ViewerHost {
-  public:
-    void SetStatusPanel(int panel, const QString& text) override { panels[panel] = text; }
-    QString StatusPanel(int panel) const override {
-        return panels.count(panel) ? panels.at(panel) : QString();
-    }
-    void PopulateTables() override { Fill(viewer->ddlTableName, "SELECT * FROM [sysTables]", "TableName"); }
-    void PopulateRounds() override { Fill(viewer->ddlRoundNum, "SELECT * FROM [sysRounds]", "Round"); }
-    corv::frmFlexGrid* viewer = nullptr;
-    std::map<int, QString> panels;
-
-  private:
-    static void Fill(QComboBox* list, const char* sql, const char* column) {
-        auto rs = corv::AuctionDb()->OpenRecordset(sql);
-        list->clear();
-        for (; !rs->Eof(); rs->MoveNext())
-            list->addItem(QString::fromStdString(rs->GetValue(column).toString()));
-        list->setCurrentIndex(-1);
-    }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -178,9 +158,9 @@ int main(int argc, char** argv) {
     WriteAuction(path, rows, perRound);
     std::printf("setup: wrote %d rows (twice) in %.0f ms\n", rows, Ms(t));
 
-    BenchHost host;
+    corv::test::FakeViewerHost host;
     corv::frmFlexGrid viewer(host);
-    host.viewer = &viewer;
+    host.active = &viewer;
     viewer.resize(1000, 700);
     viewer.show();
     app.processEvents();

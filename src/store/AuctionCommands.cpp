@@ -308,20 +308,27 @@ class WriteAheadWhileBatch {
     bool active_ = false;
 };
 
-void RunCreateAuction(MainWindowHooks& main) {
+// The file dialog both creation commands open with: the chosen round 1 file, or nullopt when the command
+// ends here (cancelled: the opening question is asked again; no name; not round 1: "Wrong File").
+std::optional<std::string> ChooseRoundOneFile(MainWindowHooks& main) {
     std::optional<std::string> chosen = Desktop().OpenFileDialog(RoundFileDialog());
     if (!chosen) {
         main.FileOpen();
-        return;
+        return std::nullopt;
     }
-    if (chosen->empty()) return;
-    const std::string path = *chosen;
-    const std::string fileName = SplitFilePath(path, true);
-    const int round = RoundNumberFromFileName(fileName);
-    if (round != 1) {
+    if (chosen->empty()) return std::nullopt;
+    if (RoundNumberFromFileName(SplitFilePath(*chosen, true)) != 1) {
         ShowWrongFile();
-        return;
+        return std::nullopt;
     }
+    return chosen;
+}
+
+void RunCreateAuction(MainWindowHooks& main) {
+    const std::optional<std::string> chosen = ChooseRoundOneFile(main);
+    if (!chosen) return;
+    const std::string& path = *chosen;
+    const std::string fileName = SplitFilePath(path, true);
     const int auction = CreateFromRoundOne(path, fileName);
     const MsgAnswer answer =
         Desktop().MessageBox("Auction " + std::to_string(auction) +
@@ -333,21 +340,12 @@ void RunCreateAuction(MainWindowHooks& main) {
 }
 
 void RunBatchImport(MainWindowHooks& main) {
-    std::optional<std::string> chosen = Desktop().OpenFileDialog(RoundFileDialog());
-    if (!chosen) {
-        main.FileOpen();
-        return;
-    }
-    if (chosen->empty()) return;
-    const std::string path = *chosen;
+    const std::optional<std::string> chosen = ChooseRoundOneFile(main);
+    if (!chosen) return;
+    const std::string& path = *chosen;
     const std::string fileName = SplitFilePath(path, true);
     const std::string folder = SplitFilePath(path, false);
-    const int round = RoundNumberFromFileName(fileName);
     const std::string prefix = AuctionPrefixFromFileName(fileName);
-    if (round != 1) {
-        ShowWrongFile();
-        return;
-    }
     CreateFromRoundOne(path, fileName);
     main.SetCaption("Corvidel - " + AuctionDbPath());
 

@@ -6,8 +6,21 @@
 #include <QRadioButton>
 
 #include "shell/frmOpeningQuestions.h"
+#include "store/AuctionDb.h"
 
 namespace corv::test {
+
+void ShellTest::SetUp() {
+    TestApp();
+    desktop.Install();
+    desktop.SetProgramFolder(folder.Path());
+    desktop.SetDownloadsFolder(folder.Path());
+    CloseAuctionDb();
+}
+
+void ShellTest::TearDown() {
+    CloseAuctionDb();
+}
 
 frmOpeningQuestions* OpeningDialogOf(ModalDialog& modal) {
     auto* adapter = dynamic_cast<DialogModal*>(&modal);

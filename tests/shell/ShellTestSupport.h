@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <functional>
 #include <memory>
@@ -14,6 +16,17 @@ class frmOpeningQuestions;
 }
 
 namespace corv::test {
+
+// The set-up every shell test starts from: the test application, the scripted desktop with its folders in a
+// throw-away folder, and no auction open.
+class ShellTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    TempFolder folder;
+    ScriptedDesktop desktop;
+};
 
 // A script step for the opening question: choose one option, then press a button.
 enum class Opening { Existing, New, Batch };

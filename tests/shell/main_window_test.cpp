@@ -24,17 +24,8 @@
 namespace corv::test {
 namespace {
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ShellTest {
   protected:
-    void SetUp() override {
-        TestApp();
-        desktop.Install();
-        desktop.SetProgramFolder(folder.Path());
-        desktop.SetDownloadsFolder(folder.Path());
-        CloseAuctionDb();
-    }
-    void TearDown() override { CloseAuctionDb(); }
-
     std::string OpenFixtureAuction() {
         const std::string path = BuildAuctionDatabase(folder.Path(), fixture::AuctionOptions{});
         OpenAuctionDb(path);
@@ -44,9 +35,6 @@ class MainWindowTest : public ::testing::Test {
     void Store(const std::string& key, const std::string& value) {
         desktop.settings["Corvidel/Settings/" + key] = value;
     }
-
-    TempFolder folder;
-    ScriptedDesktop desktop;
 };
 
 // Captions of a menu's entries in order, "-" for separators.

@@ -16,20 +16,7 @@
 namespace corv::test {
 namespace {
 
-class OpeningQuestionTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        TestApp();
-        desktop.Install();
-        desktop.SetProgramFolder(folder.Path());
-        desktop.SetDownloadsFolder(folder.Path());
-        CloseAuctionDb();
-    }
-    void TearDown() override { CloseAuctionDb(); }
-
-    TempFolder folder;
-    ScriptedDesktop desktop;
-};
+using OpeningQuestionTest = ShellTest;
 
 TEST_F(OpeningQuestionTest, NewAuctionAnsweredNoSaysTryAgainAndEnds) {
     frmMain w;

@@ -15,6 +15,7 @@
 #include "store/CorvError.h"
 #include "store/Database.h"
 #include "support/AuctionDatabase.h"
+#include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"
 #include "viewer/RecordsetModel.h"
 #include "viewer/ViewerHost.h"
@@ -24,37 +25,7 @@ using corv::frmFlexGrid;
 
 namespace {
 
-// The main window as far as a viewer sees it: status panels and the two list fillers.
-class FakeHost : public corv::ViewerHost {
-  public:
-    void SetStatusPanel(int panel, const QString& text) override { panels[panel] = text; }
-    QString StatusPanel(int panel) const override {
-        auto it = panels.find(panel);
-        return it == panels.end() ? QString() : it->second;
-    }
-    void PopulateTables() override {
-        ++tableFills;
-        Fill(active->ddlTableName, "SELECT * FROM [sysTables]", "TableName");
-    }
-    void PopulateRounds() override {
-        ++roundFills;
-        Fill(active->ddlRoundNum, "SELECT * FROM [sysRounds]", "Round");
-    }
-
-    frmFlexGrid* active = nullptr;
-    std::map<int, QString> panels{{1, "Status"}, {3, "NUM"}};
-    int tableFills = 0;
-    int roundFills = 0;
-
-  private:
-    static void Fill(QComboBox* list, const char* sql, const char* column) {
-        auto rs = corv::AuctionDb()->OpenRecordset(sql);
-        list->clear();
-        for (; !rs->Eof(); rs->MoveNext())
-            list->addItem(QString::fromStdString(rs->GetValue(column).toString()));
-        list->setCurrentIndex(-1);
-    }
-};
+using FakeHost = corv::test::FakeViewerHost;
 
 class ViewerWindowTest : public ::testing::Test {
   protected:
