@@ -10,7 +10,7 @@
 
 #include "store/AuctionCommands.h"
 #include "store/AuctionDb.h"
-#include "support/FixtureAuction.h"
+#include "fixture/FixtureAuction.h"
 #include "support/ScriptedDesktop.h"
 
 namespace fs = std::filesystem;

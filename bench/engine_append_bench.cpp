@@ -11,9 +11,9 @@
 #include <fstream>
 #include <string>
 
-#include "store/CorvError.h"
-#include "store/Database.h"
-#include "store/SnapshotData.h"
+#include "engine/CorvError.h"
+#include "engine/Database.h"
+#include "engine/SnapshotData.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "store/CorvError.h"
-#include "store/JetReader.h"
+#include "engine/CorvError.h"
+#include "engine/JetReader.h"
 
 extern char** environ;
 

@@ -19,7 +19,7 @@
 #include <string>
 
 #include "store/AuctionDb.h"
-#include "store/Schema.h"
+#include "engine/Schema.h"
 #include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"
 #include "viewer/RecordsetModel.h"

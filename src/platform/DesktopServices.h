@@ -28,11 +28,6 @@ class ModalDialog {
     virtual void ExecModal() = 0;
 };
 
-// Thrown by the test double's EndProgram so a test can see the program would have ended.
-struct ProgramEnded {
-    int code = 0;
-};
-
 // The desktop services the commands use. Message texts are passed exactly as the program defines them,
 // with pieces joined by "\r"; only the Qt implementation turns "\r" into line breaks for display.
 class DesktopServices {

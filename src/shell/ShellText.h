@@ -3,7 +3,7 @@
 #include <QString>
 #include <string>
 
-#include "store/Value.h"
+#include "engine/Value.h"
 
 namespace corv::shell {
 

@@ -31,7 +31,7 @@
 #include "shell/frmHelp.h"
 #include "shell/frmOpeningQuestions.h"
 #include "store/AuctionDb.h"
-#include "store/CorvError.h"
+#include "engine/CorvError.h"
 #include "viewer/frmFlexGrid.h"
 
 // Resources live in a static library: they must be pulled in by name, outside any namespace.

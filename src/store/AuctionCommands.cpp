@@ -14,9 +14,9 @@
 
 #include "platform/DesktopServices.h"
 #include "store/AuctionDb.h"
-#include "store/CorvError.h"
-#include "store/Database.h"
-#include "store/Recordset.h"
+#include "engine/CorvError.h"
+#include "engine/Database.h"
+#include "engine/Recordset.h"
 
 namespace fs = std::filesystem;
 

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "store/CorvError.h"
+#include "engine/CorvError.h"
 
 namespace corv {
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "store/Database.h"
+#include "engine/Database.h"
 
 namespace corv {
 

@@ -6,7 +6,7 @@
 #include <exception>
 #include <string>
 
-#include "support/FixtureAuction.h"
+#include "fixture/FixtureAuction.h"
 
 namespace {
 

@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
-#include "store/Recordset.h"
-#include "store/Schema.h"
-#include "store/Value.h"
+#include "engine/Recordset.h"
+#include "engine/Schema.h"
+#include "engine/Value.h"
 
 namespace {
 

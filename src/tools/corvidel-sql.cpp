@@ -7,9 +7,9 @@
 #include <iostream>
 #include <string>
 
-#include "store/CorvError.h"
-#include "store/Database.h"
-#include "store/JetSql.h"
+#include "engine/CorvError.h"
+#include "engine/Database.h"
+#include "engine/JetSql.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <QLocale>
 #include <QString>
 
-#include "store/Recordset.h"
-#include "store/Value.h"
+#include "engine/Recordset.h"
+#include "engine/Value.h"
 
 namespace corv {
 

@@ -1,6 +1,6 @@
 #include "viewer/DataControl.h"
 
-#include "store/CorvError.h"
+#include "engine/CorvError.h"
 
 namespace corv {
 

@@ -6,8 +6,8 @@
 #include <QObject>
 #include <QString>
 
-#include "store/Database.h"
-#include "store/Recordset.h"
+#include "engine/Database.h"
+#include "engine/Recordset.h"
 
 namespace corv {
 

@@ -3,7 +3,7 @@
 #include <climits>
 #include <exception>
 
-#include "store/CorvError.h"
+#include "engine/CorvError.h"
 
 namespace corv {
 

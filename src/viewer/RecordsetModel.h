@@ -7,7 +7,7 @@
 #include <QString>
 #include <QTimer>
 
-#include "store/Recordset.h"
+#include "engine/Recordset.h"
 #include "viewer/CellFormatter.h"
 
 namespace corv {

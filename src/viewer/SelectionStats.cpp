@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "store/CorvError.h"
+#include "engine/CorvError.h"
 #include "viewer/CellFormatter.h"
 
 namespace corv {

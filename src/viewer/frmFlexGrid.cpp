@@ -14,7 +14,7 @@
 
 #include "platform/DesktopServices.h"
 #include "store/AuctionDb.h"
-#include "store/CorvError.h"
+#include "engine/CorvError.h"
 #include "viewer/RecordsetModel.h"
 #include "viewer/ViewerComboBox.h"
 #include "viewer/ViewerHost.h"

@@ -5,6 +5,7 @@
 
 using namespace corv;
 using corv::test::ScriptedDesktop;
+using corv::test::ProgramEnded;
 
 TEST(ScriptedDesktopTest, AnswersFromTheQueueThenCautiously) {
     ScriptedDesktop d;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "support/AuctionDatabase.h"
-#include "support/FixtureAuction.h"
+#include "fixture/FixtureAuction.h"
 #include "support/ScriptedDesktop.h"
 
 namespace corv {

@@ -18,7 +18,7 @@
 #include "ShellTestSupport.h"
 #include "shell/frmMain.h"
 #include "store/AuctionDb.h"
-#include "store/CorvError.h"
+#include "engine/CorvError.h"
 #include "viewer/frmFlexGrid.h"
 
 namespace corv::test {

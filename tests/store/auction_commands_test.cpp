@@ -9,8 +9,8 @@
 
 #include "store/AuctionCommands.h"
 #include "store/AuctionDb.h"
-#include "store/CorvError.h"
-#include "support/FixtureAuction.h"
+#include "engine/CorvError.h"
+#include "fixture/FixtureAuction.h"
 #include "support/ScriptedDesktop.h"
 
 using namespace corv;

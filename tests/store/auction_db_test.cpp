@@ -7,8 +7,8 @@
 #include <unistd.h>
 
 #include "store/AuctionDb.h"
-#include "store/CorvError.h"
-#include "support/FixtureAuction.h"
+#include "engine/CorvError.h"
+#include "fixture/FixtureAuction.h"
 
 using namespace corv;
 namespace fs = std::filesystem;

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "support/FixtureAuction.h"
+#include "fixture/FixtureAuction.h"
 
 namespace fs = std::filesystem;
 using corv::fixture::AuctionOptions;

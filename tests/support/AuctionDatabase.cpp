@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "store/Schema.h"
+#include "engine/Schema.h"
 
 namespace corv::test {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "support/FixtureAuction.h"
+#include "fixture/FixtureAuction.h"
 
 class QApplication;
 

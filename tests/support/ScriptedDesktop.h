@@ -11,6 +11,11 @@
 
 namespace corv::test {
 
+// Thrown by the double's EndProgram so a test can see the program would have ended.
+struct ProgramEnded {
+    int code = 0;
+};
+
 // One message box as the program asked for it, and what the script answered.
 struct ShownBox {
     std::string text;

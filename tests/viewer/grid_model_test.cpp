@@ -2,8 +2,8 @@
 
 #include <QDate>
 
-#include "store/Database.h"
-#include "store/Schema.h"
+#include "engine/Database.h"
+#include "engine/Schema.h"
 #include "support/AuctionDatabase.h"
 #include "viewer/CellFormatter.h"
 #include "viewer/RecordsetModel.h"

@@ -4,9 +4,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "store/CorvError.h"
-#include "store/Database.h"
-#include "store/Schema.h"
+#include "engine/CorvError.h"
+#include "engine/Database.h"
+#include "engine/Schema.h"
 #include "support/AuctionDatabase.h"
 #include "viewer/RecordsetModel.h"
 

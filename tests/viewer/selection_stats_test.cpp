@@ -3,7 +3,7 @@
 #include <map>
 #include <utility>
 
-#include "store/CorvError.h"
+#include "engine/CorvError.h"
 #include "viewer/SelectionStats.h"
 
 using corv::CellTextReader;

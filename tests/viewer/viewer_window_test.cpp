@@ -12,8 +12,8 @@
 #include <map>
 
 #include "store/AuctionDb.h"
-#include "store/CorvError.h"
-#include "store/Database.h"
+#include "engine/CorvError.h"
+#include "engine/Database.h"
 #include "support/AuctionDatabase.h"
 #include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "store/CorvError.h"
+#include "engine/CorvError.h"
 
 namespace corv::enginetest {
 

@@ -1,4 +1,4 @@
-#include "store/Value.h"
+#include "engine/Value.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "store/SnapshotData.h"
+#include "engine/SnapshotData.h"
 
 #include <sqlite3.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <optional>
 
-#include "store/EngineInternal.h"
+#include "engine/EngineInternal.h"
 
 namespace corv {
 

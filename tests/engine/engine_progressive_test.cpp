@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <string>
 
-#include "store/Database.h"
-#include "store/EngineInternal.h"
-#include "store/engine_support.h"
+#include "engine/Database.h"
+#include "engine/EngineInternal.h"
+#include "engine/engine_support.h"
 
 using corv::Engine;
 using corv::Recordset;

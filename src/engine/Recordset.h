@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "store/Value.h"
+#include "engine/Value.h"
 
 namespace corv {
 

@@ -1,12 +1,12 @@
 #pragma once
 
-// Pieces shared by the engine's own files; nothing outside src/store/ needs them.
+// Pieces shared by the engine's own files; nothing outside src/engine/ needs them.
 
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "store/CorvError.h"
+#include "engine/CorvError.h"
 
 struct sqlite3;
 

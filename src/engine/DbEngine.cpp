@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "store/Database.h"
-#include "store/EngineInternal.h"
-#include "store/JetFunctions.h"
-#include "store/JetReader.h"
+#include "engine/Database.h"
+#include "engine/EngineInternal.h"
+#include "engine/JetFunctions.h"
+#include "engine/JetReader.h"
 
 namespace corv {
 

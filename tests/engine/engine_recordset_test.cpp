@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
-#include "store/Database.h"
-#include "store/SnapshotData.h"
-#include "store/engine_support.h"
+#include "engine/Database.h"
+#include "engine/SnapshotData.h"
+#include "engine/engine_support.h"
 
 using corv::Engine;
 using corv::Recordset;

@@ -1,9 +1,9 @@
-#include "store/Recordset.h"
+#include "engine/Recordset.h"
 
-#include "store/Database.h"
-#include "store/EngineInternal.h"
-#include "store/JetSql.h"
-#include "store/SnapshotData.h"
+#include "engine/Database.h"
+#include "engine/EngineInternal.h"
+#include "engine/JetSql.h"
+#include "engine/SnapshotData.h"
 
 namespace corv {
 

@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "store/Recordset.h"
-#include "store/Value.h"
+#include "engine/Recordset.h"
+#include "engine/Value.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

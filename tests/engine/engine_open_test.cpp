@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <thread>
 
-#include "store/Database.h"
-#include "store/SnapshotData.h"
-#include "store/engine_support.h"
+#include "engine/Database.h"
+#include "engine/SnapshotData.h"
+#include "engine/engine_support.h"
 
 using corv::Engine;
 using corv::RecordsetType;

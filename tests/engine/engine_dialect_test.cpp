@@ -5,9 +5,9 @@
 
 #include <filesystem>
 
-#include "store/Database.h"
-#include "store/engine_support.h"
-#include "support/FixtureAuction.h"
+#include "engine/Database.h"
+#include "engine/engine_support.h"
+#include "fixture/FixtureAuction.h"
 
 using corv::Engine;
 using corv::RecordsetType;

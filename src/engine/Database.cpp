@@ -1,4 +1,4 @@
-#include "store/Database.h"
+#include "engine/Database.h"
 
 #include <sqlite3.h>
 
@@ -7,11 +7,11 @@
 #include <filesystem>
 #include <optional>
 
-#include "store/EngineInternal.h"
-#include "store/JetFunctions.h"
-#include "store/JetSql.h"
-#include "store/Schema.h"
-#include "store/SnapshotData.h"
+#include "engine/EngineInternal.h"
+#include "engine/JetFunctions.h"
+#include "engine/JetSql.h"
+#include "engine/Schema.h"
+#include "engine/SnapshotData.h"
 
 namespace corv {
 

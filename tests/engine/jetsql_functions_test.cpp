@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "store/JetFunctions.h"
+#include "engine/JetFunctions.h"
 
 namespace {
 

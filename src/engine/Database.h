@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "store/Recordset.h"
+#include "engine/Recordset.h"
 
 struct sqlite3;
 

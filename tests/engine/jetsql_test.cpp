@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "store/CorvError.h"
-#include "store/JetFunctions.h"
-#include "store/JetSql.h"
-#include "store/Schema.h"
+#include "engine/CorvError.h"
+#include "engine/JetFunctions.h"
+#include "engine/JetSql.h"
+#include "engine/Schema.h"
 
 using corv::CorvError;
 using corv::FieldInfo;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "store/Database.h"
-#include "store/engine_support.h"
+#include "engine/Database.h"
+#include "engine/engine_support.h"
 
 using corv::Engine;
 using corv::RecordsetType;

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "store/Recordset.h"
+#include "engine/Recordset.h"
 
 namespace corv {
 

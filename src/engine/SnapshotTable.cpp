@@ -5,9 +5,9 @@
 
 #include <mutex>
 
-#include "store/EngineInternal.h"
-#include "store/Schema.h"
-#include "store/SnapshotData.h"
+#include "engine/EngineInternal.h"
+#include "engine/Schema.h"
+#include "engine/SnapshotData.h"
 
 namespace corv::engine {
 

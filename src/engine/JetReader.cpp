@@ -1,4 +1,4 @@
-#include "store/JetReader.h"
+#include "engine/JetReader.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "store/CorvError.h"
+#include "engine/CorvError.h"
 
 extern char** environ;
 

@@ -1,12 +1,12 @@
-#include "store/JetSql.h"
+#include "engine/JetSql.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 
-#include "store/CorvError.h"
-#include "store/JetFunctions.h"
-#include "store/Schema.h"
+#include "engine/CorvError.h"
+#include "engine/JetFunctions.h"
+#include "engine/Schema.h"
 
 namespace corv::jetsql {
 

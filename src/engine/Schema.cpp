@@ -1,4 +1,4 @@
-#include "store/Schema.h"
+#include "engine/Schema.h"
 
 namespace corv {
 

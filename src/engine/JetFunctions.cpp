@@ -1,4 +1,4 @@
-#include "store/JetFunctions.h"
+#include "engine/JetFunctions.h"
 
 #include <sqlite3.h>
 

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "store/engine_support.h"
+#include "engine/engine_support.h"
 
 using corv::enginetest::RawDb;
 using corv::enginetest::ScratchDir;
