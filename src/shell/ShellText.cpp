@@ -5,19 +5,6 @@
 
 namespace corv::shell {
 
-std::string ErrorMessage(ErrorForm form, int number, const std::string& description) {
-    const std::string n = std::to_string(number);
-    switch (form) {
-        case ErrorForm::ColonNoSpace:
-            return "Error:" + n + " " + description;
-        case ErrorForm::ColonSpace:
-            return "Error: " + n + " " + description;
-        case ErrorForm::NumberColon:
-            return "Error " + n + ": " + description;
-    }
-    return description;
-}
-
 QString VersionText(int major, int minor, int patch) {
     return QStringLiteral("Version %1.%2.%3").arg(major).arg(minor).arg(patch);
 }

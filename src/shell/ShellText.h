@@ -16,14 +16,6 @@ inline int PixelsToTwips(int pixels) {
     return pixels * kTwipsPerPixel;
 }
 
-// The three ways commands word an error, each command using its own.
-enum class ErrorForm {
-    ColonNoSpace,  // "Error:" + number + " " + description
-    ColonSpace,    // "Error: " + number + " " + description
-    NumberColon,   // "Error " + number + ": " + description
-};
-std::string ErrorMessage(ErrorForm form, int number, const std::string& description);
-
 // "Version 2.0.1" from the numbers the build was given.
 QString VersionText(int major, int minor, int patch);
 QString VersionText();

@@ -3,35 +3,32 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QCoreApplication>
-#include <QDate>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
-#include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QRadioButton>
 #include <QScreen>
-#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QToolBar>
 #include <algorithm>
-#include <exception>
 
 #include "platform/DesktopServices.h"
+#include "platform/ErrorBox.h"
+#include "shell/DatePanel.h"
 #include "shell/ShellText.h"
+#include "shell/StartUp.h"
+#include "shell/ViewerLists.h"
 #include "shell/frmAbout.h"
 #include "shell/frmHelp.h"
 #include "shell/frmOpeningQuestions.h"
 #include "store/AuctionDb.h"
-#include "engine/CorvError.h"
 #include "viewer/frmFlexGrid.h"
 
 // Resources live in a static library: they must be pulled in by name, outside any namespace.
@@ -73,13 +70,6 @@ constexpr int kPanelTwips[3] = {5100, 1440, 1440};
 constexpr int kPanelMinTwips = 1440;
 constexpr int kComputeMenuRiseTwips = 1100;
 
-// Menu items whose commands act on the active viewer; they start disabled until their feature is bound.
-constexpr const char* kViewerCommandItems[] = {
-    "mnuFileExport",           "mnuFilePrint",          "mnuToolsExcel",
-    "mnuToolsDropTable",       "mnuToolsSortTable",     "mnuToolsResetTable",
-    "mnuToolsFilterTable",     "mnuToolsTableWizard",   "mnuToolsAnalysisMarkets",
-    "mnuToolsAnalysisBidders", "mnuToolsAnalysisRounds"};
-
 // A status bar panel that wants its designed width but may shrink to its minimum in a narrow window.
 class StatusPanelLabel : public QLabel {
   public:
@@ -96,28 +86,10 @@ class StatusPanelLabel : public QLabel {
     int width_;
 };
 
-struct ErrorInfo {
-    int number;
-    std::string description;
-};
-
-// What a command reports of an error that reached it.
-ErrorInfo CurrentErrorInfo() {
-    try {
-        throw;
-    } catch (const CorvError& e) {
-        return {e.number(), e.description()};
-    } catch (const std::bad_alloc&) {
-        return {7, "Out of memory"};
-    } catch (const std::exception& e) {
-        return {err::EngineFailure, e.what()};
-    }
-}
-
-void ShowError(shell::ErrorForm form) {
-    const ErrorInfo e = CurrentErrorInfo();
-    Desktop().MessageBox(shell::ErrorMessage(form, e.number, e.description), MsgButtons::OK, MsgIcon::None,
-                         "");
+const char* MenuItemOf(ViewerCommandId id) {
+    for (const ViewerCommandItem& c : kViewerCommandItems)
+        if (c.id == id) return c.menuItem;
+    return "";
 }
 
 QString FindHelpDocument() {
@@ -135,7 +107,7 @@ QString FindHelpDocument() {
 
 }  // namespace
 
-frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
+frmMain::frmMain(QWidget* parent) : QMainWindow(parent), startUp_(std::make_unique<StartUp>(*this)) {
     InitShellResources();
     setObjectName("frmMain");
     setWindowTitle("Corvidel");
@@ -152,8 +124,10 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     BuildMenus();
     BuildToolbar();
     BuildStatusBar();
-    for (const char* item : kViewerCommandItems) SetCommandEnabled(item, false);
+    // Every viewer command stays disabled until its feature binds it.
+    for (const ViewerCommandItem& c : kViewerCommandItems) SetCommandEnabled(c.menuItem, false);
     SetCommandEnabled("mnuToolsSQLCommandLine", false);
+    BindFeatureCommands(*this);
 
     helpFile_ = FindHelpDocument();
     LoadPosition();
@@ -183,10 +157,9 @@ void frmMain::BuildMenus() {
         a->setObjectName(name);
         items_[name] = a;
     };
-    auto viewerItem = [this, &item](QMenu* m, const char* name, const char* caption) {
-        const QString key = name;
-        return item(m, name, caption, [this, key] {
-            auto it = viewerCommands_.find(key);
+    auto viewerItem = [this, &item](QMenu* m, ViewerCommandId id, const char* caption) {
+        return item(m, MenuItemOf(id), caption, [this, id] {
+            auto it = viewerCommands_.find(id);
             if (it != viewerCommands_.end()) RunViewerCommand(it->second);
         });
     };
@@ -195,9 +168,9 @@ void frmMain::BuildMenus() {
     item(file, "mnuFileNew", "&New", [this] { FileNew(); });
     bar(file, "mnuFileBar1");
     item(file, "mnuFileImport", "&Import...", [this] { FileImport(); });
-    viewerItem(file, "mnuFileExport", "&Export...");
+    viewerItem(file, ViewerCommandId::Export, "&Export...");
     bar(file, "mnuFileBar3");
-    viewerItem(file, "mnuFilePrint", "&Print...")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    viewerItem(file, ViewerCommandId::Print, "&Print...")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     bar(file, "mnuFileBar4");
     item(file, "mnuFileExit", "E&xit", [this] { close(); });
 
@@ -215,26 +188,26 @@ void frmMain::BuildMenus() {
     QMenu* tools = menu(nullptr, "mnuTools", "&Tools");
     QMenu* analysis = menu(tools, "mnuToolsAnalysis", "&Pivot Table Wizard");
     items_["mnuToolsAnalysis"] = analysis->menuAction();
-    viewerItem(analysis, "mnuToolsAnalysisMarkets", "&Markets...");
-    viewerItem(analysis, "mnuToolsAnalysisRounds", "&Rounds...");
-    viewerItem(analysis, "mnuToolsAnalysisBidders", "&Bidders...");
-    viewerItem(tools, "mnuToolsExcel", "Export Table To Excel");
+    viewerItem(analysis, ViewerCommandId::MarketsAnalysis, "&Markets...");
+    viewerItem(analysis, ViewerCommandId::RoundsAnalysis, "&Rounds...");
+    viewerItem(analysis, ViewerCommandId::BiddersAnalysis, "&Bidders...");
+    viewerItem(tools, ViewerCommandId::ExcelExport, "Export Table To Excel");
     bar(tools, "mnuToolsBar1");
-    viewerItem(tools, "mnuToolsSortTable", "&Sort Table...");
-    viewerItem(tools, "mnuToolsFilterTable", "&Filter Table...");
-    viewerItem(tools, "mnuToolsResetTable", "&Reset Table");
+    viewerItem(tools, ViewerCommandId::SortTable, "&Sort Table...");
+    viewerItem(tools, ViewerCommandId::FilterTable, "&Filter Table...");
+    viewerItem(tools, ViewerCommandId::ResetTable, "&Reset Table");
     bar(tools, "mnuToolsBar2");
-    viewerItem(tools, "mnuToolsTableWizard", "&Table Wizard...");
+    viewerItem(tools, ViewerCommandId::TableWizard, "&Table Wizard...");
     item(tools, "mnuToolsSQLCommandLine", "S&QL Query Builder...", [this] {
         // No viewer check: the builder itself acts on the active viewer when the user confirms.
         if (!queryBuilder_) return;
         try {
             queryBuilder_();
-        } catch (const std::exception&) {
-            ShowError(shell::ErrorForm::ColonSpace);
+        } catch (const std::exception& e) {
+            ShowErrorBox(ErrorForm::ColonSpace, e);
         }
     });
-    viewerItem(tools, "mnuToolsDropTable", "&Drop Table");
+    viewerItem(tools, ViewerCommandId::DropTable, "&Drop Table");
 
     QMenu* window = menu(nullptr, "mnuWindow", "&Window");
     item(window, "mnuWindowNewWindow", "&New Window", [this] { FileNew(); });
@@ -285,8 +258,7 @@ void frmMain::BuildStatusBar() {
     sbStatusBar->setObjectName("sbStatusBar");
     sbStatusBar->setSizeGripEnabled(true);
     setStatusBar(sbStatusBar);
-    const QString texts[3] = {"Status", QLocale().toString(QDate::currentDate(), QLocale::ShortFormat),
-                              "NUM"};
+    const QString texts[3] = {"Status", QString(), "NUM"};
     for (int i = 0; i < 3; ++i) {
         auto* label = new StatusPanelLabel(texts[i], shell::TwipsToPixels(kPanelTwips[i]),
                                            shell::TwipsToPixels(kPanelMinTwips), sbStatusBar);
@@ -296,6 +268,7 @@ void frmMain::BuildStatusBar() {
         sbStatusBar->addWidget(label);
         panels_[i] = label;
     }
+    new DatePanel(panels_[1]);
     sbStatusBar->installEventFilter(this);
 }
 
@@ -331,10 +304,10 @@ void frmMain::SetCommandEnabled(const QString& menuItem, bool enabled) {
     }
 }
 
-void frmMain::BindViewerCommand(const QString& menuItem, ViewerCommand command) {
+void frmMain::Bind(ViewerCommandId id, ViewerCommand command) {
     const bool enabled = static_cast<bool>(command);
-    viewerCommands_[menuItem] = std::move(command);
-    SetCommandEnabled(menuItem, enabled);
+    viewerCommands_[id] = std::move(command);
+    SetCommandEnabled(MenuItemOf(id), enabled);
 }
 
 void frmMain::BindQueryBuilder(std::function<void()> show) {
@@ -388,7 +361,7 @@ QMdiSubWindow* frmMain::SubWindowOf(const frmFlexGrid* viewer) const {
     return nullptr;
 }
 
-frmFlexGrid* frmMain::CreateViewer() {
+frmFlexGrid* frmMain::NewViewer() {
     auto* viewer = new frmFlexGrid(*this, nullptr);
     QMdiSubWindow* sub = mdiArea->addSubWindow(viewer);
     sub->setAttribute(Qt::WA_DeleteOnClose);
@@ -513,19 +486,17 @@ void frmMain::ArrangeIcons() {
 // ---- commands ----
 
 void frmMain::FileNew() {
-    QPointer<frmFlexGrid> viewer = CreateViewer();
+    QPointer<frmFlexGrid> viewer = NewViewer();
     PopulateTables();
     PopulateRounds();
-    // Round first: choosing the table is what loads the grid.
-    if (viewer && viewer->ddlRoundNum->count() > 0) viewer->ddlRoundNum->setCurrentIndex(0);
-    if (viewer && viewer->ddlTableName->count() > 0) viewer->ddlTableName->setCurrentIndex(0);
+    SelectFirstEntries(viewer);
 }
 
 void frmMain::FileImport() {
     try {
         ImportRound();
-    } catch (const std::exception&) {
-        ShowError(shell::ErrorForm::ColonSpace);
+    } catch (const std::exception& e) {
+        ShowErrorBox(ErrorForm::ColonSpace, e);
     }
 }
 
@@ -540,8 +511,8 @@ void frmMain::RunViewerCommand(const ViewerCommand& command) {
     }
     try {
         command(*viewer);
-    } catch (const std::exception&) {
-        ShowError(shell::ErrorForm::ColonSpace);
+    } catch (const std::exception& e) {
+        ShowErrorBox(ErrorForm::ColonSpace, e);
     }
 }
 
@@ -560,138 +531,27 @@ void frmMain::ComputeSelection(const QString& what) {
     if (!viewer) return;
     try {
         viewer->ComputeSelection(what);
-    } catch (const std::exception&) {
-        ShowError(shell::ErrorForm::ColonSpace);
+    } catch (const std::exception& e) {
+        ShowErrorBox(ErrorForm::ColonSpace, e);
     }
 }
 
-// ---- catalog lists ----
+// ---- catalog lists and opening question ----
 
 void frmMain::PopulateTables() {
-    FillViewerList(false);
+    FillTableList([this] { return ActiveViewer(); });
 }
+
 void frmMain::PopulateRounds() {
-    FillViewerList(true);
-}
-
-void frmMain::FillViewerList(bool rounds) {
-    auto activeList = [this, rounds]() -> QComboBox* {
-        frmFlexGrid* viewer = ActiveViewer();
-        if (!viewer) throw CorvError(91, "No data grid is open");
-        return rounds ? viewer->ddlRoundNum : viewer->ddlTableName;
-    };
-    try {
-        const std::shared_ptr<Database> db = AuctionDb();
-        if (!db) throw CorvError(91, "No auction database is open");
-        auto rs = db->OpenRecordset(rounds ? "SELECT * FROM [sysRounds]" : "SELECT * FROM [sysTables]");
-        if (!rs->Eof()) rs->MoveFirst();
-        {
-            QComboBox* list = activeList();
-            const QSignalBlocker block(list);
-            list->clear();
-        }
-        while (!rs->Eof()) {
-            // Filling leaves no entry chosen; choosing is the caller's business.
-            QComboBox* list = activeList();
-            const QSignalBlocker block(list);
-            const Value v = rs->GetValue(rounds ? "Round" : "TableName");
-            list->addItem(rounds ? shell::WholeNumberText(v) : QString::fromStdString(v.toString()));
-            list->setCurrentIndex(-1);
-            rs->MoveNext();
-        }
-        if (rounds) CloseOpeningQuestions();
-        rs->Close();
-    } catch (const std::exception&) {
-        ShowError(shell::ErrorForm::NumberColon);
-    }
-}
-
-// ---- opening question ----
-
-void frmMain::CloseOpeningQuestions() {
-    opening_.reset();
+    if (FillRoundList([this] { return ActiveViewer(); })) startUp_->CloseDialog();
 }
 
 void frmMain::FileOpen() {
-    if (!opening_) {
-        opening_ = std::make_unique<frmOpeningQuestions>(this);
-        connect(opening_.get(), &frmOpeningQuestions::HelpRequested, this, [this] { ShowHelp(false, true); });
-    }
-    frmOpeningQuestions& dialog = *opening_;
-    dialog.setResult(frmOpeningQuestions::Closed);
-    {
-        DialogModal modal(dialog);
-        Desktop().RunModal(modal);
-    }
-    const int outcome = dialog.result();
-    if (outcome == frmOpeningQuestions::CancelPressed) Desktop().EndProgram();
-    if (outcome == frmOpeningQuestions::Closed) {
-        // The close box unloads the dialog: a fresh one answers "Open an Existing Auction".
-        CloseOpeningQuestions();
-        opening_ = std::make_unique<frmOpeningQuestions>(this);
-        connect(opening_.get(), &frmOpeningQuestions::HelpRequested, this, [this] { ShowHelp(false, true); });
-    }
-    const bool createNew = opening_->optNew->isChecked();
-    const bool batch = opening_->optBatch->isChecked();
+    startUp_->FileOpen();
+}
 
-    try {
-        if (createNew) {
-            const MsgAnswer a = Desktop().MessageBox(
-                "In order to create a new auction, you must have the round results\r"
-                "     file from the first round of the auction you intend to create.\r"
-                "                    Do you have the first round results file?",
-                MsgButtons::YesNo, MsgIcon::None, "New Auction");
-            if (a != MsgAnswer::Yes) {
-                Desktop().MessageBox(
-                    "Please download the first round results file for\r"
-                    " the auction you intend to create and try again.",
-                    MsgButtons::OK, MsgIcon::Information, "Please Try Again");
-                Desktop().EndProgram();
-            }
-            CloseOpeningQuestions();
-            CreateAuction(*this);
-            return;
-        }
-        if (batch) {
-            const MsgAnswer a = Desktop().MessageBox(
-                "      In order to batch import a new auction, you must have the round results\r"
-                "files for all the rounds of the auction you intend to create, in the same directory.\r"
-                "       Do you have the all of the round results files in the same directory?",
-                MsgButtons::YesNo, MsgIcon::None, "Batch Auction Import");
-            if (a != MsgAnswer::Yes) {
-                Desktop().MessageBox(
-                    "Please download the first round results file for\r"
-                    "the auction you intend to create and try again.",
-                    MsgButtons::OK, MsgIcon::Information, "Please Try Again");
-                Desktop().EndProgram();
-            }
-            Desktop().MessageBox(
-                "Please select the round results file for \rround 1 of the auction you wish to create.",
-                MsgButtons::OK, MsgIcon::Information, "Select File for Round 1");
-            CloseOpeningQuestions();
-            BatchImportAuction(*this);
-            return;
-        }
-
-        FileDialogOptions options;
-        options.filter = "Access (*.mdb)|*.mdb";
-        options.initialDir = Desktop().ProgramFolder();
-        options.hideReadOnly = true;
-        const std::optional<std::string> chosen = Desktop().OpenFileDialog(options);
-        if (!chosen) Desktop().EndProgram();
-        if (chosen->empty()) return;
-        const std::string path = *chosen;
-        QPointer<frmFlexGrid> viewer = CreateViewer();
-        OpenAuctionDb(path);
-        SetCaption("Corvidel - " + path);
-        PopulateTables();
-        PopulateRounds();
-        if (viewer && viewer->ddlRoundNum->count() > 0) viewer->ddlRoundNum->setCurrentIndex(0);
-        if (viewer && viewer->ddlTableName->count() > 0) viewer->ddlTableName->setCurrentIndex(0);
-        CloseOpeningQuestions();
-    } catch (const std::exception&) {
-        ShowError(shell::ErrorForm::ColonNoSpace);
-    }
+frmOpeningQuestions* frmMain::OpeningQuestions() const {
+    return startUp_->Dialog();
 }
 
 void frmMain::SetCaption(const std::string& caption) {
@@ -717,7 +577,7 @@ void frmMain::ShowHelp(bool search, bool quiet) {
     }
     // While a modal dialog is up, only its own children can be used.
     QWidget* owner = QApplication::activeModalWidget();
-    if (!owner && opening_ && opening_->isVisible()) owner = opening_.get();
+    if (!owner && OpeningQuestions() && OpeningQuestions()->isVisible()) owner = OpeningQuestions();
     if (!owner) owner = this;
     if (help_ && help_->parentWidget() != owner) {
         help_->close();

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 
+#include "shell/ViewerCommands.h"
 #include "shell/frmAbout.h"
 #include "shell/frmHelp.h"
 #include "store/AuctionCommands.h"
@@ -23,6 +24,7 @@ class QToolBar;
 
 namespace corv {
 
+class StartUp;
 class frmFlexGrid;
 class frmOpeningQuestions;
 
@@ -39,8 +41,9 @@ struct ToolbarKey {
 };
 extern const ToolbarKey kToolbarKeys[10];
 
-// The main window: menus, toolbar, status bar and the child windows that show tables.
-class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks {
+// The main window: menus, toolbar, status bar, the child windows that show tables, and the routing of
+// commands to them. The start-up flow and the list filling live beside it (StartUp, ViewerLists).
+class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks, public CommandBinder {
     Q_OBJECT
   public:
     explicit frmMain(QWidget* parent = nullptr);
@@ -55,14 +58,14 @@ class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks {
     void PopulateTables() override;
     void PopulateRounds() override;
 
-    // A command on the active viewer. Commands are bound once their feature exists; binding enables the
-    // menu item and its toolbar button.
-    using ViewerCommand = std::function<void(frmFlexGrid&)>;
-    void BindViewerCommand(const QString& menuItem, ViewerCommand command);
-    void BindQueryBuilder(std::function<void()> show);
+    // Features bind their commands at construction (BindFeatureCommands); binding again replaces.
+    void Bind(ViewerCommandId id, ViewerCommand command) override;
+    void BindQueryBuilder(std::function<void()> show) override;
     // Runs command on the active viewer, or refuses when there is none.
     void RunViewerCommand(const ViewerCommand& command);
 
+    // A new viewer, shown and made the active child window.
+    frmFlexGrid* NewViewer();
     frmFlexGrid* ActiveViewer() const;
     QList<frmFlexGrid*> Viewers() const;
     QMdiSubWindow* SubWindowOf(const frmFlexGrid* viewer) const;
@@ -90,7 +93,9 @@ class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks {
     QString HelpFile() const { return helpFile_; }
     void SetHelpFile(const QString& path) { helpFile_ = path; }
     frmHelp* HelpWindow() const { return help_; }
-    frmOpeningQuestions* OpeningQuestions() const { return opening_.get(); }
+    // search: the keyword search, else the contents; quiet: failures are not reported.
+    void ShowHelp(bool search, bool quiet);
+    frmOpeningQuestions* OpeningQuestions() const;
     frmAbout* AboutBox() const { return about_; }
 
     QMdiArea* mdiArea;
@@ -109,19 +114,14 @@ class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks {
     void BuildStatusBar();
     void LoadPosition();
     void SavePosition();
-    frmFlexGrid* CreateViewer();
     void FitIntoArea(QMdiSubWindow* sub);
-    void FillViewerList(bool rounds);
-    void CloseOpeningQuestions();
-    // search: the keyword search, else the contents; quiet: failures are not reported.
-    void ShowHelp(bool search, bool quiet);
     void SetCommandEnabled(const QString& menuItem, bool enabled);
     void OnSubWindowActivated(QMdiSubWindow* sub);
 
     std::map<QString, QAction*> items_;
     std::map<QString, QMenu*> menus_;
     std::map<QString, QAction*> toolButtons_;
-    std::map<QString, ViewerCommand> viewerCommands_;
+    std::map<ViewerCommandId, ViewerCommand> viewerCommands_;
     std::function<void()> queryBuilder_;
     QList<QAction*> windowList_;
     QAction* windowListSeparator_ = nullptr;
@@ -129,7 +129,7 @@ class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks {
     QString helpFile_;
     QPointer<frmHelp> help_;
     QPointer<frmAbout> about_;
-    std::unique_ptr<frmOpeningQuestions> opening_;
+    std::unique_ptr<StartUp> startUp_;
     // The stored twips and the pixels they gave, so an unmoved window writes back exactly what it read.
     int loadedTwips_[4] = {};
     int loadedPixels_[4] = {};

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/DesktopServices.h"
+#include "platform/ErrorBox.h"
 #include "store/AuctionDb.h"
 #include "engine/CorvError.h"
 #include "engine/Database.h"
@@ -37,12 +38,8 @@ struct PathNotFoundAgain {
     CorvError error;
 };
 
-std::string ErrorText(const CorvError& e) {
-    return "Error:" + std::to_string(e.number()) + " " + e.description();
-}
-
 void ShowError(const CorvError& e) {
-    Desktop().MessageBox(ErrorText(e), MsgButtons::OK, MsgIcon::None, "");
+    ShowErrorBox(ErrorForm::ColonNoSpace, e.number(), e.description());
 }
 
 // File system failures in the numbering the program's messages use.

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "platform/DesktopServices.h"
+#include "platform/ErrorBox.h"
 #include "store/AuctionDb.h"
 #include "engine/CorvError.h"
 #include "viewer/RecordsetModel.h"
@@ -26,17 +27,6 @@ namespace {
 // Rows looked at when sizing columns: enough to be representative, few enough for a million-row table.
 constexpr int kSizingSampleRows = 60;
 constexpr int kMaxColumnWidth = 360;
-
-void ShowErrorBox(const char* prefix, const char* separator, const std::exception& e) {
-    int number = err::EngineFailure;
-    std::string description = e.what();
-    if (const auto* ce = dynamic_cast<const CorvError*>(&e)) {
-        number = ce->number();
-        description = ce->description();
-    }
-    Desktop().MessageBox(prefix + std::to_string(number) + separator + description, MsgButtons::OK,
-                         MsgIcon::None, "");
-}
 
 }  // namespace
 
@@ -97,7 +87,7 @@ frmFlexGrid::frmFlexGrid(ViewerHost& host, QWidget* parent) : QWidget(parent), h
 
     connect(&Data1, &DataControl::RecordsetChanged, this, &frmFlexGrid::BindGrid);
     connect(model_, &RecordsetModel::LoadingFailed, this, [](int number, const QString& description) {
-        ShowErrorBox("Error ", ": ", CorvError(number, description.toStdString()));
+        ShowErrorBox(ErrorForm::NumberColon, number, description.toStdString());
     });
     connect(ddlTableName, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0 && !refilling_) ddlTableName_Click();
@@ -158,7 +148,7 @@ void frmFlexGrid::ddlTableName_Click() {
         SortFilterPrepared = false;
     } catch (const std::exception& e) {
         busy.reset();
-        ShowErrorBox("Error ", ": ", e);
+        ShowErrorBox(ErrorForm::NumberColon, e);
     }
 }
 
@@ -177,7 +167,7 @@ void frmFlexGrid::ddlRoundNum_Click() {
         ReapplySortAndFilter();
     } catch (const std::exception& e) {
         busy.reset();
-        ShowErrorBox("Error ", ": ", e);
+        ShowErrorBox(ErrorForm::NumberColon, e);
     }
 }
 
@@ -285,7 +275,7 @@ void frmFlexGrid::ComputeSelection(const QString& operation) {
             ComputeSelectionText(SelectedBlocks(), reader, operation, model_->Formatter().Locale());
         if (text) host_.SetStatusPanel(3, *text);
     } catch (const std::exception& e) {
-        ShowErrorBox("Error: ", " ", e);
+        ShowErrorBox(ErrorForm::ColonSpace, e);
     }
     // The current cell stays where the scan ended; the selection itself is left alone.
     const QModelIndex last = model_->index(std::min(lastRow, model_->rowCount() - 1), lastColumn);

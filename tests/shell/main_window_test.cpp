@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "ShellTestSupport.h"
+#include "engine/CorvError.h"
 #include "shell/frmMain.h"
 #include "store/AuctionDb.h"
-#include "engine/CorvError.h"
 #include "viewer/frmFlexGrid.h"
 
 namespace corv::test {
@@ -146,10 +146,11 @@ TEST_F(MainWindowTest, UnbuiltCommandsAreShownDisabledUntilBound) {
     EXPECT_TRUE(w.MenuItem("mnuFileImport")->isEnabled());
     EXPECT_FALSE(w.ToolbarButton("Sort")->isEnabled());
 
-    w.BindViewerCommand("mnuToolsSortTable", [](frmFlexGrid&) {});
+    w.Bind(ViewerCommandId::SortTable, [](frmFlexGrid&) {});
     EXPECT_TRUE(w.MenuItem("mnuToolsSortTable")->isEnabled());
     EXPECT_TRUE(w.ToolbarButton("Sort")->isEnabled());
-    w.BindViewerCommand("mnuToolsAnalysisRounds", [](frmFlexGrid&) {});
+    EXPECT_FALSE(w.ToolbarButton("Filter")->isEnabled());
+    w.Bind(ViewerCommandId::RoundsAnalysis, [](frmFlexGrid&) {});
     EXPECT_TRUE(w.MenuItem("mnuToolsAnalysis")->isEnabled());
     w.BindQueryBuilder([] {});
     EXPECT_TRUE(w.ToolbarButton("SQL")->isEnabled());
@@ -177,8 +178,8 @@ TEST_F(MainWindowTest, ToolbarClickRunsTheCommandOfItsExactKey) {
     OpenFixtureAuction();
     frmMain w;
     int sorts = 0, drops = 0;
-    w.BindViewerCommand("mnuToolsSortTable", [&](frmFlexGrid&) { ++sorts; });
-    w.BindViewerCommand("mnuToolsDropTable", [&](frmFlexGrid&) { ++drops; });
+    w.Bind(ViewerCommandId::SortTable, [&](frmFlexGrid&) { ++sorts; });
+    w.Bind(ViewerCommandId::DropTable, [&](frmFlexGrid&) { ++drops; });
     w.FileNew();
     ASSERT_EQ(w.Viewers().size(), 1);
     w.ToolbarClick("Sort");
@@ -197,7 +198,7 @@ TEST_F(MainWindowTest, ToolbarClickRunsTheCommandOfItsExactKey) {
 TEST_F(MainWindowTest, ViewerCommandWithoutViewerIsRefused) {
     frmMain w;
     int calls = 0;
-    w.BindViewerCommand("mnuFileExport", [&](frmFlexGrid&) { ++calls; });
+    w.Bind(ViewerCommandId::Export, [&](frmFlexGrid&) { ++calls; });
     w.MenuItem("mnuFileExport")->trigger();
     EXPECT_EQ(calls, 0);
     ASSERT_EQ(desktop.boxes.size(), 1u);
@@ -209,21 +210,38 @@ TEST_F(MainWindowTest, ViewerCommandWithoutViewerIsRefused) {
     EXPECT_EQ(desktop.boxes[0].buttons, MsgButtons::OK);
 }
 
-TEST_F(MainWindowTest, ViewerCommandRunsOnTheActiveViewerAndReportsEscapingErrors) {
+TEST_F(MainWindowTest, EachMenuItemRunsItsOwnCommandOnTheActiveViewerAndReportsEscapingErrors) {
     OpenFixtureAuction();
     frmMain w;
     w.FileNew();
     w.FileNew();
     ASSERT_EQ(w.Viewers().size(), 2);
-    frmFlexGrid* target = nullptr;
-    w.BindViewerCommand("mnuFilePrint", [&](frmFlexGrid& v) { target = &v; });
+    std::vector<std::pair<ViewerCommandId, frmFlexGrid*>> runs;
+    for (const ViewerCommandItem& c : kViewerCommandItems)
+        w.Bind(c.id, [&runs, id = c.id](frmFlexGrid& v) { runs.emplace_back(id, &v); });
     w.mdiArea->setActiveSubWindow(w.SubWindowOf(w.Viewers().front()));
-    w.MenuItem("mnuFilePrint")->trigger();
-    EXPECT_EQ(target, w.Viewers().front());
+    const std::pair<const char*, ViewerCommandId> items[] = {
+        {"mnuFileExport", ViewerCommandId::Export},
+        {"mnuFilePrint", ViewerCommandId::Print},
+        {"mnuToolsExcel", ViewerCommandId::ExcelExport},
+        {"mnuToolsDropTable", ViewerCommandId::DropTable},
+        {"mnuToolsSortTable", ViewerCommandId::SortTable},
+        {"mnuToolsResetTable", ViewerCommandId::ResetTable},
+        {"mnuToolsFilterTable", ViewerCommandId::FilterTable},
+        {"mnuToolsTableWizard", ViewerCommandId::TableWizard},
+        {"mnuToolsAnalysisMarkets", ViewerCommandId::MarketsAnalysis},
+        {"mnuToolsAnalysisBidders", ViewerCommandId::BiddersAnalysis},
+        {"mnuToolsAnalysisRounds", ViewerCommandId::RoundsAnalysis}};
+    for (const auto& [item, id] : items) {
+        runs.clear();
+        w.MenuItem(item)->trigger();
+        ASSERT_EQ(runs.size(), 1u) << item;
+        EXPECT_EQ(runs[0].first, id) << item;
+        EXPECT_EQ(runs[0].second, w.Viewers().front()) << item;
+    }
     EXPECT_TRUE(desktop.boxes.empty());
 
-    w.BindViewerCommand("mnuToolsResetTable",
-                        [](frmFlexGrid&) { throw CorvError(3021, "No current record"); });
+    w.Bind(ViewerCommandId::ResetTable, [](frmFlexGrid&) { throw CorvError(3021, "No current record"); });
     w.MenuItem("mnuToolsResetTable")->trigger();
     ASSERT_EQ(desktop.boxes.size(), 1u);
     EXPECT_EQ(desktop.boxes[0].text, "Error: 3021 No current record");

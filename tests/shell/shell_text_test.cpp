@@ -5,21 +5,9 @@
 namespace corv::shell {
 namespace {
 
-TEST(ShellErrorMessage, EachFormPlacesColonAndBlanksItsOwnWay) {
-    EXPECT_EQ(ErrorMessage(ErrorForm::ColonNoSpace, 3343, "Unrecognized database format"),
-              "Error:3343 Unrecognized database format");
-    EXPECT_EQ(ErrorMessage(ErrorForm::ColonSpace, 3021, "No current record"),
-              "Error: 3021 No current record");
-    EXPECT_EQ(ErrorMessage(ErrorForm::NumberColon, 91, "No auction database is open"),
-              "Error 91: No auction database is open");
-    EXPECT_EQ(ErrorMessage(ErrorForm::NumberColon, -5, ""), "Error -5: ");
-}
-
 TEST(ShellVersionText, NumbersWithoutLeadingZeros) {
     EXPECT_EQ(VersionText(2, 0, 1), "Version 2.0.1");
     EXPECT_EQ(VersionText(10, 0, 12), "Version 10.0.12");
-    EXPECT_EQ(VersionText(),
-              VersionText(CORVIDEL_VERSION_MAJOR, CORVIDEL_VERSION_MINOR, CORVIDEL_VERSION_PATCH));
 }
 
 TEST(ShellWholeNumberText, RoundsShowWithoutDecimalPointOrLeadingZeros) {

@@ -1,0 +1,110 @@
+#include "shell/StartUp.h"
+
+#include <QPointer>
+#include <QRadioButton>
+#include <exception>
+#include <optional>
+
+#include "platform/DesktopServices.h"
+#include "platform/ErrorBox.h"
+#include "shell/ViewerLists.h"
+#include "shell/frmMain.h"
+#include "shell/frmOpeningQuestions.h"
+#include "store/AuctionCommands.h"
+#include "store/AuctionDb.h"
+#include "viewer/frmFlexGrid.h"
+
+namespace corv {
+
+StartUp::StartUp(frmMain& main) : main_(main) {}
+
+StartUp::~StartUp() = default;
+
+void StartUp::LoadDialog() {
+    dialog_ = std::make_unique<frmOpeningQuestions>(&main_);
+    QObject::connect(dialog_.get(), &frmOpeningQuestions::HelpRequested, &main_,
+                     [this] { main_.ShowHelp(false, true); });
+}
+
+void StartUp::CloseDialog() {
+    dialog_.reset();
+}
+
+void StartUp::FileOpen() {
+    if (!dialog_) LoadDialog();
+    dialog_->setResult(frmOpeningQuestions::Closed);
+    {
+        DialogModal modal(*dialog_);
+        Desktop().RunModal(modal);
+    }
+    const int outcome = dialog_->result();
+    if (outcome == frmOpeningQuestions::CancelPressed) Desktop().EndProgram();
+    // The close box unloads the dialog: a fresh one answers "Open an Existing Auction".
+    if (outcome == frmOpeningQuestions::Closed) LoadDialog();
+    const bool createNew = dialog_->optNew->isChecked();
+    const bool batch = dialog_->optBatch->isChecked();
+
+    try {
+        if (createNew) {
+            const MsgAnswer a = Desktop().MessageBox(
+                "In order to create a new auction, you must have the round results\r"
+                "     file from the first round of the auction you intend to create.\r"
+                "                    Do you have the first round results file?",
+                MsgButtons::YesNo, MsgIcon::None, "New Auction");
+            if (a != MsgAnswer::Yes) {
+                Desktop().MessageBox(
+                    "Please download the first round results file for\r"
+                    " the auction you intend to create and try again.",
+                    MsgButtons::OK, MsgIcon::Information, "Please Try Again");
+                Desktop().EndProgram();
+            }
+            CloseDialog();
+            CreateAuction(main_);
+            return;
+        }
+        if (batch) {
+            const MsgAnswer a = Desktop().MessageBox(
+                "      In order to batch import a new auction, you must have the round results\r"
+                "files for all the rounds of the auction you intend to create, in the same directory.\r"
+                "       Do you have the all of the round results files in the same directory?",
+                MsgButtons::YesNo, MsgIcon::None, "Batch Auction Import");
+            if (a != MsgAnswer::Yes) {
+                Desktop().MessageBox(
+                    "Please download the first round results file for\r"
+                    "the auction you intend to create and try again.",
+                    MsgButtons::OK, MsgIcon::Information, "Please Try Again");
+                Desktop().EndProgram();
+            }
+            Desktop().MessageBox(
+                "Please select the round results file for \rround 1 of the auction you wish to create.",
+                MsgButtons::OK, MsgIcon::Information, "Select File for Round 1");
+            CloseDialog();
+            BatchImportAuction(main_);
+            return;
+        }
+        OpenExistingAuction();
+    } catch (const std::exception& e) {
+        ShowErrorBox(ErrorForm::ColonNoSpace, e);
+    }
+}
+
+void StartUp::OpenExistingAuction() {
+    FileDialogOptions options;
+    options.filter = "Access (*.mdb)|*.mdb";
+    options.initialDir = Desktop().ProgramFolder();
+    options.hideReadOnly = true;
+    const std::optional<std::string> chosen = Desktop().OpenFileDialog(options);
+    if (!chosen) Desktop().EndProgram();
+    if (chosen->empty()) return;
+    const std::string path = *chosen;
+    // A failure below leaves this viewer open and empty.
+    QPointer<frmFlexGrid> viewer = main_.NewViewer();
+    OpenAuctionDb(path);
+    main_.SetCaption("Corvidel - " + path);
+    main_.PopulateTables();
+    main_.PopulateRounds();
+    SelectFirstEntries(viewer);
+    CloseDialog();
+}
+
+}  // namespace corv

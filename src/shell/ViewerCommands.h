@@ -1,0 +1,58 @@
+#pragma once
+
+#include <functional>
+
+namespace corv {
+
+class frmFlexGrid;
+
+// The commands that act on the active viewer. The SQL query builder is not among them: it needs no viewer.
+enum class ViewerCommandId {
+    Export,
+    Print,
+    ExcelExport,
+    DropTable,
+    SortTable,
+    ResetTable,
+    FilterTable,
+    TableWizard,
+    MarketsAnalysis,
+    BiddersAnalysis,
+    RoundsAnalysis,
+};
+using ViewerCommand = std::function<void(frmFlexGrid&)>;
+
+// The menu item of each command; a toolbar button standing for that item follows it.
+struct ViewerCommandItem {
+    ViewerCommandId id;
+    const char* menuItem;
+};
+inline constexpr ViewerCommandItem kViewerCommandItems[] = {
+    {ViewerCommandId::Export, "mnuFileExport"},
+    {ViewerCommandId::Print, "mnuFilePrint"},
+    {ViewerCommandId::ExcelExport, "mnuToolsExcel"},
+    {ViewerCommandId::DropTable, "mnuToolsDropTable"},
+    {ViewerCommandId::SortTable, "mnuToolsSortTable"},
+    {ViewerCommandId::ResetTable, "mnuToolsResetTable"},
+    {ViewerCommandId::FilterTable, "mnuToolsFilterTable"},
+    {ViewerCommandId::TableWizard, "mnuToolsTableWizard"},
+    {ViewerCommandId::MarketsAnalysis, "mnuToolsAnalysisMarkets"},
+    {ViewerCommandId::BiddersAnalysis, "mnuToolsAnalysisBidders"},
+    {ViewerCommandId::RoundsAnalysis, "mnuToolsAnalysisRounds"},
+};
+
+// Where features hand over their commands. A command stays disabled, in the menu and on the toolbar, until
+// it is bound; once bound, the window runs it on the active viewer behind the no-viewer guard and reports
+// any error that escapes it.
+class CommandBinder {
+  public:
+    virtual ~CommandBinder() = default;
+    virtual void Bind(ViewerCommandId id, ViewerCommand command) = 0;
+    // Shown without a viewer check: the builder acts on the active viewer itself when confirmed.
+    virtual void BindQueryBuilder(std::function<void()> show) = 0;
+};
+
+// Binds the command of every feature there is; a new feature adds its file and one line here.
+void BindFeatureCommands(CommandBinder& binder);
+
+}  // namespace corv
