@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "platform/DesktopServices.h"
+#include "platform/qt/DialogModal.h"
 
 class QPushButton;
 class QRadioButton;
@@ -27,17 +27,6 @@ class frmOpeningQuestions : public QDialog {
 
   signals:
     void HelpRequested();
-};
-
-// Lets the desktop services show any dialog modally, so tests can answer it instead.
-class DialogModal : public ModalDialog {
-  public:
-    explicit DialogModal(QDialog& dialog) : dialog_(dialog) {}
-    void ExecModal() override { dialog_.exec(); }
-    QDialog& Dialog() const { return dialog_; }
-
-  private:
-    QDialog& dialog_;
 };
 
 }  // namespace corv

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QFontMetrics>
@@ -18,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "platform/qt/DialogModal.h"
 #include "platform/qt/QtDesktop.h"
 
 using namespace corv;
@@ -199,14 +201,18 @@ TEST_F(QtDesktopTest, InputBoxReturnsTextOrNothing) {
     EXPECT_EQ(desktop.InputBox("Name", "Title", ""), std::nullopt);
 }
 
-TEST_F(QtDesktopTest, RunModalExecutesTheDialog) {
-    struct Counting : ModalDialog {
-        int runs = 0;
-        void ExecModal() override { ++runs; }
-    } dialog;
-    desktop.RunModal(dialog);
-    desktop.RunModal(dialog);
-    EXPECT_EQ(dialog.runs, 2);
+TEST_F(QtDesktopTest, RunModalWaitsForTheDialogWhileItIsTheModalWindow) {
+    QDialog dialog;
+    DialogModal modal(dialog);
+    bool wasModal = false;
+    WhenModal([&](QWidget* w) {
+        wasModal = w == &dialog;
+        dialog.done(QDialog::Accepted);
+    });
+    desktop.RunModal(modal);
+    EXPECT_TRUE(wasModal);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_FALSE(dialog.isVisible());
 }
 
 TEST_F(QtDesktopTest, BusyPointerNests) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -84,14 +85,19 @@ TEST_F(AboutHelpTest, AboutMenuShowsTheBoxModallyOwnedByTheMainWindow) {
     EXPECT_EQ(desktop.modalRuns, 1);
 }
 
-TEST_F(AboutHelpTest, SplashNamesProductPlatformAndVersion) {
+TEST_F(AboutHelpTest, SplashShowsTheBuiltVersionAndIgnoresEveryInput) {
     frmSplash splash;
-    EXPECT_EQ(splash.lblProductName->text(), "Corvidel");
-    EXPECT_EQ(splash.lblPlatform->text(), "For Linux");
+    splash.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&splash));
     EXPECT_EQ(splash.lblVersion->text(), "Version 2.0.1");
-    EXPECT_EQ(splash.lblCompanyProduct->text(), "Corvidel Project");
-    EXPECT_TRUE(splash.lblWarning->text().isEmpty());
-    EXPECT_TRUE(splash.lblCompany->text().isEmpty());
+    for (QLabel* l : {splash.lblCompanyProduct, splash.lblProductName, splash.lblPlatform, splash.lblVersion})
+        EXPECT_EQ(l->font().family(), "Arial") << l->objectName().toStdString();
+    // Only the program closes it: it has no buttons, and clicks and keys leave it up.
+    EXPECT_TRUE(splash.findChildren<QAbstractButton*>().isEmpty());
+    QTest::mouseClick(&splash, Qt::LeftButton, {}, splash.rect().center());
+    QTest::keyClick(&splash, Qt::Key_Escape);
+    QTest::keyClick(&splash, Qt::Key_F4, Qt::AltModifier);
+    EXPECT_TRUE(splash.isVisible());
 }
 
 TEST_F(AboutHelpTest, MissingHelpFileIsReportedWithTheWindowCaptionAsTitle) {

@@ -321,20 +321,28 @@ TEST_F(MainWindowTest, ComputeChoicesGoToTheActiveViewer) {
     OpenFixtureAuction();
     frmMain w;
     w.show();
+    // Two viewers, each with its own selection in the auction number column (14 in every row).
+    auto selectAuctionIds = [](frmFlexGrid* v, int rows) {
+        QAbstractItemModel* model = v->MSFlexGrid1->model();
+        const int auction = v->Data1.GetRecordset()->FieldIndex("Auction Id");
+        ASSERT_GE(auction, 0);
+        const QItemSelection cells(model->index(0, auction), model->index(rows - 1, auction));
+        v->MSFlexGrid1->selectionModel()->select(cells, QItemSelectionModel::ClearAndSelect);
+    };
     w.FileNew();
-    frmFlexGrid* v = w.ActiveViewer();
-    ASSERT_NE(v, nullptr);
-    QAbstractItemModel* model = v->MSFlexGrid1->model();
-    const int auction = v->Data1.GetRecordset()->FieldIndex("Auction Id");
-    ASSERT_GE(auction, 0);
-    QItemSelection cells(model->index(0, auction), model->index(2, auction));
-    v->MSFlexGrid1->selectionModel()->select(cells, QItemSelectionModel::ClearAndSelect);
+    selectAuctionIds(w.ActiveViewer(), 3);
+    w.FileNew();
+    selectAuctionIds(w.ActiveViewer(), 2);
     w.MenuItem("mnuCompCount")->trigger();
-    const QString count = w.StatusPanel(3);
-    EXPECT_NE(count, "NUM");
-    EXPECT_TRUE(count.contains('3')) << count.toStdString();
+    EXPECT_EQ(w.StatusPanel(3), "2.00");
+
+    w.mdiArea->setActiveSubWindow(w.SubWindowOf(w.Viewers().front()));
+    w.MenuItem("mnuCompCount")->trigger();
+    EXPECT_EQ(w.StatusPanel(3), "3.00");
     w.MenuItem("mnuCompSum")->trigger();
-    EXPECT_TRUE(w.StatusPanel(3).contains("42")) << w.StatusPanel(3).toStdString();
+    EXPECT_EQ(w.StatusPanel(3), "42.00");
+    w.MenuItem("mnuCompAverage")->trigger();
+    EXPECT_EQ(w.StatusPanel(3), "14.00");
     EXPECT_TRUE(desktop.boxes.empty()) << desktop.boxes[0].text;
 }
 
