@@ -78,9 +78,6 @@ class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks, p
     void HelpContents();
     void HelpSearch();
     void HelpAbout();
-    void TileHorizontal();
-    void TileVertical();
-    void ArrangeIcons();
 
     QAction* MenuItem(const QString& name) const;
     QMenu* Menu(const QString& name) const;
@@ -114,7 +111,6 @@ class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks, p
     void BuildStatusBar();
     void LoadPosition();
     void SavePosition();
-    void FitIntoArea(QMdiSubWindow* sub);
     void SetCommandEnabled(const QString& menuItem, bool enabled);
     void OnSubWindowActivated(QMdiSubWindow* sub);
 
