@@ -1,0 +1,207 @@
+// SELECT: TOP, DISTINCT, INTO, joins, GROUP BY, UNION and ORDER BY.
+
+#include "engine/JetSqlParser.h"
+
+namespace corv::jetsql::detail {
+
+SelectResult Parser::Select(bool allowInto) {
+    DepthGuard guard(depth_);
+    SelectResult res;
+    bool hasTop = false, topPercent = false;
+    std::string top;
+    std::string core = SelectCore(allowInto, res, true, hasTop, top, topPercent);
+    std::string sql = core;
+    bool compound = false;
+    while (AcceptWord("union")) {
+        compound = true;
+        bool all = AcceptWord("all");
+        bool subTop = false, subPercent = false;
+        std::string subTopN;
+        SelectResult ignored;
+        if (!IsWord(Peek(), "select")) Unexpected();
+        sql += all ? " UNION ALL " : " UNION ";
+        sql += SelectCore(false, ignored, false, subTop, subTopN, subPercent);
+        if (subTop) throw CorvError(err::SyntaxError, "TOP cannot be used inside a UNION query.");
+    }
+    if (compound) {
+        if (hasTop) throw CorvError(err::SyntaxError, "TOP cannot be used inside a UNION query.");
+        res.shape.starOnly = false;
+    }
+    if (AcceptWord("order")) {
+        ExpectWord("by");
+        sql += " ORDER BY " + OrderList();
+    }
+    if (hasTop) {
+        if (topPercent) {
+            sql += " LIMIT (SELECT (count(*) * " + top + " + 99) / 100 FROM (" + core + "))";
+        } else {
+            sql += " LIMIT " + top;
+        }
+    }
+    res.sql = sql;
+    return res;
+}
+
+std::string Parser::SelectCore(bool allowInto, SelectResult& res, bool first, bool& hasTop, std::string& top,
+                               bool& topPercent) {
+    ExpectWord("select");
+    std::string sql = "SELECT ";
+    bool distinct = false;
+    if (AcceptWord("distinct")) {
+        distinct = true;
+        sql += "DISTINCT ";
+    } else if (!AcceptWord("distinctrow")) {
+        AcceptWord("all");
+    }
+    if (AcceptWord("top")) {
+        const Token& n = Peek();
+        if (n.kind != Tok::Number || n.text.find_first_not_of("0123456789") != std::string::npos)
+            Unexpected();
+        top = Next().text;
+        hasTop = true;
+        topPercent = AcceptWord("percent");
+    }
+
+    SelectShape& shape = res.shape;
+    int items = 0;
+    bool onlyStar = false;
+    int exprNo = 1000;
+    do {
+        if (items) sql += ", ";
+        ++items;
+        if (AcceptOp("*")) {
+            shape.starPos = sql.size();
+            onlyStar = items == 1;
+            sql += "*";
+            continue;
+        }
+        onlyStar = false;
+        if ((Peek().kind == Tok::Name || Peek().kind == Tok::Word) &&
+            (IsOp(Peek(1), ".") || IsOp(Peek(1), "!")) && IsOp(Peek(2), "*")) {
+            std::string table = Next().text;
+            Next();
+            Next();
+            sql += QuoteIdentifier(table) + ".*";
+            continue;
+        }
+        Expr e = Expression();
+        sql += Value(e);
+        if (distinct && !e.isColumn) sql += " COLLATE NOCASE";
+        if (AcceptWord("as")) {
+            sql += " AS " + QuoteIdentifier(Name());
+        } else if (!e.isColumn) {
+            // The classic engine names unnamed expression columns this way.
+            sql += " AS " + QuoteIdentifier("Expr" + std::to_string(exprNo++));
+        }
+    } while (AcceptOp(","));
+
+    if (IsWord(Peek(), "into")) {
+        if (!allowInto || !first) Unexpected();
+        Next();
+        res.hasInto = true;
+        res.intoTable = Name();
+        if (AcceptWord("in")) res.intoSchema = SchemaFor(PathAfterIn());
+    }
+
+    int tables = 0;
+    SelectShape from;
+    if (AcceptWord("from")) {
+        sql += " FROM " + FromClause(from);
+        tables = from.starOnly ? 1 : 2;
+    }
+    bool simple = !distinct && onlyStar && tables == 1 && !hasTop;
+    if (AcceptWord("where")) sql += " WHERE " + Cond(Expression());
+    if (AcceptWord("group")) {
+        ExpectWord("by");
+        simple = false;
+        std::string list;
+        do {
+            Expr e = Expression();
+            if (!list.empty()) list += ", ";
+            list += Value(e) + " COLLATE NOCASE";
+        } while (AcceptOp(","));
+        sql += " GROUP BY " + list;
+    }
+    if (AcceptWord("having")) {
+        simple = false;
+        sql += " HAVING " + Cond(Expression());
+    }
+    if (first) {
+        shape.starOnly = simple;
+        shape.table = from.table;
+        shape.schema = from.schema;
+    }
+    return sql;
+}
+
+// shape.starOnly is used here to report "exactly one plain table".
+std::string Parser::FromClause(SelectShape& shape) {
+    int tables = 0;
+    std::string sql = JoinExpr(shape, tables);
+    while (AcceptOp(",")) {
+        sql += ", " + JoinExpr(shape, tables);
+    }
+    shape.starOnly = tables == 1;
+    return sql;
+}
+
+std::string Parser::JoinExpr(SelectShape& shape, int& tables) {
+    DepthGuard guard(depth_);
+    std::string sql = TableTerm(shape, tables);
+    for (;;) {
+        std::string kind;
+        if (AcceptWord("inner")) {
+            kind = "INNER JOIN";
+        } else if (AcceptWord("left")) {
+            AcceptWord("outer");
+            kind = "LEFT JOIN";
+        } else if (AcceptWord("right")) {
+            AcceptWord("outer");
+            kind = "RIGHT JOIN";
+        } else if (IsWord(Peek(), "join")) {
+            kind = "INNER JOIN";
+        } else {
+            break;
+        }
+        ExpectWord("join");
+        std::string right = TableTerm(shape, tables);
+        ExpectWord("on");
+        Expr on = Expression();
+        sql += " " + kind + " " + right + " ON " + Cond(on);
+        tables += 2;  // a join is never the plain one-table case
+    }
+    return sql;
+}
+
+std::string Parser::TableTerm(SelectShape& shape, int& tables) {
+    std::string sql;
+    if (AcceptOp("(")) {
+        if (IsWord(Peek(), "select")) {
+            SelectResult sub = Select(false);
+            ExpectOp(")");
+            sql = "(" + sub.sql + ")";
+            tables += 2;
+        } else {
+            sql = "(" + JoinExpr(shape, tables) + ")";
+            ExpectOp(")");
+            return sql;
+        }
+    } else {
+        std::string table = Name();
+        std::string schema = "main";
+        if (AcceptWord("in")) schema = SchemaFor(PathAfterIn());
+        if (schema == "main") AddSource(table);
+        sql = TableRef(schema, table);
+        ++tables;
+        shape.table = table;
+        shape.schema = schema;
+    }
+    if (AcceptWord("as")) {
+        sql += " AS " + QuoteIdentifier(Name());
+    } else if (AtName()) {
+        sql += " AS " + QuoteIdentifier(Name());
+    }
+    return sql;
+}
+
+}  // namespace corv::jetsql::detail
