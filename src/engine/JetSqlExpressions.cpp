@@ -369,6 +369,9 @@ Expr Parser::Function(const std::string& name) {
     for (const FunctionInfo& f : kFunctions)
         if (key == f.jet) info = &f;
     if (!info) throw CorvError(kUndefinedFunction, "Undefined function '" + name + "' in expression.");
+    if (key == "sum" || key == "avg" || key == "count" || key == "min" || key == "max" || key == "first" ||
+        key == "last")
+        aggregate_ = true;
     ExpectOp("(");
     std::vector<Expr> args;
     if (key == "count" && IsOp(Peek(), "*") && IsOp(Peek(1), ")")) {
@@ -400,8 +403,8 @@ Expr Parser::Function(const std::string& name) {
     for (int i = 0; i < n; ++i) {
         if (i) sql += ", ";
         sql += Value(args[i]);
-        // Min and Max of text ignore letter case like every other comparison.
-        if ((key == "min" || key == "max") && !args[i].isColumn) sql += " COLLATE NOCASE";
+        // Min and Max of text ignore letter case like every other comparison, whatever a column's collation.
+        if (key == "min" || key == "max") sql += " COLLATE NOCASE";
     }
     return ValueExpr(sql + ")");
 }

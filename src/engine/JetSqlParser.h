@@ -2,6 +2,8 @@
 
 // The Jet SQL translator's own pieces: tokens, expressions and the parser shared by its files.
 
+#include <algorithm>
+#include <cctype>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -202,6 +204,7 @@ class Parser {
     const Context& ctx_;
     Translation* out_;
     int depth_ = 0;
+    bool aggregate_ = false;  // the SELECT being read calls an aggregate function
 };
 
 }  // namespace corv::jetsql::detail

@@ -1,5 +1,8 @@
 // SELECT: TOP, DISTINCT, INTO, joins, GROUP BY, UNION and ORDER BY.
 
+#include <string_view>
+#include <utility>
+
 #include "engine/JetSqlParser.h"
 
 namespace corv::jetsql::detail {
@@ -45,6 +48,7 @@ SelectResult Parser::Select(bool allowInto) {
 std::string Parser::SelectCore(bool allowInto, SelectResult& res, bool first, bool& hasTop, std::string& top,
                                bool& topPercent) {
     ExpectWord("select");
+    const bool outerAggregate = std::exchange(aggregate_, false);
     std::string sql = "SELECT ";
     bool distinct = false;
     if (AcceptWord("distinct")) {
@@ -64,7 +68,7 @@ std::string Parser::SelectCore(bool allowInto, SelectResult& res, bool first, bo
 
     SelectShape& shape = res.shape;
     int items = 0;
-    bool onlyStar = false;
+    bool onlyStar = false, anyStar = false;
     int exprNo = 1000;
     do {
         if (items) sql += ", ";
@@ -72,6 +76,7 @@ std::string Parser::SelectCore(bool allowInto, SelectResult& res, bool first, bo
         if (AcceptOp("*")) {
             shape.starPos = sql.size();
             onlyStar = items == 1;
+            anyStar = true;
             sql += "*";
             continue;
         }
@@ -81,6 +86,7 @@ std::string Parser::SelectCore(bool allowInto, SelectResult& res, bool first, bo
             std::string table = Next().text;
             Next();
             Next();
+            anyStar = true;
             sql += QuoteIdentifier(table) + ".*";
             continue;
         }
@@ -111,9 +117,11 @@ std::string Parser::SelectCore(bool allowInto, SelectResult& res, bool first, bo
     }
     bool simple = !distinct && onlyStar && tables == 1 && !hasTop;
     if (AcceptWord("where")) sql += " WHERE " + Cond(Expression());
+    bool grouped = false, having = false;
     if (AcceptWord("group")) {
         ExpectWord("by");
         simple = false;
+        grouped = true;
         std::string list;
         do {
             Expr e = Expression();
@@ -124,8 +132,20 @@ std::string Parser::SelectCore(bool allowInto, SelectResult& res, bool first, bo
     }
     if (AcceptWord("having")) {
         simple = false;
+        having = true;
         sql += " HAVING " + Cond(Expression());
     }
+    // DISTINCT compares a bare column by the column's own collation, which need not ignore case. Grouping
+    // by each result column with NOCASE does, and unlike "column COLLATE NOCASE" in the result keeps the
+    // column's declared type. The columns behind a * are not known here: those keep DISTINCT.
+    if (distinct && !anyStar && (grouped || (!aggregate_ && !having))) {
+        sql.erase(std::string_view("SELECT ").size(), std::string_view("DISTINCT ").size());
+        std::string keys;
+        for (int i = 1; i <= items; ++i) keys += (i > 1 ? ", " : "") + std::to_string(i) + " COLLATE NOCASE";
+        if (grouped) sql = "SELECT * FROM (" + sql + ")";
+        sql += " GROUP BY " + keys;
+    }
+    aggregate_ = outerAggregate;
     if (first) {
         shape.starOnly = simple;
         shape.table = from.table;

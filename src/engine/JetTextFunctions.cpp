@@ -16,31 +16,39 @@ namespace jetfn {
 
 // ---------------------------------------------------------------- text (UTF-8)
 
+namespace {
+
+// The character at s[i], advancing i past it.
+char32_t DecodeAt(const unsigned char* s, size_t n, size_t& i) {
+    unsigned char c = s[i];
+    if (c < 0x80) {
+        ++i;
+        return c;
+    }
+    int extra = (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
+    bool ok = extra > 0 && i + static_cast<size_t>(extra) < n;
+    char32_t cp = ok ? c & (0x3F >> extra) : c;
+    for (int k = 1; k <= extra && ok; ++k) {
+        unsigned char cc = s[i + k];
+        if ((cc & 0xC0) != 0x80) ok = false;
+        cp = (cp << 6) | (cc & 0x3F);
+    }
+    if (!ok) {
+        ++i;
+        return c;  // a stray byte stays a character of its own
+    }
+    i += 1 + static_cast<size_t>(extra);
+    return cp;
+}
+
+}  // namespace
+
 std::u32string Decode(std::string_view s) {
     std::u32string out;
     out.reserve(s.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     size_t i = 0;
-    while (i < s.size()) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-        char32_t cp = c;
-        bool ok = extra >= 0 && i + static_cast<size_t>(extra) < s.size();
-        if (ok && extra > 0) {
-            cp = c & (0x3F >> extra);
-            for (int k = 1; k <= extra && ok; ++k) {
-                unsigned char cc = static_cast<unsigned char>(s[i + k]);
-                if ((cc & 0xC0) != 0x80) ok = false;
-                cp = (cp << 6) | (cc & 0x3F);
-            }
-        }
-        if (!ok) {
-            out.push_back(c);  // a stray byte stays a character of its own
-            ++i;
-        } else {
-            out.push_back(cp);
-            i += 1 + static_cast<size_t>(extra);
-        }
-    }
+    while (i < s.size()) out.push_back(DecodeAt(p, s.size(), i));
     return out;
 }
 
@@ -290,6 +298,30 @@ void JetLike(sqlite3_context* ctx, int, sqlite3_value** a) {
     sqlite3_result_int(ctx, MatchItems(items, s) ? 1 : 0);
 }
 
+// Texts in the order of their characters folded to lower case. Equal to SQLite's own NOCASE on ASCII, so
+// an index built by it stays in order unless it holds letters beyond ASCII.
+int FoldedCompare(void*, int n1, const void* p1, int n2, const void* p2) {
+    const auto* a = static_cast<const unsigned char*>(p1);
+    const auto* b = static_cast<const unsigned char*>(p2);
+    const auto na = static_cast<size_t>(n1), nb = static_cast<size_t>(n2);
+    size_t i = 0, j = 0;
+    while (i < na && j < nb) {
+        char32_t x = a[i], y = b[j];
+        if ((x | y) < 0x80) {  // the common case: two ASCII characters
+            ++i;
+            ++j;
+            if (x == y) continue;
+            if (x >= 'A' && x <= 'Z') x += 32;
+            if (y >= 'A' && y <= 'Z') y += 32;
+        } else {
+            x = FoldLower(DecodeAt(a, na, i));
+            y = FoldLower(DecodeAt(b, nb, j));
+        }
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return (i < na) - (j < nb);
+}
+
 }  // namespace
 
 void RegisterTextFunctions(sqlite3* db) {
@@ -301,6 +333,9 @@ void RegisterTextFunctions(sqlite3* db) {
         {"jet_asc", 1, JetAsc},      {"jet_like", 2, JetLike},
     };
     RegisterScalars(db, scalars);
+    // Redefining NOCASE rather than adding a collation of our own keeps columns declared NOCASE, their
+    // indexes and the COLLATE NOCASE the translator writes on one fold, that of LCase and Like.
+    sqlite3_create_collation_v2(db, "NOCASE", SQLITE_UTF8, nullptr, FoldedCompare, nullptr);
 }
 
 }  // namespace jetfn
