@@ -347,14 +347,14 @@ Expr Parser::Primary() {
                 }
                 if (IsReserved(t.text)) Unexpected();
             }
-            std::string first = Next().text;
             Expr e;
             e.isColumn = true;
-            e.sql = QuoteIdentifier(first);
+            e.text = Next().text;
+            e.sql = QuoteIdentifier(e.text);
             if (IsOp(Peek(), ".") || IsOp(Peek(), "!")) {
                 Next();
-                std::string second = Name();
-                e.sql += "." + QuoteIdentifier(second);
+                e.text = Name();
+                e.sql += "." + QuoteIdentifier(e.text);
             }
             return e;
         }
@@ -409,12 +409,20 @@ Expr Parser::Function(const std::string& name) {
     return ValueExpr(sql + ")");
 }
 
-std::string Parser::OrderList() {
+std::string Parser::OrderList(const std::vector<ResultItem>* items) {
     std::string list;
     do {
         Expr e = Expression();
+        std::string term = Value(e);
+        for (size_t k = 0; items && k < items->size(); ++k) {
+            const ResultItem& item = (*items)[k];
+            if (item.sql == term || (e.isColumn && EqualsNoCase(item.name, e.text))) {
+                term = std::to_string(k + 1);
+                break;
+            }
+        }
         if (!list.empty()) list += ", ";
-        list += Value(e) + " COLLATE NOCASE";
+        list += term + " COLLATE NOCASE";
         if (AcceptWord("desc"))
             list += " DESC";
         else

@@ -48,7 +48,7 @@ struct Expr {
     bool isColumn = false;  // a bare column reference: keeps its name and declared type
     bool isString = false;  // a string literal; text holds its value
     bool caseless = false;  // a literal without letters: letter case cannot matter to comparisons with it
-    std::string text;
+    std::string text;       // a string literal's value; a column's own name, without its table
 };
 
 inline bool HasLetters(std::string_view s) {
@@ -90,9 +90,16 @@ struct SelectShape {
     std::string schema = "main";
 };
 
+// A result column of a SELECT that had to be wrapped: an ORDER BY outside it can name it only by position.
+struct ResultItem {
+    std::string sql;   // the expression as written inside
+    std::string name;  // the column's own name or alias, unquoted
+};
+
 struct SelectResult {
     std::string sql;
     SelectShape shape;
+    std::vector<ResultItem> wrapped;  // the first SELECT's columns when it was wrapped
     bool hasInto = false;
     std::string intoTable;
     std::string intoSchema = "main";
@@ -171,7 +178,8 @@ class Parser {
     Expr Function(const std::string& name);
     Expr Like(const Expr& value, const Expr& pattern, bool negate);
     std::string ValueList(bool* allCaseless = nullptr);
-    std::string OrderList();
+    // items: the result columns of a wrapped SELECT the list orders, which it names by position
+    std::string OrderList(const std::vector<ResultItem>* items = nullptr);
 
     // statements
     SelectResult Select(bool allowInto);

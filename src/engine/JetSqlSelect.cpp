@@ -1,6 +1,5 @@
 // SELECT: TOP, DISTINCT, INTO, joins, GROUP BY, UNION and ORDER BY.
 
-#include <string_view>
 #include <utility>
 
 #include "engine/JetSqlParser.h"
@@ -32,7 +31,7 @@ SelectResult Parser::Select(bool allowInto) {
     }
     if (AcceptWord("order")) {
         ExpectWord("by");
-        sql += " ORDER BY " + OrderList();
+        sql += " ORDER BY " + OrderList(compound ? nullptr : &res.wrapped);
     }
     if (hasTop) {
         if (topPercent) {
@@ -69,6 +68,7 @@ std::string Parser::SelectCore(bool allowInto, SelectResult& res, bool first, bo
     SelectShape& shape = res.shape;
     int items = 0;
     bool onlyStar = false, anyStar = false;
+    std::vector<ResultItem> resultItems;
     int exprNo = 1000;
     do {
         if (items) sql += ", ";
@@ -93,12 +93,16 @@ std::string Parser::SelectCore(bool allowInto, SelectResult& res, bool first, bo
         Expr e = Expression();
         sql += Value(e);
         if (distinct && !e.isColumn) sql += " COLLATE NOCASE";
+        ResultItem item{Value(e), e.isColumn ? e.text : std::string()};
         if (AcceptWord("as")) {
-            sql += " AS " + QuoteIdentifier(Name());
+            item.name = Name();
+            sql += " AS " + QuoteIdentifier(item.name);
         } else if (!e.isColumn) {
             // The classic engine names unnamed expression columns this way.
-            sql += " AS " + QuoteIdentifier("Expr" + std::to_string(exprNo++));
+            item.name = "Expr" + std::to_string(exprNo++);
+            sql += " AS " + QuoteIdentifier(item.name);
         }
+        resultItems.push_back(std::move(item));
     } while (AcceptOp(","));
 
     if (IsWord(Peek(), "into")) {
@@ -135,15 +139,14 @@ std::string Parser::SelectCore(bool allowInto, SelectResult& res, bool first, bo
         having = true;
         sql += " HAVING " + Cond(Expression());
     }
-    // DISTINCT compares a bare column by the column's own collation, which need not ignore case. Grouping
-    // by each result column with NOCASE does, and unlike "column COLLATE NOCASE" in the result keeps the
-    // column's declared type. The columns behind a * are not known here: those keep DISTINCT.
+    // DISTINCT compares a bare column by the column's own collation, which need not ignore case, and
+    // "column COLLATE NOCASE" would lose the column's declared type. So the DISTINCT rows, few and cheap to
+    // find, are grouped again by each column with NOCASE. The columns behind a * are not known here.
     if (distinct && !anyStar && (grouped || (!aggregate_ && !having))) {
-        sql.erase(std::string_view("SELECT ").size(), std::string_view("DISTINCT ").size());
         std::string keys;
         for (int i = 1; i <= items; ++i) keys += (i > 1 ? ", " : "") + std::to_string(i) + " COLLATE NOCASE";
-        if (grouped) sql = "SELECT * FROM (" + sql + ")";
-        sql += " GROUP BY " + keys;
+        sql = "SELECT * FROM (" + sql + ") GROUP BY " + keys;
+        if (first) res.wrapped = std::move(resultItems);
     }
     aggregate_ = outerAggregate;
     if (first) {

@@ -292,6 +292,12 @@ TEST_F(JetSqlDb, TextOfAnyCollationComparesWithoutCaseAccentedLettersToo) {
             EXPECT_EQ(Jet(sql), want) << sql;
         }
     }
+    // Ordering a DISTINCT by a column named with its table, or by an expression of the list.
+    Rows d = Jet("SELECT DISTINCT [Plain].[Name], [Amount] \\ 10 FROM [Plain] ORDER BY [Plain].[Name] DESC");
+    ASSERT_EQ(d.size(), 4u);
+    EXPECT_EQ(corv::JetLowerText(d[0][0]) + "," + corv::JetLowerText(d[3][0]), "élan,alpha llc");
+    EXPECT_EQ(Jet("SELECT DISTINCT [Name] & '' FROM [Plain] ORDER BY [Name] & ''").size(), 4u);
+
     // Between two expressions or literals as well.
     EXPECT_EQ(One("'abc' = 'ABC'"), "-1");
     EXPECT_EQ(One("'é' = 'É'"), "-1");
