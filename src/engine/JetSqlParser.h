@@ -100,6 +100,7 @@ struct SelectResult {
     std::string sql;
     SelectShape shape;
     std::vector<ResultItem> wrapped;  // the first SELECT's columns when it was wrapped
+    int columns = 0;                  // the first SELECT's column count; 0 when it holds a *
     bool hasInto = false;
     std::string intoTable;
     std::string intoSchema = "main";

@@ -6,6 +6,17 @@
 
 namespace corv::jetsql::detail {
 
+namespace {
+
+// "1 COLLATE NOCASE, 2 COLLATE NOCASE, ..." for the first n result columns.
+std::string NoCaseKeys(int n) {
+    std::string keys;
+    for (int i = 1; i <= n; ++i) keys += (i > 1 ? ", " : "") + std::to_string(i) + " COLLATE NOCASE";
+    return keys;
+}
+
+}  // namespace
+
 SelectResult Parser::Select(bool allowInto) {
     DepthGuard guard(depth_);
     SelectResult res;
@@ -13,10 +24,11 @@ SelectResult Parser::Select(bool allowInto) {
     std::string top;
     std::string core = SelectCore(allowInto, res, true, hasTop, top, topPercent);
     std::string sql = core;
-    bool compound = false;
+    bool compound = false, anyAll = false;
     while (AcceptWord("union")) {
         compound = true;
         bool all = AcceptWord("all");
+        anyAll = anyAll || all;
         bool subTop = false, subPercent = false;
         std::string subTopN;
         SelectResult ignored;
@@ -28,6 +40,9 @@ SelectResult Parser::Select(bool allowInto) {
     if (compound) {
         if (hasTop) throw CorvError(err::SyntaxError, "TOP cannot be used inside a UNION query.");
         res.shape.starOnly = false;
+        // UNION drops repeated rows by the first SELECT's collations; as for DISTINCT, group them again.
+        if (!anyAll && res.columns > 0)
+            sql = "SELECT * FROM (" + sql + ") GROUP BY " + NoCaseKeys(res.columns);
     }
     if (AcceptWord("order")) {
         ExpectWord("by");
@@ -143,11 +158,10 @@ std::string Parser::SelectCore(bool allowInto, SelectResult& res, bool first, bo
     // "column COLLATE NOCASE" would lose the column's declared type. So the DISTINCT rows, few and cheap to
     // find, are grouped again by each column with NOCASE. The columns behind a * are not known here.
     if (distinct && !anyStar && (grouped || (!aggregate_ && !having))) {
-        std::string keys;
-        for (int i = 1; i <= items; ++i) keys += (i > 1 ? ", " : "") + std::to_string(i) + " COLLATE NOCASE";
-        sql = "SELECT * FROM (" + sql + ") GROUP BY " + keys;
+        sql = "SELECT * FROM (" + sql + ") GROUP BY " + NoCaseKeys(items);
         if (first) res.wrapped = std::move(resultItems);
     }
+    if (first) res.columns = anyStar ? 0 : items;
     aggregate_ = outerAggregate;
     if (first) {
         shape.starOnly = simple;
