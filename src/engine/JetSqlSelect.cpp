@@ -81,7 +81,7 @@ std::string Parser::SelectCore(bool allowInto, SelectResult& res, bool first, bo
     }
 
     SelectShape& shape = res.shape;
-    int items = 0;
+    int items = 0, stars = 0;
     bool onlyStar = false, anyStar = false;
     std::vector<ResultItem> resultItems;
     int exprNo = 1000;
@@ -92,6 +92,7 @@ std::string Parser::SelectCore(bool allowInto, SelectResult& res, bool first, bo
             shape.starPos = sql.size();
             onlyStar = items == 1;
             anyStar = true;
+            ++stars;
             sql += "*";
             continue;
         }
@@ -154,14 +155,20 @@ std::string Parser::SelectCore(bool allowInto, SelectResult& res, bool first, bo
         having = true;
         sql += " HAVING " + Cond(Expression());
     }
+    // How many columns the result has; 0 when a * stands for columns not known here.
+    int columns = anyStar ? 0 : items;
+    if (anyStar && stars == 1 && tables == 1 && ctx_.columns) {
+        if (auto names = ctx_.columns(from.schema, from.table))
+            columns = items - 1 + static_cast<int>(names->size());
+    }
     // DISTINCT compares a bare column by the column's own collation, which need not ignore case, and
     // "column COLLATE NOCASE" would lose the column's declared type. So the DISTINCT rows, few and cheap to
-    // find, are grouped again by each column with NOCASE. The columns behind a * are not known here.
-    if (distinct && !anyStar && (grouped || (!aggregate_ && !having))) {
-        sql = "SELECT * FROM (" + sql + ") GROUP BY " + NoCaseKeys(items);
-        if (first) res.wrapped = std::move(resultItems);
+    // find, are grouped again by each column with NOCASE.
+    if (distinct && columns > 0 && (grouped || (!aggregate_ && !having))) {
+        sql = "SELECT * FROM (" + sql + ") GROUP BY " + NoCaseKeys(columns);
+        if (first && !anyStar) res.wrapped = std::move(resultItems);
     }
-    if (first) res.columns = anyStar ? 0 : items;
+    if (first) res.columns = columns;
     aggregate_ = outerAggregate;
     if (first) {
         shape.starOnly = simple;

@@ -295,6 +295,11 @@ TEST_F(JetSqlDb, TextOfAnyCollationComparesWithoutCaseAccentedLettersToo) {
             EXPECT_EQ(Jet(sql), want) << sql;
         }
     }
+    // Rows behind a * as well.
+    Exec("CREATE TABLE [Pairs] ([A] TEXT, [B] TEXT); INSERT INTO [Pairs] VALUES ('x', 'Y'), ('X', 'y')");
+    EXPECT_EQ(Jet("SELECT DISTINCT * FROM [Pairs]").size(), 1u);
+    EXPECT_EQ(Jet("SELECT * FROM [Pairs] UNION SELECT [A], [B] FROM [Pairs]").size(), 1u);
+
     // Ordering a DISTINCT by a column named with its table, or by an expression of the list.
     Rows d = Jet("SELECT DISTINCT [Plain].[Name], [Amount] \\ 10 FROM [Plain] ORDER BY [Plain].[Name] DESC");
     ASSERT_EQ(d.size(), 4u);
