@@ -204,6 +204,10 @@ TEST_F(EngineFilterSort, AccentedCapitalsFoldWhateverTheColumnsCollation) {
     RawDb(path).exec(
         "CREATE TABLE [Plain] ([Name] TEXT, [N] Long);"
         "INSERT INTO [Plain] VALUES ('élan', 1), ('Beta', 2), ('ÉLAN', 3), ('alpha', 4)");
+    auto names = db->OpenRecordset("SELECT DISTINCT [Name] FROM [Plain]", RecordsetType::Snapshot);
+    EXPECT_EQ(names->RecordCount(), 3);
+    EXPECT_EQ(names->Field(0).type, corv::FieldType::Text);
+
     auto all = db->OpenRecordset("SELECT [Name], [N] FROM [Plain]", RecordsetType::Snapshot);
     all->Filter = "[Name] = 'Élan'";
     EXPECT_EQ(Column(*all->OpenRecordset(), "N"), (std::vector<std::string>{"1", "3"}));
