@@ -271,22 +271,19 @@ void Database::Execute(std::string_view jetSql) {
         if (!sel.s || !IsBlank(tail))
             throw CorvError(err::SyntaxError, "Only one statement can be executed at a time.");
         std::vector<FieldInfo> fields = StatementFields(sel.s);
-        const bool untyped = std::any_of(fields.begin(), fields.end(),
-                                         [](const FieldInfo& f) { return f.declaredType.empty(); });
-        if (untyped) {
-            // Expression columns have no declared type: take it from the first row's values.
-            rc = sqlite3_step(sel.s);
-            if (rc == SQLITE_ROW) {
-                for (int i = 0; i < static_cast<int>(fields.size()); ++i) {
-                    if (fields[i].declaredType.empty()) {
-                        fields[i].declaredType = TypeFromValue(sqlite3_column_type(sel.s, i));
-                        fields[i].type = FieldTypeFromDeclared(fields[i].declaredType);
-                    }
+        auto untyped = std::count_if(fields.begin(), fields.end(),
+                                     [](const FieldInfo& f) { return f.declaredType.empty(); });
+        // Expression columns have no declared type: take it from each one's first value that is not Null.
+        while (untyped > 0 && (rc = sqlite3_step(sel.s)) == SQLITE_ROW) {
+            for (int i = 0; i < static_cast<int>(fields.size()); ++i) {
+                if (fields[i].declaredType.empty() && sqlite3_column_type(sel.s, i) != SQLITE_NULL) {
+                    fields[i].declaredType = TypeFromValue(sqlite3_column_type(sel.s, i));
+                    fields[i].type = FieldTypeFromDeclared(fields[i].declaredType);
+                    --untyped;
                 }
-            } else if (rc != SQLITE_DONE) {
-                throw ErrorOf(db_, path_, readOnlyHit_);
             }
         }
+        if (untyped > 0 && rc != SQLITE_DONE) throw ErrorOf(db_, path_, readOnlyHit_);
         sqlite3_finalize(sel.s);
         sel.s = nullptr;
         MakeNamesUnique(fields);

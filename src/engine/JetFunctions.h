@@ -9,7 +9,8 @@ struct sqlite3;
 namespace corv {
 
 // Registers the jet_* SQL functions the Jet SQL translation emits (arithmetic with Jet's typing, text and
-// date functions, Like matching, First/Last). Call on every connection that runs translated SQL.
+// date functions, Like matching, First/Last) and redefines the NOCASE collation to fold letters the way
+// LCase does, beyond ASCII. Call on every connection that runs translated SQL or holds NOCASE indexes.
 void RegisterJetFunctions(sqlite3* db);
 
 // Errors raised inside those functions reach sqlite3_errmsg() as "Jet error <number>: <description>".

@@ -1,5 +1,6 @@
 // corvidel-sql FILE [STATEMENT]: runs one Jet SQL statement on a database file through the engine.
-// A SELECT prints its rows tab-separated (field names first); other statements are executed; without a
+// A SELECT prints its rows tab-separated (field names first), one line per row: tab, line feed, carriage
+// return and backslash inside a value are written \t \n \r \\. Other statements are executed; without a
 // statement the file's tables are listed.
 
 #include <cstdio>
@@ -24,18 +25,40 @@ bool IsSelect(const std::string& statement) {
     }
 }
 
+// A Memo holding a line break or a tab must not split its row.
+void AppendEscaped(std::string& out, const std::string& value) {
+    for (char c : value) {
+        switch (c) {
+            case '\t':
+                out += "\\t";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            default:
+                out += c;
+        }
+    }
+}
+
 void PrintRows(corv::Recordset& rs) {
     rs.WaitComplete();  // large results load in the background; print every row
     std::string out;
     for (int i = 0; i < rs.FieldCount(); ++i) {
         if (i) out += '\t';
-        out += rs.Field(i).name;
+        AppendEscaped(out, rs.Field(i).name);
     }
     out += '\n';
     for (std::size_t r = 0; r < rs.RowCount(); ++r) {
         for (int i = 0; i < rs.FieldCount(); ++i) {
             if (i) out += '\t';
-            out += rs.Cell(r, i).toString();
+            AppendEscaped(out, rs.Cell(r, i).toString());
         }
         out += '\n';
         if (out.size() > (1u << 20)) {

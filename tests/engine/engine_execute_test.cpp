@@ -85,6 +85,21 @@ TEST_F(EngineExecute, SelectIntoKeepsDeclaredTypesAndValues) {
     EXPECT_EQ(acme->RecordCount(), 1);
 }
 
+TEST_F(EngineExecute, SelectIntoTypesExpressionColumnsBesidePlainOnesByTheirValues) {
+    db->Execute(
+        "SELECT [Bidder Name], [Round] & '' AS R, [Bid Amount] / 4 AS Q, [Net Bid Amount] * 1 AS N, [Bid "
+        "Amount] "
+        "INTO [Mixed] FROM [Markets and Bidders] WHERE [Round] = 2");
+    RawDb raw(path);
+    // N is Null in the first row.
+    EXPECT_EQ(raw.query("SELECT name, lower(type) FROM pragma_table_info('Mixed')"),
+              (Rows{{"text:Bidder Name", "text:text"},
+                    {"text:R", "text:text"},
+                    {"text:Q", "text:double"},
+                    {"text:N", "text:long"},
+                    {"text:Bid Amount", "text:currency"}}));
+}
+
 TEST_F(EngineExecute, SelectIntoRefusesAnExistingNameAndLeavesItAlone) {
     EXPECT_CORV_ERROR(db->Execute("SELECT [Round] INTO [markets AND bidders] FROM [Markets and Bidders]"),
                       err::TableExists);

@@ -200,6 +200,22 @@ TEST_F(EngineFilterSort, SortOrdersTextWithoutCaseAndKeepsTies) {
               (std::vector<std::string>{"Acme", "bolt", "Cobalt", "ACME"}));
 }
 
+TEST_F(EngineFilterSort, AccentedCapitalsFoldWhateverTheColumnsCollation) {
+    RawDb(path).exec(
+        "CREATE TABLE [Plain] ([Name] TEXT, [N] Long);"
+        "INSERT INTO [Plain] VALUES ('élan', 1), ('Beta', 2), ('ÉLAN', 3), ('alpha', 4)");
+    auto names = db->OpenRecordset("SELECT DISTINCT [Name] FROM [Plain]", RecordsetType::Snapshot);
+    EXPECT_EQ(names->RecordCount(), 3);
+    EXPECT_EQ(names->Field(0).type, corv::FieldType::Text);
+
+    auto all = db->OpenRecordset("SELECT [Name], [N] FROM [Plain]", RecordsetType::Snapshot);
+    all->Filter = "[Name] = 'Élan'";
+    EXPECT_EQ(Column(*all->OpenRecordset(), "N"), (std::vector<std::string>{"1", "3"}));
+    all->Filter.clear();
+    all->Sort = "[Name]";
+    EXPECT_EQ(Column(*all->OpenRecordset(), "N"), (std::vector<std::string>{"4", "2", "1", "3"}));
+}
+
 TEST_F(EngineFilterSort, NoFilterOrSortGivesTheSameRows) {
     auto all = db->OpenRecordset("[Bidder Eligibility]");
     auto copy = all->OpenRecordset();

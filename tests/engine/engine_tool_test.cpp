@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <filesystem>
@@ -82,6 +83,19 @@ TEST_F(EngineTool, SelectPrintsTabSeparatedRows) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Round\tBidder Name\tBid Amount\n1\tAcme\t1000000\n2\t\t2500.75\n");
     EXPECT_EQ(r.err, "");
+}
+
+TEST_F(EngineTool, LineBreaksTabsAndBackslashesInValuesAreEscaped) {
+    RawDb(path).exec(
+        "INSERT INTO [Markets and Bidders] VALUES (3, 'a' || char(9) || 'b\\c' || char(13, 10) || 'd', 1)");
+    ToolRun r = Tool({"SELECT [Bidder Name] FROM [Markets and Bidders] WHERE [Round] = 3"});
+    EXPECT_EQ(r.out, "Bidder Name\na\\tb\\\\c\\r\\nd\n");
+
+    const std::string nwind = CORVIDEL_SHARED_DIR "/jet-samples/nwind.mdb";
+    if (!std::filesystem::exists(nwind)) GTEST_SKIP() << "no " << nwind;
+    r = RunTool({nwind, "SELECT * FROM Employees"}, dir.sub("stderr.txt"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1 + 9);  // the names, then one line per employee
 }
 
 TEST_F(EngineTool, ActionStatementsRunAndTablesAreListed) {

@@ -254,6 +254,72 @@ TEST_F(JetSqlDb, TextComparisonOrderDistinctAndGroupingIgnoreCase) {
     EXPECT_TRUE(o[2][0] == "A" || o[2][0] == "a");
 }
 
+// Whatever collation a text column was declared with, the dialect compares without letter case, and folds
+// the Latin-1 letters as well as ASCII.
+TEST_F(JetSqlDb, TextOfAnyCollationComparesWithoutCaseAccentedLettersToo) {
+    Exec("CREATE TABLE [Plain] ([Name] TEXT, [Amount] Currency)");
+    Exec(corv::CreateTableSql("", "Folded",
+                              {{"Name", FieldType::Text, ""}, {"Amount", FieldType::Currency, ""}}));
+    for (const char* t : {"Plain", "Folded"}) {
+        Exec(std::string("INSERT INTO [") + t +
+             "] VALUES ('alpha llc', 1), ('ALPHA LLC', 2), ('Élan', 3), ('élan', 4), ('Beta', 5), ('zeta', "
+             "6)");
+    }
+    const std::pair<const char*, Rows> cases[] = {
+        {"SELECT Count(*) FROM (SELECT DISTINCT [Name] FROM [T])", {{"4"}}},
+        {"SELECT Count(*) FROM (SELECT [Name] FROM [T] UNION SELECT [Name] FROM [T] WHERE [Amount] > 2)",
+         {{"4"}}},
+        {"SELECT Count(*) FROM (SELECT DISTINCT [Name], Count(*) FROM [T] GROUP BY [Name], [Amount])",
+         {{"4"}}},
+        {"SELECT LCase([Name]), Count(*) FROM [T] GROUP BY [Name] ORDER BY [Name]",
+         {{"alpha llc", "2"}, {"beta", "1"}, {"zeta", "1"}, {"élan", "2"}}},
+        {"SELECT [Amount] FROM [T] ORDER BY [Name] DESC, [Amount]",
+         {{"3"}, {"4"}, {"6"}, {"5"}, {"1"}, {"2"}}},
+        {"SELECT Count(*) FROM [T] WHERE [Name] = 'ÉLAN'", {{"2"}}},
+        {"SELECT Count(*) FROM [T] WHERE [Name] <> 'Alpha Llc'", {{"4"}}},
+        {"SELECT Count(*) FROM [T] WHERE [Name] < 'b'", {{"2"}}},
+        {"SELECT Count(*) FROM [T] WHERE [Name] <= 'BETA'", {{"3"}}},
+        {"SELECT Count(*) FROM [T] WHERE [Name] > 'Y'", {{"3"}}},
+        {"SELECT Count(*) FROM [T] WHERE [Name] >= 'ÉLAN'", {{"2"}}},
+        {"SELECT Count(*) FROM [T] WHERE [Name] IN ('Alpha LLC', 'élan')", {{"4"}}},
+        {"SELECT Count(*) FROM [T] WHERE [Name] BETWEEN 'ALPHA' AND 'beta'", {{"3"}}},
+        {"SELECT Count(*) FROM [T] WHERE [Name] Like 'É*'", {{"2"}}},
+        {"SELECT Min([Name]), Max([Name]) FROM [T] WHERE [Amount] IN (1, 5)", {{"alpha llc", "Beta"}}},
+        {"SELECT Count(*) FROM [T] WHERE [Name] & '' = 'élan'", {{"2"}}},
+    };
+    for (const char* t : {"Plain", "Folded"}) {
+        for (const auto& [jet, want] : cases) {
+            std::string sql = jet;
+            for (size_t at; (at = sql.find("[T]")) != std::string::npos;)
+                sql.replace(at, 3, std::string("[") + t + "]");
+            EXPECT_EQ(Jet(sql), want) << sql;
+        }
+    }
+    // Rows behind a * as well.
+    Exec("CREATE TABLE [Pairs] ([A] TEXT, [B] TEXT); INSERT INTO [Pairs] VALUES ('x', 'Y'), ('X', 'y')");
+    EXPECT_EQ(Jet("SELECT DISTINCT * FROM [Pairs]").size(), 1u);
+    EXPECT_EQ(Jet("SELECT * FROM [Pairs] UNION SELECT [A], [B] FROM [Pairs]").size(), 1u);
+
+    // Ordering a DISTINCT by a column named with its table, or by an expression of the list.
+    Rows d = Jet("SELECT DISTINCT [Plain].[Name], [Amount] \\ 10 FROM [Plain] ORDER BY [Plain].[Name] DESC");
+    ASSERT_EQ(d.size(), 4u);
+    EXPECT_EQ(corv::JetLowerText(d[0][0]) + "," + corv::JetLowerText(d[3][0]), "élan,alpha llc");
+    EXPECT_EQ(Jet("SELECT DISTINCT [Name] & '' FROM [Plain] ORDER BY [Name] & ''").size(), 4u);
+
+    // Between two expressions or literals as well.
+    EXPECT_EQ(One("'abc' = 'ABC'"), "-1");
+    EXPECT_EQ(One("'é' = 'É'"), "-1");
+    EXPECT_EQ(One("'a' < 'B'"), "-1");
+
+    // A DISTINCT result column keeps its declared type: grids format by it.
+    sqlite3_stmt* st = nullptr;
+    const std::string sql = jetsql::Translate("SELECT DISTINCT [Name], [Amount] FROM [Plain]", ctx_).sql;
+    ASSERT_EQ(sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr), SQLITE_OK);
+    EXPECT_STREQ(sqlite3_column_name(st, 0), "Name");
+    EXPECT_STREQ(sqlite3_column_decltype(st, 1), "Currency");
+    sqlite3_finalize(st);
+}
+
 TEST_F(JetSqlDb, FilterAndSortTextsOfTheViewer) {
     std::string where = jetsql::TranslateCondition("[Bidder Name] =\"ABC wireless\" And [Round] >=5");
     EXPECT_EQ(Query("SELECT [Round] FROM [Markets and Bidders] WHERE " + where), (Rows{{"7"}}));

@@ -1,0 +1,74 @@
+#pragma once
+
+// Pieces the families of Jet SQL functions share; nothing outside these files needs them.
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace corv::jetfn {
+
+constexpr int kInvalidCall = 5;
+constexpr int kOverflow = 6;
+constexpr int kTypeMismatch = 13;
+constexpr int kDivisionByZero = 11;
+constexpr int kInvalidPattern = 93;
+constexpr int kInvalidNull = 94;
+
+// Errors reach sqlite3_errmsg() as "Jet error <number>: <description>".
+void Fail(sqlite3_context* ctx, int number, const char* description);
+void TypeMismatch(sqlite3_context* ctx);
+void InvalidNull(sqlite3_context* ctx);
+void InvalidCall(sqlite3_context* ctx);
+
+struct Num {
+    bool isInt = true;
+    std::int64_t i = 0;
+    double d = 0;
+    double real() const { return isInt ? static_cast<double>(i) : d; }
+};
+
+enum class Got { Ok, Null, Mismatch };
+
+std::string_view Trimmed(std::string_view s);
+bool ParseNum(std::string_view raw, Num& n);
+Got GetNum(sqlite3_value* v, Num& n);
+// A numeric argument; on Null or a mismatch the result is set (Null, or the error) and false returned.
+bool NumArg(sqlite3_context* ctx, sqlite3_value* v, Num& n, bool nullIsError);
+void ResultNum(sqlite3_context* ctx, const Num& n);
+std::string NumberText(double d);
+// Jet's text form of any value (numbers without a needless ".0").
+std::string TextOf(sqlite3_value* v);
+void ResultText(sqlite3_context* ctx, const std::string& s);
+bool IsText(sqlite3_value* v);
+bool IsNull(sqlite3_value* v);
+
+// UTF-8 text as code points and back; a stray byte stays a character of its own.
+std::u32string Decode(std::string_view s);
+std::string Encode(std::u32string_view s);
+// Letter case as Jet folds it: ASCII, Latin-1, Greek, Cyrillic.
+char32_t FoldLower(char32_t c);
+char32_t FoldUpper(char32_t c);
+
+// Dates are stored as the text "YYYY-MM-DD HH:MM:SS"; arithmetic sees them as Jet's day serials.
+bool StoredDateSerial(sqlite3_value* v, double& serial);
+void ResultSerialDate(sqlite3_context* ctx, double serial);
+
+using ScalarFn = void (*)(sqlite3_context*, int, sqlite3_value**);
+
+struct Scalar {
+    const char* name;
+    int args;  // -1: any count (checked by the translator)
+    ScalarFn fn;
+    bool deterministic = true;
+};
+
+void RegisterScalars(sqlite3* db, std::span<const Scalar> scalars);
+void RegisterMathFunctions(sqlite3* db);
+void RegisterTextFunctions(sqlite3* db);
+void RegisterDateFunctions(sqlite3* db);
+
+}  // namespace corv::jetfn
