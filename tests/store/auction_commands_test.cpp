@@ -161,6 +161,43 @@ TEST_F(AuctionCommandsTest, PerRoundTablesAreIndexedByRound) {
     EXPECT_EQ(Column(Query(auction, "SELECT TableName FROM sysTables ORDER BY rowid")), kFixtureTables);
 }
 
+TEST_F(AuctionCommandsTest, CreationTakesOnlyTheTablesAndRowsWithTheirDeclaredTypes) {
+    const std::string r1 = WriteRound(12, 1);
+    Exec(
+        r1,
+        "CREATE TRIGGER [Wipe] AFTER INSERT ON [Markets and Bidders] BEGIN DELETE FROM [Bidder Eligibility]; "
+        "END; CREATE VIEW [Bids] AS SELECT * FROM [Markets and Bidders]; "
+        "CREATE INDEX [By Market] ON [Markets and Bidders] ([Market])");
+    desk_.OpenFile(r1).Answer(MsgAnswer::No);
+    CreateAuction(main_);
+    const std::string auction = program_ + "/Auction12.mdb";
+    EXPECT_TRUE(Query(auction,
+                      "SELECT name FROM sqlite_master WHERE type IN ('trigger', 'view') OR name = "
+                      "'By Market'")
+                    .empty());
+    for (const auto& t : kFixtureTables) {
+        const std::string columns = "SELECT name, type FROM pragma_table_info('" + t + "')";
+        EXPECT_EQ(Query(auction, columns), Query(r1, columns)) << t;
+        const std::string rows = "SELECT * FROM [" + t + "] ORDER BY rowid";
+        EXPECT_EQ(Query(auction, rows), Query(r1, rows)) << t;
+    }
+}
+
+TEST_F(AuctionCommandsTest, StrayLogFilesAtTheAuctionsNameAreNotTakenIn) {
+    // Auction 13's log, full of a committed round, left at auction 12's name with no file of its own there.
+    const std::string other = Create(13);
+    desk_.OpenFile(WriteRound(13, 2)).Answer(MsgAnswer::No);
+    ImportRound();
+    ASSERT_GT(fs::file_size(other + "-wal"), 0u);
+    fs::copy_file(other + "-wal", program_ + "/Auction12.mdb-wal");
+    fs::copy_file(other + "-shm", program_ + "/Auction12.mdb-shm");
+
+    const std::string auction = Create(12);
+    EXPECT_EQ(Query(auction, "PRAGMA integrity_check"), Rows{{"ok"}});
+    EXPECT_EQ(Rounds(auction), std::vector<std::string>{"1"});
+    EXPECT_EQ(Count(auction, "Markets and Bidders"), 20);
+}
+
 TEST_F(AuctionCommandsTest, YesDeletesTheRoundFileOnly) {
     const std::string r1 = WriteRound(12, 1);
     desk_.OpenFile(r1).Answer(MsgAnswer::Yes);
@@ -442,6 +479,18 @@ TEST_F(AuctionCommandsTest, ImportNeedsAnOpenAuctionAndARoundName) {
     EXPECT_EQ(desk_.LastBox().text, "Error:13 Type mismatch");
 }
 
+TEST_F(AuctionCommandsTest, AuctionFolderWithADoubleQuoteImports) {
+    const std::string folder = (root_ / "say \"when\"").string();
+    fs::create_directories(folder);
+    desk_.SetProgramFolder(folder);
+    desk_.OpenFile(WriteRound(12, 1)).Answer(MsgAnswer::No);
+    CreateAuction(main_);
+    desk_.OpenFile(WriteRound(12, 2)).Answer(MsgAnswer::No);
+    ImportRound();
+    EXPECT_EQ(desk_.LastBox().title, "Round Imported Successfully") << desk_.LastBox().text;
+    EXPECT_EQ(Rounds(folder + "/Auction12.mdb"), (std::vector<std::string>{"1", "2"}));
+}
+
 // ---- batch ----
 
 TEST_F(AuctionCommandsTest, BatchImportsConsecutiveRounds) {
@@ -540,6 +589,21 @@ TEST_F(AuctionCommandsTest, BatchFailureKeepsEarlierRounds) {
     EXPECT_EQ(desk_.busyDepth, 0);
 }
 
+TEST_F(AuctionCommandsTest, BatchTakesRoundFilesWhateverTheCaseOfTheirExtension) {
+    const auto files = WriteRounds(14, 3);
+    fs::rename(files[1], downloads_ + "/14_002.MDB");
+    fs::rename(files[2], downloads_ + "/14_003.mDb");
+    // A second spelling of round 3, later in name order, holding other rows.
+    fixture::AuctionOptions o;
+    o.auction = 14;
+    fixture::WriteRoundFile(downloads_ + "/14_003.mdB", o, 9);
+    desk_.OpenFile(files[0]);
+    BatchImportAuction(main_);
+    EXPECT_EQ(desk_.LastBox().text, "Finished importing rounds 1 to 3.");
+    EXPECT_EQ(Column(Query(program_ + "/Auction14.mdb", "SELECT DISTINCT Round FROM [Markets and Bidders]")),
+              (std::vector<std::string>{"1", "2", "3"}));
+}
+
 // ---- real Jet files ----
 
 TEST_F(AuctionCommandsTest, JetRoundFilesCreateAndImport) {
@@ -572,4 +636,23 @@ TEST_F(AuctionCommandsTest, JetRoundFilesCreateAndImport) {
     ASSERT_EQ(desk_.LastBox().title, "Round Imported Successfully") << desk_.LastBox().text;
     for (const auto& t : tables) EXPECT_EQ(Count(auction, t), 2 * counts[t]) << t;
     EXPECT_EQ(Rounds(auction), (std::vector<std::string>{"1", "2"}));
+}
+
+TEST_F(AuctionCommandsTest, JetEmptyAndNullTextsStayApartThroughCreateAndImport) {
+    const std::string samples = std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/auction";
+    if (!fs::exists(samples)) GTEST_SKIP() << "no Jet auction samples at " << samples;
+    for (const char* name : {"31_001.mdb", "31_002.mdb"})
+        fs::copy_file(samples + "/" + name, downloads_ + "/" + name);
+    desk_.OpenFile(downloads_ + "/31_001.mdb").Answer(MsgAnswer::No);
+    CreateAuction(main_);
+    desk_.OpenFile(downloads_ + "/31_002.mdb").Answer(MsgAnswer::No);
+    ImportRound();
+    EXPECT_EQ(
+        Query(program_ + "/Auction31.mdb",
+              "SELECT Round, [Bidder Name], typeof([Orvane Acct]), [Orvane Acct] FROM [Bidder Activity] "
+              "WHERE [Bidder Name] IN ('Tern Wireless', 'Osprey Comm') ORDER BY Round, [Bidder Name]"),
+        (Rows{{"1", "Osprey Comm", "null", "<null>"},
+              {"1", "Tern Wireless", "text", ""},
+              {"2", "Osprey Comm", "null", "<null>"},
+              {"2", "Tern Wireless", "text", ""}}));
 }
