@@ -108,7 +108,7 @@ class DbEngine {
     std::shared_ptr<Database> CreateDatabase(const std::string& path);
 
     // Renames a database file so that it is whole at its new name. A file in the engine's own format is first
-    // opened, checkpointed and closed; 3045 when another connection still holds it, and then nothing moves.
+    // opened, checkpointed and closed; 3045 when another connection still holds its log, and nothing moves.
     // One the engine cannot read (damaged) takes its -wal, -shm and -journal files along. File system
     // failures arrive as std::filesystem::filesystem_error.
     void RenameDatabaseFile(const std::string& from, const std::string& to);

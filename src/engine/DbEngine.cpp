@@ -343,7 +343,7 @@ void DbEngine::RenameDatabaseFile(const std::string& from, const std::string& to
     if (!whole) {
         try {
             // Reading it recovers a log or rolls back a hot journal; the checkpoint and the close of the
-            // last connection leave the file holding everything committed, and nothing beside it.
+            // last connection leave the file holding everything committed, and no log beside it.
             std::shared_ptr<Database> db = OpenDatabase(from);
             db->Checkpoint();
             db->Close();
@@ -351,7 +351,8 @@ void DbEngine::RenameDatabaseFile(const std::string& from, const std::string& to
         } catch (const CorvError& e) {
             if (e.number() != err::UnrecognizedFormat) throw;
         }
-        if (whole && AnySidecar(from)) throw SqliteError(SQLITE_BUSY, "", from);
+        // A log that outlived our close is still another connection's.
+        if (whole && FileExists(from + "-wal")) throw SqliteError(SQLITE_BUSY, "", from);
     }
     if (!whole) {
         // Damaged beyond our reading: its companions go with it, ahead of it, so that a crash half-way

@@ -248,10 +248,15 @@ void WriteAuctionFile(const std::string& source, const std::string& target) {
         throw;
     }
     round->Close();
-    SetAsideExisting(target);
-    std::error_code ec;
-    fs::rename(building, target, ec);
-    if (ec) throw FileError(ec, {});
+    try {
+        SetAsideExisting(target);
+        std::error_code ec;
+        fs::rename(building, target, ec);
+        if (ec) throw FileError(ec, {});
+    } catch (...) {
+        DiscardBuild(building);
+        throw;
+    }
 }
 
 void ShowWrongFile() {
