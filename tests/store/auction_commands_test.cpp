@@ -359,6 +359,9 @@ TEST_F(AuctionCommandsTest, ImportAppendsEveryTableAndRecordsTheRound) {
     EXPECT_EQ(Rounds(auction), (std::vector<std::string>{"1", "2"}));
     EXPECT_TRUE(fs::exists(r2));
     EXPECT_EQ(desk_.busyDepth, 0);
+    // Only the auction keeps a write-ahead log; the round file is read and left as it came.
+    EXPECT_EQ(Column(Query(r2, "PRAGMA journal_mode")), std::vector<std::string>{"delete"});
+    EXPECT_FALSE(fs::exists(r2 + "-wal"));
 
     // Yes removes the round file after the round is in.
     const std::string r3 = WriteRound(12, 3);
