@@ -142,9 +142,28 @@ void Database::ReleaseIdleReader() {
     reader_ = nullptr;
 }
 
+void Database::KeepWriteAheadLog() {
+    if (!db_ || origin_ != DatabaseOrigin::Sqlite) return;
+    // The switch needs the file to itself.
+    ReleaseIdleReader();
+    sqlite3_exec(db_, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+}
+
+void Database::Checkpoint() {
+    if (!db_) throw NoCurrentDatabase();
+    if (origin_ != DatabaseOrigin::Sqlite) return;
+    ReleaseIdleReader();
+    const int rc = sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    if (rc != SQLITE_OK) throw engine::SqliteError(rc, sqlite3_errmsg(db_), path_);
+}
+
 void Database::Close() {
     ReleaseIdleReader();
     if (!db_) return;
+    // The last connection to close folds the log back into the file and removes it with the -shm, but only
+    // when its own view of the file is current: other connections may have written since it last read.
+    if (origin_ == DatabaseOrigin::Sqlite)
+        sqlite3_exec(db_, "SELECT count(*) FROM main.sqlite_master", nullptr, nullptr, nullptr);
     sqlite3_close_v2(db_);
     db_ = nullptr;
     attached_.clear();

@@ -19,6 +19,19 @@ struct TableDef {
 
 enum class DatabaseOrigin { Sqlite, Jet };
 
+// Readers and the writer.
+// A Database is one connection, used by one thread at a time (the user interface's). A record set too large
+// to read at once loads the rest on a read-only connection of its own, on a thread of its own. The auction
+// file is kept in SQLite's write-ahead-log mode (KeepWriteAheadLog, set by the store whenever it opens an
+// auction), so:
+//  - a loader never blocks a write (import, table builders, drop), and a write never waits for a loader;
+//  - a record set's read transaction is its stable snapshot: it keeps the rows as they were when it opened;
+//  - every new query starts a new read transaction, so it sees every change committed through any handle.
+// Round results files stay in the journal mode they came with: the program only reads them.
+// A database file is renamed or replaced only once it is whole on its own (DbEngine::RenameDatabaseFile:
+// opened, checkpointed, closed); a -wal, -shm or -journal file never ends up beside a file it does not belong
+// to.
+
 // An open database file. SQLite files are opened read-write in place; Jet files are held as an in-memory
 // copy and are read-only. All SQL given to it is Jet SQL.
 class Database : public std::enable_shared_from_this<Database> {
@@ -49,6 +62,13 @@ class Database : public std::enable_shared_from_this<Database> {
     // Closes the idle connection kept for reading record sets, for work that needs the file to itself
     // (changing its journal mode).
     void ReleaseIdleReader();
+
+    // Puts a file in the engine's own format into write-ahead-log mode for good. A file that cannot be
+    // switched (read-only, or held by another program) stays as it is.
+    void KeepWriteAheadLog();
+    // Copies the write-ahead log into the file and empties it. Error 3045 when a reader of another
+    // connection keeps it from finishing.
+    void Checkpoint();
 
     // For tools and tests that need SQLite itself (benchmarks, fixture writers).
     sqlite3* Handle() const { return db_; }
@@ -86,6 +106,16 @@ class DbEngine {
     std::shared_ptr<Database> OpenDatabase(const std::string& path);
     // A new, empty database file in the engine's own format; error 3204-like if it exists.
     std::shared_ptr<Database> CreateDatabase(const std::string& path);
+
+    // Renames a database file so that it is whole at its new name. A file in the engine's own format is first
+    // opened, checkpointed and closed; 3045 when another connection still holds its log, and nothing moves.
+    // One the engine cannot read (damaged) takes its -wal, -shm and -journal files along. File system
+    // failures arrive as std::filesystem::filesystem_error.
+    void RenameDatabaseFile(const std::string& from, const std::string& to);
+    // Removes the -wal, -shm and -journal files named after path when no file is there to own them.
+    static void RemoveOrphanSidecars(const std::string& path);
+    // Whether a file is at path or any of the -wal, -shm and -journal files named after it.
+    static bool FileOrSidecarExists(const std::string& path);
 
     // Whether the file at path is a Jet database (by content). False for missing files.
     static bool IsJetFile(const std::string& path);

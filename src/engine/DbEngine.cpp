@@ -313,6 +313,56 @@ std::shared_ptr<Database> DbEngine::CreateDatabase(const std::string& path) {
     return std::make_shared<Database>(db, path, DatabaseOrigin::Sqlite);
 }
 
+namespace {
+
+constexpr const char* kSidecars[] = {"-wal", "-shm", "-journal"};
+
+bool AnySidecar(const std::string& path) {
+    std::error_code ec;
+    for (const char* s : kSidecars)
+        if (std::filesystem::exists(path + s, ec)) return true;
+    return false;
+}
+
+}  // namespace
+
+bool DbEngine::FileOrSidecarExists(const std::string& path) {
+    return FileExists(path) || AnySidecar(path);
+}
+
+void DbEngine::RemoveOrphanSidecars(const std::string& path) {
+    if (FileExists(path)) return;
+    std::error_code ec;
+    for (const char* s : kSidecars) std::filesystem::remove(path + s, ec);
+}
+
+void DbEngine::RenameDatabaseFile(const std::string& from, const std::string& to) {
+    namespace fs = std::filesystem;
+    if (!FileExists(from)) throw CorvError(err::FileNotFound, "Could not find the file '" + from + "'.");
+    bool whole = !IsSqliteFile(from);
+    if (!whole) {
+        try {
+            // Reading it recovers a log or rolls back a hot journal; the checkpoint and the close of the
+            // last connection leave the file holding everything committed, and no log beside it.
+            std::shared_ptr<Database> db = OpenDatabase(from);
+            db->Checkpoint();
+            db->Close();
+            whole = true;
+        } catch (const CorvError& e) {
+            if (e.number() != err::UnrecognizedFormat) throw;
+        }
+        // A log that outlived our close is still another connection's.
+        if (whole && FileExists(from + "-wal")) throw SqliteError(SQLITE_BUSY, "", from);
+    }
+    if (!whole) {
+        // Damaged beyond our reading: its companions go with it, ahead of it, so that a crash half-way
+        // never leaves them beside another file.
+        for (const char* s : kSidecars)
+            if (FileExists(from + s)) fs::rename(from + s, to + s);
+    }
+    fs::rename(from, to);
+}
+
 DbEngine& Engine() {
     static DbEngine engine;
     return engine;

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
@@ -12,12 +13,14 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/DesktopServices.h"
-#include "platform/ErrorBox.h"
-#include "store/AuctionDb.h"
 #include "engine/CorvError.h"
 #include "engine/Database.h"
 #include "engine/Recordset.h"
+#include "engine/Schema.h"
+#include "engine/SnapshotData.h"
+#include "platform/DesktopServices.h"
+#include "platform/ErrorBox.h"
+#include "store/AuctionDb.h"
 
 namespace fs = std::filesystem;
 
@@ -109,57 +112,74 @@ bool SameFile(const std::string& a, const std::string& b) {
     return ec ? fs::path(a).lexically_normal() == fs::path(b).lexically_normal() : same;
 }
 
-// An earlier auction database of the same number is kept beside the new one under a dated name.
+// An earlier auction database of the same number is kept beside the new one under a dated name, whole on
+// its own. Whatever stray companion files are left at the name go, so none is ever paired with the new file.
 void SetAsideExisting(const std::string& target) {
     std::error_code ec;
-    if (!fs::exists(target, ec)) return;
-    if (SameFile(target, AuctionDbPath())) CloseAuctionDb();
-    const fs::path t(target);
-    const std::string stem = t.stem().string() + " " + Timestamp();
-    fs::path aside = t.parent_path() / (stem + t.extension().string());
-    for (int n = 2; fs::exists(aside, ec); ++n)
-        aside = t.parent_path() / (stem + " (" + std::to_string(n) + ")" + t.extension().string());
-    fs::rename(t, aside, ec);
-    if (ec) throw FileError(ec, {});
+    if (fs::exists(target, ec)) {
+        if (SameFile(target, AuctionDbPath())) CloseAuctionDb();
+        const fs::path t(target);
+        const std::string stem = t.stem().string() + " " + Timestamp();
+        fs::path aside = t.parent_path() / (stem + t.extension().string());
+        for (int n = 2; DbEngine::FileOrSidecarExists(aside.string()); ++n)
+            aside = t.parent_path() / (stem + " (" + std::to_string(n) + ")" + t.extension().string());
+        Engine().RenameDatabaseFile(target, aside.string());
+    }
+    DbEngine::RemoveOrphanSidecars(target);
 }
 
-// The new auction database: a SQLite round 1 file is copied as it is; a Jet one is written out from the
-// engine's converted copy.
-void WriteAuctionFile(const std::string& source, const std::string& target) {
-    // Open the source before anything is touched, so a file that is no database leaves everything as it was.
-    std::shared_ptr<Database> round = Engine().OpenDatabase(source);
-    if (!fs::is_directory(fs::path(target).parent_path()))
-        throw CorvError(err::PathNotFound, "Path not found");
-    SetAsideExisting(target);
-    if (round->Origin() == DatabaseOrigin::Sqlite) {
-        round->Close();
-        std::error_code ec;
-        fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec);
-        if (ec) throw FileError(ec, source);
-        return;
+// The new file is built under a passing name beside its own and renamed into place only once complete, so a
+// crash leaves either the earlier auction or the whole new one at the auction's name.
+std::string BuildingPath(const std::string& target) {
+    const fs::path t(target);
+    return (t.parent_path() / ("." + t.filename().string() + ".new")).string();
+}
+
+// A build cut short holds nothing worth keeping.
+void DiscardBuild(const std::string& path) {
+    std::error_code ec;
+    fs::remove(path, ec);
+    DbEngine::RemoveOrphanSidecars(path);
+}
+
+struct Statement {
+    sqlite3_stmt* s = nullptr;
+    ~Statement() { sqlite3_finalize(s); }
+};
+
+[[noreturn]] void ThrowBuildFailure(sqlite3* db) {
+    throw CorvError(err::EngineFailure, sqlite3_errmsg(db));
+}
+
+// The round 1 file's tables and rows, each column with the type it was declared with. Nothing else of a file
+// we did not write comes along: no triggers, views or indexes.
+void CopyTables(Database& from, Database& to) {
+    sqlite3* in = from.Handle();
+    sqlite3* out = to.Handle();
+    for (const TableDef& t : from.TableDefs()) {
+        Statement read;
+        const std::string select = "SELECT * FROM main." + QuoteName(t.Name);
+        if (sqlite3_prepare_v2(in, select.c_str(), -1, &read.s, nullptr) != SQLITE_OK) ThrowBuildFailure(in);
+        const std::vector<FieldInfo> fields = StatementFields(read.s);
+        if (sqlite3_exec(out, CreateTableSql("main", t.Name, fields).c_str(), nullptr, nullptr, nullptr) !=
+            SQLITE_OK)
+            ThrowBuildFailure(out);
+        std::string insert = "INSERT INTO main." + QuoteName(t.Name) + " VALUES (";
+        for (std::size_t i = 0; i < fields.size(); ++i) insert += i ? ",?" : "?";
+        insert += ")";
+        Statement write;
+        if (sqlite3_prepare_v2(out, insert.c_str(), -1, &write.s, nullptr) != SQLITE_OK)
+            ThrowBuildFailure(out);
+        const int columns = static_cast<int>(fields.size());
+        int rc;
+        while ((rc = sqlite3_step(read.s)) == SQLITE_ROW) {
+            for (int c = 0; c < columns; ++c)
+                sqlite3_bind_value(write.s, c + 1, sqlite3_column_value(read.s, c));
+            if (sqlite3_step(write.s) != SQLITE_DONE) ThrowBuildFailure(out);
+            sqlite3_reset(write.s);
+        }
+        if (rc != SQLITE_DONE) ThrowBuildFailure(in);
     }
-    sqlite3* out = nullptr;
-    int rc = sqlite3_open_v2(target.c_str(), &out, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (rc != SQLITE_OK) {
-        sqlite3_close(out);
-        throw CorvError(kPathFileAccess, "Path/File access error");
-    }
-    sqlite3_backup* backup = sqlite3_backup_init(out, "main", round->Handle(), "main");
-    if (!backup) {
-        const std::string message = sqlite3_errmsg(out);
-        sqlite3_close(out);
-        fs::remove(target);
-        throw CorvError(err::EngineFailure, message);
-    }
-    rc = sqlite3_backup_step(backup, -1);
-    sqlite3_backup_finish(backup);
-    const std::string message = sqlite3_errmsg(out);
-    sqlite3_close(out);
-    if (rc != SQLITE_DONE) {
-        fs::remove(target);
-        throw CorvError(err::EngineFailure, message);
-    }
-    round->Close();
 }
 
 bool IsProgramOwnTable(const std::string& name) {
@@ -190,8 +210,7 @@ void IndexRoundColumns(Database& db, const std::vector<TableDef>& tables) {
     }
 }
 
-void BuildCatalog() {
-    Database& db = *AuctionDb();
+void BuildCatalog(Database& db) {
     db.Execute("CREATE TABLE [sysSuppliedTables] ([TableName] Text)");
     const std::vector<TableDef> tables = db.TableDefs();
     for (const TableDef& t : tables) {
@@ -205,19 +224,50 @@ void BuildCatalog() {
     IndexRoundColumns(db, tables);
 }
 
+// The new auction database at target: the round 1 file's tables and rows and the catalog, built whole under
+// a passing name, then renamed into place after any earlier file of that name is set aside.
+void WriteAuctionFile(const std::string& source, const std::string& target) {
+    // Open the source before anything is touched, so a file that is no database leaves everything as it was.
+    std::shared_ptr<Database> round = Engine().OpenDatabase(source);
+    if (!fs::is_directory(fs::path(target).parent_path()))
+        throw CorvError(err::PathNotFound, "Path not found");
+    const std::string building = BuildingPath(target);
+    DiscardBuild(building);
+    try {
+        std::shared_ptr<Database> fresh = Engine().CreateDatabase(building);
+        fresh->BeginTrans();
+        CopyTables(*round, *fresh);
+        BuildCatalog(*fresh);
+        fresh->CommitTrans();
+        fresh->Close();
+    } catch (...) {
+        DiscardBuild(building);
+        throw;
+    }
+    round->Close();
+    try {
+        SetAsideExisting(target);
+        std::error_code ec;
+        fs::rename(building, target, ec);
+        if (ec) throw FileError(ec, {});
+    } catch (...) {
+        DiscardBuild(building);
+        throw;
+    }
+}
+
 void ShowWrongFile() {
     Desktop().MessageBox("This file does not contain round 1!\r           Please try again.", MsgButtons::OK,
                          MsgIcon::None, "Wrong File");
 }
 
-// Creation steps shared by the single and the batch command: copy, open, catalog. Returns the auction number.
+// Creation steps shared by the single and the batch command. Returns the auction number.
 int CreateFromRoundOne(const std::string& roundPath, const std::string& fileName) {
     const int auction = AuctionNumberFromFileName(fileName);
     const std::string target = Desktop().ProgramFolder() + "/Auction" + std::to_string(auction) + ".mdb";
     BusyPointer busy;
     Step([&] { WriteAuctionFile(roundPath, target); });
     Step([&] { OpenAuctionDb(target); });
-    Step([&] { BuildCatalog(); });
     return auction;
 }
 
@@ -238,7 +288,7 @@ std::vector<std::string> SuppliedTables() {
 void AppendRound(const std::string& roundPath, int round) {
     const std::vector<std::string> tables = SuppliedTables();
     std::shared_ptr<Database> roundDb = Engine().OpenDatabase(roundPath);
-    const std::string in = " IN \"" + AuctionDbPath() + "\"";
+    const std::string in = " IN " + QuoteJetText(AuctionDbPath());
     roundDb->BeginTrans();
     try {
         for (const std::string& name : tables) {
@@ -263,9 +313,34 @@ std::string ThreeDigits(int n) {
     return s.size() < 3 ? std::string(3 - s.size(), '0') + s : s;
 }
 
-bool IsRegularFile(const std::string& path) {
+bool IsRegularFile(const fs::path& path) {
     std::error_code ec;
     return fs::is_regular_file(path, ec);
+}
+
+bool IsMdbExtension(const std::string& ext) {
+    return ext.size() == 4 && ext[0] == '.' && std::tolower(static_cast<unsigned char>(ext[1])) == 'm' &&
+           std::tolower(static_cast<unsigned char>(ext[2])) == 'd' &&
+           std::tolower(static_cast<unsigned char>(ext[3])) == 'b';
+}
+
+// The round file named stem + ".mdb" in folder, the extension in any letter case: files saved elsewhere come
+// as ".MDB". When several spellings exist the first of ".mdb", ".MDB", then the others in name order is
+// taken. nullopt when there is none.
+std::optional<std::string> FindRoundFile(const std::string& folder, const std::string& stem) {
+    for (const char* ext : {".mdb", ".MDB"})
+        if (IsRegularFile(folder + stem + ext)) return folder + stem + ext;
+    std::vector<std::string> others;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const fs::path& p = it->path();
+        if (p.stem() == stem && IsMdbExtension(p.extension().string()) && IsRegularFile(p))
+            others.push_back(p.filename().string());
+    }
+    if (others.empty()) return std::nullopt;
+    std::sort(others.begin(), others.end());
+    return folder + others.front();
 }
 
 // Ends the progress display however the batch ends.
@@ -280,29 +355,6 @@ struct ProgressScope {
         active = false;
     }
     ~ProgressScope() { End(); }
-};
-
-// While a batch runs, the auction file keeps a write-ahead log: each round still commits on its own and
-// durably, but with one flush instead of several. The file is put back to its ordinary form afterwards.
-class WriteAheadWhileBatch {
-  public:
-    // Changing the journal mode needs the file to itself: the engine's idle reader is let go first.
-    WriteAheadWhileBatch() {
-        if (AuctionDb() && AuctionDb()->Handle()) AuctionDb()->ReleaseIdleReader();
-        if (AuctionDb() && AuctionDb()->Handle())
-            active_ = sqlite3_exec(AuctionDb()->Handle(), "PRAGMA journal_mode = WAL", nullptr, nullptr,
-                                   nullptr) == SQLITE_OK;
-    }
-    ~WriteAheadWhileBatch() {
-        if (!active_ || !AuctionDb() || !AuctionDb()->Handle()) return;
-        AuctionDb()->ReleaseIdleReader();
-        sqlite3_exec(AuctionDb()->Handle(), "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
-    }
-    WriteAheadWhileBatch(const WriteAheadWhileBatch&) = delete;
-    WriteAheadWhileBatch& operator=(const WriteAheadWhileBatch&) = delete;
-
-  private:
-    bool active_ = false;
 };
 
 // The file dialog both creation commands open with: the chosen round 1 file, or nullopt when the command
@@ -346,21 +398,20 @@ void RunBatchImport(MainWindowHooks& main) {
     CreateFromRoundOne(path, fileName);
     main.SetCaption("Corvidel - " + AuctionDbPath());
 
-    auto roundPath = [&](int n) { return folder + prefix + "_" + ThreeDigits(n) + ".mdb"; };
+    auto roundFile = [&](int n) { return FindRoundFile(folder, prefix + "_" + ThreeDigits(n)); };
     int last = 1;
-    while (IsRegularFile(roundPath(last + 1))) ++last;
+    while (roundFile(last + 1)) ++last;
 
     int counter = 2;
     {
-        std::optional<WriteAheadWhileBatch> writeAhead;
         ProgressScope progress;
         if (last > 1) {
-            writeAhead.emplace();
             progress.Begin("Batch Auction Import", "Importing round 2 of " + std::to_string(last), last - 1);
         }
         for (;; ++counter) {
-            const std::string next = roundPath(counter);
-            if (!IsRegularFile(next)) break;
+            const std::optional<std::string> found = roundFile(counter);
+            if (!found) break;
+            const std::string& next = *found;
             if (progress.active) {
                 const std::string text = "Importing round " + std::to_string(counter) + " of " +
                                          std::to_string(std::max(last, counter));

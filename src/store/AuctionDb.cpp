@@ -19,6 +19,8 @@ std::string& AuctionDbPath() {
 void OpenAuctionDb(const std::string& path) {
     // Open first: a failure must leave the current auction in place.
     std::shared_ptr<Database> opened = Engine().OpenDatabase(path);
+    // Viewers load while commands write: see the rule for readers and the writer in engine/Database.h.
+    opened->KeepWriteAheadLog();
     std::shared_ptr<Database> previous = std::move(AuctionDb());
     AuctionDb() = std::move(opened);
     AuctionDbPath() = path;

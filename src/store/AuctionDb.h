@@ -11,8 +11,8 @@ namespace corv {
 std::shared_ptr<Database>& AuctionDb();
 std::string& AuctionDbPath();
 
-// Opens path through the engine and makes it the open auction, releasing the previous one. Errors reach the
-// caller with AuctionDb and AuctionDbPath unchanged.
+// Opens path through the engine, keeps it in write-ahead-log mode, and makes it the open auction, releasing
+// the previous one. Errors reach the caller with AuctionDb and AuctionDbPath unchanged.
 void OpenAuctionDb(const std::string& path);
 // Closes and forgets the open auction; harmless when none is open.
 void CloseAuctionDb();

@@ -165,6 +165,43 @@ std::string JetSample(const std::string& name) {
     return std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/" + name;
 }
 
+// A file is renamed whole: its log folded in first, and never while another connection still holds it.
+TEST(EngineOpen, RenamedFilesTakeTheirLogAlongOrStay) {
+    namespace fs = std::filesystem;
+    ScratchDir dir;
+    const std::string path = dir.sub("a.db");
+    {
+        RawDb writer(path);
+        writer.exec("PRAGMA journal_mode=WAL; CREATE TABLE t (x Long); INSERT INTO t VALUES (7)");
+        RawDb holder(path);
+        holder.exec("SELECT * FROM t");
+        ASSERT_TRUE(fs::exists(path + "-wal"));
+        EXPECT_CORV_ERROR(Engine().RenameDatabaseFile(path, dir.sub("b.db")), err::FileInUse);
+        EXPECT_TRUE(fs::exists(path));
+        EXPECT_FALSE(corv::DbEngine::FileOrSidecarExists(dir.sub("b.db")));
+    }
+    {
+        RawDb keep(path);  // the log stays while it is open; the last close would fold it in
+        keep.exec("INSERT INTO t VALUES (8)");
+        ASSERT_TRUE(fs::exists(path + "-wal"));
+        fs::copy_file(path, dir.sub("crashed.db"));
+        fs::copy_file(path + "-wal", dir.sub("crashed.db-wal"));
+    }
+    Engine().RenameDatabaseFile(dir.sub("crashed.db"), dir.sub("whole.db"));
+    EXPECT_FALSE(corv::DbEngine::FileOrSidecarExists(dir.sub("crashed.db")));
+    EXPECT_FALSE(fs::exists(dir.sub("whole.db-wal")));
+    RawDb whole(dir.sub("whole.db"));
+    EXPECT_EQ(whole.count("t"), 2);
+
+    // Damaged beyond reading, it still moves, and nothing of it stays behind at its old name.
+    const std::string damaged = dir.sub("damaged.db");
+    WriteFile(damaged, std::string("SQLite format 3\0", 16) + std::string(4000, '\x5a'));
+    WriteFile(damaged + "-journal", "journal");
+    Engine().RenameDatabaseFile(damaged, dir.sub("aside.db"));
+    EXPECT_FALSE(corv::DbEngine::FileOrSidecarExists(damaged));
+    EXPECT_TRUE(fs::exists(dir.sub("aside.db")));
+}
+
 TEST(EngineOpen, JetFilesOpenAsReadOnlyCopies) {
     const std::string nwind = JetSample("nwind.mdb");
     if (!std::filesystem::exists(nwind)) GTEST_SKIP() << "no Jet samples at " << nwind;

@@ -7,70 +7,19 @@
 #include <string>
 #include <vector>
 
-#include "store/AuctionCommands.h"
-#include "store/AuctionDb.h"
 #include "engine/CorvError.h"
 #include "fixture/FixtureAuction.h"
+#include "store/AuctionCommands.h"
+#include "store/AuctionDb.h"
+#include "store/store_support.h"
 #include "support/ScriptedDesktop.h"
 
 using namespace corv;
 using corv::test::ScriptedDesktop;
+using namespace corv::storetest;
 namespace fs = std::filesystem;
 
 namespace {
-
-using Rows = std::vector<std::vector<std::string>>;
-
-// Reads a database file with SQLite itself, independent of the engine under test.
-Rows Query(const std::string& path, const std::string& sql) {
-    sqlite3* db = nullptr;
-    Rows rows;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        ADD_FAILURE() << "cannot open " << path;
-        return rows;
-    }
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-        ADD_FAILURE() << sqlite3_errmsg(db) << " in " << sql;
-        sqlite3_close(db);
-        return rows;
-    }
-    while (sqlite3_step(st) == SQLITE_ROW) {
-        std::vector<std::string> row;
-        for (int c = 0; c < sqlite3_column_count(st); ++c) {
-            const unsigned char* t = sqlite3_column_text(st, c);
-            row.push_back(t ? reinterpret_cast<const char*>(t) : "<null>");
-        }
-        rows.push_back(std::move(row));
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return rows;
-}
-
-void Exec(const std::string& path, const std::string& sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    char* msg = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &msg), SQLITE_OK) << (msg ? msg : "");
-    sqlite3_free(msg);
-    sqlite3_close(db);
-}
-
-long Count(const std::string& path, const std::string& table) {
-    return std::stol(Query(path, "SELECT COUNT(*) FROM \"" + table + "\"").at(0).at(0));
-}
-
-std::vector<std::string> Column(const Rows& rows, size_t index = 0) {
-    std::vector<std::string> out;
-    for (const auto& r : rows) out.push_back(r.at(index));
-    return out;
-}
-
-const std::vector<std::string> kFixtureTables = {
-    "Markets and Bidders",  "Round Statistics",      "Increment Statistics", "Miscellaneous Statistics",
-    "Reduction Statistics", "Withdrawal Statistics", "Waiver Statistics",    "Bidder Eligibility"};
 
 struct FakeMain : MainWindowHooks {
     int fileOpenCalls = 0;
@@ -212,6 +161,43 @@ TEST_F(AuctionCommandsTest, PerRoundTablesAreIndexedByRound) {
     EXPECT_EQ(Column(Query(auction, "SELECT TableName FROM sysTables ORDER BY rowid")), kFixtureTables);
 }
 
+TEST_F(AuctionCommandsTest, CreationTakesOnlyTheTablesAndRowsWithTheirDeclaredTypes) {
+    const std::string r1 = WriteRound(12, 1);
+    Exec(
+        r1,
+        "CREATE TRIGGER [Wipe] AFTER INSERT ON [Markets and Bidders] BEGIN DELETE FROM [Bidder Eligibility]; "
+        "END; CREATE VIEW [Bids] AS SELECT * FROM [Markets and Bidders]; "
+        "CREATE INDEX [By Market] ON [Markets and Bidders] ([Market])");
+    desk_.OpenFile(r1).Answer(MsgAnswer::No);
+    CreateAuction(main_);
+    const std::string auction = program_ + "/Auction12.mdb";
+    EXPECT_TRUE(Query(auction,
+                      "SELECT name FROM sqlite_master WHERE type IN ('trigger', 'view') OR name = "
+                      "'By Market'")
+                    .empty());
+    for (const auto& t : kFixtureTables) {
+        const std::string columns = "SELECT name, type FROM pragma_table_info('" + t + "')";
+        EXPECT_EQ(Query(auction, columns), Query(r1, columns)) << t;
+        const std::string rows = "SELECT * FROM [" + t + "] ORDER BY rowid";
+        EXPECT_EQ(Query(auction, rows), Query(r1, rows)) << t;
+    }
+}
+
+TEST_F(AuctionCommandsTest, StrayLogFilesAtTheAuctionsNameAreNotTakenIn) {
+    // Auction 13's log, full of a committed round, left at auction 12's name with no file of its own there.
+    const std::string other = Create(13);
+    desk_.OpenFile(WriteRound(13, 2)).Answer(MsgAnswer::No);
+    ImportRound();
+    ASSERT_GT(fs::file_size(other + "-wal"), 0u);
+    fs::copy_file(other + "-wal", program_ + "/Auction12.mdb-wal");
+    fs::copy_file(other + "-shm", program_ + "/Auction12.mdb-shm");
+
+    const std::string auction = Create(12);
+    EXPECT_EQ(Query(auction, "PRAGMA integrity_check"), Rows{{"ok"}});
+    EXPECT_EQ(Rounds(auction), std::vector<std::string>{"1"});
+    EXPECT_EQ(Count(auction, "Markets and Bidders"), 20);
+}
+
 TEST_F(AuctionCommandsTest, YesDeletesTheRoundFileOnly) {
     const std::string r1 = WriteRound(12, 1);
     desk_.OpenFile(r1).Answer(MsgAnswer::Yes);
@@ -298,9 +284,11 @@ TEST_F(AuctionCommandsTest, ExistingAuctionIsSetAsideNotDestroyed) {
     EXPECT_EQ(Rounds(auction), std::vector<std::string>{"1"});
     EXPECT_EQ(AuctionDbPath(), auction);
 
+    // The earlier file went whole, round 2 still in its log included, and alone: no log or index file of
+    // its own beside it, and none of its own left beside the new file.
     std::vector<fs::path> aside;
     for (const auto& e : fs::directory_iterator(program_))
-        if (e.path().filename() != "Auction12.mdb") aside.push_back(e.path());
+        if (e.path().filename().string().rfind("Auction12.mdb", 0) != 0) aside.push_back(e.path());
     ASSERT_EQ(aside.size(), 1u);
     const std::string name = aside[0].filename().string();
     // "Auction12 2026-12-08 211530.mdb"
@@ -371,6 +359,9 @@ TEST_F(AuctionCommandsTest, ImportAppendsEveryTableAndRecordsTheRound) {
     EXPECT_EQ(Rounds(auction), (std::vector<std::string>{"1", "2"}));
     EXPECT_TRUE(fs::exists(r2));
     EXPECT_EQ(desk_.busyDepth, 0);
+    // Only the auction keeps a write-ahead log; the round file is read and left as it came.
+    EXPECT_EQ(Column(Query(r2, "PRAGMA journal_mode")), std::vector<std::string>{"delete"});
+    EXPECT_FALSE(fs::exists(r2 + "-wal"));
 
     // Yes removes the round file after the round is in.
     const std::string r3 = WriteRound(12, 3);
@@ -491,6 +482,18 @@ TEST_F(AuctionCommandsTest, ImportNeedsAnOpenAuctionAndARoundName) {
     EXPECT_EQ(desk_.LastBox().text, "Error:13 Type mismatch");
 }
 
+TEST_F(AuctionCommandsTest, AuctionFolderWithADoubleQuoteImports) {
+    const std::string folder = (root_ / "say \"when\"").string();
+    fs::create_directories(folder);
+    desk_.SetProgramFolder(folder);
+    desk_.OpenFile(WriteRound(12, 1)).Answer(MsgAnswer::No);
+    CreateAuction(main_);
+    desk_.OpenFile(WriteRound(12, 2)).Answer(MsgAnswer::No);
+    ImportRound();
+    EXPECT_EQ(desk_.LastBox().title, "Round Imported Successfully") << desk_.LastBox().text;
+    EXPECT_EQ(Rounds(folder + "/Auction12.mdb"), (std::vector<std::string>{"1", "2"}));
+}
+
 // ---- batch ----
 
 TEST_F(AuctionCommandsTest, BatchImportsConsecutiveRounds) {
@@ -516,9 +519,11 @@ TEST_F(AuctionCommandsTest, BatchImportsConsecutiveRounds) {
     EXPECT_EQ(Query(auction, "SELECT * FROM [Withdrawal Statistics] ORDER BY rowid"),
               Query(files[4], "SELECT * FROM [Withdrawal Statistics] ORDER BY rowid"));
 
-    // Back to an ordinary single file once the batch is done.
+    // The auction keeps its write-ahead log; closed, it is one file again.
+    EXPECT_EQ(Column(Query(auction, "PRAGMA journal_mode")), std::vector<std::string>{"wal"});
+    CloseAuctionDb();
     EXPECT_FALSE(fs::exists(auction + "-wal"));
-    EXPECT_EQ(Column(Query(auction, "PRAGMA journal_mode")), std::vector<std::string>{"delete"});
+    EXPECT_FALSE(fs::exists(auction + "-shm"));
 
     ASSERT_EQ(desk_.progress.size(), 1u);
     EXPECT_EQ(desk_.progress[0].maximum, 4);
@@ -587,6 +592,21 @@ TEST_F(AuctionCommandsTest, BatchFailureKeepsEarlierRounds) {
     EXPECT_EQ(desk_.busyDepth, 0);
 }
 
+TEST_F(AuctionCommandsTest, BatchTakesRoundFilesWhateverTheCaseOfTheirExtension) {
+    const auto files = WriteRounds(14, 3);
+    fs::rename(files[1], downloads_ + "/14_002.MDB");
+    fs::rename(files[2], downloads_ + "/14_003.mDb");
+    // A second spelling of round 3, later in name order, holding other rows.
+    fixture::AuctionOptions o;
+    o.auction = 14;
+    fixture::WriteRoundFile(downloads_ + "/14_003.mdB", o, 9);
+    desk_.OpenFile(files[0]);
+    BatchImportAuction(main_);
+    EXPECT_EQ(desk_.LastBox().text, "Finished importing rounds 1 to 3.");
+    EXPECT_EQ(Column(Query(program_ + "/Auction14.mdb", "SELECT DISTINCT Round FROM [Markets and Bidders]")),
+              (std::vector<std::string>{"1", "2", "3"}));
+}
+
 // ---- real Jet files ----
 
 TEST_F(AuctionCommandsTest, JetRoundFilesCreateAndImport) {
@@ -619,4 +639,23 @@ TEST_F(AuctionCommandsTest, JetRoundFilesCreateAndImport) {
     ASSERT_EQ(desk_.LastBox().title, "Round Imported Successfully") << desk_.LastBox().text;
     for (const auto& t : tables) EXPECT_EQ(Count(auction, t), 2 * counts[t]) << t;
     EXPECT_EQ(Rounds(auction), (std::vector<std::string>{"1", "2"}));
+}
+
+TEST_F(AuctionCommandsTest, JetEmptyAndNullTextsStayApartThroughCreateAndImport) {
+    const std::string samples = std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/auction";
+    if (!fs::exists(samples)) GTEST_SKIP() << "no Jet auction samples at " << samples;
+    for (const char* name : {"31_001.mdb", "31_002.mdb"})
+        fs::copy_file(samples + "/" + name, downloads_ + "/" + name);
+    desk_.OpenFile(downloads_ + "/31_001.mdb").Answer(MsgAnswer::No);
+    CreateAuction(main_);
+    desk_.OpenFile(downloads_ + "/31_002.mdb").Answer(MsgAnswer::No);
+    ImportRound();
+    EXPECT_EQ(
+        Query(program_ + "/Auction31.mdb",
+              "SELECT Round, [Bidder Name], typeof([Orvane Acct]), [Orvane Acct] FROM [Bidder Activity] "
+              "WHERE [Bidder Name] IN ('Tern Wireless', 'Osprey Comm') ORDER BY Round, [Bidder Name]"),
+        (Rows{{"1", "Osprey Comm", "null", "<null>"},
+              {"1", "Tern Wireless", "text", ""},
+              {"2", "Osprey Comm", "null", "<null>"},
+              {"2", "Tern Wireless", "text", ""}}));
 }

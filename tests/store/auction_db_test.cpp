@@ -4,11 +4,12 @@
 #include <fstream>
 #include <functional>
 
+#include <sqlite3.h>
 #include <unistd.h>
 
-#include "store/AuctionDb.h"
 #include "engine/CorvError.h"
 #include "fixture/FixtureAuction.h"
+#include "store/AuctionDb.h"
 
 using namespace corv;
 namespace fs = std::filesystem;
@@ -96,6 +97,7 @@ class OpenAuctionDbTest : public ::testing::Test {
     }
     long BidCount() {
         auto rs = AuctionDb()->OpenRecordset("SELECT * FROM [Markets and Bidders]", RecordsetType::Snapshot);
+        rs->WaitComplete();
         return static_cast<long>(rs->RowCount());
     }
     fs::path dir_;
@@ -134,4 +136,20 @@ TEST_F(OpenAuctionDbTest, CloseForgetsAndMayBeRepeated) {
     EXPECT_FALSE(held->IsOpen());
     CloseAuctionDb();
     EXPECT_EQ(AuctionDb(), nullptr);
+}
+
+TEST_F(OpenAuctionDbTest, WritesGoThroughWhileALargeSetLoadsAndTheSetKeepsItsRows) {
+    fixture::AuctionOptions big;
+    big.auction = 5;
+    big.rounds = 1;
+    big.bidsPerRound = 100000;
+    OpenAuctionDb(fixture::WriteAuctionRounds(dir_.string(), big)[0]);
+    auto loading = AuctionDb()->OpenRecordset("SELECT * FROM [Markets and Bidders]", RecordsetType::Snapshot);
+    ASSERT_FALSE(loading->IsComplete());
+    // Not waiting at all: a write that needed the loader to finish first would fail at once.
+    sqlite3_busy_timeout(AuctionDb()->Handle(), 0);
+    AuctionDb()->Execute("INSERT INTO [Markets and Bidders] ([Round]) VALUES (2)");
+    loading->WaitComplete();
+    EXPECT_EQ(loading->RowCount(), 100000u);
+    EXPECT_EQ(BidCount(), 100001);
 }
