@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the engine, store and viewer tests with ThreadSanitizer into build-tsan/ and runs them (windows
-# offscreen). Any reported race fails the run.
+# offscreen); corvidel-sql is built too, for the engine's tool tests. Any reported race fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,7 +13,7 @@ if command -v ccache >/dev/null; then
 fi
 cmake -S . -B build-tsan "${generator[@]}" -DCORVIDEL_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g" "${launcher[@]}" >/dev/null
-cmake --build build-tsan -j"${CORVIDEL_JOBS:-$(nproc)}" --target tests_engine tests_store tests_viewer
+cmake --build build-tsan -j"${CORVIDEL_JOBS:-$(nproc)}" --target tests_engine tests_store tests_viewer corvidel-sql
 
 export QT_QPA_PLATFORM=offscreen
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/scripts/tsan.supp"

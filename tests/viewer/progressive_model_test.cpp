@@ -140,6 +140,7 @@ TEST_F(ProgressiveModelTest, ClosingTheOpenersHandleLeavesTheGridComplete) {
     // A set already stopped short when the grid takes it: the grid says why it is short.
     auto stopped = db_->OpenRecordset("SELECT * FROM [Bids]");
     stopped->Close();
+    ASSERT_FALSE(stopped->IsComplete());
     model.SetRecordset(stopped);
     ASSERT_EQ(failed.size(), 1);
     EXPECT_EQ(failed.front().at(0).toInt(), 3420);
