@@ -226,12 +226,12 @@ int main(int argc, char** argv) {
 
     // 4. Sum over a whole column, read cell by cell as shown.
     const int amount = 5;
-    viewer.MSFlexGrid1->selectColumn(amount);
+    emit viewer.MSFlexGrid1->horizontalHeader()->sectionPressed(amount);  // a header click
     Timer t5;
     viewer.ComputeSelection("Sum");
     t5.Print("Sum over a whole Currency column of 1,000,000 cells", "[aim < 500 ms]");
     std::printf("  -> %s\n", host.panels[3].toUtf8().constData());
-    viewer.MSFlexGrid1->selectColumn(1);
+    emit viewer.MSFlexGrid1->horizontalHeader()->sectionPressed(1);
     Timer t6;
     viewer.ComputeSelection("Average");
     t6.Print("Average over a whole Long column", "");

@@ -30,21 +30,24 @@ Recordset::Recordset(std::weak_ptr<Database> db, std::shared_ptr<const SnapshotD
       type_(type),
       source_(std::move(source)),
       sourceTables_(std::move(sourceTables)) {
+    data_->AddUser();
     if (auto d = db_.lock()) d->RegisterOpenSet(this);
 }
 
 Recordset::~Recordset() {
-    data_->StopLoading();
-    if (!closed_) {
-        if (auto d = db_.lock()) d->UnregisterOpenSet(this);
-    }
+    Close();
 }
 
 void Recordset::Close() {
     if (closed_) return;
     closed_ = true;
-    data_->StopLoading();
+    data_->ReleaseUser();
     if (auto d = db_.lock()) d->UnregisterOpenSet(this);
+}
+
+std::shared_ptr<Recordset> Recordset::Clone() const {
+    if (closed_) throw Closed();
+    return std::make_shared<Recordset>(db_, data_, type_, source_, sourceTables_);
 }
 
 bool Recordset::HasRow(std::size_t row) const {

@@ -31,7 +31,7 @@ struct FieldInfo {
 // now; the cursor waits for rows it moves onto, so a MoveNext loop until Eof sees every row.
 class Recordset {
   public:
-    ~Recordset();
+    virtual ~Recordset();
     Recordset(const Recordset&) = delete;
     Recordset& operator=(const Recordset&) = delete;
 
@@ -50,6 +50,8 @@ class Recordset {
     long AbsolutePosition() const { return static_cast<long>(pos_); }
     // The rows read so far, as the classic engine counts rows visited: exact after MoveLast.
     long RecordCount() const;
+    // Ends this handle: its cursor and its claim on the source tables. Rows still arriving keep arriving
+    // while another handle on them is open (a grid's clone).
     void Close();
     bool IsClosed() const { return closed_; }
 
@@ -61,13 +63,17 @@ class Recordset {
     Value GetValue(std::string_view name) const;  // error 3265 for an unknown name
 
     // Positional access for grids: cheap, no copy, never waits. RowCount() grows while the set loads.
-    std::size_t RowCount() const;
+    // RowCount and IsLoading are virtual so that the moment a load ends can be placed exactly in tests.
+    virtual std::size_t RowCount() const;
     Value Cell(std::size_t row, int column) const;
 
     // Whether every row is there; false while loading and after loading was stopped or failed.
     bool IsComplete() const;
     // Whether rows are still arriving.
-    bool IsLoading() const;
+    virtual bool IsLoading() const;
+
+    // Another open handle on the same rows, with its own cursor; error 3420 on a closed set.
+    std::shared_ptr<Recordset> Clone() const;
     // Waits until every row is there; throws the loading failure, or error 3420 when the set was closed
     // before its rows were all read.
     void WaitComplete() const;

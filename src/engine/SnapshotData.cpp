@@ -33,26 +33,42 @@ SnapshotData::~SnapshotData() {
     StopLoading();
 }
 
-void SnapshotData::Reserve(std::size_t rows) {
-    const std::size_t first = std::min(rows, kChunkRows);
-    for (Column& c : columns_) {
-        if (c.tags.empty()) {
-            c.lastTags = &c.tags.emplace_back();
-            c.lastPayload = &c.payload.emplace_back();
-            c.lastTags->reserve(first);
-            c.lastPayload->reserve(first);
-        }
-    }
+namespace {
+
+// Storage a reader may see: never value-initialised, so untouched pages of a full-size buffer cost no memory.
+template <class T>
+std::unique_ptr<T[]> Storage(std::size_t n) {
+    return std::unique_ptr<T[]>(new T[n]);
 }
+
+template <class T>
+void Resize(std::unique_ptr<T[]>& buffer, std::size_t used, std::size_t capacity) {
+    std::unique_ptr<T[]> next = Storage<T>(capacity);
+    if (used) std::memcpy(next.get(), buffer.get(), used * sizeof(T));
+    buffer = std::move(next);
+}
+
+}  // namespace
 
 void SnapshotData::ShrinkToFit() {
     if (concurrent_) return;
     for (Column& c : columns_) {
-        if (c.lastTags) {
-            c.lastTags->shrink_to_fit();
-            c.lastPayload->shrink_to_fit();
+        if (!c.chunks.empty()) {
+            Chunk& last = c.chunks[c.chunks.size() - 1];
+            const std::size_t used = c.cells - ((c.chunks.size() - 1) << kChunkBits);
+            if (used < last.capacity) {
+                Resize(last.tags, used, used);
+                Resize(last.payload, used, used);
+                last.capacity = used;
+            }
         }
-        if (c.lastText) c.lastText->shrink_to_fit();
+        if (!c.text.empty()) {
+            TextBlock& block = c.text[c.text.size() - 1];
+            if (block.used < block.capacity) {
+                Resize(block.bytes, block.used, block.used);
+                block.capacity = block.used;
+            }
+        }
     }
 }
 
@@ -60,10 +76,9 @@ std::size_t SnapshotData::MemoryBytes() const {
     WaitForRows(SIZE_MAX);
     std::size_t n = 0;
     for (const Column& c : columns_) {
-        for (std::size_t i = 0; i < c.tags.size(); ++i) n += c.tags[i].capacity();
-        for (std::size_t i = 0; i < c.payload.size(); ++i)
-            n += c.payload[i].capacity() * sizeof(std::uint64_t);
-        for (std::size_t i = 0; i < c.text.size(); ++i) n += c.text[i].capacity();
+        for (std::size_t i = 0; i < c.chunks.size(); ++i)
+            n += c.chunks[i].capacity * (sizeof(Tag) + sizeof(std::uint64_t));
+        for (std::size_t i = 0; i < c.text.size(); ++i) n += c.text[i].capacity;
         for (std::size_t i = 0; i < c.longTexts.size(); ++i) n += c.longTexts[i].capacity();
         for (std::size_t i = 0; i < c.blobs.size(); ++i) n += c.blobs[i].bytes.capacity();
     }
@@ -71,19 +86,27 @@ std::size_t SnapshotData::MemoryBytes() const {
 }
 
 void SnapshotData::Push(Column& c, Tag tag, std::uint64_t payload) {
-    const std::size_t chunk = rows_ >> kChunkBits;
-    if (chunk == c.tags.size()) {
-        // Later chunks are filled completely: reserve once instead of growing. Under a loader nothing may
-        // grow, since readers hold on to the buffers.
-        c.lastTags = &c.tags.emplace_back();
-        c.lastPayload = &c.payload.emplace_back();
-        if (chunk > 0 || concurrent_) {
-            c.lastTags->reserve(kChunkRows);
-            c.lastPayload->reserve(kChunkRows);
-        }
+    const std::size_t chunk = c.cells >> kChunkBits;
+    const std::size_t index = c.cells & (kChunkRows - 1);
+    if (chunk == c.chunks.size()) {
+        // Later chunks are filled completely, and under a loader nothing may grow: full size at once.
+        const std::size_t capacity = (chunk > 0 || concurrent_) ? kChunkRows : kFirstCapacity;
+        Chunk& fresh = c.chunks.emplace_back();
+        fresh.tags = Storage<Tag>(capacity);
+        fresh.payload = Storage<std::uint64_t>(capacity);
+        fresh.capacity = capacity;
     }
-    c.lastTags->push_back(tag);
-    c.lastPayload->push_back(payload);
+    Chunk& last = c.chunks[chunk];
+    if (index == last.capacity) {
+        // Only the first chunk of a set without a loader grows.
+        const std::size_t capacity = std::min(std::max(last.capacity * 2, kFirstCapacity), kChunkRows);
+        Resize(last.tags, index, capacity);
+        Resize(last.payload, index, capacity);
+        last.capacity = capacity;
+    }
+    last.tags[index] = tag;
+    last.payload[index] = payload;
+    ++c.cells;
 }
 
 void SnapshotData::PushText(Column& c, const char* p, std::size_t n) {
@@ -93,28 +116,27 @@ void SnapshotData::PushText(Column& c, const char* p, std::size_t n) {
         Push(c, Tag::LongText, index);
         return;
     }
-    if (!c.lastText || c.lastText->size() + n > kTextBlock) {
+    TextBlock* block = c.text.empty() ? nullptr : &c.text[c.text.size() - 1];
+    if (!block || block->used + n > kTextBlock) {
         // The first block grows from small; later ones are the full size at once.
-        c.lastText = &c.text.emplace_back();
-        if (c.text.size() > 1 || concurrent_) c.lastText->reserve(kTextBlock);
+        block = &c.text.emplace_back();
+        block->capacity = (c.text.size() > 1 || concurrent_) ? kTextBlock : std::max<std::size_t>(n, 64);
+        block->bytes = Storage<char>(block->capacity);
+    } else if (block->used + n > block->capacity) {
+        const std::size_t capacity = std::min(std::max(block->capacity * 2, block->used + n), kTextBlock);
+        Resize(block->bytes, block->used, capacity);
+        block->capacity = capacity;
     }
-    std::string& block = *c.lastText;
     const std::uint64_t place = (static_cast<std::uint64_t>(c.text.size() - 1) << (2 * kLenBits)) |
-                                (static_cast<std::uint64_t>(block.size()) << kLenBits) | n;
-    block.append(p, n);
+                                (static_cast<std::uint64_t>(block->used) << kLenBits) | n;
+    if (n) std::memcpy(block->bytes.get() + block->used, p, n);
+    block->used += n;
     Push(c, Tag::Text, place);
 }
 
 void SnapshotData::DropPartialRow() {
-    // Only cells of the unfinished row go; an emptied chunk stays for the next row to fill.
-    for (Column& c : columns_) {
-        if (c.tags.empty()) continue;
-        const std::size_t cells = ((c.tags.size() - 1) << kChunkBits) + c.lastTags->size();
-        if (cells > rows_) {
-            c.lastTags->pop_back();
-            c.lastPayload->pop_back();
-        }
-    }
+    // Only cells of the unfinished row go; their places are simply filled again by the next row.
+    for (Column& c : columns_) c.cells = std::min(c.cells, rows_);
 }
 
 void SnapshotData::Publish() {
@@ -178,11 +200,22 @@ int SnapshotData::AppendRows(sqlite3_stmt* stmt, std::size_t maxRows) {
 void SnapshotData::LoadInBackground(sqlite3* db, sqlite3_stmt* stmt, std::string what) {
     // The buffers being filled get their full size now, while nobody else can read them yet.
     for (Column& c : columns_) {
-        if (c.lastTags) {
-            c.lastTags->reserve(kChunkRows);
-            c.lastPayload->reserve(kChunkRows);
+        if (!c.chunks.empty()) {
+            Chunk& last = c.chunks[c.chunks.size() - 1];
+            const std::size_t used = c.cells - ((c.chunks.size() - 1) << kChunkBits);
+            if (last.capacity < kChunkRows) {
+                Resize(last.tags, used, kChunkRows);
+                Resize(last.payload, used, kChunkRows);
+                last.capacity = kChunkRows;
+            }
         }
-        if (c.lastText) c.lastText->reserve(kTextBlock);
+        if (!c.text.empty()) {
+            TextBlock& block = c.text[c.text.size() - 1];
+            if (block.capacity < kTextBlock) {
+                Resize(block.bytes, block.used, kTextBlock);
+                block.capacity = kTextBlock;
+            }
+        }
     }
     concurrent_ = true;
     {
@@ -267,6 +300,14 @@ void SnapshotData::StopLoading() const {
     loader_.join();
 }
 
+void SnapshotData::AddUser() const {
+    users_.fetch_add(1, std::memory_order_relaxed);
+}
+
+void SnapshotData::ReleaseUser() const {
+    if (users_.fetch_sub(1, std::memory_order_acq_rel) == 1) StopLoading();
+}
+
 void SnapshotData::AppendValue(int column, const Value& v) {
     Column& c = columns_[column];
     if (v.isInteger()) {
@@ -286,10 +327,10 @@ void SnapshotData::AppendValue(int column, const Value& v) {
 
 std::string_view SnapshotData::TextAt(std::size_t row, int column) const {
     const Column& c = columns_[column];
-    const std::uint64_t p = c.payload[row >> kChunkBits][row & (kChunkRows - 1)];
+    const std::uint64_t p = c.chunks[row >> kChunkBits].payload[row & (kChunkRows - 1)];
     switch (TagAt(row, column)) {
         case Tag::Text:
-            return std::string_view(c.text[p >> (2 * kLenBits)].data() + ((p >> kLenBits) & kLowMask),
+            return std::string_view(c.text[p >> (2 * kLenBits)].bytes.get() + ((p >> kLenBits) & kLowMask),
                                     p & kLowMask);
         case Tag::LongText:
             return c.longTexts[p];
@@ -300,7 +341,7 @@ std::string_view SnapshotData::TextAt(std::size_t row, int column) const {
 
 Value SnapshotData::Cell(std::size_t row, int column) const {
     const Column& c = columns_[column];
-    const std::uint64_t p = c.payload[row >> kChunkBits][row & (kChunkRows - 1)];
+    const std::uint64_t p = c.chunks[row >> kChunkBits].payload[row & (kChunkRows - 1)];
     switch (TagAt(row, column)) {
         case Tag::Null:
             return Value();
@@ -319,7 +360,7 @@ Value SnapshotData::Cell(std::size_t row, int column) const {
 
 void SnapshotData::ResultCell(sqlite3_context* ctx, std::size_t row, int column) const {
     const Column& c = columns_[column];
-    const std::uint64_t p = c.payload[row >> kChunkBits][row & (kChunkRows - 1)];
+    const std::uint64_t p = c.chunks[row >> kChunkBits].payload[row & (kChunkRows - 1)];
     switch (TagAt(row, column)) {
         case Tag::Null:
             sqlite3_result_null(ctx);

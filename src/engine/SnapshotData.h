@@ -31,8 +31,8 @@ class AppendList {
     AppendList(const AppendList&) = delete;
     AppendList& operator=(const AppendList&) = delete;
     ~AppendList() {
-        T** slots = slots_.load(std::memory_order_relaxed);
-        for (std::size_t i = 0; i < size_; ++i) delete slots[i];
+        T** table = slots_.load(std::memory_order_relaxed);
+        for (std::size_t i = 0; i < size_; ++i) delete table[i];
     }
 
     // Appender only.
@@ -67,8 +67,10 @@ class AppendList {
 // The rows of a record set, held column by column. A cell costs a tag byte and an 8-byte payload; text
 // lives in large blocks per column, so a million-row set needs no per-cell allocation and Cell() is O(1).
 //
-// A set may be filled by a loader thread while others read it: stored cells never move, and rows below
-// RowCount() are complete and safe to read from any thread.
+// A set may be filled by a loader thread while others read it. Threads: the loader (or, without one, the
+// thread that builds the set) owns every count and capacity below; readers on any thread touch only buffer
+// addresses and cells below RowCount(), whose release/acquire publication orders the cells before them.
+// A buffer a reader may hold is never moved, grown or freed while a loader runs.
 class SnapshotData {
   public:
     enum class Tag : std::uint8_t { Null, Integer, Real, Text, LongText, Blob };
@@ -84,7 +86,7 @@ class SnapshotData {
     std::size_t RowCount() const { return published_.load(std::memory_order_acquire); }
 
     Tag TagAt(std::size_t row, int column) const {
-        return columns_[column].tags[row >> kChunkBits][row & (kChunkRows - 1)];
+        return columns_[column].chunks[row >> kChunkBits].tags[row & (kChunkRows - 1)];
     }
     Value Cell(std::size_t row, int column) const;
     // Text of a Text cell without copying; empty for other cells.
@@ -97,7 +99,6 @@ class SnapshotData {
     int AppendRows(sqlite3_stmt* stmt, std::size_t maxRows = SIZE_MAX);
     void AppendValue(int column, const Value& v);  // for builders; call EndRow after each row's cells
     void EndRow();
-    void Reserve(std::size_t rows);
     void ShrinkToFit();  // not once a loader has been started
 
     // Approximate heap use, for benchmarks; waits for a loader to end.
@@ -119,6 +120,10 @@ class SnapshotData {
     // Stops the loader and joins it; the rows read so far stay. Safe from any thread, more than once.
     void StopLoading() const;
 
+    // Open record sets reading these rows. Loading goes on while one is left and stops with the last.
+    void AddUser() const;
+    void ReleaseUser() const;
+
   private:
     // Rows live in chunks of kChunkRows so a growing set is never copied; the first chunk grows from small,
     // so a one-row catalog lookup stays small. Text goes into blocks of at most kTextBlock bytes.
@@ -126,16 +131,24 @@ class SnapshotData {
     static constexpr std::size_t kChunkRows = std::size_t{1} << kChunkBits;
     static constexpr std::size_t kTextBlock = std::size_t{1} << 20;
     static constexpr std::size_t kPublishEvery = 1024;
+    static constexpr std::size_t kFirstCapacity = 16;
+    // Fixed-size storage: readers use only the addresses, which are set before the buffer is published.
+    struct Chunk {
+        std::unique_ptr<Tag[]> tags;
+        std::unique_ptr<std::uint64_t[]> payload;  // int64, double bits, packed text place, or an index
+        std::size_t capacity = 0;                  // owner only
+    };
+    struct TextBlock {
+        std::unique_ptr<char[]> bytes;
+        std::size_t capacity = 0;  // owner only
+        std::size_t used = 0;      // owner only
+    };
     struct Column {
-        AppendList<std::vector<Tag>> tags;
-        AppendList<std::vector<std::uint64_t>> payload;  // int64, double bits, packed text place, or an index
-        AppendList<std::string> text;                    // blocks
+        AppendList<Chunk> chunks;
+        AppendList<TextBlock> text;
         AppendList<std::string> longTexts;
         AppendList<Blob> blobs;
-        // The chunk and block being filled (appender only).
-        std::vector<Tag>* lastTags = nullptr;
-        std::vector<std::uint64_t>* lastPayload = nullptr;
-        std::string* lastText = nullptr;
+        std::size_t cells = 0;  // owner only; one ahead of the rows while a row is being filled
     };
     void Push(Column& c, Tag tag, std::uint64_t payload);
     void PushText(Column& c, const char* p, std::size_t n);
@@ -145,9 +158,9 @@ class SnapshotData {
 
     std::vector<FieldInfo> fields_;
     std::vector<Column> columns_;
-    std::size_t rows_ = 0;  // appender's own count, ahead of published_ within a batch
+    std::size_t rows_ = 0;  // owner's own count, ahead of published_ within a batch
     std::atomic<std::size_t> published_{0};
-    bool concurrent_ = false;  // a loader may be appending: chunks and blocks are allocated full size
+    bool concurrent_ = false;  // a loader may be appending: buffers are allocated full size
 
     // Loader state.
     mutable std::mutex loadMutex_;
@@ -157,6 +170,7 @@ class SnapshotData {
     std::exception_ptr loadError_;
     sqlite3* loaderDb_ = nullptr;  // for interrupting; guarded by loadMutex_
     mutable std::atomic<bool> cancel_{false};
+    mutable std::atomic<int> users_{0};
     mutable std::mutex joinMutex_;
     mutable std::thread loader_;
 };

@@ -22,39 +22,59 @@ RecordsetModel::RecordsetModel(QObject* parent) : QAbstractTableModel(parent) {
     connect(&arrivals_, &QTimer::timeout, this, &RecordsetModel::AddArrivedRows);
 }
 
+void RecordsetModel::ShowRows(std::size_t count) {
+    const int shown = ShownRows(count);
+    if (shown <= rows_) return;
+    beginInsertRows(QModelIndex(), rows_, shown - 1);
+    rows_ = shown;
+    endInsertRows();
+}
+
 void RecordsetModel::AddArrivedRows() {
-    if (!recordset_) {
+    if (!recordset_ || !arrivals_.isActive()) {
         arrivals_.stop();
         return;
     }
     // Asked before counting, so rows that arrive in between are still picked up next time.
     const bool loading = recordset_->IsLoading();
-    const int count = ShownRows(recordset_->RowCount());
-    if (count > rows_) {
-        beginInsertRows(QModelIndex(), rows_, count - 1);
-        rows_ = count;
-        endInsertRows();
-    }
-    if (loading) return;
+    ShowRows(recordset_->RowCount());
+    if (!loading) LoadingEnded();
+}
+
+void RecordsetModel::LoadingEnded() {
     arrivals_.stop();
-    if (!recordset_->IsComplete() && !recordset_->IsClosed()) {
-        try {
-            recordset_->WaitComplete();  // loading has ended: this only fetches the failure
-        } catch (const CorvError& e) {
-            emit LoadingFailed(e.number(), QString::fromStdString(e.description()));
-        } catch (const std::exception& e) {
-            emit LoadingFailed(err::EngineFailure, QString::fromUtf8(e.what()));
-        }
+    if (recordset_->IsComplete()) return;
+    try {
+        recordset_->WaitComplete();  // loading has ended: this only fetches the failure
+    } catch (const CorvError& e) {
+        emit LoadingFailed(e.number(), QString::fromStdString(e.description()));
+    } catch (const std::exception& e) {
+        emit LoadingFailed(err::EngineFailure, QString::fromUtf8(e.what()));
     }
+}
+
+void RecordsetModel::WaitForAllRows() {
+    if (!recordset_) return;
+    try {
+        recordset_->WaitComplete();
+    } catch (...) {
+        arrivals_.stop();
+        ShowRows(recordset_->RowCount());
+        throw;
+    }
+    arrivals_.stop();
+    ShowRows(recordset_->RowCount());
 }
 
 void RecordsetModel::SetRecordset(std::shared_ptr<Recordset> recordset) {
     arrivals_.stop();
     beginResetModel();
     recordset_ = std::move(recordset);
+    handle_ = recordset_ && !recordset_->IsClosed() ? recordset_->Clone() : nullptr;
     kinds_.clear();
     headers_.clear();
     rows_ = 0;
+    bool loading = false;
     if (recordset_) {
         const int n = recordset_->FieldCount();
         kinds_.reserve(static_cast<size_t>(n));
@@ -64,10 +84,15 @@ void RecordsetModel::SetRecordset(std::shared_ptr<Recordset> recordset) {
             kinds_.push_back(CellKindOf(f));
             headers_.push_back(QString::fromStdString(f.name));
         }
+        // Asked before counting: a load that ends in between must still have its last rows shown.
+        loading = recordset_->IsLoading();
         rows_ = ShownRows(recordset_->RowCount());
-        if (recordset_->IsLoading()) arrivals_.start();
     }
     endResetModel();
+    if (loading)
+        arrivals_.start();
+    else if (recordset_)
+        LoadingEnded();
 }
 
 QString RecordsetModel::CellText(int row, int column) const {

@@ -15,6 +15,7 @@ namespace corv {
 // The grid's view of a snapshot: cells are read by position on demand and formatted as shown; nothing of
 // the result is copied into Qt objects, so a million-row table costs no more than the rows on screen.
 // A set still loading shows the rows it has; the rest are added as they arrive, without ever waiting.
+// The model lives on the user-interface thread; only the set's loader runs elsewhere.
 class RecordsetModel : public QAbstractTableModel {
     Q_OBJECT
   public:
@@ -34,16 +35,26 @@ class RecordsetModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    // Shows the rows that have arrived since the last look; stops looking once loading has ended.
+    // Shows the rows that have arrived since the last look; stops looking once loading has ended. Nothing
+    // once it has stopped.
     void AddArrivedRows();
+    // Waits for the rest of the set and shows every row. A loading failure is thrown to the caller, which
+    // reports it; the grid then does not report it again.
+    void WaitForAllRows();
 
   signals:
     // Reading the rest of the set failed; the rows shown so far stay.
     void LoadingFailed(int number, const QString& description);
 
   private:
+    void ShowRows(std::size_t count);
+    // Stops looking for rows; reports a load that ended short.
+    void LoadingEnded();
+
     QTimer arrivals_;
     std::shared_ptr<Recordset> recordset_;
+    // The grid's own handle on the rows: whoever opened the set may close it, the rows go on arriving.
+    std::shared_ptr<Recordset> handle_;
     std::vector<CellKind> kinds_;
     std::vector<QString> headers_;
     int rows_ = 0;

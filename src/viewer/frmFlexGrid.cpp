@@ -12,10 +12,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "engine/CorvError.h"
 #include "platform/DesktopServices.h"
 #include "platform/ErrorBox.h"
 #include "store/AuctionDb.h"
-#include "engine/CorvError.h"
 #include "viewer/RecordsetModel.h"
 #include "viewer/ViewerComboBox.h"
 #include "viewer/ViewerHost.h"
@@ -84,6 +84,13 @@ frmFlexGrid::frmFlexGrid(ViewerHost& host, QWidget* parent) : QWidget(parent), h
     layout->setSpacing(3);
     layout->addLayout(lists);
     layout->addWidget(MSFlexGrid1, 1);
+
+    // Qt's own header handling selects the column first; these then note how it was selected.
+    connect(columnsHeader, &QHeaderView::sectionPressed, this, &frmFlexGrid::ColumnHeaderChosen);
+    connect(columnsHeader, &QHeaderView::sectionEntered, this, &frmFlexGrid::ColumnHeaderChosen);
+    connect(
+        MSFlexGrid1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+        [this](const QItemSelection&, const QItemSelection& deselected) { SelectionChanged(deselected); });
 
     connect(&Data1, &DataControl::RecordsetChanged, this, &frmFlexGrid::BindGrid);
     connect(model_, &RecordsetModel::LoadingFailed, this, [](int number, const QString& description) {
@@ -207,6 +214,7 @@ void frmFlexGrid::SetRecordset(std::shared_ptr<Recordset> recordset) {
 }
 
 void frmFlexGrid::BindGrid() {
+    headerColumns_.clear();
     model_->SetRecordset(Data1.GetRecordset());
     SizeColumns();
 }
@@ -248,18 +256,45 @@ void frmFlexGrid::ClosedUp(QComboBox* list, const long& savedIndex) {
     });
 }
 
+void frmFlexGrid::ColumnHeaderChosen(int column) {
+    if (column < 0) return;
+    if (static_cast<std::size_t>(column) >= headerColumns_.size()) headerColumns_.resize(column + 1);
+    // A Ctrl+click on the header of a selected column takes it out again.
+    headerColumns_[column] = MSFlexGrid1->selectionModel()->isColumnSelected(column, QModelIndex());
+}
+
+void frmFlexGrid::SelectionChanged(const QItemSelection& deselected) {
+    // A header-selected column that loses any cell is no longer whole.
+    for (const QItemSelectionRange& range : deselected) {
+        for (int c = range.left(); c <= range.right(); ++c)
+            if (static_cast<std::size_t>(c) < headerColumns_.size()) headerColumns_[c] = false;
+    }
+}
+
 std::vector<SelectionBlock> frmFlexGrid::SelectedBlocks() const {
     std::vector<SelectionBlock> blocks;
     const QItemSelectionModel* selection = MSFlexGrid1->selectionModel();
     if (!selection) return blocks;
-    const int rows = model_->rowCount();
     for (const QItemSelectionRange& range : selection->selection()) {
         if (!range.isValid()) continue;
         SelectionBlock block{range.left(), range.right(), range.top(), range.bottom()};
-        if (rows > 0 && range.top() == 0 && range.bottom() == rows - 1) block.firstRow = block.lastRow = -1;
+        // Rows that arrived after the header click are outside the range, yet the column stays whole.
+        bool whole = range.top() == 0;
+        for (int c = range.left(); whole && c <= range.right(); ++c)
+            whole = static_cast<std::size_t>(c) < headerColumns_.size() && headerColumns_[c];
+        if (whole) block.firstRow = block.lastRow = -1;
         blocks.push_back(block);
     }
     return blocks;
+}
+
+std::shared_ptr<Recordset> frmFlexGrid::WholeResult() {
+    std::shared_ptr<Recordset> shown = model_->GetRecordset();
+    if (!shown) return shown;
+    std::optional<BusyPointer> busy;
+    if (shown->IsLoading()) busy.emplace();
+    model_->WaitForAllRows();
+    return shown;
 }
 
 void frmFlexGrid::ComputeSelection(const QString& operation) {
@@ -271,8 +306,12 @@ void frmFlexGrid::ComputeSelection(const QString& operation) {
             lastRow = row;
             return model_->CellText(row, column);
         };
+        const std::vector<SelectionBlock> blocks = SelectedBlocks();
+        // A whole column is scanned to its first empty cell, which may lie in rows not yet arrived.
+        if (std::any_of(blocks.begin(), blocks.end(), [](const SelectionBlock& b) { return b.firstRow < 0; }))
+            WholeResult();
         const std::optional<QString> text =
-            ComputeSelectionText(SelectedBlocks(), reader, operation, model_->Formatter().Locale());
+            ComputeSelectionText(blocks, reader, operation, model_->Formatter().Locale());
         if (text) host_.SetStatusPanel(3, *text);
     } catch (const std::exception& e) {
         ShowErrorBox(ErrorForm::ColonSpace, e);

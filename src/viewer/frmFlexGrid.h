@@ -10,6 +10,7 @@
 #include "viewer/SelectionStats.h"
 
 class QComboBox;
+class QItemSelection;
 class QLabel;
 class QTableView;
 
@@ -55,8 +56,13 @@ class frmFlexGrid : public QWidget {
     void SetRecordset(std::shared_ptr<Recordset> recordset);
 
     RecordsetModel* GridModel() const { return model_; }
-    // The grid's selection as blocks; a whole selected column has rows -1.
+    // The grid's selection as blocks. A column selected through its header is whole (rows -1); cells
+    // dragged over every row are an ordinary block.
     std::vector<SelectionBlock> SelectedBlocks() const;
+    // The shown record set with every row, for commands that need the whole result (statistics over a
+    // column, export, print, spreadsheet, sort, filter): waits under the busy pointer while it loads, and
+    // the grid then shows every row. Throws the loading failure. nullptr when nothing is shown.
+    std::shared_ptr<Recordset> WholeResult();
 
   private:
     void BindGrid();
@@ -65,10 +71,13 @@ class frmFlexGrid : public QWidget {
     void DroppingDown(QComboBox* list, long& savedIndex, bool tables);
     void ClosedUp(QComboBox* list, const long& savedIndex);
     void ReapplySortAndFilter();
+    void ColumnHeaderChosen(int column);
+    void SelectionChanged(const QItemSelection& deselected);
 
     ViewerHost& host_;
     RecordsetModel* model_ = nullptr;
     bool refilling_ = false;
+    std::vector<bool> headerColumns_;  // columns selected through the header and still whole
 };
 
 }  // namespace corv

@@ -141,6 +141,25 @@ TEST_F(EngineProgressive, OpensWithTheFirstRowsAndLoadsTheSameRowsAsAPlainRead) 
     EXPECT_EQ(Checksum(*rs), Checksum(*plain));
 }
 
+TEST_F(EngineProgressive, RowsBelowTheCountAreWholeWhileTheLoaderAppends) {
+    Open();
+    auto rs = db->OpenRecordset("SELECT [Id], [Market], [Note] FROM [Bids]");
+    ASSERT_FALSE(rs->IsComplete());
+    // The newest rows are read as soon as they are counted, racing the loader's next ones.
+    std::size_t checked = 0;
+    while (checked < static_cast<std::size_t>(kRows)) {
+        const std::size_t count = rs->RowCount();
+        for (std::size_t r = checked; r < count; ++r) {
+            ASSERT_EQ(rs->Cell(r, 0), Value(static_cast<std::int64_t>(r + 1))) << r;
+            ASSERT_EQ(rs->Cell(r, 1).toString(), "M" + std::to_string((r + 1) % 493) + "-Area") << r;
+            ASSERT_EQ(rs->Cell(r, 2).isNull(), (r + 1) % 1000 == 0) << r;
+        }
+        checked = count;
+        if (!rs->IsLoading() && rs->RowCount() == checked) break;
+    }
+    EXPECT_EQ(checked, static_cast<std::size_t>(kRows));
+}
+
 TEST_F(EngineProgressive, CursorSeesEveryRowAndCountsLikeTheClassicEngine) {
     Open();
     auto rs = db->OpenRecordset("Bids");

@@ -7,6 +7,7 @@
 #include "engine/CorvError.h"
 #include "engine/Database.h"
 #include "engine/Schema.h"
+#include "engine/SnapshotData.h"
 #include "support/AuctionDatabase.h"
 #include "viewer/RecordsetModel.h"
 
@@ -46,7 +47,37 @@ int AnnouncedRows(const QSignalSpy& spy, int shownBefore) {
     return next - shownBefore;
 }
 
+// A set whose loading ends just after the grid first counts its rows: that count is already short.
+class EndsWhileCounted : public corv::Recordset {
+  public:
+    EndsWhileCounted(std::shared_ptr<const corv::SnapshotData> rows, std::size_t first)
+        : Recordset({}, std::move(rows), corv::RecordsetType::Snapshot, "", {}), first_(first) {}
+    std::size_t RowCount() const override {
+        if (ended_) return Recordset::RowCount();
+        ended_ = true;
+        return first_;
+    }
+    bool IsLoading() const override { return !ended_; }
+
+  private:
+    std::size_t first_;
+    mutable bool ended_ = false;
+};
+
 }  // namespace
+
+TEST_F(ProgressiveModelTest, ALoadEndingWhileTheGridTakesTheSetStillShowsEveryRow) {
+    auto rows =
+        std::make_shared<corv::SnapshotData>(std::vector<corv::FieldInfo>{{"Id", FieldType::Long, ""}});
+    for (int i = 1; i <= 10; ++i) {
+        rows->AppendValue(0, corv::Value(i));
+        rows->EndRow();
+    }
+    corv::RecordsetModel model;
+    model.SetRecordset(std::make_shared<EndsWhileCounted>(rows, 4));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return model.rowCount() == 10; }, 5000));
+    EXPECT_EQ(model.CellText(9, 0), "10");
+}
 
 TEST_F(ProgressiveModelTest, ShowsTheFirstRowsAndAddsTheRestAsTheyArrive) {
     corv::RecordsetModel model;
@@ -95,4 +126,23 @@ TEST_F(ProgressiveModelTest, ReplacingTheSetStopsItsLoading) {
     EXPECT_TRUE(inserted.isEmpty());
     EXPECT_EQ(model.rowCount(), 10);
     EXPECT_TRUE(replaced.expired());
+}
+
+TEST_F(ProgressiveModelTest, ClosingTheOpenersHandleLeavesTheGridComplete) {
+    corv::RecordsetModel model;
+    QSignalSpy failed(&model, &corv::RecordsetModel::LoadingFailed);
+    auto rs = db_->OpenRecordset("SELECT * FROM [Bids]");
+    model.SetRecordset(rs);
+    rs->Close();  // the opener is done with it; the grid is not
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.rowCount() == kRows; }, 20000));
+    EXPECT_TRUE(failed.isEmpty());
+
+    // A set already stopped short when the grid takes it: the grid says why it is short.
+    auto stopped = db_->OpenRecordset("SELECT * FROM [Bids]");
+    stopped->Close();
+    ASSERT_FALSE(stopped->IsComplete());
+    model.SetRecordset(stopped);
+    ASSERT_EQ(failed.size(), 1);
+    EXPECT_EQ(failed.front().at(0).toInt(), 3420);
+    EXPECT_LT(model.rowCount(), kRows);
 }

@@ -155,8 +155,10 @@ TEST(SelectionStatistics, WholeColumnStopsAtFirstEmptyCell) {
 TEST(SelectionStatistics, OnlyTheLastBlockDecidesOnAWholeColumn) {
     FakeGrid grid;
     grid.Column(0, {"1", "2", "4", "8"});
-    // A whole column last replaces the rows gathered before it.
+    // A whole column last replaces the rows gathered before it, for every operation.
     EXPECT_EQ(Stat(grid, {Rows(0, 0, 0), WholeColumn(0)}, "Sum"), "15.00");
+    EXPECT_EQ(Stat(grid, {Rows(0, 1, 3), WholeColumn(0)}, "Count"), "4.00");
+    EXPECT_EQ(Stat(grid, {Rows(0, 3, 3), WholeColumn(0)}, "Average"), "3.75");
     // A whole column followed by a block: only the block's rows count.
     EXPECT_EQ(Stat(grid, {WholeColumn(0), Rows(0, 2, 3)}, "Sum"), "12.00");
 }

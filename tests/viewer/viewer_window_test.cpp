@@ -11,9 +11,9 @@
 
 #include <map>
 
-#include "store/AuctionDb.h"
 #include "engine/CorvError.h"
 #include "engine/Database.h"
+#include "store/AuctionDb.h"
 #include "support/AuctionDatabase.h"
 #include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"
@@ -363,6 +363,11 @@ class ViewerStatisticsTest : public ViewerWindowTest {
     QPoint CellCenter(int row, int column) {
         return viewer_->MSFlexGrid1->visualRect(viewer_->GridModel()->index(row, column)).center();
     }
+    void ClickHeader(int column, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QHeaderView* header = viewer_->MSFlexGrid1->horizontalHeader();
+        const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, modifiers, QPoint(x, header->height() / 2));
+    }
     std::unique_ptr<frmFlexGrid> viewer_;
 };
 
@@ -408,9 +413,7 @@ TEST_F(ViewerStatisticsTest, WordOrEmptyCellShowsZeroWithoutMessage) {
 }
 
 TEST_F(ViewerStatisticsTest, HeaderClickSumsWholeColumnToFirstEmptyCell) {
-    QHeaderView* header = viewer_->MSFlexGrid1->horizontalHeader();
-    const int x = header->sectionViewportPosition(2) + header->sectionSize(2) / 2;
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x, header->height() / 2));
+    ClickHeader(2);
     const auto blocks = viewer_->SelectedBlocks();
     ASSERT_EQ(blocks.size(), 1u);
     EXPECT_EQ(blocks[0].firstRow, -1);
@@ -420,12 +423,73 @@ TEST_F(ViewerStatisticsTest, HeaderClickSumsWholeColumnToFirstEmptyCell) {
     EXPECT_EQ(viewer_->MSFlexGrid1->currentIndex().row(), 5);
 }
 
+TEST_F(ViewerStatisticsTest, OnlyAHeaderClickSelectsAWholeColumn) {
+    // Cells dragged over every row are a block: its empty cell is a mismatch, not the end of a column.
+    Select(0, 2, 6);
+    EXPECT_EQ(Panel3("Sum"), "0");
+    // A header click, then a Ctrl+click taking one cell out: what is left is two blocks.
+    ClickHeader(2);
+    QTest::mouseClick(viewer_->MSFlexGrid1->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      CellCenter(5, 2));
+    EXPECT_EQ(Panel3("Count"), "6.00");
+    // The header clicked again: whole once more.
+    ClickHeader(2);
+    EXPECT_EQ(Panel3("Count"), "5.00");
+}
+
 TEST_F(ViewerStatisticsTest, AverageOfEmptyWholeColumnIsAnErrorBox) {
-    viewer_->MSFlexGrid1->selectColumn(3);  // its first cell is empty
+    ClickHeader(3);  // its first cell is empty
     EXPECT_EQ(Panel3("Sum"), ".00");
     EXPECT_EQ(Panel3("Average"), ".00");  // unchanged by the failure
     ASSERT_EQ(desktop_.boxes.size(), 1u);
     EXPECT_EQ(desktop_.boxes[0].text, "Error: 11 Division by zero");
     EXPECT_EQ(desktop_.boxes[0].title, "");
     EXPECT_EQ(desktop_.boxes[0].icon, corv::MsgIcon::None);
+}
+
+// --- commands that need the whole result, on a table still loading ---
+
+class ViewerWholeResultTest : public ViewerWindowTest {
+  protected:
+    static constexpr int kBig = 200000;
+    void SetUp() override {
+        ViewerWindowTest::SetUp();
+        corv::test::RunSqlite(
+            path_,
+            "CREATE TABLE Big (N Long, Code Text);"
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                std::to_string(kBig) +
+                ") INSERT INTO Big SELECT i, CASE WHEN i = 150000 THEN 'x' ELSE i END FROM n;");
+        viewer_ = NewViewer();
+    }
+    void ClickHeader(int column) {
+        QHeaderView* header = viewer_->MSFlexGrid1->horizontalHeader();
+        const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(x, header->height() / 2));
+    }
+    std::unique_ptr<frmFlexGrid> viewer_;
+};
+
+TEST_F(ViewerWholeResultTest, SumOverAColumnStillLoadingCoversEveryRow) {
+    viewer_->SetRecordset(corv::AuctionDb()->OpenRecordset("SELECT [N] FROM [Big]"));
+    ClickHeader(0);
+    ASSERT_LT(Rows(*viewer_), kBig);  // the grid has only the first rows so far
+    viewer_->ComputeSelection("Sum");
+    EXPECT_EQ(host_.panels[3], "20,000,100,000.00");
+    EXPECT_EQ(Rows(*viewer_), kBig);
+    EXPECT_EQ(desktop_.boxes.size(), 0u);
+    EXPECT_EQ(desktop_.busyDepth, 0);
+}
+
+TEST_F(ViewerWholeResultTest, ALoadingFailureIsReportedByTheCommandOnce) {
+    viewer_->SetRecordset(corv::AuctionDb()->OpenRecordset("SELECT CLng([Code]) AS N FROM [Big]"));
+    ClickHeader(0);
+    viewer_->ComputeSelection("Sum");
+    EXPECT_EQ(host_.panels[3], "NUM");
+    ASSERT_EQ(desktop_.boxes.size(), 1u);
+    EXPECT_EQ(desktop_.boxes[0].text.rfind("Error: 13 ", 0), 0u) << desktop_.boxes[0].text;
+    viewer_->GridModel()->AddArrivedRows();  // the grid's own look must not report it again
+    EXPECT_EQ(desktop_.boxes.size(), 1u);
+    EXPECT_EQ(Rows(*viewer_), 149999);
 }
