@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make ninja-build pkg-config qt6-base-dev libsqlite3-dev mdbtools-dev libzip-dev
+packages=(cmake g++ make ninja-build ccache pkg-config qt6-base-dev libsqlite3-dev mdbtools-dev libzip-dev
           libgtest-dev xvfb xauth fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
@@ -17,5 +17,8 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# A build folder keeps the generator it was made with; a new one uses Ninja, and ccache for rebuilds.
+configure=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+[ -f build/CMakeCache.txt ] || configure+=(-G Ninja)
+cmake -S . -B build "${configure[@]}" >/dev/null
 cmake --build build -j"$(nproc)"

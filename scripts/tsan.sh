@@ -4,13 +4,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# scripts/setup.sh (run first by scripts/test.sh) installs ninja-build.
+# The ordinary set-up first: it installs what this build needs too (ninja-build, ccache).
+scripts/setup.sh
 generator=()
-command -v ninja >/dev/null && generator=(-G Ninja)
-launcher=()
-if command -v ccache >/dev/null; then
-    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-fi
+[ -f build-tsan/CMakeCache.txt ] || generator=(-G Ninja)
+launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 cmake -S . -B build-tsan "${generator[@]}" -DCORVIDEL_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g" "${launcher[@]}" >/dev/null
 cmake --build build-tsan -j"${CORVIDEL_JOBS:-$(nproc)}" --target tests_engine tests_store tests_viewer corvidel-sql

@@ -31,30 +31,34 @@ void FitIntoArea(QMdiArea& area, QMdiSubWindow& sub) {
     sub.setGeometry(r);
 }
 
-void TileHorizontally(QMdiArea& area) {
+namespace {
+
+// Shares the room out in equal strips, one a window: stacked top to bottom, or side by side.
+void TileInStrips(QMdiArea& area, bool stacked) {
     const QList<QMdiSubWindow*> subs = TileableWindows(area);
     if (subs.isEmpty()) return;
     const QSize room = area.viewport()->size();
     const int n = static_cast<int>(subs.size());
+    const int length = stacked ? room.height() : room.width();
     for (int i = 0; i < n; ++i) {
         if (subs[i]->isMaximized()) subs[i]->showNormal();
-        const int top = room.height() * i / n;
-        const int bottom = room.height() * (i + 1) / n;
-        subs[i]->setGeometry(0, top, room.width(), bottom - top);
+        const int from = length * i / n;
+        const int to = length * (i + 1) / n;
+        if (stacked)
+            subs[i]->setGeometry(0, from, room.width(), to - from);
+        else
+            subs[i]->setGeometry(from, 0, to - from, room.height());
     }
 }
 
+}  // namespace
+
+void TileHorizontally(QMdiArea& area) {
+    TileInStrips(area, true);
+}
+
 void TileVertically(QMdiArea& area) {
-    const QList<QMdiSubWindow*> subs = TileableWindows(area);
-    if (subs.isEmpty()) return;
-    const QSize room = area.viewport()->size();
-    const int n = static_cast<int>(subs.size());
-    for (int i = 0; i < n; ++i) {
-        if (subs[i]->isMaximized()) subs[i]->showNormal();
-        const int left = room.width() * i / n;
-        const int right = room.width() * (i + 1) / n;
-        subs[i]->setGeometry(left, 0, right - left, room.height());
-    }
+    TileInStrips(area, false);
 }
 
 void ArrangeIcons(QMdiArea& area) {
