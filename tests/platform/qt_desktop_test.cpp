@@ -149,6 +149,8 @@ TEST_F(QtDesktopTest, FileDialogTakesFilterFolderTitleAndName) {
     o.fileName = "out.txt";
     auto save = desktop.BuildFileDialog(o, true);
     EXPECT_EQ(save->acceptMode(), QFileDialog::AcceptSave);
+    EXPECT_TRUE(save->testOption(QFileDialog::DontConfirmOverwrite));
+    EXPECT_TRUE(save->defaultSuffix().isEmpty());
 }
 
 TEST_F(QtDesktopTest, CancelledFileDialogGivesNothing) {

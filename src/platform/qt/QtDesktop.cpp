@@ -171,6 +171,9 @@ std::unique_ptr<QFileDialog> QtDesktop::BuildFileDialog(const FileDialogOptions&
     if (!options.title.empty()) dialog->setWindowTitle(Q(options.title));
     if (!options.fileName.empty()) dialog->selectFile(Q(options.fileName));
     // Qt has no read-only check box to hide; hideReadOnly needs nothing here.
+    // The program's save dialogs never ask before replacing a file; the command that asked for the name
+    // replaces it.
+    if (save) dialog->setOption(QFileDialog::DontConfirmOverwrite);
     return dialog;
 }
 
