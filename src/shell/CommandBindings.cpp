@@ -1,11 +1,12 @@
 #include "shell/ViewerCommands.h"
+#include "viewer/GridPrinter.h"
+#include "viewer/TextExport.h"
 
 namespace corv {
 
 void BindFeatureCommands(CommandBinder& binder) {
-    // One line per feature, for example:
-    //     binder.Bind(ViewerCommandId::Export, DBSaveAs);
-    (void)binder;
+    binder.Bind(ViewerCommandId::Export, DBSaveAs);
+    binder.Bind(ViewerCommandId::Print, [](frmFlexGrid& viewer) { PrintGrid(viewer); });
 }
 
 }  // namespace corv

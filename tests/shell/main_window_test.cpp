@@ -135,12 +135,16 @@ TEST_F(MainWindowTest, EveryMenuOpensWithAltAndItsLetter) {
 
 TEST_F(MainWindowTest, UnbuiltCommandsAreShownDisabledUntilBound) {
     frmMain w;
-    for (const char* name : {"mnuFileExport", "mnuFilePrint", "mnuToolsExcel", "mnuToolsSortTable",
-                             "mnuToolsFilterTable", "mnuToolsResetTable", "mnuToolsTableWizard",
-                             "mnuToolsSQLCommandLine", "mnuToolsDropTable", "mnuToolsAnalysisMarkets"}) {
+    for (const char* name :
+         {"mnuToolsExcel", "mnuToolsSortTable", "mnuToolsFilterTable", "mnuToolsResetTable",
+          "mnuToolsTableWizard", "mnuToolsSQLCommandLine", "mnuToolsDropTable", "mnuToolsAnalysisMarkets"}) {
         EXPECT_TRUE(w.MenuItem(name)->isVisible()) << name;
         EXPECT_FALSE(w.MenuItem(name)->isEnabled()) << name;
     }
+    // Built: export and print, the toolbar's Print key with them.
+    EXPECT_TRUE(w.MenuItem("mnuFileExport")->isEnabled());
+    EXPECT_TRUE(w.MenuItem("mnuFilePrint")->isEnabled());
+    EXPECT_TRUE(w.ToolbarButton("Print")->isEnabled());
     EXPECT_FALSE(w.MenuItem("mnuToolsAnalysis")->isEnabled());
     EXPECT_TRUE(w.MenuItem("mnuFileNew")->isEnabled());
     EXPECT_TRUE(w.MenuItem("mnuFileImport")->isEnabled());
