@@ -135,6 +135,10 @@ int main(int argc, char** argv) {
     std::printf("print to PDF: %d pages (%d rows a page): wall %.1f ms  cpu %.1f ms  %.1f MB\n",
                 pages.PageCount(), pages.RowsPerPage(), Ms(t), CpuMs() - cpu,
                 std::filesystem::file_size(pdf) / 1e6);
+    t = Clock::now();
+    const std::unique_ptr<QPrinter> system = corv::DefaultPrinter();
+    std::printf("default printer: %s (looked up in %.1f ms)\n",
+                system ? system->printerName().toUtf8().constData() : "none installed", Ms(t));
     std::printf("RSS above the shown table after both: %.1f MB\n", (RssKb() - rssBefore) / 1024.0);
 
     if (!desktop.boxes.empty() && desktop.boxes.back().title != "Operation Complete")
