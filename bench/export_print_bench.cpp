@@ -129,6 +129,7 @@ int main(int argc, char** argv) {
     cpu = CpuMs();
     pages.pageDone = [&](int page, int) {
         if (page == 1) firstPage = Ms(t);
+        return true;
     };
     pages.Print(*printer);
     std::printf("print to PDF: first page written after %.1f ms   [aim < 1000 ms]\n", firstPage);

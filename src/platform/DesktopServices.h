@@ -78,4 +78,25 @@ class BusyPointer {
     BusyPointer& operator=(const BusyPointer&) = delete;
 };
 
+// A progress display that ends however the work ends.
+class ProgressScope {
+  public:
+    ProgressScope() = default;
+    ~ProgressScope() { End(); }
+    ProgressScope(const ProgressScope&) = delete;
+    ProgressScope& operator=(const ProgressScope&) = delete;
+    void Begin(const std::string& title, const std::string& text, int maximum) {
+        Desktop().ProgressBegin(title, text, maximum);
+        active_ = true;
+    }
+    void End() {
+        if (active_) Desktop().ProgressEnd();
+        active_ = false;
+    }
+    bool Active() const { return active_; }
+
+  private:
+    bool active_ = false;
+};
+
 }  // namespace corv

@@ -343,20 +343,6 @@ std::optional<std::string> FindRoundFile(const std::string& folder, const std::s
     return folder + others.front();
 }
 
-// Ends the progress display however the batch ends.
-struct ProgressScope {
-    bool active = false;
-    void Begin(const std::string& title, const std::string& text, int maximum) {
-        Desktop().ProgressBegin(title, text, maximum);
-        active = true;
-    }
-    void End() {
-        if (active) Desktop().ProgressEnd();
-        active = false;
-    }
-    ~ProgressScope() { End(); }
-};
-
 // The file dialog both creation commands open with: the chosen round 1 file, or nullopt when the command
 // ends here (cancelled: the opening question is asked again; no name; not round 1: "Wrong File").
 std::optional<std::string> ChooseRoundOneFile(MainWindowHooks& main) {
@@ -412,7 +398,7 @@ void RunBatchImport(MainWindowHooks& main) {
             const std::optional<std::string> found = roundFile(counter);
             if (!found) break;
             const std::string& next = *found;
-            if (progress.active) {
+            if (progress.Active()) {
                 const std::string text = "Importing round " + std::to_string(counter) + " of " +
                                          std::to_string(std::max(last, counter));
                 if (!Desktop().ProgressStep(counter - 2, text)) break;

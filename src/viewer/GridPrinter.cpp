@@ -169,7 +169,7 @@ void GridPrinter::PaintPage(QPainter& painter, const QRectF& page, int band, int
     painter.drawLine(QPointF(numberWidth_, titleHeight_), QPointF(numberWidth_, y));
 }
 
-void GridPrinter::Print(QPrinter& printer) {
+bool GridPrinter::Print(QPrinter& printer) {
     printer.setDocName(caption_);
     printer.setPageMargins(QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm), QPageLayout::Millimeter);
     QPainter painter;
@@ -186,11 +186,16 @@ void GridPrinter::Print(QPrinter& printer) {
             if (number == pages) break;
             // A new page sends the finished one on its way.
             if (!printer.newPage()) ThrowPrinterError("The printer stopped taking pages.");
-            if (pageDone) pageDone(number, pages);
+            if (pageDone && !pageDone(number, pages)) {
+                printer.abort();
+                painter.end();
+                return false;
+            }
         }
     }
     if (!painter.end()) ThrowPrinterError("The printer could not finish the job.");
     if (pageDone) pageDone(pages, pages);
+    return true;
 }
 
 std::unique_ptr<QPrinter> DefaultPrinter() {
@@ -214,6 +219,13 @@ void PrintGrid(frmFlexGrid& viewer, const PrinterLookup& lookup) {
         const std::shared_ptr<Recordset> shown = viewer.WholeResult();
         if (!shown) return;  // an empty viewer has nothing to print
         GridPrinter pages(*shown, viewer.GridModel()->Formatter(), viewer.CaptionText());
+        // A large table takes many seconds: the window keeps repainting and the user may cancel.
+        ProgressScope progress;
+        pages.pageDone = [&](int page, int total) {
+            const std::string text = "Printing page " + std::to_string(page) + " of " + std::to_string(total);
+            if (page == 1) progress.Begin("Print", text, total);
+            return Desktop().ProgressStep(page, text);
+        };
         pages.Print(*printer);
     } catch (const std::exception& e) {
         ShowErrorBox(ErrorForm::NumberColon, e);

@@ -25,9 +25,11 @@ class GridPrinter {
   public:
     GridPrinter(const Recordset& rows, const CellFormatter& formatter, QString caption);
 
-    // Paints every page on the printer, which must not have begun. Called after each page is finished.
-    std::function<void(int page, int pages)> pageDone;
-    void Print(QPrinter& printer);
+    // Called after each page is finished; false stops the job.
+    std::function<bool(int page, int pages)> pageDone;
+    // Paints every page on the printer, which must not have begun. False when pageDone stopped the job, which
+    // is then withdrawn.
+    bool Print(QPrinter& printer);
 
     // Known once Print has measured the page.
     int PageCount() const { return bands_ * static_cast<int>(groups_.size()); }
@@ -63,7 +65,8 @@ std::unique_ptr<QPrinter> DefaultPrinter();
 std::unique_ptr<QPrinter> PdfPrinter(const QString& path);
 
 // File > Print...: prints what the viewer shows (any sort or filter included) on the printer the lookup
-// gives, without a dialog. No printer, or one that fails, is reported as error 482.
+// gives, without a dialog, showing the pages' progress with a Cancel button. No printer, or one that fails,
+// is reported as error 482.
 using PrinterLookup = std::function<std::unique_ptr<QPrinter>()>;
 void PrintGrid(frmFlexGrid& viewer, const PrinterLookup& printer = DefaultPrinter);
 

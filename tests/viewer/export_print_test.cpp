@@ -179,6 +179,8 @@ TEST_F(ExportPrintTest, PrintedPagesHoldEveryRowWithTheHeadersOfTheirColumns) {
     corv::PrintGrid(*viewer, [&] { return corv::PdfPrinter(pdf); });
     EXPECT_TRUE(desktop_.boxes.empty());
     EXPECT_EQ(desktop_.busyDepth, 0);
+    ASSERT_EQ(desktop_.progress.size(), 1u);
+    EXPECT_TRUE(desktop_.progress[0].ended);
 
     const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
     ASSERT_FALSE(pdftotext.isEmpty()) << "pdftotext (poppler-utils) is needed";
@@ -221,6 +223,22 @@ TEST_F(ExportPrintTest, PrintedPagesHoldEveryRowWithTheHeadersOfTheirColumns) {
         for (int c = 1; c < kColumns; ++c)
             EXPECT_EQ(seen[static_cast<std::size_t>(r * kColumns + c)], 1)
                 << "row " << r + 1 << " column " << c;
+    EXPECT_EQ(desktop_.progress[0].maximum, count);
+    EXPECT_EQ(desktop_.progress[0].steps.back().first, count);
+}
+
+TEST_F(ExportPrintTest, CancellingThePrintStopsAfterThePageUnderWayWithoutABox) {
+    std::string create =
+        "CREATE TABLE [Long List] (Id Long); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
+        "SELECT i + 1 FROM n WHERE i < 500) INSERT INTO [Long List] SELECT i FROM n";
+    auto viewer = ViewerOn("Long List", create);
+    desktop_.CancelProgressAtStep(2);
+    corv::PrintGrid(*viewer, [&] { return corv::PdfPrinter(QString::fromStdString(out_.File("cut.pdf"))); });
+    EXPECT_TRUE(desktop_.boxes.empty());
+    EXPECT_EQ(desktop_.busyDepth, 0);
+    ASSERT_EQ(desktop_.progress.size(), 1u);
+    EXPECT_EQ(desktop_.progress[0].steps.size(), 2u);
+    EXPECT_TRUE(desktop_.progress[0].ended);
 }
 
 TEST_F(ExportPrintTest, PrintingWithoutAPrinterShowsError482) {
