@@ -1,11 +1,13 @@
 #include "shell/ViewerCommands.h"
 
+#include "queries/SortFilter.h"
+
 namespace corv {
 
 void BindFeatureCommands(CommandBinder& binder) {
-    // One line per feature, for example:
-    //     binder.Bind(ViewerCommandId::Export, DBSaveAs);
-    (void)binder;
+    binder.Bind(ViewerCommandId::SortTable, TableSort);
+    binder.Bind(ViewerCommandId::FilterTable, TableFilt);
+    binder.Bind(ViewerCommandId::ResetTable, TableReset);
 }
 
 }  // namespace corv

@@ -1,0 +1,119 @@
+#include "queries/SortFilter.h"
+
+#include <optional>
+
+#include <QComboBox>
+
+#include "engine/CorvError.h"
+#include "platform/DesktopServices.h"
+#include "platform/ErrorBox.h"
+#include "queries/SortFilterText.h"
+#include "queries/frmTableActions.h"
+#include "viewer/frmFlexGrid.h"
+
+namespace corv {
+
+namespace {
+
+constexpr int kSortTab = 0;
+constexpr int kFilterTab = 1;
+constexpr int kWizardTab = 2;
+
+void ShowSortFilter(frmFlexGrid& viewer, int tab) {
+    try {
+        if (!viewer.SortFilterPrepared) {
+            if (!viewer.SortFilterDialog) {
+                // Parented to the viewer: it lives as long as the window and goes with it.
+                QComboBox* tables = viewer.ddlTableName;
+                viewer.SortFilterDialog =
+                    new frmTableActions([tables] { return tables->currentText(); }, &viewer);
+            }
+            frmTableActions& dialog = *viewer.SortFilterDialog;
+            dialog.ClearColumnLists();
+            if (const std::shared_ptr<Recordset> shown = viewer.Data1.GetRecordset()) {
+                for (int i = 0; i < shown->FieldCount(); ++i)
+                    dialog.AddColumn(QString::fromStdString(shown->Field(i).name));
+            }
+            viewer.SortFilterPrepared = true;
+        }
+        frmTableActions& dialog = *viewer.SortFilterDialog;
+        dialog.SSTab1->setTabEnabled(kWizardTab, false);
+        dialog.SSTab1->setCurrentIndex(tab);
+        Desktop().RunModal(dialog);
+        if (dialog.Cancelled) {
+            dialog.Cancelled = false;
+            return;
+        }
+        const bool filter = !dialog.lstFiltCol[0]->currentText().isEmpty();
+        const bool sort = dialog.lstSortCols->count() > 0;
+        if (filter) HandelFlt(viewer);
+        if (sort) HandelSort(viewer);
+    } catch (const std::exception& e) {
+        ShowErrorBox(ErrorForm::NumberColon, e);
+    }
+}
+
+// The derived set is complete before it is bound, so the grid goes from the old rows to the new ones in
+// one step.
+void ShowDerived(frmFlexGrid& viewer, const std::string& filter, const std::string& sort) {
+    std::shared_ptr<Recordset> shown = viewer.WholeResult();
+    if (!shown) return;
+    shown->Filter = filter;
+    shown->Sort = sort;
+    std::shared_ptr<Recordset> derived;
+    try {
+        derived = shown->OpenRecordset(shown->Type());
+    } catch (...) {
+        shown->Filter.clear();
+        shown->Sort.clear();
+        throw;
+    }
+    viewer.SetRecordset(std::move(derived));
+}
+
+}  // namespace
+
+void TableSort(frmFlexGrid& viewer) {
+    ShowSortFilter(viewer, kSortTab);
+}
+
+void TableFilt(frmFlexGrid& viewer) {
+    ShowSortFilter(viewer, kFilterTab);
+}
+
+void TableReset(frmFlexGrid& viewer) {
+    viewer.ddlTableName_Click();
+}
+
+void HandelSort(frmFlexGrid& viewer) {
+    if (!viewer.SortFilterDialog) return;
+    std::optional<BusyPointer> busy;
+    try {
+        const std::vector<SortKey> keys = viewer.SortFilterDialog->SortKeys();
+        if (keys.empty()) return;
+        busy.emplace();
+        ShowDerived(viewer, {}, SortText(keys));
+    } catch (const std::exception& e) {
+        busy.reset();
+        ShowErrorBox(ErrorForm::ColonNoSpace, e);
+    }
+}
+
+void HandelFlt(frmFlexGrid& viewer) {
+    if (!viewer.SortFilterDialog) return;
+    std::optional<BusyPointer> busy;
+    try {
+        // A viewer with no round or no table chosen has nothing to narrow.
+        if (viewer.ddlRoundNum->currentText().isEmpty() || viewer.ddlTableName->currentText().isEmpty())
+            return;
+        busy.emplace();
+        const std::string filter = FilterText(viewer.SortFilterDialog->FilterRows());
+        if (filter.empty()) return;
+        ShowDerived(viewer, filter, {});
+    } catch (const std::exception& e) {
+        busy.reset();
+        ShowErrorBox(ErrorForm::ColonNoSpace, e);
+    }
+}
+
+}  // namespace corv
