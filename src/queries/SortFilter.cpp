@@ -107,7 +107,13 @@ void HandelFlt(frmFlexGrid& viewer) {
         if (viewer.ddlRoundNum->currentText().isEmpty() || viewer.ddlTableName->currentText().isEmpty())
             return;
         busy.emplace();
-        const std::string filter = FilterText(viewer.SortFilterDialog->FilterRows());
+        std::vector<std::string> booleanColumns;
+        if (const std::shared_ptr<Recordset> shown = viewer.Data1.GetRecordset()) {
+            for (int i = 0; i < shown->FieldCount(); ++i)
+                if (shown->Field(i).type == FieldType::Boolean)
+                    booleanColumns.push_back(shown->Field(i).name);
+        }
+        const std::string filter = FilterText(viewer.SortFilterDialog->FilterRows(booleanColumns));
         if (filter.empty()) return;
         ShowDerived(viewer, filter, {});
     } catch (const std::exception& e) {

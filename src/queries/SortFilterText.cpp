@@ -30,8 +30,10 @@ bool IsNumericValue(const std::string& value) {
     return i == value.size();
 }
 
-std::string ValueTerm(const std::string& column, const std::string& value) {
+std::string ValueTerm(const std::string& column, const std::string& value, bool booleanColumn) {
     if (IsNumericValue(value) && column != "Orvane Acct") return value;
+    // The value list offers Yes/No values as True/False; quoted, they would match no stored -1 or 0.
+    if (booleanColumn && (value == "True" || value == "False")) return value;
     // A picked value holding a quote must still filter: the dialect reads "" inside quotes as one quote.
     std::string quoted = "\"";
     for (char c : value) {
@@ -47,7 +49,7 @@ std::string FilterText(const std::vector<FilterRow>& rows) {
         const FilterRow& row = rows[i];
         if (row.column.empty() || row.value.empty()) continue;
         if (i > 0) text += " " + row.joiner + " ";
-        text += "[" + row.column + "] " + row.op + ValueTerm(row.column, row.value);
+        text += "[" + row.column + "] " + row.op + ValueTerm(row.column, row.value, row.booleanColumn);
     }
     return text;
 }

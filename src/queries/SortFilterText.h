@@ -18,12 +18,13 @@ struct SortKey {
 std::string SortText(const std::vector<SortKey>& keys);
 
 // One condition row of the filter tab. joiner is the And/Or chosen at the end of the row above (unused for
-// the first row).
+// the first row). booleanColumn: the column holds Yes/No values, offered as True/False.
 struct FilterRow {
     std::string column;
     std::string op;
     std::string value;
     std::string joiner;
+    bool booleanColumn = false;
 };
 
 // A plain decimal number in the C locale: optional sign, digits, optional point followed by digits.
@@ -31,8 +32,8 @@ struct FilterRow {
 bool IsNumericValue(const std::string& value);
 
 // The value as written after the operator: numbers bare (except for "Orvane Acct", an account number kept
-// as text), anything else in double quotes with embedded quotes doubled.
-std::string ValueTerm(const std::string& column, const std::string& value);
+// as text), True/False of a Yes/No column bare, anything else in double quotes with embedded quotes doubled.
+std::string ValueTerm(const std::string& column, const std::string& value, bool booleanColumn = false);
 
 // The condition given to a record set's Filter. A row without a column or value is left out, joiner and
 // all; a text that then begins with a joiner is left for the engine to refuse.

@@ -250,12 +250,14 @@ std::vector<SortKey> frmTableActions::SortKeys() const {
     return keys;
 }
 
-std::vector<FilterRow> frmTableActions::FilterRows() const {
+std::vector<FilterRow> frmTableActions::FilterRows(const std::vector<std::string>& booleanColumns) const {
     std::vector<FilterRow> rows;
     for (int r = 0; r < kFilterRows; ++r) {
-        rows.push_back({lstFiltCol[r]->currentText().toStdString(), lstOp[r]->currentText().toStdString(),
-                        txtFilter[r]->currentText().toStdString(),
-                        r > 0 ? lstAndOr[r - 1]->currentText().toStdString() : std::string()});
+        const std::string column = lstFiltCol[r]->currentText().toStdString();
+        rows.push_back(
+            {column, lstOp[r]->currentText().toStdString(), txtFilter[r]->currentText().toStdString(),
+             r > 0 ? lstAndOr[r - 1]->currentText().toStdString() : std::string(),
+             std::find(booleanColumns.begin(), booleanColumns.end(), column) != booleanColumns.end()});
     }
     return rows;
 }

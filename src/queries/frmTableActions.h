@@ -85,7 +85,8 @@ class frmTableActions : public QDialog, public ModalDialog {
     void ClearColumnLists();              // lstSource, lstSortCols, the filter columns and their values
     void AddColumn(const QString& name);  // to lstSource and every filter column list
     std::vector<SortKey> SortKeys() const;
-    std::vector<FilterRow> FilterRows() const;
+    // The condition rows; booleanColumns names the shown columns holding Yes/No values.
+    std::vector<FilterRow> FilterRows(const std::vector<std::string>& booleanColumns = {}) const;
 
     // Handlers, named after the events that run them.
     void lstSource_DblClick();

@@ -23,8 +23,10 @@ TEST(SortFilterText, FilterTextJoinsRowsThatTakePart) {
     EXPECT_EQ(FilterText({{"", "=", "", ""}, {"", "=", "", "And"}}), "");
 }
 
-TEST(SortFilterText, QuoteInsideAValueIsDoubled) {
+TEST(SortFilterText, ValueTermDoublesQuotesAndLeavesYesNoBare) {
     EXPECT_EQ(ValueTerm("Market", "12\" Band"), "\"12\"\" Band\"");
+    EXPECT_EQ(ValueTerm("Proactive", "True", true), "True");
+    EXPECT_EQ(ValueTerm("Bidder Name", "True"), "\"True\"");
 }
 
 TEST(SortFilterText, NumericMeansAPlainDecimalNumber) {
