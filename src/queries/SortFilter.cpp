@@ -1,6 +1,12 @@
 #include "queries/SortFilter.h"
 
+#include <exception>
 #include <optional>
+
+#include <QEventLoop>
+#include <QFutureWatcher>
+#include <QPointer>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <QComboBox>
 
@@ -53,22 +59,38 @@ void ShowSortFilter(frmFlexGrid& viewer, int tab) {
     }
 }
 
-// The derived set is complete before it is bound, so the grid goes from the old rows to the new ones in
-// one step.
+// The derived set is computed on a worker thread while the window goes on repainting; user input waits,
+// as for any command, until the new set is bound. It is complete before it is bound, so the grid goes from
+// the old rows to the new ones in one step. Ownership: the worker only reads `shown`, whose rows are all
+// there and whose Filter and Sort the UI thread leaves alone until the worker has ended.
 void ShowDerived(frmFlexGrid& viewer, const std::string& filter, const std::string& sort) {
     std::shared_ptr<Recordset> shown = viewer.WholeResult();
     if (!shown) return;
     shown->Filter = filter;
     shown->Sort = sort;
-    std::shared_ptr<Recordset> derived;
-    try {
-        derived = shown->OpenRecordset(shown->Type());
-    } catch (...) {
-        shown->Filter.clear();
-        shown->Sort.clear();
-        throw;
-    }
-    viewer.SetRecordset(std::move(derived));
+    struct Outcome {
+        std::shared_ptr<Recordset> derived;
+        std::exception_ptr failure;
+    };
+    QFuture<Outcome> work = QtConcurrent::run([shown] {
+        try {
+            return Outcome{shown->OpenRecordset(shown->Type()), nullptr};
+        } catch (...) {
+            return Outcome{nullptr, std::current_exception()};
+        }
+    });
+    QPointer<frmFlexGrid> alive(&viewer);
+    QFutureWatcher<Outcome> watcher;
+    QEventLoop waiting;
+    QObject::connect(&watcher, &QFutureWatcher<Outcome>::finished, &waiting, &QEventLoop::quit);
+    watcher.setFuture(work);
+    if (!work.isFinished()) waiting.exec(QEventLoop::ExcludeUserInputEvents);
+    Outcome outcome = work.result();
+    shown->Filter.clear();
+    shown->Sort.clear();
+    if (outcome.failure) std::rethrow_exception(outcome.failure);
+    // The window may have been closed meanwhile.
+    if (alive) viewer.SetRecordset(std::move(outcome.derived));
 }
 
 }  // namespace
