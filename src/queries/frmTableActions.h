@@ -103,11 +103,12 @@ class frmTableActions : public QDialog, public ModalDialog {
     void cmdCancel_Click();
 
     void ExecModal() override;
+    // Escape and the close box.
+    void reject() override;
 
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void reject() override;
 
   private:
     void BuildSortTab(QWidget* page);

@@ -163,6 +163,13 @@ TEST_F(TableActionsDialogTest, RemovedWizardColumnLeavesTheSortKeysToo) {
     EXPECT_EQ(Entries(wizard.lstFiltCol[0]), QStringList({"Round"}));
 }
 
+TEST_F(TableActionsDialogTest, EscapeOrCloseBoxCountsAsCancel) {
+    dialog_.show();
+    dialog_.reject();
+    EXPECT_TRUE(dialog_.Cancelled);
+    EXPECT_FALSE(dialog_.isVisible());
+}
+
 class ValueListTest : public TableActionsDialogTest {
   protected:
     void SetUp() override {
