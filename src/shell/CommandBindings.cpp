@@ -1,4 +1,6 @@
 #include "shell/ViewerCommands.h"
+
+#include "queries/SortFilter.h"
 #include "viewer/GridPrinter.h"
 #include "viewer/TextExport.h"
 
@@ -7,6 +9,9 @@ namespace corv {
 void BindFeatureCommands(CommandBinder& binder) {
     binder.Bind(ViewerCommandId::Export, DBSaveAs);
     binder.Bind(ViewerCommandId::Print, [](frmFlexGrid& viewer) { PrintGrid(viewer); });
+    binder.Bind(ViewerCommandId::SortTable, TableSort);
+    binder.Bind(ViewerCommandId::FilterTable, TableFilt);
+    binder.Bind(ViewerCommandId::ResetTable, TableReset);
 }
 
 }  // namespace corv

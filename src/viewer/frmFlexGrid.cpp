@@ -15,6 +15,8 @@
 #include "engine/CorvError.h"
 #include "platform/DesktopServices.h"
 #include "platform/ErrorBox.h"
+#include "queries/SortFilter.h"
+#include "queries/frmTableActions.h"
 #include "store/AuctionDb.h"
 #include "viewer/RecordsetModel.h"
 #include "viewer/ViewerComboBox.h"
@@ -181,6 +183,8 @@ void frmFlexGrid::ddlRoundNum_Click() {
 void frmFlexGrid::ReapplySortAndFilter() {
     // Nothing to re-apply until a sort/filter dialog has been prepared for this table.
     if (!SortFilterDialog) return;
+    if (!SortFilterDialog->lstFiltCol[0]->currentText().isEmpty()) HandelFlt(*this);
+    if (SortFilterDialog->lstSortCols->count() > 0) HandelSort(*this);
 }
 
 void frmFlexGrid::Activate() {

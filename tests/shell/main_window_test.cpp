@@ -135,9 +135,8 @@ TEST_F(MainWindowTest, EveryMenuOpensWithAltAndItsLetter) {
 
 TEST_F(MainWindowTest, UnbuiltCommandsAreShownDisabledUntilBound) {
     frmMain w;
-    for (const char* name :
-         {"mnuToolsExcel", "mnuToolsSortTable", "mnuToolsFilterTable", "mnuToolsResetTable",
-          "mnuToolsTableWizard", "mnuToolsSQLCommandLine", "mnuToolsDropTable", "mnuToolsAnalysisMarkets"}) {
+    for (const char* name : {"mnuToolsExcel", "mnuToolsTableWizard", "mnuToolsSQLCommandLine",
+                             "mnuToolsDropTable", "mnuToolsAnalysisMarkets"}) {
         EXPECT_TRUE(w.MenuItem(name)->isVisible()) << name;
         EXPECT_FALSE(w.MenuItem(name)->isEnabled()) << name;
     }
@@ -148,12 +147,12 @@ TEST_F(MainWindowTest, UnbuiltCommandsAreShownDisabledUntilBound) {
     EXPECT_FALSE(w.MenuItem("mnuToolsAnalysis")->isEnabled());
     EXPECT_TRUE(w.MenuItem("mnuFileNew")->isEnabled());
     EXPECT_TRUE(w.MenuItem("mnuFileImport")->isEnabled());
-    EXPECT_FALSE(w.ToolbarButton("Sort")->isEnabled());
+    EXPECT_FALSE(w.ToolbarButton("TableWizard")->isEnabled());
 
-    w.Bind(ViewerCommandId::SortTable, [](frmFlexGrid&) {});
-    EXPECT_TRUE(w.MenuItem("mnuToolsSortTable")->isEnabled());
-    EXPECT_TRUE(w.ToolbarButton("Sort")->isEnabled());
-    EXPECT_FALSE(w.ToolbarButton("Filter")->isEnabled());
+    w.Bind(ViewerCommandId::TableWizard, [](frmFlexGrid&) {});
+    EXPECT_TRUE(w.MenuItem("mnuToolsTableWizard")->isEnabled());
+    EXPECT_TRUE(w.ToolbarButton("TableWizard")->isEnabled());
+    EXPECT_FALSE(w.ToolbarButton("DropTable")->isEnabled());
     w.Bind(ViewerCommandId::RoundsAnalysis, [](frmFlexGrid&) {});
     EXPECT_TRUE(w.MenuItem("mnuToolsAnalysis")->isEnabled());
     w.BindQueryBuilder([] {});

@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include "queries/frmTableActions.h"
+#include "store/AuctionDb.h"
+#include "support/AuctionDatabase.h"
+#include "support/ScriptedDesktop.h"
+
+using corv::DragList;
+using corv::frmTableActions;
+
+namespace {
+
+QStringList Entries(const QListWidget* list) {
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
+    return out;
+}
+
+QStringList Entries(const QComboBox* list) {
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i) out << list->itemText(i);
+    return out;
+}
+
+void Select(QListWidget* list, const QString& text) {
+    const auto found = list->findItems(text, Qt::MatchExactly);
+    ASSERT_FALSE(found.isEmpty()) << text.toStdString();
+    list->setCurrentItem(found.first());
+}
+
+class TableActionsDialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        desktop_.Install();
+        dialog_.ClearColumnLists();
+        for (const char* c : {"Round", "Market", "Bidder Name"}) dialog_.AddColumn(c);
+    }
+
+    bool app_ = (corv::test::TestApp(), true);  // before any widget member
+    corv::test::ScriptedDesktop desktop_;
+    QString table_ = QStringLiteral("Markets and Bidders");
+    frmTableActions dialog_{[this] { return table_; }};
+};
+
+TEST_F(TableActionsDialogTest, CreatedWithEqualsAndAndChosenAndNothingElse) {
+    frmTableActions fresh{[] { return QString(); }};
+    for (int r = 0; r < frmTableActions::kFilterRows; ++r) {
+        EXPECT_EQ(fresh.lstOp[r]->currentIndex(), 0);
+        EXPECT_EQ(fresh.lstFiltCol[r]->count(), 0);
+        EXPECT_EQ(fresh.txtFilter[r]->currentIndex(), -1);
+    }
+    for (QComboBox* joiner : fresh.lstAndOr) EXPECT_EQ(joiner->currentIndex(), 0);
+    EXPECT_TRUE(fresh.chkIncludeAll->isChecked());
+    EXPECT_TRUE(fresh.cmdOK->isDefault());
+    EXPECT_FALSE(fresh.Cancelled);
+    // Filling the column lists chooses no column.
+    for (QComboBox* col : dialog_.lstFiltCol) EXPECT_TRUE(col->currentText().isEmpty());
+}
+
+TEST_F(TableActionsDialogTest, NoTextIsCutOffOnAnyTab) {
+    dialog_.show();
+    for (int tab = 0; tab < dialog_.SSTab1->count(); ++tab) {
+        QWidget* page = dialog_.SSTab1->widget(tab);
+        for (QWidget* w : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (qobject_cast<QLabel*>(w) || qobject_cast<QCheckBox*>(w))
+                EXPECT_GE(w->width(), w->sizeHint().width()) << w->objectName().toStdString();
+            EXPECT_TRUE(page->rect().contains(w->geometry())) << w->objectName().toStdString();
+        }
+    }
+    // The right-aligned name label ends before its text box.
+    EXPECT_LE(dialog_.lblTableName->geometry().right(), dialog_.txtTableName->geometry().left());
+    dialog_.hide();
+}
+
+TEST_F(TableActionsDialogTest, DoubleClicksMoveBetweenSortLists) {
+    dialog_.lstSource_DblClick();  // nothing selected
+    EXPECT_EQ(Entries(dialog_.lstSource), QStringList({"Round", "Market", "Bidder Name"}));
+
+    Select(dialog_.lstSource, "Market");
+    dialog_.lstSource_DblClick();
+    ASSERT_EQ(Entries(dialog_.lstSortCols), QStringList({"Market"}));
+    EXPECT_EQ(dialog_.lstSortCols->item(0)->checkState(), Qt::Checked);
+    EXPECT_EQ(Entries(dialog_.lstSource), QStringList({"Round", "Bidder Name"}));
+
+    dialog_.lstSortCols->item(0)->setCheckState(Qt::Unchecked);
+    Select(dialog_.lstSortCols, "Market");
+    dialog_.lstSortCols_DblClick();
+    EXPECT_EQ(Entries(dialog_.lstSource), QStringList({"Round", "Bidder Name", "Market"}));
+    EXPECT_EQ(dialog_.lstSortCols->count(), 0);
+
+    // Back again it arrives ticked: the untick was forgotten.
+    Select(dialog_.lstSource, "Market");
+    dialog_.lstSource_DblClick();
+    EXPECT_EQ(dialog_.lstSortCols->item(0)->checkState(), Qt::Checked);
+}
+
+TEST_F(TableActionsDialogTest, DropMovesOnlyWhenItComesFromTheOtherList) {
+    Select(dialog_.lstSource, "Bidder Name");
+    dialog_.lstSource->BeginDrag();
+    dialog_.lstSource_DragDrop();  // dropped where it began
+    EXPECT_EQ(dialog_.lstSortCols->count(), 0);
+    EXPECT_TRUE(dialog_.lstSource->Tag.isEmpty());
+
+    dialog_.lstSource->BeginDrag();
+    dialog_.lstSortCols_DragDrop();
+    EXPECT_EQ(Entries(dialog_.lstSortCols), QStringList({"Bidder Name"}));
+    EXPECT_EQ(dialog_.lstSortCols->item(0)->checkState(), Qt::Checked);
+    EXPECT_TRUE(dialog_.lstSource->Tag.isEmpty());
+
+    Select(dialog_.lstSortCols, "Bidder Name");
+    dialog_.lstSortCols->BeginDrag();
+    dialog_.lstSource_DragDrop();
+    EXPECT_EQ(Entries(dialog_.lstSource), QStringList({"Round", "Market", "Bidder Name"}));
+    EXPECT_TRUE(dialog_.lstSortCols->Tag.isEmpty());
+}
+
+TEST_F(TableActionsDialogTest, WizardTargetListIsMirroredIntoFilterColumnsAndSortSource) {
+    frmTableActions wizard{[] { return QString(); }};
+    for (const char* c : {"Round", "Market", "Bidder Name"}) wizard.lstSourceTable->addItem(c);
+    const auto mirrored = [&wizard](const QStringList& expected) {
+        EXPECT_EQ(Entries(wizard.lstTargetTable), expected);
+        EXPECT_EQ(Entries(wizard.lstSource), expected);
+        for (QComboBox* col : wizard.lstFiltCol) EXPECT_EQ(Entries(col), expected);
+    };
+
+    Select(wizard.lstSourceTable, "Market");
+    wizard.lstSourceTable_DblClick();
+    Select(wizard.lstSourceTable, "Round");
+    wizard.lstSourceTable->BeginDrag();
+    wizard.lstTargetTable_DragDrop();
+    mirrored({"Market", "Round"});
+    EXPECT_EQ(Entries(wizard.lstSourceTable), QStringList({"Bidder Name"}));
+
+    Select(wizard.lstTargetTable, "Market");
+    wizard.lstTargetTable->BeginDrag();
+    wizard.lstTargetTable_DragDrop();  // onto its own list
+    mirrored({"Market", "Round"});
+    wizard.lstSourceTable_DragDrop();
+    mirrored({"Round"});
+    EXPECT_EQ(Entries(wizard.lstSourceTable), QStringList({"Bidder Name", "Market"}));
+}
+
+TEST_F(TableActionsDialogTest, RemovedWizardColumnLeavesTheSortKeysToo) {
+    frmTableActions wizard{[] { return QString(); }};
+    for (const char* c : {"Round", "Market"}) wizard.lstSourceTable->addItem(c);
+    for (const char* c : {"Round", "Market"}) {
+        Select(wizard.lstSourceTable, c);
+        wizard.lstSourceTable_DblClick();
+    }
+    Select(wizard.lstSource, "Market");
+    wizard.lstSource_DblClick();  // the sort tab breaks the mirror
+    Select(wizard.lstTargetTable, "Market");
+    wizard.lstTargetTable_DblClick();
+    EXPECT_EQ(Entries(wizard.lstSource), QStringList({"Round"}));
+    EXPECT_EQ(wizard.lstSortCols->count(), 0);
+    EXPECT_EQ(Entries(wizard.lstFiltCol[0]), QStringList({"Round"}));
+}
+
+TEST_F(TableActionsDialogTest, EscapeOrCloseBoxCountsAsCancel) {
+    dialog_.show();
+    dialog_.reject();
+    EXPECT_TRUE(dialog_.Cancelled);
+    EXPECT_FALSE(dialog_.isVisible());
+}
+
+class ValueListTest : public TableActionsDialogTest {
+  protected:
+    void SetUp() override {
+        TableActionsDialogTest::SetUp();
+        corv::fixture::AuctionOptions options;
+        options.rounds = 2;
+        path_ = corv::test::BuildAuctionDatabase(folder_.Path(), options);
+        corv::test::RunSqlite(path_,
+                              "INSERT INTO [Markets and Bidders] ([Round], [Market]) VALUES (1, 'M1')");
+        corv::OpenAuctionDb(path_);
+    }
+    void TearDown() override { corv::CloseAuctionDb(); }
+    void Pick(int row, const QString& column) {
+        dialog_.lstFiltCol[row]->setCurrentIndex(dialog_.lstFiltCol[row]->findText(column));
+        dialog_.lstFiltCol_Click(row);
+    }
+
+    corv::test::TempFolder folder_;
+    std::string path_;
+};
+
+TEST_F(ValueListTest, OffersEachValueOnceAndNullAsEmpty) {
+    Pick(1, "Bidder Name");
+    const QStringList values = Entries(dialog_.txtFilter[1]);
+    EXPECT_EQ(
+        values.size(),
+        corv::test::QueryCount(path_, "SELECT COUNT(DISTINCT [Bidder Name]) FROM [Markets and Bidders]") + 1);
+    EXPECT_EQ(values.count(""), 1);
+    EXPECT_EQ(values.count("O'Brien Wireless"), 1);
+    EXPECT_TRUE(dialog_.txtFilter[1]->currentText().isEmpty());
+    EXPECT_TRUE(dialog_.txtFilter[0]->count() == 0);
+
+    // Picking again asks again and empties the chosen value.
+    dialog_.txtFilter[1]->setCurrentIndex(dialog_.txtFilter[1]->findText("O'Brien Wireless"));
+    Pick(1, "Bidder Name");
+    EXPECT_EQ(Entries(dialog_.txtFilter[1]), values);
+    EXPECT_TRUE(dialog_.txtFilter[1]->currentText().isEmpty());
+}
+
+TEST_F(ValueListTest, ViewerWithoutTableLeavesTheValueListAlone) {
+    Pick(0, "Round");
+    const QStringList before = Entries(dialog_.txtFilter[0]);
+    ASSERT_FALSE(before.isEmpty());
+    table_.clear();
+    Pick(0, "Market");
+    EXPECT_EQ(Entries(dialog_.txtFilter[0]), before);
+}
+
+}  // namespace
