@@ -1,11 +1,13 @@
 #include "shell/ViewerCommands.h"
 
+#include "analysis/ExcelView.h"
+
 namespace corv {
 
 void BindFeatureCommands(CommandBinder& binder) {
     // One line per feature, for example:
     //     binder.Bind(ViewerCommandId::Export, DBSaveAs);
-    (void)binder;
+    binder.Bind(ViewerCommandId::ExcelExport, ExcelView);
 }
 
 }  // namespace corv
