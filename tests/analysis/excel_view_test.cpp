@@ -5,7 +5,7 @@
 #include "RecordingExcel.h"
 #include "analysis/ExcelView.h"
 #include "engine/Recordset.h"
-#include "shell/ViewerCommands.h"
+#include "shell/frmMain.h"
 #include "store/AuctionDb.h"
 #include "support/AuctionDatabase.h"
 #include "support/FakeViewerHost.h"
@@ -125,12 +125,12 @@ TEST_F(ExcelViewTest, ASpreadsheetFailureEndsTheExportInTheErrorBox) {
     EXPECT_EQ(excel_.log->calls.back(), "Visible(True, 1033)");
 }
 
-TEST(ExcelViewCommand, IsBoundToExportTableToExcel) {
-    struct Binder : corv::CommandBinder {
-        std::vector<corv::ViewerCommandId> bound;
-        void Bind(corv::ViewerCommandId id, corv::ViewerCommand) override { bound.push_back(id); }
-        void BindQueryBuilder(std::function<void()>) override {}
-    } binder;
-    corv::BindFeatureCommands(binder);
-    EXPECT_EQ(std::count(binder.bound.begin(), binder.bound.end(), corv::ViewerCommandId::ExcelExport), 1);
+TEST_F(ExcelViewTest, MenuItemAndToolbarKeyRunTheExportOnTheActiveViewer) {
+    corv::frmMain w;
+    EXPECT_TRUE(w.ToolbarButton("ExcelExp")->isEnabled());
+    w.FileNew();
+    w.MenuItem("mnuToolsExcel")->trigger();
+    ASSERT_FALSE(excel_.log->calls.empty());
+    EXPECT_EQ(excel_.log->calls.back(), "Visible(True, 1033)");
+    EXPECT_TRUE(desktop_.boxes.empty());
 }

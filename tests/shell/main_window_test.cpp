@@ -135,7 +135,7 @@ TEST_F(MainWindowTest, EveryMenuOpensWithAltAndItsLetter) {
 
 TEST_F(MainWindowTest, UnbuiltCommandsAreShownDisabledUntilBound) {
     frmMain w;
-    for (const char* name : {"mnuFileExport", "mnuFilePrint", "mnuToolsExcel", "mnuToolsSortTable",
+    for (const char* name : {"mnuFileExport", "mnuFilePrint", "mnuToolsSortTable",
                              "mnuToolsFilterTable", "mnuToolsResetTable", "mnuToolsTableWizard",
                              "mnuToolsSQLCommandLine", "mnuToolsDropTable", "mnuToolsAnalysisMarkets"}) {
         EXPECT_TRUE(w.MenuItem(name)->isVisible()) << name;
