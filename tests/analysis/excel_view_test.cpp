@@ -2,6 +2,8 @@
 
 #include <QComboBox>
 
+#include <filesystem>
+
 #include "RecordingExcel.h"
 #include "analysis/ExcelView.h"
 #include "engine/Recordset.h"
@@ -123,6 +125,16 @@ TEST_F(ExcelViewTest, ASpreadsheetFailureEndsTheExportInTheErrorBox) {
     corv::ExcelView(*viewer_);
     EXPECT_EQ(excel_.log->applications, 1);
     EXPECT_EQ(excel_.log->calls.back(), "Visible(True, 1033)");
+}
+
+TEST_F(ExcelViewTest, WithoutARecorderTheWorkbookIsSavedInTheProgramFolderAndOpened) {
+    corv::SetExcelFactory({});
+    desktop_.SetProgramFolder(folder_.Path());
+    corv::ExcelView(*viewer_);
+    const std::vector<std::string> book{folder_.File("Workbooks/Book1.xlsx")};
+    EXPECT_EQ(desktop_.openedFiles, book);
+    EXPECT_TRUE(std::filesystem::exists(book[0]));
+    EXPECT_TRUE(desktop_.boxes.empty());
 }
 
 TEST_F(ExcelViewTest, MenuItemAndToolbarKeyRunTheExportOnTheActiveViewer) {
