@@ -198,8 +198,7 @@ void WorkbookApp::Visible(bool visible, int) {
     }
     for (const std::string& path : fresh)
         if (!Desktop().OpenWithDefaultApplication(path))
-            Refuse("The workbook is saved as " + path +
-                   ", but no program of the desktop could open it. Open it from there.");
+            Refuse("No program of the desktop could open the workbook. It is saved as " + path + ".");
 }
 
 void WorkbookApp::DisplayFullScreen(bool) {
