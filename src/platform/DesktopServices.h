@@ -54,6 +54,9 @@ class DesktopServices {
     virtual bool ProgressStep(int value, const std::string& text) = 0;
     virtual void ProgressEnd() = 0;
 
+    // Opens a file with the desktop's default program for its type; false when none could be started.
+    virtual bool OpenWithDefaultApplication(const std::string& path) = 0;
+
     // Folders: the program's folder (auction databases) and the downloads folder (round results files).
     virtual std::string ProgramFolder() = 0;
     virtual std::string DownloadsFolder() = 0;

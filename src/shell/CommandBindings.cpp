@@ -1,5 +1,6 @@
 #include "shell/ViewerCommands.h"
 
+#include "analysis/ExcelView.h"
 #include "queries/SortFilter.h"
 #include "viewer/GridPrinter.h"
 #include "viewer/TextExport.h"
@@ -12,6 +13,7 @@ void BindFeatureCommands(CommandBinder& binder) {
     binder.Bind(ViewerCommandId::SortTable, TableSort);
     binder.Bind(ViewerCommandId::FilterTable, TableFilt);
     binder.Bind(ViewerCommandId::ResetTable, TableReset);
+    binder.Bind(ViewerCommandId::ExcelExport, ExcelView);
 }
 
 }  // namespace corv

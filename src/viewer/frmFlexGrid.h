@@ -16,6 +16,7 @@ class QTableView;
 
 namespace corv {
 
+class ExcelApplication;
 class ViewerHost;
 class Recordset;
 class RecordsetModel;
@@ -40,7 +41,8 @@ class frmFlexGrid : public QWidget {
     long SavedRoundIndex = 0;
     frmTableActions* SortFilterDialog = nullptr;
     frmTableActions* WizardDialog = nullptr;
-    QObject* ExcelApp = nullptr;
+    std::shared_ptr<ExcelApplication>
+        ExcelApp;  // started by the first export or analysis, kept for the window's life
 
     // Loads the table named by ddlTableName: per round or whole, caption and status text follow.
     void ddlTableName_Click();

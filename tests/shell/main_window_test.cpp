@@ -135,8 +135,8 @@ TEST_F(MainWindowTest, EveryMenuOpensWithAltAndItsLetter) {
 
 TEST_F(MainWindowTest, UnbuiltCommandsAreShownDisabledUntilBound) {
     frmMain w;
-    for (const char* name : {"mnuToolsExcel", "mnuToolsTableWizard", "mnuToolsSQLCommandLine",
-                             "mnuToolsDropTable", "mnuToolsAnalysisMarkets"}) {
+    for (const char* name :
+         {"mnuToolsTableWizard", "mnuToolsSQLCommandLine", "mnuToolsDropTable", "mnuToolsAnalysisMarkets"}) {
         EXPECT_TRUE(w.MenuItem(name)->isVisible()) << name;
         EXPECT_FALSE(w.MenuItem(name)->isEnabled()) << name;
     }

@@ -81,6 +81,8 @@ class ScriptedDesktop : public DesktopServices {
     int maxBusyDepth = 0;                         // deepest nesting seen
     int unscripted = 0;                           // questions answered by default because the script ran out
     std::map<std::string, std::string> settings;  // "app/section/key" -> value
+    std::vector<std::string> openedFiles;         // files given to the desktop's default program
+    bool openSucceeds = true;                     // whether such a program is there
 
     // Queued answers not used yet.
     bool ScriptUsedUp() const;
@@ -99,6 +101,10 @@ class ScriptedDesktop : public DesktopServices {
     void ProgressBegin(const std::string& title, const std::string& text, int maximum) override;
     bool ProgressStep(int value, const std::string& text) override;
     void ProgressEnd() override;
+    bool OpenWithDefaultApplication(const std::string& path) override {
+        openedFiles.push_back(path);
+        return openSucceeds;
+    }
     std::string ProgramFolder() override { return programFolder_; }
     std::string DownloadsFolder() override { return downloadsFolder_; }
     std::string GetSetting(const std::string& app, const std::string& section, const std::string& key,

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFontMetrics>
@@ -16,6 +17,7 @@
 #include <QSpacerItem>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QUrl>
 
 namespace corv {
 
@@ -242,6 +244,10 @@ void QtDesktop::ProgressEnd() {
         progress_->close();
         delete progress_.data();
     }
+}
+
+bool QtDesktop::OpenWithDefaultApplication(const std::string& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 std::string QtDesktop::ProgramFolder() {

@@ -37,6 +37,7 @@ class QtDesktop : public DesktopServices {
     void ProgressBegin(const std::string& title, const std::string& text, int maximum) override;
     bool ProgressStep(int value, const std::string& text) override;
     void ProgressEnd() override;
+    bool OpenWithDefaultApplication(const std::string& path) override;
     std::string ProgramFolder() override;
     std::string DownloadsFolder() override;
     std::string GetSetting(const std::string& app, const std::string& section, const std::string& key,

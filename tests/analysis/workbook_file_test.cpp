@@ -1,0 +1,313 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "analysis/WorkbookApp.h"
+#include "engine/CorvError.h"
+#include "engine/Database.h"
+#include "engine/Recordset.h"
+#include "store/AuctionDb.h"
+#include "support/AuctionDatabase.h"
+#include "support/ScriptedDesktop.h"
+
+namespace {
+
+using corv::FieldType;
+using corv::SheetValue;
+using corv::Value;
+
+std::string Shell(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return out;
+    std::array<char, 4096> buf;
+    std::size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) out.append(buf.data(), n);
+    const int status = pclose(pipe);
+    if (status != 0) out += "\n<exit " + std::to_string(status) + ">";
+    return out;
+}
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// Every non-empty cell of one sheet as openpyxl reads it: "A1|type|format|repr(value)" lines.
+std::string ReadWithOpenpyxl(const std::string& file, const std::string& sheet) {
+    const std::string script =
+        "import sys, openpyxl\n"
+        "wb = openpyxl.load_workbook(sys.argv[1])\n"
+        "for row in wb[sys.argv[2]].iter_rows():\n"
+        "    for c in row:\n"
+        "        if c.value is not None: print('%s|%s|%s|%r' % (c.coordinate, c.data_type, c.number_format, "
+        "c.value))\n"
+        "print('widths', [wb[sys.argv[2]].column_dimensions[k].width for k in 'ABCDEFG'])\n";
+    return Shell("/usr/bin/python3 -c " + Quote(script) + " " + Quote(file) + " " + Quote(sheet) + " 2>&1");
+}
+
+// The sheets of a workbook converted by LibreOffice, headless, one CSV per sheet, by sheet name.
+std::map<std::string, std::string> ConvertWithLibreOffice(const std::string& file,
+                                                          const std::string& folder) {
+    const std::string profile = folder + "/lo-profile";
+    const std::string out = folder + "/csv";
+    const std::string log =
+        Shell("soffice -env:UserInstallation=file://" + profile + " --headless --convert-to " +
+              Quote("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1") +
+              " --outdir " + Quote(out) + " " + Quote(file) + " 2>&1");
+    std::map<std::string, std::string> sheets;
+    const std::string stem = std::filesystem::path(file).stem().string() + "-";
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(out, ec)) {
+        const std::string name = entry.path().stem().string();
+        if (name.rfind(stem, 0) != 0) continue;
+        std::ifstream in(entry.path());
+        std::stringstream text;
+        text << in.rdbuf();
+        sheets[name.substr(stem.size())] = text.str();
+    }
+    if (sheets.empty()) ADD_FAILURE() << "LibreOffice wrote nothing: " << log;
+    return sheets;
+}
+
+class WorkbookFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        desktop_.Install();
+        app_ = std::make_unique<corv::WorkbookApp>(folder_.File("Workbooks"));
+    }
+
+    corv::test::TempFolder folder_;
+    corv::test::ScriptedDesktop desktop_;
+    std::unique_ptr<corv::WorkbookApp> app_;
+};
+
+}  // namespace
+
+TEST_F(WorkbookFileTest, TypedValuesAndAnyTextReadBackTheSame) {
+    app_->WorkbooksAdd(1033);
+    app_->SheetsActivate("SHEET1");
+    const std::vector<std::vector<SheetValue>> rows = {
+        {{"Text"}, {"Long"}, {"Double"}, {"Currency"}, {"Date"}, {"Boolean"}, {"Null"}},
+        {{"Delta & Sons <x>", FieldType::Text},
+         {42, FieldType::Long},
+         {1.5, FieldType::Double},
+         {1234.5, FieldType::Currency},
+         {"2024-03-05 00:00:00", FieldType::DateTime},
+         {-1, FieldType::Boolean},
+         {nullptr, FieldType::Text}},
+        {{"  ", FieldType::Text},
+         {Value(std::int64_t{-7}), FieldType::Integer},
+         {0.1, FieldType::Double},
+         {-0.5, FieldType::Currency},
+         {"2024-03-05 13:45:10", FieldType::DateTime},
+         {0, FieldType::Boolean},
+         {"last", FieldType::Text}},
+        {{"memo\vwith\x01 controls\r\nand\ttab", FieldType::Memo},
+         {"_x0041_ stays", FieldType::Text},
+         {"caf\xC3 cut", FieldType::Text},
+         {"\xC3\xBCml\xC3\xA4ut \"q\" 'a'", FieldType::Text}}};
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        for (std::size_t c = 0; c < rows[r].size(); ++c)
+            app_->Cells(static_cast<long>(r + 1), static_cast<long>(c + 1), rows[r][c]);
+    app_->Visible(true, 1033);
+    ASSERT_EQ(app_->WrittenFiles().size(), 1u);
+    const std::string file = app_->WrittenFiles()[0];
+    EXPECT_EQ(desktop_.openedFiles, app_->WrittenFiles());
+    // openpyxl, a strict reader, loads it and sees the types; it leaves _xHHHH_ forms as they are written.
+    EXPECT_EQ(ReadWithOpenpyxl(file, "Sheet1"),
+              "A1|s|General|'Text'\nB1|s|General|'Long'\nC1|s|General|'Double'\nD1|s|General|'Currency'\n"
+              "E1|s|General|'Date'\nF1|s|General|'Boolean'\nG1|s|General|'Null'\n"
+              "A2|s|General|'Delta & Sons <x>'\nB2|n|General|42\nC2|n|General|1.5\nD2|n|#,##0.00|1234.5\n"
+              "E2|d|yyyy\\-mm\\-dd|datetime.datetime(2024, 3, 5, 0, 0)\nF2|b|General|True\n"
+              "A3|s|General|'  '\nB3|n|General|-7\nC3|n|General|0.1\nD3|n|#,##0.00|-0.5\n"
+              "E3|d|yyyy\\-mm\\-dd\\ hh:mm:ss|datetime.datetime(2024, 3, 5, 13, 45, 10)\nF3|b|General|False\n"
+              "G3|s|General|'last'\n"
+              "A4|s|General|'memo_x000B_with_x0001_ controls_x000D_\\nand\\ttab'\n"
+              "B4|s|General|'_x005F_x0041_ stays'\nC4|s|General|'caf\xEF\xBF\xBD cut'\n"
+              "D4|s|General|'\xC3\xBCml\xC3\xA4ut \"q\" \\'a\\''\n"
+              // each column two characters wider than its widest content, whatever its type
+              "widths [30.0, 15.0, 10.0, 16.0, 21.0, 9.0, 6.0]\n");
+    // LibreOffice decodes every character back.
+    const auto sheets = ConvertWithLibreOffice(file, folder_.Path());
+    ASSERT_EQ(sheets.count("Sheet1"), 1u);
+    EXPECT_EQ(sheets.at("Sheet1"),
+              "Text,Long,Double,Currency,Date,Boolean,Null\n"
+              "Delta & Sons <x>,42,1.5,1234.5,2024-03-05,TRUE,\n"
+              "  ,-7,0.1,-0.5,2024-03-05 13:45:10,FALSE,last\n"
+              // (its cells keep line feeds only: the carriage return of a CR LF is its own doing)
+              "\"memo\vwith\x01 controls\nand\ttab\",_x0041_ stays,caf\xEF\xBF\xBD cut,"
+              "\"\xC3\xBCml\xC3\xA4ut \"\"q\"\" 'a'\",,,\n");
+}
+
+// The sums of a bid pivot (row field Round; column fields Market, Block, Bidder Name) laid out as a sheet of
+// comma-separated lines with the table at A3, keyed "round|market|block|bidder".
+std::map<std::string, double> PivotSums(const std::string& csv) {
+    std::vector<std::vector<std::string>> grid;
+    std::istringstream lines(csv);
+    for (std::string line; std::getline(lines, line);) {
+        grid.emplace_back();
+        std::istringstream fields(line);
+        for (std::string f; std::getline(fields, f, ',');) grid.back().push_back(f);
+        if (!line.empty() && line.back() == ',') grid.back().push_back("");
+    }
+    std::map<std::string, double> sums;
+    if (grid.size() < 7) return sums;
+    std::vector<std::string> heads(grid[5].size());
+    std::string label[3];
+    for (std::size_t c = 1; c < grid[5].size(); ++c) {
+        for (int d = 0; d < 3; ++d)
+            if (c < grid[3 + d].size() && !grid[3 + d][c].empty()) label[d] = grid[3 + d][c];
+        heads[c] = label[0] + "|" + label[1] + "|" + label[2];
+    }
+    for (std::size_t r = 6; r < grid.size(); ++r)
+        for (std::size_t c = 1; c < grid[r].size() && c < heads.size(); ++c)
+            if (!grid[r][c].empty()) sums[grid[r][0] + "|" + heads[c]] = std::stod(grid[r][c]);
+    return sums;
+}
+
+TEST_F(WorkbookFileTest, PivotTableOfCopiedBidsShowsTheSqlSums) {
+    corv::fixture::AuctionOptions options;
+    options.rounds = 3;
+    const std::string db = corv::test::BuildAuctionDatabase(folder_.Path(), options);
+    corv::OpenAuctionDb(db);
+    // Copied and pivoted the way the bid analyses do it.
+    auto rs = corv::AuctionDb()->OpenRecordset("SELECT * FROM [Markets and Bidders] ORDER BY [Market]");
+    app_->WorkbooksAdd(1033);
+    app_->SheetsActivate("sheet1");
+    for (int k = 0; k < rs->FieldCount(); ++k) app_->Cells(1, k + 1, {Value(rs->Field(k).name)});
+    long r = 2;
+    for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext(), ++r)
+        for (int k = 0; k < rs->FieldCount(); ++k)
+            app_->Cells(r, k + 1, {rs->GetValue(k), corv::FieldTypeFromDeclared(rs->Field(k).declaredType)});
+    app_->PivotTableWizard({1, {"sheet1", 1, 1, r - 1, 7}, "", "PivotTable1"});
+    const std::array<bool, 12> off{};
+    const std::vector<std::string> columns{"Market", "Block", "Bidder Name"};
+    app_->PivotFieldSubtotals("PivotTable1", "Round", off);
+    for (const std::string& f : columns) app_->PivotFieldSubtotals("PivotTable1", f, off);
+    app_->AddFields("PivotTable1", {"Round"}, columns);
+    app_->PivotFieldOrientation("PivotTable1", "Bid Amount", corv::PivotOrientation::Data);
+    app_->ColumnGrand("PivotTable1", false);
+    app_->RowGrand("PivotTable1", false);
+    app_->Visible(true, 1033);
+    app_->DisplayFullScreen(true);
+    app_->DisplayFullScreen(false);
+
+    std::map<std::string, double> expected;
+    auto sums = corv::AuctionDb()->OpenRecordset(
+        "SELECT [Round], [Market], [Block], [Bidder Name], Sum([Bid Amount]) FROM [Markets and Bidders] "
+        "GROUP BY [Round], [Market], [Block], [Bidder Name]");
+    for (sums->MoveFirst(); !sums->Eof(); sums->MoveNext())
+        expected[sums->GetValue(0).toString() + "|" + sums->GetValue(1).toString() + "|" +
+                 sums->GetValue(2).toString() + "|" + sums->GetValue(3).toString()] =
+            sums->GetValue(4).asDouble();
+    corv::CloseAuctionDb();
+    ASSERT_GT(expected.size(), 20u);
+
+    const std::string file = app_->WrittenFiles().at(0);
+    const std::string script =
+        "import sys, csv, openpyxl\n"
+        "wb = openpyxl.load_workbook(sys.argv[1])\n"
+        "ws = wb.active\n"
+        "p = ws._pivots[0]\n"
+        "print(wb.sheetnames, ws.title, p.name, p.cache.recordCount, len(p.cache.records.r))\n"
+        "w = csv.writer(sys.stdout, lineterminator='\\n')\n"
+        "for row in ws.iter_rows(min_row=1, max_row=ws.max_row, max_col=ws.max_column, values_only=True):\n"
+        "    w.writerow(['' if v is None else v for v in row])\n";
+    const std::string read = Shell("/usr/bin/python3 -c " + Quote(script) + " " + Quote(file) + " 2>&1");
+    const std::string summary = "['Sheet2', 'Sheet1'] Sheet2 PivotTable1 " + std::to_string(r - 2) + " " +
+                                std::to_string(r - 2) + "\n";
+    ASSERT_EQ(read.substr(0, summary.size()), summary) << read;
+    // The cells written for the table, and LibreOffice's own rebuild of it from the source range.
+    EXPECT_EQ(PivotSums(read.substr(summary.size())), expected);
+    const auto sheets = ConvertWithLibreOffice(file, folder_.Path());
+    ASSERT_EQ(sheets.count("Sheet2"), 1u);
+    EXPECT_EQ(PivotSums(sheets.at("Sheet2")), expected);
+}
+
+TEST_F(WorkbookFileTest, EachNewWorkbookGetsTheNextFreeBookNameAndIsOpened) {
+    std::filesystem::create_directories(folder_.File("Workbooks"));
+    std::ofstream(folder_.File("Workbooks/Book1.xlsx")) << "someone else's";
+    app_->WorkbooksAdd(1033);
+    app_->Visible(true, 1033);
+    app_->WorkbooksAdd(1033);
+    app_->Visible(true, 1033);
+    app_->Visible(true, 1033);  // nothing new
+    const std::vector<std::string> books{folder_.File("Workbooks/Book2.xlsx"),
+                                         folder_.File("Workbooks/Book3.xlsx")};
+    EXPECT_EQ(app_->WrittenFiles(), books);
+    EXPECT_EQ(desktop_.openedFiles, books);
+    std::ifstream first(folder_.File("Workbooks/Book1.xlsx"));
+    std::string kept;
+    std::getline(first, kept);
+    EXPECT_EQ(kept, "someone else's");
+
+    desktop_.openSucceeds = false;
+    app_->WorkbooksAdd(1033);
+    try {
+        app_->Visible(true, 1033);
+        ADD_FAILURE() << "an unopened workbook went unreported";
+    } catch (const corv::CorvError& e) {
+        EXPECT_EQ(e.number(), corv::kSpreadsheetError);
+        EXPECT_NE(e.description().find(folder_.File("Workbooks/Book4.xlsx")), std::string::npos)
+            << e.description();
+    }
+    EXPECT_TRUE(std::filesystem::exists(folder_.File("Workbooks/Book4.xlsx")));
+}
+
+TEST_F(WorkbookFileTest, SheetsAndCellsOutsideTheWorkbookAreRefused) {
+    app_->WorkbooksAdd(1033);
+    try {
+        app_->SheetsActivate("sheet2");
+        ADD_FAILURE();
+    } catch (const corv::CorvError& e) {
+        EXPECT_EQ(e.number(), 9);
+    }
+    app_->Cells(corv::kMaxSheetRows, 1, {1});
+    try {
+        app_->Cells(corv::kMaxSheetRows + 1, 1, {1});
+        ADD_FAILURE() << "a row past the sheet was taken";
+    } catch (const corv::CorvError& e) {
+        EXPECT_EQ(e.number(), corv::kSpreadsheetError);
+        EXPECT_NE(e.description().find("1048577"), std::string::npos) << e.description();
+    }
+}
+
+TEST_F(WorkbookFileTest, TableWithSubtotalsAndGrandTotalsIsWrittenAsLibreOfficeBuildsIt) {
+    app_->WorkbooksAdd(1033);
+    const char* names[] = {"R", "M", "B", "N", "Amt"};
+    for (int k = 0; k < 5; ++k) app_->Cells(1, k + 1, {Value(names[k])});
+    // Items differing in case only are one item; the two-space block sorts first.
+    const std::vector<std::vector<Value>> rows = {{1, "X", "a", "p", 10},   {1, "X", "b", "q", 5},
+                                                  {2, "Y", "a", "p", 7},    {2, "X", "a", "q", 1},
+                                                  {3, "Y", "  ", "p", 2.5}, {1, "x", "a", "p", 4}};
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        for (int k = 0; k < 5; ++k) app_->Cells(static_cast<long>(r + 2), k + 1, {rows[r][k]});
+    app_->PivotTableWizard({1, {"sheet1", 1, 1, static_cast<long>(rows.size() + 1), 5}, "", "PivotTable1"});
+    app_->AddFields("PivotTable1", {"R", "N"}, {"M", "B"});
+    app_->PivotFieldOrientation("PivotTable1", "Amt", corv::PivotOrientation::Data);
+    app_->Visible(true, 1033);
+    const std::string file = app_->WrittenFiles().at(0);
+    const std::string script =
+        "import sys, csv, openpyxl\n"
+        "wb = openpyxl.load_workbook(sys.argv[1])\n"
+        "ws = wb.active\n"
+        "w = csv.writer(sys.stdout, lineterminator='\\n')\n"
+        "for row in ws.iter_rows(min_row=1, max_row=ws.max_row, max_col=ws.max_column, values_only=True):\n"
+        "    w.writerow(['' if v is None else v for v in row])\n";
+    const std::string written = Shell("/usr/bin/python3 -c " + Quote(script) + " " + Quote(file) + " 2>&1");
+    std::string rebuilt = ConvertWithLibreOffice(file, folder_.Path())["Sheet2"];
+    // LibreOffice words its total labels its own way.
+    for (const auto& [from, to] :
+         {std::pair<std::string, std::string>{"Total Result", "Grand Total"}, {" Result", " Total"}})
+        for (std::size_t at; (at = rebuilt.find(from)) != std::string::npos;)
+            rebuilt.replace(at, from.size(), to);
+    EXPECT_EQ(written, rebuilt);
+    EXPECT_NE(written.find("Grand Total,,15,5,20,2.5,7,9.5,29.5\n"), std::string::npos) << written;
+}
