@@ -266,13 +266,11 @@ void SnapshotData::RunLoader(sqlite3* db, sqlite3_stmt* stmt, const std::string&
 }
 
 bool SnapshotData::IsComplete() const {
-    std::lock_guard lock(loadMutex_);
-    return complete_;
+    return complete_.load();
 }
 
 bool SnapshotData::IsLoading() const {
-    std::lock_guard lock(loadMutex_);
-    return loading_;
+    return loading_.load();
 }
 
 std::size_t SnapshotData::WaitForRows(std::size_t rows) const {

@@ -165,8 +165,10 @@ class SnapshotData {
     // Loader state.
     mutable std::mutex loadMutex_;
     mutable std::condition_variable loadChanged_;
-    bool loading_ = false;  // guarded by loadMutex_
-    bool complete_ = true;  // guarded by loadMutex_
+    // Written by the loader under loadMutex_, so a waiter sees the change with its wake-up; read by any
+    // thread, the user-interface thread's polling included, without the lock.
+    std::atomic<bool> loading_{false};
+    std::atomic<bool> complete_{true};
     std::exception_ptr loadError_;
     sqlite3* loaderDb_ = nullptr;  // for interrupting; guarded by loadMutex_
     mutable std::atomic<bool> cancel_{false};
