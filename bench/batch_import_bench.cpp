@@ -8,9 +8,9 @@
 
 #include <sqlite3.h>
 
+#include "fixture/FixtureAuction.h"
 #include "store/AuctionCommands.h"
 #include "store/AuctionDb.h"
-#include "fixture/FixtureAuction.h"
 #include "support/ScriptedDesktop.h"
 
 namespace fs = std::filesystem;

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <string>
 
+#include "BenchSupport.h"
 #include "engine/Schema.h"
 #include "store/AuctionDb.h"
 #include "support/FakeViewerHost.h"
@@ -23,62 +24,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::time_point since) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
-}
-
-// CPU time of this process: the machine is shared, so wall time alone overstates the work.
-double CpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
-
-long RssKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    return -1;
-}
-
-void Exec(sqlite3* db, const std::string& sql) {
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-        std::fprintf(stderr, "%s: %s\n", sql.c_str(), sqlite3_errmsg(db));
-        std::exit(1);
-    }
-}
-
-// "All Bids", a whole table of the columns of "Markets and Bidders", and the catalog.
-void WriteAuction(const std::string& path, int rows) {
-    using corv::FieldType;
-    sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    Exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN");
-    Exec(db, corv::CreateTableSql("main", "All Bids",
-                                  {{"Auction Id", FieldType::Long, ""},
-                                   {"Round", FieldType::Long, ""},
-                                   {"Market", FieldType::Text, ""},
-                                   {"Block", FieldType::Text, ""},
-                                   {"Bidder Name", FieldType::Text, ""},
-                                   {"Bid Amount", FieldType::Currency, ""},
-                                   {"Net Bid Amount", FieldType::Currency, ""}}));
-    Exec(db, "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < " +
-                 std::to_string(rows - 1) +
-                 ") INSERT INTO [All Bids] SELECT 14, 1 + i / 3000, printf('M%03d-Market Area %d', i % 493, "
-                 "i % 493), CASE WHEN i % 3 = 0 THEN '  ' ELSE 'A' END, CASE i % 5 WHEN 0 THEN "
-                 "'Northwind Wireless' WHEN 1 THEN 'O''Hara Telecom' WHEN 2 THEN 'Bluebird PCS' WHEN 3 THEN "
-                 "'Corvid Spectrum' ELSE 'Summit Mobile' END, 100000.0 + (i % 9973) * 250.0 + "
-                 "(CASE WHEN i % 4 = 0 THEN 0.75 ELSE 0 END), (100000.0 + (i % 9973) * 250.0) * 0.85 FROM n");
-    Exec(db, corv::CreateTableSql("main", "sysSuppliedTables", {{"TableName", FieldType::Text, ""}}));
-    Exec(db, corv::CreateTableSql("main", "sysRounds", {{"Round", FieldType::Double, ""}}));
-    Exec(db, "INSERT INTO sysRounds VALUES (1)");
-    Exec(db, corv::CreateTableSql("main", "sysTables", {{"TableName", FieldType::Text, ""}}));
-    Exec(db, "INSERT INTO sysTables VALUES ('All Bids'); COMMIT");
-    sqlite3_close(db);
-}
+using namespace bench;
 
 }  // namespace
 
@@ -96,7 +42,7 @@ int main(int argc, char** argv) {
             .string();
     std::filesystem::create_directories(folder);
     const std::string path = folder + "/Auction14.mdb";
-    WriteAuction(path, rows);
+    WriteBidAuction(path, rows, 3000);
 
     corv::test::FakeViewerHost host;
     corv::frmFlexGrid viewer(host);
@@ -105,7 +51,7 @@ int main(int argc, char** argv) {
     host.PopulateTables();
     host.PopulateRounds();
     viewer.ddlRoundNum->setCurrentIndex(0);
-    viewer.ddlTableName->setCurrentIndex(0);
+    viewer.ddlTableName->setCurrentIndex(viewer.ddlTableName->findText("All Bids"));
     auto shown = viewer.WholeResult();  // loading is measured elsewhere (viewer_bench)
     std::printf("%zu rows of %d columns shown (%s)\n", shown->RowCount(), shown->FieldCount(),
                 viewer.CaptionText().toUtf8().constData());

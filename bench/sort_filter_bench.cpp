@@ -15,6 +15,7 @@
 #include <functional>
 #include <string>
 
+#include "BenchSupport.h"
 #include "engine/Schema.h"
 #include "queries/SortFilter.h"
 #include "queries/frmTableActions.h"
@@ -26,73 +27,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double CpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
-
-struct Timer {
-    Clock::time_point wall = Clock::now();
-    double cpu = CpuMs();
-    void Print(const char* what, const char* aim) const {
-        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - wall).count();
-        std::printf("%-58s wall %8.1f ms  cpu %8.1f ms  %s\n", what, ms, CpuMs() - cpu, aim);
-    }
-};
-
-void Exec(sqlite3* db, const std::string& sql) {
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-        std::fprintf(stderr, "%s: %s\n", sql.c_str(), sqlite3_errmsg(db));
-        std::exit(1);
-    }
-}
-
-// "Markets and Bidders" per round and "All Bids", a table built from every round, shown whole.
-void WriteAuction(const std::string& path, int rows, int rowsPerRound) {
-    using corv::FieldType;
-    sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    const std::vector<corv::FieldInfo> cols = {{"Auction Id", FieldType::Long, ""},
-                                               {"Round", FieldType::Long, ""},
-                                               {"Market", FieldType::Text, ""},
-                                               {"Block", FieldType::Text, ""},
-                                               {"Bidder Name", FieldType::Text, ""},
-                                               {"Bid Amount", FieldType::Currency, ""},
-                                               {"Net Bid Amount", FieldType::Currency, ""}};
-    Exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN");
-    Exec(db, corv::CreateTableSql("main", "Markets and Bidders", cols));
-    Exec(db, corv::CreateTableSql("main", "All Bids", cols));
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO \"Markets and Bidders\" VALUES (?,?,?,?,?,?,?)", -1, &st, nullptr);
-    const char* bidders[] = {"Northwind Wireless", "O'Hara Telecom", "Bluebird PCS", "Corvid Spectrum",
-                             "Summit Mobile"};
-    char market[32];
-    for (int i = 0; i < rows; ++i) {
-        std::snprintf(market, sizeof market, "M%03d-Market Area %d", i % 493, i % 493);
-        const double amount = 100000.0 + (i % 9973) * 250.0 + (i % 4 == 0 ? 0.75 : 0.0);
-        sqlite3_bind_int(st, 1, 14);
-        sqlite3_bind_int(st, 2, 1 + i / rowsPerRound);
-        sqlite3_bind_text(st, 3, market, -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 4, (i % 3 == 0) ? "  " : "A", -1, SQLITE_STATIC);
-        sqlite3_bind_text(st, 5, bidders[i % 5], -1, SQLITE_STATIC);
-        sqlite3_bind_double(st, 6, amount);
-        sqlite3_bind_double(st, 7, amount * 0.85);
-        sqlite3_step(st);
-        sqlite3_reset(st);
-    }
-    sqlite3_finalize(st);
-    Exec(db, "INSERT INTO \"All Bids\" SELECT * FROM \"Markets and Bidders\"");
-    Exec(db, corv::CreateTableSql("main", "sysSuppliedTables", {{"TableName", FieldType::Text, ""}}));
-    Exec(db, "INSERT INTO sysSuppliedTables VALUES ('Markets and Bidders')");
-    Exec(db, corv::CreateTableSql("main", "sysRounds", {{"Round", FieldType::Double, ""}}));
-    Exec(db, "INSERT INTO sysRounds VALUES (1)");
-    Exec(db, corv::CreateTableSql("main", "sysTables", {{"TableName", FieldType::Text, ""}}));
-    Exec(db, "INSERT INTO sysTables VALUES ('Markets and Bidders'), ('All Bids'); COMMIT");
-    sqlite3_close(db);
-}
+using namespace bench;
 
 void WaitLoaded(corv::frmFlexGrid& viewer) {
     const auto rs = viewer.GridModel()->GetRecordset();
@@ -128,7 +63,7 @@ int main(int argc, char** argv) {
         (std::filesystem::temp_directory_path() / ("sort_filter_bench_" + std::to_string(getpid()))).string();
     std::filesystem::create_directories(folder);
     const std::string path = folder + "/Auction14.mdb";
-    WriteAuction(path, rows, 3000);
+    WriteBidAuction(path, rows, 3000);
 
     corv::test::FakeViewerHost host;
     corv::frmFlexGrid viewer(host);

@@ -18,8 +18,9 @@
 #include <map>
 #include <string>
 
-#include "store/AuctionDb.h"
+#include "BenchSupport.h"
 #include "engine/Schema.h"
+#include "store/AuctionDb.h"
 #include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"
 #include "viewer/RecordsetModel.h"
@@ -28,26 +29,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::time_point since) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
-}
-
-// CPU time of this process: the machine is shared, so wall time alone overstates the work.
-double CpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
-
-struct Timer {
-    Clock::time_point wall = Clock::now();
-    double cpu = CpuMs();
-    void Print(const char* what, const char* aim) const {
-        std::printf("%-58s wall %8.1f ms  cpu %8.1f ms  %s\n", what, Ms(wall), CpuMs() - cpu, aim);
-    }
-};
+using namespace bench;
 
 // How long the engine alone takes to open the same query, so the viewer's own share shows.
 void EngineOnly(const std::string& sql) {
@@ -69,77 +51,6 @@ void EngineOnly(const std::string& sql) {
     whole.Print(label, "");
 }
 
-long RssKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    return -1;
-}
-
-void Check(int rc, sqlite3* db, const char* what) {
-    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-        std::fprintf(stderr, "%s: %s\n", what, sqlite3_errmsg(db));
-        std::exit(1);
-    }
-}
-
-void Exec(sqlite3* db, const std::string& sql) {
-    Check(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, sql.c_str());
-}
-
-// "Markets and Bidders" with rows spread over rounds of rowsPerRound bids, plus a user-built copy of it
-// (shown whole) and the catalog.
-void WriteAuction(const std::string& path, int rows, int rowsPerRound) {
-    using corv::FieldType;
-    sqlite3* db = nullptr;
-    Check(sqlite3_open(path.c_str(), &db), db, "open");
-    const std::vector<corv::FieldInfo> cols = {{"Auction Id", FieldType::Long, ""},
-                                               {"Round", FieldType::Long, ""},
-                                               {"Market", FieldType::Text, ""},
-                                               {"Block", FieldType::Text, ""},
-                                               {"Bidder Name", FieldType::Text, ""},
-                                               {"Bid Amount", FieldType::Currency, ""},
-                                               {"Net Bid Amount", FieldType::Currency, ""}};
-    Exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN");
-    Exec(db, corv::CreateTableSql("main", "Markets and Bidders", cols));
-    Exec(db, corv::CreateTableSql("main", "All Bids", cols));
-    sqlite3_stmt* st = nullptr;
-    Check(sqlite3_prepare_v2(db, "INSERT INTO \"Markets and Bidders\" VALUES (?,?,?,?,?,?,?)", -1, &st,
-                             nullptr),
-          db, "prepare");
-    const char* bidders[] = {"Northwind Wireless", "O'Hara Telecom", "Bluebird PCS", "Corvid Spectrum",
-                             "Summit Mobile"};
-    char market[32];
-    for (int i = 0; i < rows; ++i) {
-        const int round = 1 + i / rowsPerRound;
-        std::snprintf(market, sizeof market, "M%03d-Market Area %d", i % 493, i % 493);
-        const double amount = 100000.0 + (i % 9973) * 250.0 + (i % 4 == 0 ? 0.75 : 0.0);
-        sqlite3_bind_int(st, 1, 14);
-        sqlite3_bind_int(st, 2, round);
-        sqlite3_bind_text(st, 3, market, -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 4, (i % 3 == 0) ? "  " : "A", -1, SQLITE_STATIC);
-        sqlite3_bind_text(st, 5, bidders[i % 5], -1, SQLITE_STATIC);
-        sqlite3_bind_double(st, 6, amount);
-        sqlite3_bind_double(st, 7, amount * 0.85);
-        Check(sqlite3_step(st), db, "insert");
-        sqlite3_reset(st);
-    }
-    sqlite3_finalize(st);
-    Exec(db, "INSERT INTO \"All Bids\" SELECT * FROM \"Markets and Bidders\"");
-    Exec(db, corv::CreateTableSql("main", "sysSuppliedTables", {{"TableName", FieldType::Text, ""}}));
-    Exec(db, "INSERT INTO sysSuppliedTables VALUES ('Markets and Bidders')");
-    Exec(db, corv::CreateTableSql("main", "sysRounds", {{"Round", FieldType::Double, ""}}));
-    Exec(db, "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r WHERE n < " +
-                 std::to_string((rows + rowsPerRound - 1) / rowsPerRound) +
-                 ") INSERT INTO sysRounds SELECT n FROM r");
-    Exec(db, corv::CreateTableSql("main", "sysTables", {{"TableName", FieldType::Text, ""}}));
-    Exec(db, "INSERT INTO sysTables VALUES ('Markets and Bidders'), ('All Bids'); COMMIT");
-    // Creating an auction indexes its per-round tables by Round; the bench database is laid out the same.
-    Exec(db, "CREATE INDEX \"sysRoundIndex Markets and Bidders\" ON \"Markets and Bidders\" (\"Round\")");
-    sqlite3_close(db);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -155,7 +66,7 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(folder);
     const std::string path = folder + "/Auction14.mdb";
     auto t = Clock::now();
-    WriteAuction(path, rows, perRound);
+    WriteBidAuction(path, rows, perRound);
     std::printf("setup: wrote %d rows (twice) in %.0f ms\n", rows, Ms(t));
 
     corv::test::FakeViewerHost host;

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "BenchSupport.h"
 #include "analysis/WorkbookApp.h"
 #include "engine/Database.h"
 #include "engine/Recordset.h"
@@ -17,25 +18,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::time_point since) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
-}
-
-double CpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
-
-// kB from /proc/self/status: "VmRSS" now, "VmHWM" the peak since the last reset.
-long StatusKb(const char* key) {
-    std::ifstream in("/proc/self/status");
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind(key, 0) == 0) return std::stol(line.substr(line.find(':') + 1));
-    return -1;
-}
+using namespace bench;
 
 void ResetPeak() {
     std::ofstream("/proc/self/clear_refs") << "5";
@@ -95,6 +78,7 @@ int main(int argc, char** argv) {
                 writeCpu);
     std::printf("  %-40s %8.1f MB above the %.1f MB before  (aim < 300 MB)\n", "peak memory",
                 (peak - before) / 1024.0, before / 1024.0);
-    if (argc > 1) std::filesystem::copy_file(file, argv[1], std::filesystem::copy_options::overwrite_existing);
+    if (argc > 1)
+        std::filesystem::copy_file(file, argv[1], std::filesystem::copy_options::overwrite_existing);
     return 0;
 }
