@@ -8,6 +8,7 @@
 #include <QRadioButton>
 
 #include "RecordingExcel.h"
+#include "SheetReaders.h"
 #include "analysis/AnalysisDialogs.h"
 #include "analysis/PivotAnalyses.h"
 #include "engine/Recordset.h"
@@ -348,4 +349,113 @@ TEST_F(PivotAnalysisTest, RoundsAnalysisCopiesEveryBidOfTheRangeAndReportsAnEmpt
     corv::RoundsAnalysis(*viewer_);
     EXPECT_EQ(desktop_.LastBox().text, "Error 1004: Recorded failure");
     EXPECT_EQ(excel_.log->applications, 1);
+}
+
+namespace {
+
+// The analyses on the program's own workbook writer, read back by openpyxl and LibreOffice.
+class PivotWorkbookTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        corv::test::TestApp();
+        desktop_.SetProgramFolder(folder_.Path());
+        desktop_.Install();
+        options_.rounds = 4;
+        path_ = corv::test::BuildAuctionDatabase(folder_.Path(), options_);
+        corv::OpenAuctionDb(path_);
+        viewer_ = std::make_unique<frmFlexGrid>(host_);
+        host_.active = viewer_.get();
+        host_.PopulateTables();
+        host_.PopulateRounds();
+    }
+    void TearDown() override {
+        corv::UnloadAnalysisDialogs();
+        viewer_.reset();
+        corv::CloseAuctionDb();
+    }
+
+    // SQL sums of the amount over the rows where holds, keyed as the pivot's cells are.
+    static std::map<std::string, double> SqlSums(const std::string& amount, const std::string& where) {
+        std::map<std::string, double> sums;
+        const auto rs =
+            corv::AuctionDb()->OpenRecordset("SELECT [Round], [Market], [Block], [Bidder Name], Sum([" +
+                                                 amount + "]) FROM [Markets and Bidders] WHERE " + where +
+                                                 " GROUP BY [Round], [Market], [Block], [Bidder Name]",
+                                             corv::RecordsetType::Snapshot);
+        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext())
+            sums[rs->GetValue(0).toString() + "|" + rs->GetValue(1).toString() + "|" +
+                 rs->GetValue(2).toString() + "|" + rs->GetValue(3).toString()] = rs->GetValue(4).asDouble();
+        return sums;
+    }
+
+    // The pivot sheet of the nth workbook written, as LibreOffice rebuilds it; openpyxl must load it too.
+    std::map<std::string, double> PivotOfBook(std::size_t n) {
+        EXPECT_GT(desktop_.openedFiles.size(), n);
+        if (desktop_.openedFiles.size() <= n) return {};
+        const std::string file = desktop_.openedFiles[n];
+        const std::string script =
+            "import sys, openpyxl\n"
+            "wb = openpyxl.load_workbook(sys.argv[1])\n"
+            "print(wb.sheetnames, wb.active.title, wb.active._pivots[0].name)\n";
+        EXPECT_EQ(corv::test::Shell("/usr/bin/python3 -c " + corv::test::Quote(script) + " " +
+                                    corv::test::Quote(file) + " 2>&1"),
+                  "['Sheet2', 'Sheet1'] Sheet2 PivotTable1\n");
+        const auto sheets = corv::test::ConvertWithLibreOffice(file, folder_.File("lo" + std::to_string(n)));
+        return sheets.count("Sheet2") ? corv::test::PivotSums(sheets.at("Sheet2"))
+                                      : std::map<std::string, double>{};
+    }
+
+    corv::test::TempFolder folder_;
+    corv::test::ScriptedDesktop desktop_;
+    corv::fixture::AuctionOptions options_;
+    std::string path_;
+    corv::test::FakeViewerHost host_;
+    std::unique_ptr<frmFlexGrid> viewer_;
+};
+
+}  // namespace
+
+TEST_F(PivotWorkbookTest, EachAnalysisWritesAPivotWithTheSqlSums) {
+    // Markets: one round, one market with blocks, gross.
+    std::string market;
+    desktop_.Modal(Rounds("3", "")).Modal([&](corv::ModalDialog& modal) {
+        auto& d = dynamic_cast<frmPivotList&>(modal);
+        for (int i = 0; i < d.List1->count() && market.empty(); ++i)
+            if (d.List1->item(i)->text().contains('-')) {
+                d.List1->item(i)->setSelected(true);
+                market = d.List1->item(i)->text().toStdString();
+            }
+        d.cmdOK->click();
+    });
+    corv::MarketsAnalysis(*viewer_);
+    // Bidders: the name with an apostrophe, net.
+    std::string bidder;
+    desktop_.Modal(Rounds("1", "4", true)).Modal([&](corv::ModalDialog& modal) {
+        auto& d = dynamic_cast<frmPivotList&>(modal);
+        for (int i = 0; i < d.List1->count(); ++i)
+            if (d.List1->item(i)->text().contains('\'')) {
+                d.List1->item(i)->setSelected(true);
+                bidder = d.List1->item(i)->text().toStdString();
+            }
+        d.cmdOK->click();
+    });
+    corv::BiddersAnalysis(*viewer_);
+    // Rounds: net over two rounds.
+    desktop_.Modal(Rounds("2", "3", true));
+    corv::RoundsAnalysis(*viewer_);
+    ASSERT_TRUE(desktop_.boxes.empty()) << desktop_.LastBox().text;
+    ASSERT_FALSE(market.empty());
+    ASSERT_FALSE(bidder.empty());
+
+    std::string doubled;
+    for (char c : bidder) doubled += c == '\'' ? "''" : std::string(1, c);
+    const auto marketSums =
+        SqlSums("Bid Amount", "[Round] = 3 AND [Market] & '-' & [Block] = '" + market + "'");
+    const auto bidderSums = SqlSums("Net Bid Amount", "[Bidder Name] = '" + doubled + "'");
+    const auto roundSums = SqlSums("Net Bid Amount", "[Round] BETWEEN 2 AND 3");
+    ASSERT_FALSE(marketSums.empty());
+    ASSERT_FALSE(bidderSums.empty());
+    EXPECT_EQ(PivotOfBook(0), marketSums);
+    EXPECT_EQ(PivotOfBook(1), bidderSums);
+    EXPECT_EQ(PivotOfBook(2), roundSums);
 }
