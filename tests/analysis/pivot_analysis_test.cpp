@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 
 #include "RecordingExcel.h"
 #include "SheetReaders.h"
@@ -152,6 +153,20 @@ TEST_F(PivotAnalysisTest, RoundRangeIsCheckedAgainstTheNumberOfListedRounds) {
               "Error! The starting round you have requested is\r     outside the range of imported rounds.\r"
               "                Please try again.");
     EXPECT_EQ(desktop_.boxes[0].text, corv::StartRoundMessage(AnalysisKind::Rounds));
+}
+
+TEST_F(PivotAnalysisTest, HighestRoundIsTheLengthOfTheRoundListNotItsLastNumber) {
+    {
+        const QSignalBlocker quiet(viewer_->ddlRoundNum);
+        viewer_->ddlRoundNum->clear();
+        viewer_->ddlRoundNum->addItems({"1", "2", "5"});
+    }
+    desktop_.Modal(Rounds("3", ""));
+    EXPECT_EQ(Ask(), (RoundRange{3, 3, false}));
+    desktop_.Modal(Rounds("4", "")).Modal(Rounds("", ""));
+    EXPECT_EQ(Ask(), std::nullopt);
+    ASSERT_EQ(desktop_.boxes.size(), 1u);
+    EXPECT_EQ(desktop_.boxes[0].text, corv::StartRoundMessage(AnalysisKind::Markets));
 }
 
 TEST_F(PivotAnalysisTest, EndingRoundBeyondTheListYesClampsNoShowsTheEntriesAgain) {
