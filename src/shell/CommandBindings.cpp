@@ -1,6 +1,7 @@
 #include "shell/ViewerCommands.h"
 
 #include "analysis/ExcelView.h"
+#include "analysis/PivotAnalyses.h"
 #include "queries/SortFilter.h"
 #include "viewer/GridPrinter.h"
 #include "viewer/TextExport.h"
@@ -14,6 +15,9 @@ void BindFeatureCommands(CommandBinder& binder) {
     binder.Bind(ViewerCommandId::FilterTable, TableFilt);
     binder.Bind(ViewerCommandId::ResetTable, TableReset);
     binder.Bind(ViewerCommandId::ExcelExport, ExcelView);
+    binder.Bind(ViewerCommandId::MarketsAnalysis, MarketsAnalysis);
+    binder.Bind(ViewerCommandId::BiddersAnalysis, BiddersAnalysis);
+    binder.Bind(ViewerCommandId::RoundsAnalysis, RoundsAnalysis);
 }
 
 }  // namespace corv

@@ -136,7 +136,7 @@ TEST_F(MainWindowTest, EveryMenuOpensWithAltAndItsLetter) {
 TEST_F(MainWindowTest, UnbuiltCommandsAreShownDisabledUntilBound) {
     frmMain w;
     for (const char* name :
-         {"mnuToolsTableWizard", "mnuToolsSQLCommandLine", "mnuToolsDropTable", "mnuToolsAnalysisMarkets"}) {
+         {"mnuToolsTableWizard", "mnuToolsSQLCommandLine", "mnuToolsDropTable"}) {
         EXPECT_TRUE(w.MenuItem(name)->isVisible()) << name;
         EXPECT_FALSE(w.MenuItem(name)->isEnabled()) << name;
     }
@@ -144,7 +144,7 @@ TEST_F(MainWindowTest, UnbuiltCommandsAreShownDisabledUntilBound) {
     EXPECT_TRUE(w.MenuItem("mnuFileExport")->isEnabled());
     EXPECT_TRUE(w.MenuItem("mnuFilePrint")->isEnabled());
     EXPECT_TRUE(w.ToolbarButton("Print")->isEnabled());
-    EXPECT_FALSE(w.MenuItem("mnuToolsAnalysis")->isEnabled());
+    EXPECT_TRUE(w.MenuItem("mnuToolsAnalysisMarkets")->isEnabled());
     EXPECT_TRUE(w.MenuItem("mnuFileNew")->isEnabled());
     EXPECT_TRUE(w.MenuItem("mnuFileImport")->isEnabled());
     EXPECT_FALSE(w.ToolbarButton("TableWizard")->isEnabled());
@@ -153,7 +153,6 @@ TEST_F(MainWindowTest, UnbuiltCommandsAreShownDisabledUntilBound) {
     EXPECT_TRUE(w.MenuItem("mnuToolsTableWizard")->isEnabled());
     EXPECT_TRUE(w.ToolbarButton("TableWizard")->isEnabled());
     EXPECT_FALSE(w.ToolbarButton("DropTable")->isEnabled());
-    w.Bind(ViewerCommandId::RoundsAnalysis, [](frmFlexGrid&) {});
     EXPECT_TRUE(w.MenuItem("mnuToolsAnalysis")->isEnabled());
     w.BindQueryBuilder([] {});
     EXPECT_TRUE(w.ToolbarButton("SQL")->isEnabled());
