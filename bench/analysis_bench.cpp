@@ -12,6 +12,7 @@
 #include <fstream>
 #include <string>
 
+#include "BenchSupport.h"
 #include "analysis/AnalysisDialogs.h"
 #include "analysis/PivotAnalyses.h"
 #include "store/AuctionDb.h"
@@ -20,19 +21,7 @@
 #include "support/ScriptedDesktop.h"
 #include "viewer/frmFlexGrid.h"
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// kB from /proc/self/status: "VmRSS" now, "VmHWM" the peak since the last reset.
-long StatusKb(const char* key) {
-    std::ifstream in("/proc/self/status");
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind(key, 0) == 0) return std::stol(line.substr(line.find(':') + 1));
-    return -1;
-}
-
-}  // namespace
+using namespace bench;
 
 // An argument names a path to keep a copy of the workbook at, for opening it elsewhere.
 int main(int argc, char** argv) {
@@ -75,7 +64,7 @@ int main(int argc, char** argv) {
         ok = Clock::now();
     });
     corv::RoundsAnalysis(viewer);
-    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - ok).count();
+    const double ms = Ms(ok);
     const long peak = StatusKb("VmHWM:");
     if (!desktop.boxes.empty()) std::printf("error box: %s\n", desktop.LastBox().text.c_str());
     if (desktop.openedFiles.empty()) return 1;
