@@ -329,6 +329,7 @@ Expr Parser::Primary() {
             Unexpected();
         case Tok::Name:
         case Tok::Word: {
+            if (t.kind == Tok::Name && t.text.empty()) Unexpected();
             if (t.kind == Tok::Word) {
                 if (AcceptWord("null")) return Caseless(ValueExpr("NULL"));
                 if (AcceptWord("true")) return Caseless(ValueExpr("-1"));

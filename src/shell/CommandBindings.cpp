@@ -2,6 +2,9 @@
 
 #include "analysis/ExcelView.h"
 #include "queries/SortFilter.h"
+#include "queries/TableBuild.h"
+#include "queries/frmQuery.h"
+#include "viewer/DropTable.h"
 #include "viewer/GridPrinter.h"
 #include "viewer/TextExport.h"
 
@@ -14,6 +17,10 @@ void BindFeatureCommands(CommandBinder& binder) {
     binder.Bind(ViewerCommandId::FilterTable, TableFilt);
     binder.Bind(ViewerCommandId::ResetTable, TableReset);
     binder.Bind(ViewerCommandId::ExcelExport, ExcelView);
+    binder.Bind(ViewerCommandId::TableWizard, TableWiz);
+    binder.Bind(ViewerCommandId::DropTable, DropTable);
+    binder.BindQueryBuilder(
+        [&binder] { frmQuery::Show([&binder](const ViewerCommand& c) { binder.RunViewerCommand(c); }); });
 }
 
 }  // namespace corv
