@@ -33,6 +33,9 @@ frmQuery::frmQuery(std::function<void(const std::function<void(frmFlexGrid&)>&)>
         *boxes[i] = new QPlainTextEdit(this);
         (*boxes[i])->setGeometry(Px(1200), Px(tops[i]), Px(3615), Px(735));
         (*boxes[i])->setTabChangesFocus(true);
+        // Long clauses wrap inside the box, as typed SQL is read a line at a time.
+        (*boxes[i])->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        (*boxes[i])->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     }
     cmdOK = new QPushButton("OK", this);
     cmdOK->setGeometry(Px(2400), Px(4800), Px(1215), Px(495));
