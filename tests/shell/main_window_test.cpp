@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDate>
 #include <QLabel>
@@ -17,6 +18,7 @@
 
 #include "ShellTestSupport.h"
 #include "engine/CorvError.h"
+#include "queries/frmQuery.h"
 #include "shell/frmMain.h"
 #include "store/AuctionDb.h"
 #include "viewer/frmFlexGrid.h"
@@ -209,6 +211,21 @@ TEST_F(MainWindowTest, ViewerCommandWithoutViewerIsRefused) {
     EXPECT_EQ(desktop.boxes[0].title, "Error");
     EXPECT_EQ(desktop.boxes[0].icon, MsgIcon::Exclamation);
     EXPECT_EQ(desktop.boxes[0].buttons, MsgButtons::OK);
+}
+
+TEST_F(MainWindowTest, QueryBuilderOpensWithoutViewerAndItsOkAsksForOne) {
+    frmMain w;
+    w.MenuItem("mnuToolsSQLCommandLine")->trigger();
+    corv::frmQuery* builder = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* q = qobject_cast<corv::frmQuery*>(top)) builder = q;
+    ASSERT_NE(builder, nullptr);
+    EXPECT_TRUE(builder->isVisible());
+    EXPECT_TRUE(desktop.boxes.empty());
+    builder->cmdOK_Click();
+    ASSERT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.boxes[0].text.rfind("  A data grid must be opened", 0), 0u);
+    builder->cmdCancel_Click();
 }
 
 TEST_F(MainWindowTest, EachMenuItemRunsItsOwnCommandOnTheActiveViewerAndReportsEscapingErrors) {
