@@ -73,7 +73,8 @@ TEST(JetFunctionsSql, OddArgumentsNeverCrash) {
         {"jet_day", 1},     {"jet_hour", 1},       {"jet_minute", 1},     {"jet_second", 1},
         {"jet_weekday", 1}, {"jet_cdate", 1},      {"jet_dateserial", 3}, {"jet_first", 1},
         {"jet_last", 1},    {"jet_strreverse", 1}, {"jet_string", 2},     {"jet_stdev", 1},
-        {"jet_stdevp", 1},  {"jet_var", 1},        {"jet_varp", 1},
+        {"jet_stdevp", 1},  {"jet_var", 1},        {"jet_varp", 1},       {"jet_datepart", 2},
+        {"jet_dateadd", 3}, {"jet_datediff", 3},
     };
     const char* args[] = {"NULL",
                           "0",
@@ -166,6 +167,46 @@ TEST_F(JetFunctionsQuery, SwitchStrReverseAndString) {
         (std::vector<std::string>{"cba|xxx|AAA|"}));
     EXPECT_THROW(Column("SELECT Switch([X] > 8) FROM [T]"), corv::CorvError);
     EXPECT_THROW(Column("SELECT StrReverse(Null) FROM [T]"), corv::CorvError);
+}
+
+TEST_F(JetFunctionsQuery, DateAddDatePartDateDiff) {
+    const auto one = [&](const std::string& e) {
+        return Column("SELECT " + e + " FROM [T] WHERE [X] = 2").at(0);
+    };
+    // Month ends clamp; hours roll over the day and year.
+    EXPECT_EQ(one("DateAdd('m', 1, '2000-01-31')"), one("CDate('2000-02-29')"));
+    EXPECT_EQ(one("DateAdd('m', 1, '2001-01-31')"), one("CDate('2001-02-28')"));
+    EXPECT_EQ(one("DateAdd('yyyy', 1, '2000-02-29')"), one("CDate('2001-02-28')"));
+    EXPECT_EQ(one("DateAdd('q', -1, '2000-05-31')"), one("CDate('2000-02-29')"));
+    EXPECT_EQ(one("DateAdd('d', -1, '2000-03-01')"), one("CDate('2000-02-29')"));
+    EXPECT_EQ(one("DateAdd('h', 25, '1999-12-31 23:00:00')"), one("CDate('2000-01-02 00:00:00')"));
+    EXPECT_EQ(one("DateAdd('ww', 2, '2000-12-25')"), one("CDate('2001-01-08')"));
+    // 1 January 2000 was a Saturday: it is week 1 alone, the Sunday after starts week 2.
+    EXPECT_EQ(one("DatePart('ww', '2000-01-01') & DatePart('ww', '2000-01-02') & '|' & DatePart('ww', "
+                  "'2000-12-31')"),
+              "12|54");
+    EXPECT_EQ(
+        one("DatePart('w', '2000-01-01') & DatePart('q', '2000-08-15') & '|' & DatePart('y', '2000-03-01')"),
+        "73|61");
+    EXPECT_EQ(
+        one("DatePart('yyyy', '2000-08-15 13:14:15') & DatePart('m', '2000-08-15') & DatePart('d', "
+            "'2000-08-15') "
+            "& DatePart('h', '2000-08-15 13:14:15') & DatePart('n', '2000-08-15 13:14:15') & DatePart('s', "
+            "'2000-08-15 13:14:15')"),
+        "2000815131415");
+    // Boundaries crossed, not whole periods, except for w.
+    EXPECT_EQ(
+        one("DateDiff('yyyy', '1999-12-31', '2000-01-01') & DateDiff('m', '2000-01-31', '2000-02-01') & "
+            "DateDiff('q', '2000-03-31', '2000-04-01') & DateDiff('ww', '2000-01-01', '2000-01-02') & "
+            "DateDiff('w', '2000-01-01', '2000-01-14') & DateDiff('h', '2000-01-01 10:59:59', "
+            "'2000-01-01 11:00:00')"),
+        "111111");
+    EXPECT_EQ(one("DateDiff('d', '2000-03-01', '2000-02-28') & '|' & DateDiff('y', '2000-01-01 23:59:59', "
+                  "'2000-01-02') "
+                  "& '|' & DateDiff('n', '2000-01-01 10:00:59', '2000-01-01 10:01:00') & '|' & DateDiff('s', "
+                  "'2000-01-01', '2000-01-01 00:01:01')"),
+              "-2|1|1|61");
+    EXPECT_THROW(one("DateAdd('x', 1, '2000-01-01')"), corv::CorvError);
 }
 
 }  // namespace
