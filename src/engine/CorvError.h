@@ -21,6 +21,7 @@ constexpr int ObjectNotFound = 3078;
 constexpr int TooFewParameters = 3061;
 constexpr int UnknownField = 3127;
 constexpr int TableInUse = 3211;
+constexpr int InvalidName = 3125;
 constexpr int ReadOnlyDatabase = 3027;
 constexpr int ConstraintViolation = 3022;
 constexpr int UnrecognizedFormat = 3343;

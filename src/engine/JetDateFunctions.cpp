@@ -1,5 +1,6 @@
 // Date parsing, date parts and the clock; dates are stored as "YYYY-MM-DD HH:MM:SS".
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "engine/JetFunctionSupport.h"
 #include "engine/JetFunctions.h"
@@ -242,6 +244,189 @@ void JetDatePart(sqlite3_context* ctx, int, sqlite3_value** a) {
     sqlite3_result_int(ctx, v);
 }
 
+// ---------------------------------------------------------------- DatePart, DateAdd, DateDiff
+// Jet's defaults: weeks start on Sunday, week 1 is the week of 1 January.
+
+enum class Interval { Year, Quarter, Month, DayOfYear, Day, Weekday, Week, Hour, Minute, Second, Bad };
+
+Interval IntervalOf(sqlite3_value* v) {
+    std::string t = TextOf(v);
+    for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    static const std::pair<const char*, Interval> names[] = {
+        {"yyyy", Interval::Year},   {"q", Interval::Quarter}, {"m", Interval::Month},
+        {"y", Interval::DayOfYear}, {"d", Interval::Day},     {"w", Interval::Weekday},
+        {"ww", Interval::Week},     {"h", Interval::Hour},    {"n", Interval::Minute},
+        {"s", Interval::Second}};
+    for (const auto& [name, interval] : names)
+        if (t == name) return interval;
+    return Interval::Bad;
+}
+
+std::int64_t DayNumber(const Stamp& st) {
+    return DaysFromCivil(st.y, static_cast<unsigned>(st.m), static_cast<unsigned>(st.d));
+}
+int WeekdayOf(std::int64_t days) {
+    return static_cast<int>(((days + 4) % 7 + 7) % 7) + 1;  // 1970-01-01 was a Thursday; Sunday is 1
+}
+std::int64_t SecondsOf(const Stamp& st) {
+    return DayNumber(st) * 86400 + st.hh * 3600 + st.mi * 60 + st.ss;
+}
+
+void JetDatePartOf(sqlite3_context* ctx, int, sqlite3_value** a) {
+    if (IsNull(a[0])) return InvalidNull(ctx);
+    const Interval iv = IntervalOf(a[0]);
+    if (iv == Interval::Bad) return InvalidCall(ctx);
+    Stamp st;
+    if (!StampArg(ctx, a[1], st)) return;
+    const std::int64_t days = DayNumber(st);
+    const int dayOfYear = static_cast<int>(days - DaysFromCivil(st.y, 1, 1)) + 1;
+    int v = 0;
+    switch (iv) {
+        case Interval::Year:
+            v = st.y;
+            break;
+        case Interval::Quarter:
+            v = (st.m - 1) / 3 + 1;
+            break;
+        case Interval::Month:
+            v = st.m;
+            break;
+        case Interval::DayOfYear:
+            v = dayOfYear;
+            break;
+        case Interval::Day:
+            v = st.d;
+            break;
+        case Interval::Weekday:
+            v = WeekdayOf(days);
+            break;
+        case Interval::Week:
+            v = (dayOfYear - 1 + WeekdayOf(DaysFromCivil(st.y, 1, 1)) - 1) / 7 + 1;
+            break;
+        case Interval::Hour:
+            v = st.hh;
+            break;
+        case Interval::Minute:
+            v = st.mi;
+            break;
+        case Interval::Second:
+            v = st.ss;
+            break;
+        case Interval::Bad:
+            break;
+    }
+    sqlite3_result_int(ctx, v);
+}
+
+void JetDateAdd(sqlite3_context* ctx, int, sqlite3_value** a) {
+    if (IsNull(a[0])) return InvalidNull(ctx);
+    const Interval iv = IntervalOf(a[0]);
+    if (iv == Interval::Bad) return InvalidCall(ctx);
+    Num num;
+    if (!NumArg(ctx, a[1], num, true)) return;
+    Stamp st;
+    if (!StampArg(ctx, a[2], st)) return;
+    const double r = std::trunc(num.real());
+    if (std::fabs(r) > 4000000.0 * 86400.0) return InvalidCall(ctx);
+    const auto n = static_cast<std::int64_t>(r);
+    std::int64_t months = 0, seconds = 0;
+    switch (iv) {
+        case Interval::Year:
+            months = 12 * n;
+            break;
+        case Interval::Quarter:
+            months = 3 * n;
+            break;
+        case Interval::Month:
+            months = n;
+            break;
+        case Interval::DayOfYear:
+        case Interval::Day:
+        case Interval::Weekday:
+            seconds = n * 86400;
+            break;
+        case Interval::Week:
+            seconds = n * 7 * 86400;
+            break;
+        case Interval::Hour:
+            seconds = n * 3600;
+            break;
+        case Interval::Minute:
+            seconds = n * 60;
+            break;
+        case Interval::Second:
+            seconds = n;
+            break;
+        case Interval::Bad:
+            break;
+    }
+    if (months != 0) {
+        // A day the target month lacks becomes its last day.
+        const std::int64_t m0 = static_cast<std::int64_t>(st.y) * 12 + (st.m - 1) + months;
+        if (m0 < 100 * 12 || m0 > 9999 * 12 + 11) return InvalidCall(ctx);
+        st.y = static_cast<int>(m0 / 12);
+        st.m = static_cast<int>(m0 % 12) + 1;
+        st.d = std::min(st.d, DaysInMonth(st.y, st.m));
+    }
+    std::int64_t total = SecondsOf(st) + seconds;
+    std::int64_t days = total >= 0 ? total / 86400 : -((-total + 86399) / 86400);
+    std::int64_t rest = total - days * 86400;
+    CivilFromDays(days, st.y, st.m, st.d);
+    if (st.y < 100 || st.y > 9999) return InvalidCall(ctx);
+    st.hh = static_cast<int>(rest / 3600);
+    st.mi = static_cast<int>(rest / 60 % 60);
+    st.ss = static_cast<int>(rest % 60);
+    ResultText(ctx, StampText(st));
+}
+
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+void JetDateDiff(sqlite3_context* ctx, int, sqlite3_value** a) {
+    if (IsNull(a[0])) return InvalidNull(ctx);
+    const Interval iv = IntervalOf(a[0]);
+    if (iv == Interval::Bad) return InvalidCall(ctx);
+    Stamp s1, s2;
+    if (!StampArg(ctx, a[1], s1) || !StampArg(ctx, a[2], s2)) return;
+    const std::int64_t d1 = DayNumber(s1), d2 = DayNumber(s2);
+    std::int64_t v = 0;
+    switch (iv) {
+        case Interval::Year:
+            v = s2.y - s1.y;
+            break;
+        case Interval::Quarter:
+            v = (static_cast<std::int64_t>(s2.y) * 4 + (s2.m - 1) / 3) -
+                (static_cast<std::int64_t>(s1.y) * 4 + (s1.m - 1) / 3);
+            break;
+        case Interval::Month:
+            v = (static_cast<std::int64_t>(s2.y) * 12 + s2.m) - (static_cast<std::int64_t>(s1.y) * 12 + s1.m);
+            break;
+        case Interval::DayOfYear:
+        case Interval::Day:
+            v = d2 - d1;
+            break;
+        case Interval::Weekday:
+            v = (d2 - d1) / 7;
+            break;            // whole weeks, toward zero
+        case Interval::Week:  // Sundays crossed
+            v = ((d2 - (WeekdayOf(d2) - 1)) - (d1 - (WeekdayOf(d1) - 1))) / 7;
+            break;
+        case Interval::Hour:
+            v = FloorDiv(SecondsOf(s2), 3600) - FloorDiv(SecondsOf(s1), 3600);
+            break;
+        case Interval::Minute:
+            v = FloorDiv(SecondsOf(s2), 60) - FloorDiv(SecondsOf(s1), 60);
+            break;
+        case Interval::Second:
+            v = SecondsOf(s2) - SecondsOf(s1);
+            break;
+        case Interval::Bad:
+            break;
+    }
+    sqlite3_result_int64(ctx, v);
+}
+
 void JetCDate(sqlite3_context* ctx, int, sqlite3_value** a) {
     if (IsNull(a[0])) return InvalidNull(ctx);
     Stamp st;
@@ -319,6 +504,8 @@ void RegisterDateFunctions(sqlite3* db) {
         {"jet_weekday", 1, JetDatePart<6>},   {"jet_cdate", 1, JetCDate},
         {"jet_dateserial", 3, JetDateSerial}, {"jet_now", 0, JetClock<0>, false},
         {"jet_date", 0, JetClock<1>, false},  {"jet_time", 0, JetClock<2>, false},
+        {"jet_datepart", 2, JetDatePartOf},   {"jet_dateadd", 3, JetDateAdd},
+        {"jet_datediff", 3, JetDateDiff},
     };
     RegisterScalars(db, scalars);
 }

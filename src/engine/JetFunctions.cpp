@@ -211,6 +211,34 @@ void HeldFinal(sqlite3_context* ctx) {
     *slot = nullptr;
 }
 
+// Variance and standard deviation of the non-Null values, by Welford's running sums so large values
+// keep their precision. Fewer than two values give Null.
+struct Spread {
+    std::int64_t n = 0;
+    double mean = 0;
+    double m2 = 0;
+};
+
+void SpreadStep(sqlite3_context* ctx, int, sqlite3_value** a) {
+    if (IsNull(a[0])) return;
+    Num x;
+    if (GetNum(a[0], x) != Got::Ok) return TypeMismatch(ctx);
+    auto* s = static_cast<Spread*>(sqlite3_aggregate_context(ctx, sizeof(Spread)));
+    if (!s) return sqlite3_result_error_nomem(ctx);
+    ++s->n;
+    const double d = x.real() - s->mean;
+    s->mean += d / static_cast<double>(s->n);
+    s->m2 += d * (x.real() - s->mean);
+}
+
+template <bool Population, bool Root>
+void SpreadFinal(sqlite3_context* ctx) {
+    auto* s = static_cast<Spread*>(sqlite3_aggregate_context(ctx, 0));
+    if (!s || s->n < 2) return sqlite3_result_null(ctx);
+    const double v = s->m2 / static_cast<double>(Population ? s->n : s->n - 1);
+    sqlite3_result_double(ctx, Root ? std::sqrt(v) : v);
+}
+
 }  // namespace
 
 }  // namespace jetfn
@@ -223,6 +251,14 @@ void RegisterJetFunctions(sqlite3* db) {
                                jetfn::HeldFinal, nullptr);
     sqlite3_create_function_v2(db, "jet_last", 1, SQLITE_UTF8, nullptr, nullptr, jetfn::HeldStep<true>,
                                jetfn::HeldFinal, nullptr);
+    sqlite3_create_function_v2(db, "jet_stdev", 1, SQLITE_UTF8, nullptr, nullptr, jetfn::SpreadStep,
+                               jetfn::SpreadFinal<false, true>, nullptr);
+    sqlite3_create_function_v2(db, "jet_stdevp", 1, SQLITE_UTF8, nullptr, nullptr, jetfn::SpreadStep,
+                               jetfn::SpreadFinal<true, true>, nullptr);
+    sqlite3_create_function_v2(db, "jet_var", 1, SQLITE_UTF8, nullptr, nullptr, jetfn::SpreadStep,
+                               jetfn::SpreadFinal<false, false>, nullptr);
+    sqlite3_create_function_v2(db, "jet_varp", 1, SQLITE_UTF8, nullptr, nullptr, jetfn::SpreadStep,
+                               jetfn::SpreadFinal<true, false>, nullptr);
 }
 
 bool ParseJetFunctionError(std::string_view message, int& number, std::string& description) {

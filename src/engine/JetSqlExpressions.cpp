@@ -66,6 +66,16 @@ const FunctionInfo kFunctions[] = {
     {"max", "max", 1, 1},
     {"first", "jet_first", 1, 1},
     {"last", "jet_last", 1, 1},
+    {"stdev", "jet_stdev", 1, 1},
+    {"stdevp", "jet_stdevp", 1, 1},
+    {"var", "jet_var", 1, 1},
+    {"varp", "jet_varp", 1, 1},
+    {"strreverse", "jet_strreverse", 1, 1},
+    {"string", "jet_string", 2, 2},
+    {"switch", "", 2, 254},
+    {"datepart", "jet_datepart", 2, 2},
+    {"dateadd", "jet_dateadd", 3, 3},
+    {"datediff", "jet_datediff", 3, 3},
     {"iif", "", 3, 3},
     {"nz", "", 1, 2},
     {"isnull", "", 1, 1},
@@ -329,6 +339,7 @@ Expr Parser::Primary() {
             Unexpected();
         case Tok::Name:
         case Tok::Word: {
+            if (t.kind == Tok::Name && t.text.empty()) Unexpected();
             if (t.kind == Tok::Word) {
                 if (AcceptWord("null")) return Caseless(ValueExpr("NULL"));
                 if (AcceptWord("true")) return Caseless(ValueExpr("-1"));
@@ -370,7 +381,7 @@ Expr Parser::Function(const std::string& name) {
         if (key == f.jet) info = &f;
     if (!info) throw CorvError(kUndefinedFunction, "Undefined function '" + name + "' in expression.");
     if (key == "sum" || key == "avg" || key == "count" || key == "min" || key == "max" || key == "first" ||
-        key == "last")
+        key == "last" || key == "stdev" || key == "stdevp" || key == "var" || key == "varp")
         aggregate_ = true;
     ExpectOp("(");
     std::vector<Expr> args;
@@ -393,6 +404,16 @@ Expr Parser::Function(const std::string& name) {
     if (key == "iif") {
         return ValueExpr("(CASE WHEN " + Cond(args[0]) + " THEN " + Value(args[1]) + " ELSE " +
                          Value(args[2]) + " END)");
+    }
+    if (key == "switch") {
+        if (n % 2 != 0) {
+            throw CorvError(err::SyntaxError, "Wrong number of arguments used with function '" + name +
+                                                  "' in query expression.");
+        }
+        // The first true condition picks its value; a Null condition counts as false, none true gives Null.
+        std::string sql = "(CASE";
+        for (int i = 0; i < n; i += 2) sql += " WHEN " + Cond(args[i]) + " THEN " + Value(args[i + 1]);
+        return ValueExpr(sql + " END)");
     }
     if (key == "nz") {
         return ValueExpr("coalesce(" + Value(args[0]) + ", " + (n > 1 ? Value(args[1]) : std::string("''")) +

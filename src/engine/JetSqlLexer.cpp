@@ -102,7 +102,8 @@ std::vector<Token> Tokenize(std::string_view s) {
             if (end == std::string_view::npos) Syntax(std::string(s.substr(start, 40)));
             t.kind = Tok::Name;
             t.text = std::string(s.substr(i + 1, end - i - 1));
-            if (t.text.empty() || t.text.find('[') != std::string::npos) {
+            // An empty name is lexed so that the parser can refuse it as a name where one is due.
+            if (t.text.find('[') != std::string::npos) {
                 Syntax(std::string(s.substr(start, end + 1 - start)));
             }
             i = end + 1;

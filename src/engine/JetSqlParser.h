@@ -159,9 +159,14 @@ class Parser {
     // names
     bool AtName() const {
         const Token& t = Peek();
-        return t.kind == Tok::Name || (t.kind == Tok::Word && !IsReserved(t.text));
+        return (t.kind == Tok::Name && !t.text.empty()) || (t.kind == Tok::Word && !IsReserved(t.text));
     }
     std::string Name() {
+        if (Peek().kind == Tok::Name && Peek().text.empty()) {
+            throw CorvError(err::InvalidName,
+                            "'' is not a valid name. Make sure that it does not include invalid characters "
+                            "or punctuation and that it is not too long.");
+        }
         if (!AtName()) Unexpected();
         return Next().text;
     }

@@ -97,7 +97,7 @@ std::string Parser::SelectCore(bool allowInto, SelectResult& res, bool first, bo
             continue;
         }
         onlyStar = false;
-        if ((Peek().kind == Tok::Name || Peek().kind == Tok::Word) &&
+        if ((Peek().kind == Tok::Name || Peek().kind == Tok::Word) && !Peek().text.empty() &&
             (IsOp(Peek(1), ".") || IsOp(Peek(1), "!")) && IsOp(Peek(2), "*")) {
             std::string table = Next().text;
             Next();

@@ -182,6 +182,35 @@ void JetSpace(sqlite3_context* ctx, int, sqlite3_value** a) {
     ResultText(ctx, std::string(static_cast<size_t>(n), ' '));
 }
 
+void JetStrReverse(sqlite3_context* ctx, int, sqlite3_value** a) {
+    if (IsNull(a[0])) return InvalidNull(ctx);
+    std::u32string s = Decode(TextOf(a[0]));
+    std::reverse(s.begin(), s.end());
+    ResultText(ctx, Encode(s));
+}
+
+// String(n, c): c is a character code (taken modulo 256, as the classic runtime does) or a text whose
+// first character repeats.
+void JetString(sqlite3_context* ctx, int, sqlite3_value** a) {
+    std::int64_t n;
+    if (!CountArg(ctx, a[0], n)) return;
+    if (n > 1000000) return Fail(ctx, kOverflow, "Overflow.");
+    if (IsNull(a[1])) return sqlite3_result_null(ctx);
+    char32_t c;
+    Num code;
+    if (IsText(a[1])) {
+        const std::u32string t = Decode(TextOf(a[1]));
+        if (t.empty()) return InvalidCall(ctx);
+        c = t[0];
+    } else {
+        if (GetNum(a[1], code) != Got::Ok) return TypeMismatch(ctx);
+        const double r = std::nearbyint(code.real());
+        if (r < 0 || r > 2147483647.0) return InvalidCall(ctx);
+        c = static_cast<char32_t>(static_cast<std::int64_t>(r) % 256);
+    }
+    ResultText(ctx, Encode(std::u32string(static_cast<size_t>(n), c)));
+}
+
 void JetChr(sqlite3_context* ctx, int, sqlite3_value** a) {
     std::int64_t n;
     if (!CountArg(ctx, a[0], n)) return;
@@ -326,11 +355,12 @@ int FoldedCompare(void*, int n1, const void* p1, int n2, const void* p2) {
 
 void RegisterTextFunctions(sqlite3* db) {
     static const Scalar scalars[] = {
-        {"jet_len", 1, JetLen},      {"jet_left", 2, JetSide<0>},  {"jet_right", 2, JetSide<1>},
-        {"jet_mid", -1, JetMid},     {"jet_ucase", 1, JetCase<0>}, {"jet_lcase", 1, JetCase<1>},
-        {"jet_trim", 1, JetTrim<0>}, {"jet_ltrim", 1, JetTrim<1>}, {"jet_rtrim", 1, JetTrim<2>},
-        {"jet_instr", -1, JetInStr}, {"jet_space", 1, JetSpace},   {"jet_chr", 1, JetChr},
-        {"jet_asc", 1, JetAsc},      {"jet_like", 2, JetLike},
+        {"jet_len", 1, JetLen},       {"jet_left", 2, JetSide<0>},  {"jet_right", 2, JetSide<1>},
+        {"jet_mid", -1, JetMid},      {"jet_ucase", 1, JetCase<0>}, {"jet_lcase", 1, JetCase<1>},
+        {"jet_trim", 1, JetTrim<0>},  {"jet_ltrim", 1, JetTrim<1>}, {"jet_rtrim", 1, JetTrim<2>},
+        {"jet_instr", -1, JetInStr},  {"jet_space", 1, JetSpace},   {"jet_chr", 1, JetChr},
+        {"jet_asc", 1, JetAsc},       {"jet_like", 2, JetLike},     {"jet_strreverse", 1, JetStrReverse},
+        {"jet_string", 2, JetString},
     };
     RegisterScalars(db, scalars);
     // Redefining NOCASE rather than adding a collation of our own keeps columns declared NOCASE, their

@@ -3,6 +3,9 @@
 #include "analysis/ExcelView.h"
 #include "analysis/PivotAnalyses.h"
 #include "queries/SortFilter.h"
+#include "queries/TableBuild.h"
+#include "queries/frmQuery.h"
+#include "viewer/DropTable.h"
 #include "viewer/GridPrinter.h"
 #include "viewer/TextExport.h"
 
@@ -18,6 +21,10 @@ void BindFeatureCommands(CommandBinder& binder) {
     binder.Bind(ViewerCommandId::MarketsAnalysis, MarketsAnalysis);
     binder.Bind(ViewerCommandId::BiddersAnalysis, BiddersAnalysis);
     binder.Bind(ViewerCommandId::RoundsAnalysis, RoundsAnalysis);
+    binder.Bind(ViewerCommandId::TableWizard, TableWiz);
+    binder.Bind(ViewerCommandId::DropTable, DropTable);
+    binder.BindQueryBuilder(
+        [&binder] { frmQuery::Show([&binder](const ViewerCommand& c) { binder.RunViewerCommand(c); }); });
 }
 
 }  // namespace corv

@@ -50,6 +50,8 @@ class CommandBinder {
     virtual void Bind(ViewerCommandId id, ViewerCommand command) = 0;
     // Shown without a viewer check: the builder acts on the active viewer itself when confirmed.
     virtual void BindQueryBuilder(std::function<void()> show) = 0;
+    // Runs command on the active viewer, or answers that there is none.
+    virtual void RunViewerCommand(const ViewerCommand& command) = 0;
 };
 
 // Binds the command of every feature there is; a new feature adds its file and one line here.

@@ -62,7 +62,7 @@ class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks, p
     void Bind(ViewerCommandId id, ViewerCommand command) override;
     void BindQueryBuilder(std::function<void()> show) override;
     // Runs command on the active viewer, or refuses when there is none.
-    void RunViewerCommand(const ViewerCommand& command);
+    void RunViewerCommand(const ViewerCommand& command) override;
 
     // A new viewer, shown and made the active child window.
     frmFlexGrid* NewViewer();

@@ -4,7 +4,12 @@
 #include <string>
 #include <vector>
 
+#include <cmath>
+
+#include "engine/CorvError.h"
+#include "engine/Database.h"
 #include "engine/JetFunctions.h"
+#include "engine/engine_support.h"
 
 namespace {
 
@@ -55,16 +60,21 @@ TEST(JetFunctionsSql, OddArgumentsNeverCrash) {
     ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
     corv::RegisterJetFunctions(db);
     const std::vector<std::pair<std::string, int>> functions = {
-        {"jet_add", 2},   {"jet_sub", 2},        {"jet_mul", 2},    {"jet_div", 2},       {"jet_intdiv", 2},
-        {"jet_mod", 2},   {"jet_pow", 2},        {"jet_neg", 1},    {"jet_concat", 2},    {"jet_int", 1},
-        {"jet_fix", 1},   {"jet_abs", 1},        {"jet_sgn", 1},    {"jet_sqr", 1},       {"jet_round", 2},
-        {"jet_cint", 1},  {"jet_clng", 1},       {"jet_cdbl", 1},   {"jet_ccur", 1},      {"jet_cbool", 1},
-        {"jet_cstr", 1},  {"jet_str", 1},        {"jet_val", 1},    {"jet_isnumeric", 1}, {"jet_len", 1},
-        {"jet_left", 2},  {"jet_right", 2},      {"jet_mid", 3},    {"jet_ucase", 1},     {"jet_lcase", 1},
-        {"jet_trim", 1},  {"jet_ltrim", 1},      {"jet_rtrim", 1},  {"jet_instr", 3},     {"jet_space", 1},
-        {"jet_chr", 1},   {"jet_asc", 1},        {"jet_like", 2},   {"jet_year", 1},      {"jet_month", 1},
-        {"jet_day", 1},   {"jet_hour", 1},       {"jet_minute", 1}, {"jet_second", 1},    {"jet_weekday", 1},
-        {"jet_cdate", 1}, {"jet_dateserial", 3}, {"jet_first", 1},  {"jet_last", 1},
+        {"jet_add", 2},     {"jet_sub", 2},        {"jet_mul", 2},        {"jet_div", 2},
+        {"jet_intdiv", 2},  {"jet_mod", 2},        {"jet_pow", 2},        {"jet_neg", 1},
+        {"jet_concat", 2},  {"jet_int", 1},        {"jet_fix", 1},        {"jet_abs", 1},
+        {"jet_sgn", 1},     {"jet_sqr", 1},        {"jet_round", 2},      {"jet_cint", 1},
+        {"jet_clng", 1},    {"jet_cdbl", 1},       {"jet_ccur", 1},       {"jet_cbool", 1},
+        {"jet_cstr", 1},    {"jet_str", 1},        {"jet_val", 1},        {"jet_isnumeric", 1},
+        {"jet_len", 1},     {"jet_left", 2},       {"jet_right", 2},      {"jet_mid", 3},
+        {"jet_ucase", 1},   {"jet_lcase", 1},      {"jet_trim", 1},       {"jet_ltrim", 1},
+        {"jet_rtrim", 1},   {"jet_instr", 3},      {"jet_space", 1},      {"jet_chr", 1},
+        {"jet_asc", 1},     {"jet_like", 2},       {"jet_year", 1},       {"jet_month", 1},
+        {"jet_day", 1},     {"jet_hour", 1},       {"jet_minute", 1},     {"jet_second", 1},
+        {"jet_weekday", 1}, {"jet_cdate", 1},      {"jet_dateserial", 3}, {"jet_first", 1},
+        {"jet_last", 1},    {"jet_strreverse", 1}, {"jet_string", 2},     {"jet_stdev", 1},
+        {"jet_stdevp", 1},  {"jet_var", 1},        {"jet_varp", 1},       {"jet_datepart", 2},
+        {"jet_dateadd", 3}, {"jet_datediff", 3},
     };
     const char* args[] = {"NULL",
                           "0",
@@ -106,6 +116,97 @@ TEST(JetFunctionsSql, OddArgumentsNeverCrash) {
     EXPECT_GT(answered, 0);
     EXPECT_GT(failed, 0);
     sqlite3_close(db);
+}
+
+}  // namespace
+
+namespace {
+
+class JetFunctionsQuery : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        db = corv::Engine().CreateDatabase(dir.sub("f.db"));
+        db->Execute("CREATE TABLE [T] ([G] Text, [X] Double)");
+        for (const char* row : {"('a', 2)", "('a', 4)", "('a', 4)", "('a', 4)", "('a', 5)", "('a', 5)",
+                                "('a', 7)", "('a', 9)", "('a', Null)", "('b', 3)"})
+            db->Execute(std::string("INSERT INTO [T] VALUES ") + row);
+    }
+    std::vector<std::string> Column(const std::string& sql) {
+        auto rs = db->OpenRecordset(sql, corv::RecordsetType::Snapshot);
+        rs->MoveLast();
+        std::vector<std::string> out;
+        for (std::size_t r = 0; r < rs->RowCount(); ++r) out.push_back(rs->Cell(r, 0).toString());
+        return out;
+    }
+    corv::enginetest::ScratchDir dir;
+    std::shared_ptr<corv::Database> db;
+};
+
+TEST_F(JetFunctionsQuery, SpreadAggregatesSkipNullAndNeedTwoValues) {
+    auto one = [&](const char* f) {
+        auto rs = db->OpenRecordset(std::string("SELECT ") + f + "([X]) FROM [T] GROUP BY [G] ORDER BY [G]",
+                                    corv::RecordsetType::Snapshot);
+        rs->MoveLast();
+        return std::make_pair(rs->Cell(0, 0), rs->Cell(1, 0));
+    };
+    // 2 4 4 4 5 5 7 9: mean 5, squared deviations 32.
+    EXPECT_DOUBLE_EQ(one("VarP").first.asDouble(), 4.0);
+    EXPECT_DOUBLE_EQ(one("StDevP").first.asDouble(), 2.0);
+    EXPECT_DOUBLE_EQ(one("Var").first.asDouble(), 32.0 / 7.0);
+    EXPECT_DOUBLE_EQ(one("StDev").first.asDouble(), std::sqrt(32.0 / 7.0));
+    for (const char* f : {"Var", "VarP", "StDev", "StDevP"}) EXPECT_TRUE(one(f).second.isNull()) << f;
+}
+
+TEST_F(JetFunctionsQuery, SwitchStrReverseAndString) {
+    EXPECT_EQ(Column("SELECT Switch([X] > 8, 'big', [X] > 4, 'mid') FROM [T] WHERE [X] IN (9, 7, 2) "
+                     "ORDER BY [X] DESC"),
+              (std::vector<std::string>{"big", "mid", ""}));
+    EXPECT_EQ(
+        Column("SELECT StrReverse('abc') & '|' & String(3, 'xy') & '|' & String(2, 65) & String(1, 321) "
+               "& '|' & String(0, 'x') FROM [T] WHERE [X] = 2"),
+        (std::vector<std::string>{"cba|xxx|AAA|"}));
+    EXPECT_THROW(Column("SELECT Switch([X] > 8) FROM [T]"), corv::CorvError);
+    EXPECT_THROW(Column("SELECT StrReverse(Null) FROM [T]"), corv::CorvError);
+}
+
+TEST_F(JetFunctionsQuery, DateAddDatePartDateDiff) {
+    const auto one = [&](const std::string& e) {
+        return Column("SELECT " + e + " FROM [T] WHERE [X] = 2").at(0);
+    };
+    // Month ends clamp; hours roll over the day and year.
+    EXPECT_EQ(one("DateAdd('m', 1, '2000-01-31')"), one("CDate('2000-02-29')"));
+    EXPECT_EQ(one("DateAdd('m', 1, '2001-01-31')"), one("CDate('2001-02-28')"));
+    EXPECT_EQ(one("DateAdd('yyyy', 1, '2000-02-29')"), one("CDate('2001-02-28')"));
+    EXPECT_EQ(one("DateAdd('q', -1, '2000-05-31')"), one("CDate('2000-02-29')"));
+    EXPECT_EQ(one("DateAdd('d', -1, '2000-03-01')"), one("CDate('2000-02-29')"));
+    EXPECT_EQ(one("DateAdd('h', 25, '1999-12-31 23:00:00')"), one("CDate('2000-01-02 00:00:00')"));
+    EXPECT_EQ(one("DateAdd('ww', 2, '2000-12-25')"), one("CDate('2001-01-08')"));
+    // 1 January 2000 was a Saturday: it is week 1 alone, the Sunday after starts week 2.
+    EXPECT_EQ(one("DatePart('ww', '2000-01-01') & DatePart('ww', '2000-01-02') & '|' & DatePart('ww', "
+                  "'2000-12-31')"),
+              "12|54");
+    EXPECT_EQ(
+        one("DatePart('w', '2000-01-01') & DatePart('q', '2000-08-15') & '|' & DatePart('y', '2000-03-01')"),
+        "73|61");
+    EXPECT_EQ(
+        one("DatePart('yyyy', '2000-08-15 13:14:15') & DatePart('m', '2000-08-15') & DatePart('d', "
+            "'2000-08-15') "
+            "& DatePart('h', '2000-08-15 13:14:15') & DatePart('n', '2000-08-15 13:14:15') & DatePart('s', "
+            "'2000-08-15 13:14:15')"),
+        "2000815131415");
+    // Boundaries crossed, not whole periods, except for w.
+    EXPECT_EQ(
+        one("DateDiff('yyyy', '1999-12-31', '2000-01-01') & DateDiff('m', '2000-01-31', '2000-02-01') & "
+            "DateDiff('q', '2000-03-31', '2000-04-01') & DateDiff('ww', '2000-01-01', '2000-01-02') & "
+            "DateDiff('w', '2000-01-01', '2000-01-14') & DateDiff('h', '2000-01-01 10:59:59', "
+            "'2000-01-01 11:00:00')"),
+        "111111");
+    EXPECT_EQ(one("DateDiff('d', '2000-03-01', '2000-02-28') & '|' & DateDiff('y', '2000-01-01 23:59:59', "
+                  "'2000-01-02') "
+                  "& '|' & DateDiff('n', '2000-01-01 10:00:59', '2000-01-01 10:01:00') & '|' & DateDiff('s', "
+                  "'2000-01-01', '2000-01-01 00:01:01')"),
+              "-2|1|1|61");
+    EXPECT_THROW(one("DateAdd('x', 1, '2000-01-01')"), corv::CorvError);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDate>
 #include <QLabel>
@@ -17,6 +18,7 @@
 
 #include "ShellTestSupport.h"
 #include "engine/CorvError.h"
+#include "queries/frmQuery.h"
 #include "shell/frmMain.h"
 #include "store/AuctionDb.h"
 #include "viewer/frmFlexGrid.h"
@@ -133,29 +135,29 @@ TEST_F(MainWindowTest, EveryMenuOpensWithAltAndItsLetter) {
     }
 }
 
-TEST_F(MainWindowTest, UnbuiltCommandsAreShownDisabledUntilBound) {
+TEST_F(MainWindowTest, CommandsAreEnabledOnlyWhileBound) {
     frmMain w;
-    for (const char* name :
-         {"mnuToolsTableWizard", "mnuToolsSQLCommandLine", "mnuToolsDropTable"}) {
-        EXPECT_TRUE(w.MenuItem(name)->isVisible()) << name;
-        EXPECT_FALSE(w.MenuItem(name)->isEnabled()) << name;
-    }
-    // Built: export and print, the toolbar's Print key with them.
-    EXPECT_TRUE(w.MenuItem("mnuFileExport")->isEnabled());
-    EXPECT_TRUE(w.MenuItem("mnuFilePrint")->isEnabled());
-    EXPECT_TRUE(w.ToolbarButton("Print")->isEnabled());
-    EXPECT_TRUE(w.MenuItem("mnuToolsAnalysisMarkets")->isEnabled());
-    EXPECT_TRUE(w.MenuItem("mnuFileNew")->isEnabled());
-    EXPECT_TRUE(w.MenuItem("mnuFileImport")->isEnabled());
-    EXPECT_FALSE(w.ToolbarButton("TableWizard")->isEnabled());
+    for (const char* name : {"mnuFileExport", "mnuFilePrint", "mnuToolsTableWizard", "mnuToolsSQLCommandLine",
+                             "mnuToolsDropTable", "mnuToolsAnalysis", "mnuFileNew", "mnuFileImport"})
+        EXPECT_TRUE(w.MenuItem(name)->isEnabled()) << name;
+    for (const char* key : {"Print", "TableWizard", "SQL", "DropTable"})
+        EXPECT_TRUE(w.ToolbarButton(key)->isEnabled()) << key;
 
+    w.Bind(ViewerCommandId::TableWizard, {});
+    EXPECT_FALSE(w.MenuItem("mnuToolsTableWizard")->isEnabled());
+    EXPECT_FALSE(w.ToolbarButton("TableWizard")->isEnabled());
+    EXPECT_TRUE(w.ToolbarButton("DropTable")->isEnabled());
     w.Bind(ViewerCommandId::TableWizard, [](frmFlexGrid&) {});
-    EXPECT_TRUE(w.MenuItem("mnuToolsTableWizard")->isEnabled());
     EXPECT_TRUE(w.ToolbarButton("TableWizard")->isEnabled());
-    EXPECT_FALSE(w.ToolbarButton("DropTable")->isEnabled());
+    // The pivot submenu is usable while any one of its analyses is.
+    for (ViewerCommandId id : {ViewerCommandId::MarketsAnalysis, ViewerCommandId::BiddersAnalysis,
+                               ViewerCommandId::RoundsAnalysis})
+        w.Bind(id, {});
+    EXPECT_FALSE(w.MenuItem("mnuToolsAnalysis")->isEnabled());
+    w.Bind(ViewerCommandId::RoundsAnalysis, [](frmFlexGrid&) {});
     EXPECT_TRUE(w.MenuItem("mnuToolsAnalysis")->isEnabled());
-    w.BindQueryBuilder([] {});
-    EXPECT_TRUE(w.ToolbarButton("SQL")->isEnabled());
+    w.BindQueryBuilder({});
+    EXPECT_FALSE(w.ToolbarButton("SQL")->isEnabled());
 }
 
 TEST_F(MainWindowTest, ToolbarKeysTipsSeparatorsAndIcons) {
@@ -210,6 +212,21 @@ TEST_F(MainWindowTest, ViewerCommandWithoutViewerIsRefused) {
     EXPECT_EQ(desktop.boxes[0].title, "Error");
     EXPECT_EQ(desktop.boxes[0].icon, MsgIcon::Exclamation);
     EXPECT_EQ(desktop.boxes[0].buttons, MsgButtons::OK);
+}
+
+TEST_F(MainWindowTest, QueryBuilderOpensWithoutViewerAndItsOkAsksForOne) {
+    frmMain w;
+    w.MenuItem("mnuToolsSQLCommandLine")->trigger();
+    corv::frmQuery* builder = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* q = qobject_cast<corv::frmQuery*>(top)) builder = q;
+    ASSERT_NE(builder, nullptr);
+    EXPECT_TRUE(builder->isVisible());
+    EXPECT_TRUE(desktop.boxes.empty());
+    builder->cmdOK_Click();
+    ASSERT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.boxes[0].text.rfind("  A data grid must be opened", 0), 0u);
+    builder->cmdCancel_Click();
 }
 
 TEST_F(MainWindowTest, EachMenuItemRunsItsOwnCommandOnTheActiveViewerAndReportsEscapingErrors) {

@@ -1,0 +1,193 @@
+#include "queries/TableBuild.h"
+
+#include <exception>
+#include <optional>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTabWidget>
+
+#include "engine/Database.h"
+#include "platform/DesktopServices.h"
+#include "platform/ErrorBox.h"
+#include "queries/frmTableActions.h"
+#include "store/AuctionDb.h"
+#include "viewer/frmFlexGrid.h"
+
+namespace corv {
+
+namespace {
+
+constexpr int kWizardTab = 2;
+
+// Numbers stay bare (an account number stays text); anything else is quoted so any text survives.
+std::string WizardValueTerm(const std::string& column, const std::string& value) {
+    if (IsNumericValue(value) && column != "Orvane Acct") return value;
+    return "'" + SqlText(value) + "'";
+}
+
+}  // namespace
+
+std::string SqlText(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    return out;
+}
+
+std::string WizardStatement(const WizardChoices& c) {
+    if (c.columns.empty()) return {};
+    std::string s = "SELECT ";
+    for (std::size_t i = 0; i < c.columns.size(); ++i) {
+        s += "[" + c.columns[i] + "]";
+        if (i + 1 < c.columns.size()) s += ", ";
+    }
+    s += " INTO [" + c.name + (c.nameFromInputBox ? "]" : "] ");
+    s += " FROM [" + c.source + "] ";
+    bool hasWhere = false;
+    for (std::size_t r = 0; r < c.rows.size(); ++r) {
+        const FilterRow& row = c.rows[r];
+        if (row.column.empty() || row.value.empty()) continue;
+        // A later row is joined even when the first took no part; the engine refuses that text.
+        if (r == 0) {
+            hasWhere = true;
+            s += " WHERE";
+        } else {
+            s += " " + row.joiner;
+        }
+        s += " [" + row.column + "] " + row.op + WizardValueTerm(row.column, row.value);
+    }
+    if (!c.includeAllRounds) s += (hasWhere ? " AND [Round] = " : " WHERE [Round] = ") + c.round;
+    if (!c.order.empty()) {
+        s += " ORDER BY";
+        for (std::size_t i = 0; i < c.order.size(); ++i) {
+            s += " [" + c.order[i].column + "]";
+            if (!c.order[i].ascending) s += " DESC";
+            if (i + 1 < c.order.size()) s += ", ";
+        }
+    }
+    return s + ";";
+}
+
+bool HasRequiredBoxes(const QueryBoxes& b) {
+    return !b.select.empty() && !b.from.empty() && !b.into.empty();
+}
+
+std::string QueryStatement(const QueryBoxes& b) {
+    std::string s = "SELECT " + b.select + " INTO " + b.into + " FROM " + b.from;
+    if (!b.where.empty()) s += " WHERE " + b.where;
+    if (!b.orderBy.empty()) s += " ORDER BY " + b.orderBy;
+    if (s.back() != ';') s += ';';
+    return s;
+}
+
+std::string QueryTableName(const QueryBoxes& b) {
+    const std::size_t first = b.into.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return b.into.substr(first, b.into.find_last_not_of(' ') - first + 1);
+}
+
+void BuildTable(Database& db, const std::string& statement, const std::string& name) {
+    db.BeginTrans();
+    try {
+        db.Execute(statement);
+        db.Execute("INSERT INTO [sysTables] (TableName) VALUES ('" + SqlText(name) + "')");
+        db.CommitTrans();
+    } catch (...) {
+        db.Rollback();
+        throw;
+    }
+}
+
+void TableWiz(frmFlexGrid& viewer) {
+    try {
+        QComboBox* tables = viewer.ddlTableName;
+        delete viewer.WizardDialog;
+        // Parented to the viewer so a closing window takes it along.
+        viewer.WizardDialog = new frmTableActions([tables] { return tables->currentText(); }, &viewer);
+        frmTableActions& dialog = *viewer.WizardDialog;
+        if (const std::shared_ptr<Recordset> shown = viewer.Data1.GetRecordset()) {
+            for (int i = 0; i < shown->FieldCount(); ++i)
+                dialog.lstSourceTable->addItem(QString::fromStdString(shown->Field(i).name));
+        }
+        dialog.SSTab1->setCurrentIndex(kWizardTab);
+        Desktop().RunModal(dialog);
+        if (dialog.Cancelled) {
+            delete viewer.WizardDialog;
+            viewer.WizardDialog = nullptr;
+            return;
+        }
+        HandelWiz(viewer);
+    } catch (const std::exception& e) {
+        ShowErrorBox(ErrorForm::NumberColon, e);
+    }
+}
+
+void HandelWiz(frmFlexGrid& viewer) {
+    std::optional<BusyPointer> busy;
+    auto forgetDialog = [&viewer] {
+        delete viewer.WizardDialog;
+        viewer.WizardDialog = nullptr;
+    };
+    try {
+        if (!viewer.WizardDialog) return;
+        frmTableActions& dialog = *viewer.WizardDialog;
+        WizardChoices c;
+        for (int i = 0; i < dialog.lstTargetTable->count(); ++i)
+            c.columns.push_back(dialog.lstTargetTable->item(i)->text().toStdString());
+        if (c.columns.empty()) {
+            forgetDialog();
+            return;
+        }
+        busy.emplace();
+        c.name = dialog.txtTableName->text().toStdString();
+        if (c.name.empty()) {
+            busy.reset();
+            c.name =
+                Desktop().InputBox("Please Enter Table Name", "Name New Table", {}).value_or(std::string());
+            busy.emplace();
+            dialog.txtTableName->setText(QString::fromStdString(c.name));
+            c.nameFromInputBox = true;
+        }
+        c.source = viewer.ddlTableName->currentText().toStdString();
+        c.rows = dialog.FilterRows();
+        c.includeAllRounds = dialog.chkIncludeAll->isChecked();
+        c.round = viewer.ddlRoundNum->currentText().toStdString();
+        c.order = dialog.SortKeys();
+        const std::string statement = WizardStatement(c);
+        std::shared_ptr<Database> db = Engine().OpenDatabase(viewer.Data1.DatabaseName());
+        forgetDialog();
+        BuildTable(*db, statement, c.name);
+    } catch (const std::exception& e) {
+        busy.reset();
+        forgetDialog();
+        ShowErrorBox(ErrorForm::NumberColon, e);
+    }
+}
+
+void TableSQL(frmFlexGrid& viewer, const QueryBoxes& boxes) {
+    (void)viewer;  // only its pointer shows the work; the statement runs on the auction database
+    std::optional<BusyPointer> busy;
+    try {
+        if (!HasRequiredBoxes(boxes)) {
+            Desktop().MessageBox("SELECT, FROM, and INTO are required fields.", MsgButtons::OK,
+                                 MsgIcon::Exclamation, "Error");
+            return;
+        }
+        busy.emplace();
+        const std::string name = QueryTableName(boxes);
+        BuildTable(*AuctionDb(), QueryStatement(boxes), name);
+        busy.reset();
+        Desktop().MessageBox("     Finished building the table '" + name +
+                                 "'\rTo view the table, select it from the\r         Table pull-down menu.",
+                             MsgButtons::OK, MsgIcon::None, {});
+    } catch (const std::exception& e) {
+        busy.reset();
+        ShowErrorBox(ErrorForm::NumberColon, e);
+    }
+}
+
+}  // namespace corv
