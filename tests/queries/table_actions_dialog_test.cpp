@@ -69,8 +69,9 @@ TEST_F(TableActionsDialogTest, NoTextIsCutOffOnAnyTab) {
     for (int tab = 0; tab < dialog_.SSTab1->count(); ++tab) {
         QWidget* page = dialog_.SSTab1->widget(tab);
         for (QWidget* w : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            if (qobject_cast<QLabel*>(w) || qobject_cast<QCheckBox*>(w))
+            if (qobject_cast<QLabel*>(w) || qobject_cast<QCheckBox*>(w)) {
                 EXPECT_GE(w->width(), w->sizeHint().width()) << w->objectName().toStdString();
+            }
             EXPECT_TRUE(page->rect().contains(w->geometry())) << w->objectName().toStdString();
         }
     }
