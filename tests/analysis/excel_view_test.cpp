@@ -12,6 +12,7 @@
 #include "support/AuctionDatabase.h"
 #include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"
+#include "support/ViewerTest.h"
 #include "viewer/RecordsetModel.h"
 #include "viewer/frmFlexGrid.h"
 
@@ -19,25 +20,14 @@ using corv::frmFlexGrid;
 
 namespace {
 
-class ExcelViewTest : public ::testing::Test {
+class ExcelViewTest : public corv::test::ViewerTest {
   protected:
     void SetUp() override {
-        corv::test::TestApp();
-        desktop_.Install();
         options_.rounds = 2;
         options_.bidsPerRound = 12;
-        path_ = corv::test::BuildAuctionDatabase(folder_.Path(), options_);
-        corv::OpenAuctionDb(path_);
-        viewer_ = std::make_unique<frmFlexGrid>(host_);
-        host_.active = viewer_.get();
-        host_.PopulateTables();
-        host_.PopulateRounds();
-        viewer_->ddlRoundNum->setCurrentIndex(1);  // round 2
-        viewer_->ddlTableName->setCurrentIndex(viewer_->ddlTableName->findText("Markets and Bidders"));
-    }
-    void TearDown() override {
-        viewer_.reset();
-        corv::CloseAuctionDb();
+        OpenAuction();
+        viewer_ = NewViewer();
+        Show(*viewer_, 1, "Markets and Bidders");  // round 2
     }
 
     // The calls an export of rs must make, from its first row.
@@ -54,12 +44,6 @@ class ExcelViewTest : public ::testing::Test {
         return calls;
     }
 
-    corv::test::TempFolder folder_;
-    corv::test::ScriptedDesktop desktop_;
-    corv::fixture::AuctionOptions options_;
-    std::string path_;
-    corv::test::FakeViewerHost host_;
-    std::unique_ptr<frmFlexGrid> viewer_;
     corv::test::RecordingExcelFactory excel_;
 };
 

@@ -17,6 +17,7 @@
 #include "support/AuctionDatabase.h"
 #include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"
+#include "support/ViewerTest.h"
 #include "viewer/frmFlexGrid.h"
 
 using corv::AnalysisKind;
@@ -49,24 +50,17 @@ std::function<void(corv::ModalDialog&)> Pick(std::vector<int> rows) {
     };
 }
 
-class PivotAnalysisTest : public ::testing::Test {
+class PivotAnalysisTest : public corv::test::ViewerTest {
   protected:
     void SetUp() override {
-        corv::test::TestApp();
-        desktop_.Install();
         options_.rounds = 10;
         options_.bidsPerRound = 8;
-        path_ = corv::test::BuildAuctionDatabase(folder_.Path(), options_);
-        corv::OpenAuctionDb(path_);
-        viewer_ = std::make_unique<frmFlexGrid>(host_);
-        host_.active = viewer_.get();
-        host_.PopulateTables();
-        host_.PopulateRounds();
+        OpenAuction();
+        viewer_ = NewViewer();
     }
     void TearDown() override {
         corv::UnloadAnalysisDialogs();
-        viewer_.reset();
-        corv::CloseAuctionDb();
+        ViewerTest::TearDown();
     }
 
     std::optional<RoundRange> Ask(AnalysisKind kind = AnalysisKind::Markets) {
@@ -109,12 +103,6 @@ class PivotAnalysisTest : public ::testing::Test {
         return calls;
     }
 
-    corv::test::TempFolder folder_;
-    corv::test::ScriptedDesktop desktop_;
-    corv::fixture::AuctionOptions options_;
-    std::string path_;
-    corv::test::FakeViewerHost host_;
-    std::unique_ptr<frmFlexGrid> viewer_;
     corv::test::RecordingExcelFactory excel_;
 };
 
@@ -369,24 +357,17 @@ TEST_F(PivotAnalysisTest, RoundsAnalysisCopiesEveryBidOfTheRangeAndReportsAnEmpt
 namespace {
 
 // The analyses on the program's own workbook writer, read back by openpyxl and LibreOffice.
-class PivotWorkbookTest : public ::testing::Test {
+class PivotWorkbookTest : public corv::test::ViewerTest {
   protected:
     void SetUp() override {
-        corv::test::TestApp();
         desktop_.SetProgramFolder(folder_.Path());
-        desktop_.Install();
         options_.rounds = 4;
-        path_ = corv::test::BuildAuctionDatabase(folder_.Path(), options_);
-        corv::OpenAuctionDb(path_);
-        viewer_ = std::make_unique<frmFlexGrid>(host_);
-        host_.active = viewer_.get();
-        host_.PopulateTables();
-        host_.PopulateRounds();
+        OpenAuction();
+        viewer_ = NewViewer();
     }
     void TearDown() override {
         corv::UnloadAnalysisDialogs();
-        viewer_.reset();
-        corv::CloseAuctionDb();
+        ViewerTest::TearDown();
     }
 
     // SQL sums of the amount over the rows where holds, keyed as the pivot's cells are.
@@ -419,13 +400,6 @@ class PivotWorkbookTest : public ::testing::Test {
         return sheets.count("Sheet2") ? corv::test::PivotSums(sheets.at("Sheet2"))
                                       : std::map<std::string, double>{};
     }
-
-    corv::test::TempFolder folder_;
-    corv::test::ScriptedDesktop desktop_;
-    corv::fixture::AuctionOptions options_;
-    std::string path_;
-    corv::test::FakeViewerHost host_;
-    std::unique_ptr<frmFlexGrid> viewer_;
 };
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "support/AuctionDatabase.h"
 #include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"
+#include "support/ViewerTest.h"
 #include "viewer/frmFlexGrid.h"
 
 using corv::frmFlexGrid;
@@ -22,28 +23,16 @@ namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
 
-class SortFilterTest : public ::testing::Test {
+class SortFilterTest : public corv::test::ViewerTest {
   protected:
     void SetUp() override {
-        corv::test::TestApp();
-        desktop_.Install();
         options_.rounds = 3;
         options_.bidsPerRound = 30;
-        path_ = corv::test::BuildAuctionDatabase(folder_.Path(), options_);
-        corv::test::RunSqlite(path_,
-                              "INSERT INTO [Markets and Bidders] VALUES (14, 1, 'Band \"C\" East', 'A', "
-                              "'Arcadia Wireless', 1234567.25, 1000000)");
-        corv::OpenAuctionDb(path_);
-        viewer_ = std::make_unique<frmFlexGrid>(host_);
-        host_.active = viewer_.get();
-        host_.PopulateTables();
-        host_.PopulateRounds();
-        viewer_->ddlRoundNum->setCurrentIndex(0);
-        viewer_->ddlTableName->setCurrentIndex(0);
-    }
-    void TearDown() override {
-        viewer_.reset();
-        corv::CloseAuctionDb();
+        OpenAuction(
+            "INSERT INTO [Markets and Bidders] VALUES (14, 1, 'Band \"C\" East', 'A', 'Arcadia Wireless', "
+            "1234567.25, 1000000)");
+        viewer_ = NewViewer();
+        Show(*viewer_, 0);
     }
 
     void ChooseTable(const QString& name) {
@@ -106,13 +95,6 @@ class SortFilterTest : public ::testing::Test {
         sqlite3_close(db);
         return rows;
     }
-
-    corv::test::TempFolder folder_;
-    corv::test::ScriptedDesktop desktop_;
-    corv::fixture::AuctionOptions options_;
-    std::string path_;
-    corv::test::FakeViewerHost host_;
-    std::unique_ptr<frmFlexGrid> viewer_;
 };
 
 const std::vector<std::string> kBidColumns = {"Market", "Bid Amount", "Bidder Name", "Round"};

@@ -15,6 +15,7 @@
 #include "support/AuctionDatabase.h"
 #include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"
+#include "support/ViewerTest.h"
 #include "viewer/DropTable.h"
 #include "viewer/frmFlexGrid.h"
 
@@ -88,28 +89,15 @@ TEST(QueryStatement, JoinsTheBoxesAndEndsInOneSemicolon) {
     EXPECT_FALSE(corv::HasRequiredBoxes(b));
 }
 
-class TableBuildTest : public ::testing::Test {
+class TableBuildTest : public corv::test::ViewerTest {
   protected:
     void SetUp() override {
-        corv::test::TestApp();
-        desktop_.Install();
         options_.rounds = 3;
         options_.bidsPerRound = 30;
-        path_ = corv::test::BuildAuctionDatabase(folder_.Path(), options_);
-        corv::test::RunSqlite(path_,
-                              "INSERT INTO [Markets and Bidders] VALUES (14, 2, 'M1', 'A', "
-                              "'O''Brien Wireless', 400, 400)");
-        corv::OpenAuctionDb(path_);
-        viewer_ = std::make_unique<frmFlexGrid>(host_);
-        host_.active = viewer_.get();
-        host_.PopulateTables();
-        host_.PopulateRounds();
-        viewer_->ddlRoundNum->setCurrentIndex(1);
-        viewer_->ddlTableName->setCurrentIndex(viewer_->ddlTableName->findText("Markets and Bidders"));
-    }
-    void TearDown() override {
-        viewer_.reset();
-        corv::CloseAuctionDb();
+        OpenAuction(
+            "INSERT INTO [Markets and Bidders] VALUES (14, 2, 'M1', 'A', 'O''Brien Wireless', 400, 400)");
+        viewer_ = NewViewer();
+        Show(*viewer_, 1, "Markets and Bidders");
     }
 
     void Wizard(std::function<void(frmTableActions&)> user) {
@@ -126,13 +114,6 @@ class TableBuildTest : public ::testing::Test {
         return Count("SELECT COUNT(*) FROM sysTables WHERE TableName = '" + corv::SqlText(name) + "'");
     }
     std::string Round() { return viewer_->ddlRoundNum->currentText().toStdString(); }
-
-    corv::test::TempFolder folder_;
-    corv::fixture::AuctionOptions options_;
-    std::string path_;
-    corv::test::ScriptedDesktop desktop_;
-    corv::test::FakeViewerHost host_;
-    std::unique_ptr<frmFlexGrid> viewer_;
 };
 
 TEST_F(TableBuildTest, WizardBuildsTheChosenRowsInOrderAndListsTheTable) {

@@ -13,6 +13,7 @@
 #include "support/AuctionDatabase.h"
 #include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"
+#include "support/ViewerTest.h"
 #include "viewer/GridPrinter.h"
 #include "viewer/RecordsetModel.h"
 #include "viewer/TextExport.h"
@@ -37,31 +38,23 @@ std::vector<std::string> Split(const std::string& text, char by) {
     return parts;
 }
 
-class ExportPrintTest : public ::testing::Test {
+class ExportPrintTest : public corv::test::ViewerTest {
   protected:
     void SetUp() override {
-        corv::test::TestApp();
-        desktop_.Install();
         options_.rounds = 2;
-        path_ = corv::test::BuildAuctionDatabase(folder_.Path(), options_);
-        corv::OpenAuctionDb(path_);
+        OpenAuction();
     }
-    void TearDown() override { corv::CloseAuctionDb(); }
 
     // A viewer on the first table and round, as the New command leaves it.
-    std::unique_ptr<frmFlexGrid> NewViewer() {
-        auto viewer = std::make_unique<frmFlexGrid>(host_);
-        host_.active = viewer.get();
-        host_.PopulateTables();
-        host_.PopulateRounds();
-        viewer->ddlRoundNum->setCurrentIndex(0);
-        viewer->ddlTableName->setCurrentIndex(0);
+    std::unique_ptr<frmFlexGrid> FirstTableViewer() {
+        auto viewer = NewViewer();
+        Show(*viewer, 0);
         return viewer;
     }
     // A user table shown whole in a new viewer.
     std::unique_ptr<frmFlexGrid> ViewerOn(const std::string& table, const std::string& createAndFill) {
         corv::test::RunSqlite(path_, createAndFill + "; INSERT INTO sysTables VALUES ('" + table + "');");
-        auto viewer = NewViewer();
+        auto viewer = FirstTableViewer();
         viewer->ddlTableName->setCurrentIndex(viewer->ddlTableName->findText(QString::fromStdString(table)));
         return viewer;
     }
@@ -80,18 +73,13 @@ class ExportPrintTest : public ::testing::Test {
         return text;
     }
 
-    corv::test::TempFolder folder_;
     corv::test::TempFolder out_;
-    corv::test::ScriptedDesktop desktop_;
-    corv::fixture::AuctionOptions options_;
-    std::string path_;
-    corv::test::FakeViewerHost host_;
 };
 
 }  // namespace
 
 TEST_F(ExportPrintTest, ExportWritesTheShownRowsInTheirOrderAsTheGridShowsThem) {
-    auto viewer = NewViewer();
+    auto viewer = FirstTableViewer();
     const int all = viewer->GridModel()->rowCount();
     auto narrowed = viewer->WholeResult();
     narrowed->Filter = "[Bidder Name] <> 'Arcadia Wireless'";
@@ -109,7 +97,7 @@ TEST_F(ExportPrintTest, ExportWritesTheShownRowsInTheirOrderAsTheGridShowsThem) 
 }
 
 TEST_F(ExportPrintTest, ExportReplacesAnExistingFileWithoutAskingAndSaysSo) {
-    auto viewer = NewViewer();
+    auto viewer = FirstTableViewer();
     const std::string file = out_.File("bids.txt");
     std::ofstream(file) << std::string(100000, 'x');
     desktop_.SaveFile(file);
@@ -132,7 +120,7 @@ TEST_F(ExportPrintTest, ExportReplacesAnExistingFileWithoutAskingAndSaysSo) {
 }
 
 TEST_F(ExportPrintTest, CancellingTheExportWritesAndShowsNothing) {
-    auto viewer = NewViewer();
+    auto viewer = FirstTableViewer();
     desktop_.SaveFile(std::nullopt);
     corv::DBSaveAs(*viewer);
     EXPECT_TRUE(desktop_.boxes.empty());
@@ -152,7 +140,7 @@ TEST_F(ExportPrintTest, TabsAndLineBreaksInsideACellBecomeBlanks) {
 }
 
 TEST_F(ExportPrintTest, AFailedExportShowsTheErrorWithoutAColon) {
-    auto viewer = NewViewer();
+    auto viewer = FirstTableViewer();
     desktop_.SaveFile(out_.File("no such folder/bids.txt"));
     corv::DBSaveAs(*viewer);
     ASSERT_EQ(desktop_.boxes.size(), 1u);
@@ -242,7 +230,7 @@ TEST_F(ExportPrintTest, CancellingThePrintStopsAfterThePageUnderWayWithoutABox) 
 }
 
 TEST_F(ExportPrintTest, PrintingWithoutAPrinterShowsError482) {
-    auto viewer = NewViewer();
+    auto viewer = FirstTableViewer();
     corv::PrintGrid(*viewer, [] { return std::unique_ptr<QPrinter>(); });
     ASSERT_EQ(desktop_.boxes.size(), 1u);
     EXPECT_EQ(desktop_.boxes[0].text, "Error 482: Printer error. No printer is installed.");
