@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "engine/CorvError.h"
+#include "platform/InstallPaths.h"
 
 extern char** environ;
 
@@ -189,10 +190,9 @@ class Spawned {
 
 std::string JetReaderProgram() {
     if (const char* env = std::getenv("CORVIDEL_JETREAD"); env && *env) return env;
-    std::error_code ec;
-    fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) return "corvidel-jetread";
-    return (self.parent_path() / "corvidel-jetread").string();
+    const std::string self = ExecutableFolder();
+    if (self.empty()) return "corvidel-jetread";
+    return HelperProgramPath(self, "corvidel-jetread");
 }
 
 void ConvertJetFile(const std::string& mdbPath, const std::string& sqlitePath,

@@ -13,7 +13,8 @@ void ConvertJetFile(
     const std::string& mdbPath, const std::string& sqlitePath,
     std::chrono::milliseconds timeLimit = std::chrono::milliseconds(0) /* 0: scaled by size */);
 
-// Where the corvidel-jetread program is: $CORVIDEL_JETREAD, else beside the running executable.
+// Where the corvidel-jetread program is: $CORVIDEL_JETREAD, else beside the running executable or in its
+// installed helper folder.
 std::string JetReaderProgram();
 
 }  // namespace corv

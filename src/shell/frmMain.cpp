@@ -21,6 +21,7 @@
 
 #include "platform/DesktopServices.h"
 #include "platform/ErrorBox.h"
+#include "platform/InstallPaths.h"
 #include "shell/DatePanel.h"
 #include "shell/ShellText.h"
 #include "shell/StartUp.h"
@@ -94,16 +95,10 @@ const char* MenuItemOf(ViewerCommandId id) {
 }
 
 QString FindHelpDocument() {
-    const QString name = QStringLiteral("corvidel-help.html");
-    const QString appDir = QCoreApplication::applicationDirPath();
-    const QStringList candidates = {
-        appDir + "/../share/corvidel/help/" + name, appDir + "/help/" + name,
-        appDir + "/../docs/help/" + name,           appDir + "/../../docs/help/" + name,
-        QStringLiteral(":/help/") + name,
-    };
-    for (const QString& c : candidates)
-        if (QFileInfo(c).isFile()) return QDir::cleanPath(c);
-    return {};
+    const std::string name = "corvidel-help.html";
+    const std::string found = DataFilePath(QCoreApplication::applicationDirPath().toStdString(), name);
+    if (!found.empty()) return QString::fromStdString(found);
+    return QStringLiteral(":/help/") + QString::fromStdString(name);
 }
 
 }  // namespace
@@ -478,6 +473,10 @@ void frmMain::PopulateRounds() {
 
 void frmMain::FileOpen() {
     startUp_->FileOpen();
+}
+
+void frmMain::OpenCommandLineFile(const std::string& path) {
+    startUp_->OpenCommandLineFile(path);
 }
 
 frmOpeningQuestions* frmMain::OpeningQuestions() const {
