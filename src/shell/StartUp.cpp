@@ -2,9 +2,13 @@
 
 #include <QPointer>
 #include <QRadioButton>
+#include <QString>
+#include <algorithm>
 #include <exception>
 #include <optional>
+#include <vector>
 
+#include "engine/Database.h"
 #include "platform/DesktopServices.h"
 #include "platform/ErrorBox.h"
 #include "shell/ViewerLists.h"
@@ -15,6 +19,25 @@
 #include "viewer/frmFlexGrid.h"
 
 namespace corv {
+
+namespace {
+
+// By content, not name: an auction database has sysRounds. A file the engine cannot open counts as an
+// auction, so that opening it reports why, as File Open does.
+bool IsRoundResultsFile(const std::string& path) {
+    try {
+        std::shared_ptr<Database> db = Engine().OpenDatabase(path);
+        const std::vector<TableDef> tables = db->TableDefs();
+        db->Close();
+        return std::none_of(tables.begin(), tables.end(), [](const TableDef& t) {
+            return QString::fromStdString(t.Name).compare("sysRounds", Qt::CaseInsensitive) == 0;
+        });
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+}  // namespace
 
 StartUp::StartUp(frmMain& main) : main_(main) {}
 
@@ -96,7 +119,10 @@ void StartUp::OpenExistingAuction() {
     const std::optional<std::string> chosen = Desktop().OpenFileDialog(options);
     if (!chosen) Desktop().EndProgram();
     if (chosen->empty()) return;
-    const std::string path = *chosen;
+    OpenAuction(*chosen);
+}
+
+void StartUp::OpenAuction(const std::string& path) {
     // A failure below leaves this viewer open and empty.
     QPointer<frmFlexGrid> viewer = main_.NewViewer();
     OpenAuctionDb(path);
@@ -105,6 +131,24 @@ void StartUp::OpenExistingAuction() {
     main_.PopulateRounds();
     SelectFirstEntries(viewer);
     CloseDialog();
+}
+
+void StartUp::OpenCommandLineFile(const std::string& path) {
+    try {
+        if (!IsRoundResultsFile(path)) {
+            OpenAuction(path);
+            return;
+        }
+        if (RoundNumberFromFileName(SplitFilePath(path, true)) == 1) {
+            CreateAuctionFrom(main_, path);
+            return;
+        }
+        FileOpen();
+        // When the question's command failed it has said so; there is nothing to import into.
+        if (AuctionDb()) ImportRoundFile(path);
+    } catch (const std::exception& e) {
+        ShowErrorBox(ErrorForm::ColonNoSpace, e);
+    }
 }
 
 }  // namespace corv

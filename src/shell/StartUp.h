@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 namespace corv {
 
@@ -17,6 +18,11 @@ class StartUp {
     StartUp& operator=(const StartUp&) = delete;
 
     void FileOpen();
+    // A file named on the command line, told apart by its content: an auction database (it has sysRounds)
+    // is opened as after the open dialog; a round results file of round 1 creates its auction as after the
+    // creation's file dialog; one of a later round is imported after the opening question, which opens an
+    // auction to import into. Failures show the error boxes of those commands.
+    void OpenCommandLineFile(const std::string& path);
 
     // The question dialog while it is loaded; closing unloads it.
     frmOpeningQuestions* Dialog() const { return dialog_.get(); }
@@ -25,6 +31,7 @@ class StartUp {
   private:
     void LoadDialog();
     void OpenExistingAuction();
+    void OpenAuction(const std::string& path);
 
     frmMain& main_;
     std::unique_ptr<frmOpeningQuestions> dialog_;

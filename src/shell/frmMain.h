@@ -51,6 +51,8 @@ class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks, p
 
     // Opening question and what follows from the answer.
     void FileOpen() override;
+    // The file named on the command line, instead of the opening question (StartUp).
+    void OpenCommandLineFile(const std::string& path);
     void SetCaption(const std::string& caption) override;
 
     void SetStatusPanel(int panel, const QString& text) override;

@@ -1,22 +1,59 @@
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QIcon>
 #include <QScreen>
 #include <QThread>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "platform/qt/QtDesktop.h"
 #include "shell/frmMain.h"
 #include "shell/frmSplash.h"
 
+namespace {
+
+void NameTheApplication() {
+    QCoreApplication::setOrganizationName("Corvidel");
+    QCoreApplication::setApplicationName("Corvidel");
+    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                                .arg(CORVIDEL_VERSION_MAJOR)
+                                                .arg(CORVIDEL_VERSION_MINOR)
+                                                .arg(CORVIDEL_VERSION_PATCH));
+}
+
+// The file to open, if one was named. --help and --version print and exit here, before any window system
+// is needed, so they work in a terminal without a display.
+std::optional<std::string> ReadCommandLine(int argc, char** argv) {
+    QCoreApplication cli(argc, argv);
+    NameTheApplication();
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Follows a spectrum auction round by round. FILE is an auction database to open, or a round results\n"
+        "file: round 1 creates its auction, a later round is imported after the opening question.");
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument("FILE", "An auction database or a round results file.", "[FILE]");
+    parser.process(cli);
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1) {
+        std::fprintf(stderr, "%s\n", qPrintable(parser.helpText()));
+        std::exit(2);
+    }
+    if (files.isEmpty()) return std::nullopt;
+    return QFileInfo(files.front()).absoluteFilePath().toStdString();
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    const std::optional<std::string> file = ReadCommandLine(argc, argv);
     QApplication app(argc, argv);
-    QApplication::setOrganizationName("Corvidel");
-    QApplication::setApplicationName("Corvidel");
-    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
-                                            .arg(CORVIDEL_VERSION_MAJOR)
-                                            .arg(CORVIDEL_VERSION_MINOR)
-                                            .arg(CORVIDEL_VERSION_PATCH));
+    NameTheApplication();
     corv::InitShellResources();
     QApplication::setWindowIcon(QIcon(":/icons/corvidel.png"));
 
@@ -50,6 +87,9 @@ int main(int argc, char** argv) {
     }
 
     mainWindow.show();
-    mainWindow.FileOpen();
+    if (file)
+        mainWindow.OpenCommandLineFile(*file);
+    else
+        mainWindow.FileOpen();
     return app.exec();
 }

@@ -343,26 +343,27 @@ std::optional<std::string> FindRoundFile(const std::string& folder, const std::s
     return folder + others.front();
 }
 
-// The file dialog both creation commands open with: the chosen round 1 file, or nullopt when the command
-// ends here (cancelled: the opening question is asked again; no name; not round 1: "Wrong File").
-std::optional<std::string> ChooseRoundOneFile(MainWindowHooks& main) {
+// The file dialog both creation commands open with: the chosen file, or nullopt when the command ends here
+// (cancelled: the opening question is asked again; no name).
+std::optional<std::string> ChooseRoundFile(MainWindowHooks& main) {
     std::optional<std::string> chosen = Desktop().OpenFileDialog(RoundFileDialog());
     if (!chosen) {
         main.FileOpen();
         return std::nullopt;
     }
     if (chosen->empty()) return std::nullopt;
-    if (RoundNumberFromFileName(SplitFilePath(*chosen, true)) != 1) {
-        ShowWrongFile();
-        return std::nullopt;
-    }
     return chosen;
 }
 
-void RunCreateAuction(MainWindowHooks& main) {
-    const std::optional<std::string> chosen = ChooseRoundOneFile(main);
-    if (!chosen) return;
-    const std::string& path = *chosen;
+// Whether path names a round 1 file; "Wrong File" when not.
+bool IsRoundOneFile(const std::string& path) {
+    if (RoundNumberFromFileName(SplitFilePath(path, true)) == 1) return true;
+    ShowWrongFile();
+    return false;
+}
+
+void RunCreateAuctionFrom(MainWindowHooks& main, const std::string& path) {
+    if (!IsRoundOneFile(path)) return;
     const std::string fileName = SplitFilePath(path, true);
     const int auction = CreateFromRoundOne(path, fileName);
     const MsgAnswer answer =
@@ -374,9 +375,14 @@ void RunCreateAuction(MainWindowHooks& main) {
     main.SetCaption("Corvidel - " + AuctionDbPath());
 }
 
+void RunCreateAuction(MainWindowHooks& main) {
+    const std::optional<std::string> chosen = ChooseRoundFile(main);
+    if (chosen) RunCreateAuctionFrom(main, *chosen);
+}
+
 void RunBatchImport(MainWindowHooks& main) {
-    const std::optional<std::string> chosen = ChooseRoundOneFile(main);
-    if (!chosen) return;
+    const std::optional<std::string> chosen = ChooseRoundFile(main);
+    if (!chosen || !IsRoundOneFile(*chosen)) return;
     const std::string& path = *chosen;
     const std::string fileName = SplitFilePath(path, true);
     const std::string folder = SplitFilePath(path, false);
@@ -411,10 +417,7 @@ void RunBatchImport(MainWindowHooks& main) {
                          MsgButtons::OK, MsgIcon::Information, "Finished Batch Import");
 }
 
-void RunImportRound() {
-    std::optional<std::string> chosen = Desktop().OpenFileDialog(RoundFileDialog());
-    if (!chosen || chosen->empty()) return;
-    const std::string path = *chosen;
+void RunImportRoundFile(const std::string& path) {
     const int round = RoundNumberFromFileName(SplitFilePath(path, true));
     if (!AuctionDb()) throw CorvError(kObjectNotSet, "Object variable or With block variable not set");
 
@@ -443,6 +446,11 @@ void RunImportRound() {
         DeleteFile(path);
 }
 
+void RunImportRound() {
+    const std::optional<std::string> chosen = Desktop().OpenFileDialog(RoundFileDialog());
+    if (chosen && !chosen->empty()) RunImportRoundFile(*chosen);
+}
+
 // The command's one handler: the error box, except for a repeated path-not-found, which the caller gets.
 template <class F>
 void Handled(F&& body) {
@@ -465,8 +473,16 @@ void CreateAuction(MainWindowHooks& main) {
     Handled([&] { RunCreateAuction(main); });
 }
 
+void CreateAuctionFrom(MainWindowHooks& main, const std::string& roundOnePath) {
+    Handled([&] { RunCreateAuctionFrom(main, roundOnePath); });
+}
+
 void ImportRound() {
     Handled([] { RunImportRound(); });
+}
+
+void ImportRoundFile(const std::string& path) {
+    Handled([&] { RunImportRoundFile(path); });
 }
 
 void BatchImportAuction(MainWindowHooks& main) {
