@@ -4,6 +4,7 @@
 // statement the file's tables are listed.
 
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -71,9 +72,32 @@ void PrintRows(corv::Recordset& rs) {
 
 }  // namespace
 
+constexpr const char* kUsage = "usage: corvidel-sql FILE [STATEMENT]\n";
+
+constexpr const char* kHelp =
+    "Runs one Jet SQL statement on FILE, an auction database or a round results file (Jet or SQLite).\n"
+    "A SELECT prints its rows tab-separated after a line of field names; a tab, line feed, carriage\n"
+    "return or backslash inside a value is written \\t, \\n, \\r or \\\\. Any other statement is\n"
+    "executed. Without a statement the file's tables are listed.\n"
+    "\n"
+    "  -h, --help     print this help and exit\n"
+    "      --version  print the version and exit\n"
+    "\n"
+    "Exit status: 0 on success; 1 when the file or the statement fails (\"Error N: description\" on\n"
+    "standard error); 2 for a wrong command line. See corvidel-sql(1).\n";
+
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::cout << kUsage << '\n' << kHelp;
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "corvidel-sql " << CORVIDEL_VERSION_MAJOR << '.' << CORVIDEL_VERSION_MINOR << '.'
+                  << CORVIDEL_VERSION_PATCH << '\n';
+        return 0;
+    }
     if (argc < 2 || argc > 3) {
-        std::cerr << "usage: corvidel-sql FILE [STATEMENT]\n";
+        std::cerr << kUsage;
         return 2;
     }
     try {
