@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Installs a finished build into a throw-away prefix and checks the installed programs and desktop files;
+# then builds the .deb and prints its contents and lintian's findings. Usage: scripts/install-check.sh [BUILD]
+set -euo pipefail
+src="$(cd "$(dirname "$0")/.." && pwd)"
+build="$(cd "${1:-$src/build}" && pwd)"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+fail() { echo "install-check: $*" >&2; exit 1; }
+cache() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+
+# Installed under one prefix, then moved: the programs must find their files from where they are now.
+cmake --install "$build" --prefix "$work/first" >/dev/null
+mv "$work/first" "$work/prefix"
+prefix="$work/prefix"
+bin="$prefix/$(cache CMAKE_INSTALL_BINDIR)"
+datadir="$prefix/$(cache CMAKE_INSTALL_DATADIR)"  # empty in the cache unless set: the data root then
+[ -n "$(cache CMAKE_INSTALL_DATADIR)" ] || datadir="$prefix/$(cache CMAKE_INSTALL_DATAROOTDIR)"
+
+# The reader is not beside the installed tool: reading a Jet file proves the installed one is found.
+unset CORVIDEL_JETREAD
+"$bin/corvidel-sql" --version | grep -qx "corvidel-sql $(cache CMAKE_PROJECT_VERSION)" || fail "corvidel-sql --version"
+"$bin/corvidel-sql" --help | grep -q "^usage: corvidel-sql FILE" || fail "corvidel-sql --help"
+rows="$("$bin/corvidel-sql" "$src/../shared/jet-samples/nwind.mdb" "SELECT Count(*) AS N FROM Customers")" \
+    || fail "installed corvidel-sql cannot read a Jet file"
+[ "$(printf '%s\n' "$rows" | tail -1)" -gt 0 ] || fail "no customers read: $rows"
+QT_QPA_PLATFORM=offscreen "$bin/corvidel" --version | grep -q "$(cache CMAKE_PROJECT_VERSION)" || fail "corvidel --version"
+# Where the program looks for its help (checked by the install path tests).
+[ -f "$datadir/corvidel/corvidel-help.html" ] || fail "help not installed"
+mandir="$prefix/$(cache CMAKE_INSTALL_MANDIR)"
+[ -n "$(cache CMAKE_INSTALL_MANDIR)" ] || mandir="$datadir/man"
+for f in "$mandir/man1/corvidel.1.gz" "$mandir/man1/corvidel-sql.1.gz" \
+         "$datadir/icons/hicolor/48x48/apps/corvidel.png" "$datadir/icons/hicolor/scalable/apps/corvidel.svg"; do
+    [ -f "$f" ] || fail "missing $f"
+done
+man -l --warnings "$mandir/man1/corvidel-sql.1.gz" 2>&1 >/dev/null | grep . && fail "corvidel-sql(1) warnings"
+
+desktop-file-validate "$datadir"/applications/*.desktop || fail "desktop file"
+appstreamcli validate --no-net "$datadir"/metainfo/*.metainfo.xml || fail "metainfo"
+
+# The package; its contents and lintian's findings are printed for the release note.
+(cd "$build" && cpack -G DEB -B "$work/deb" >/dev/null) || fail "cpack"
+deb="$(ls "$work"/deb/*.deb)"
+echo "== dpkg-deb -c $(basename "$deb")"
+dpkg-deb -c "$deb"
+echo "== dpkg-deb -f Depends"
+dpkg-deb -f "$deb" Depends
+echo "== lintian"
+lintian --tag-display-limit 0 --display-info "$deb" | tee "$work/lintian.txt" || true
+if grep -q '^E:' "$work/lintian.txt"; then fail "lintian errors"; fi
+echo "install-check: passed"
