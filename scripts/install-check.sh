@@ -33,7 +33,9 @@ for f in "$mandir/man1/corvidel.1.gz" "$mandir/man1/corvidel-sql.1.gz" \
          "$datadir/icons/hicolor/48x48/apps/corvidel.png" "$datadir/icons/hicolor/scalable/apps/corvidel.svg"; do
     [ -f "$f" ] || fail "missing $f"
 done
-man -l --warnings "$mandir/man1/corvidel-sql.1.gz" 2>&1 >/dev/null | grep . && fail "corvidel-sql(1) warnings"
+for page in "$mandir"/man1/corvidel*.1.gz; do
+    if man -l --warnings "$page" 2>&1 >/dev/null | grep .; then fail "$(basename "$page") has warnings"; fi
+done
 
 desktop-file-validate "$datadir"/applications/*.desktop || fail "desktop file"
 appstreamcli validate --no-net "$datadir"/metainfo/*.metainfo.xml || fail "metainfo"
