@@ -6,11 +6,13 @@
 #include <memory>
 
 #include "platform/qt/QtDesktop.h"
+#include "platform/qt/SystemJetLocale.h"
 #include "shell/frmMain.h"
 #include "shell/frmSplash.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    corv::SetJetLocale(corv::JetLocaleOf(QLocale::system()));  // before any thread evaluates SQL
     QApplication::setOrganizationName("Corvidel");
     QApplication::setApplicationName("Corvidel");
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
