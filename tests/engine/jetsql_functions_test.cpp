@@ -3,7 +3,9 @@
 
 #include <cmath>
 #include <functional>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/CorvError.h"
@@ -118,6 +120,34 @@ TEST(JetFunctionsSql, OddArgumentsNeverCrash) {
     EXPECT_GT(answered, 0);
     EXPECT_GT(failed, 0);
     sqlite3_close(db);
+}
+
+// Loader threads evaluate SQL while the program publishes the locale: each evaluation sees one whole locale.
+TEST(JetFunctionsSql, FormatTakesOneWholeLocaleWhileAnotherIsPublished) {
+    corv::JetLocale other;
+    other.decimalPoint = ",";
+    other.groupSeparator = ".";
+    other.currencyNegative = "-# €";
+    std::set<std::string> seen;
+    std::thread reader([&seen] {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+        corv::RegisterJetFunctions(db);
+        sqlite3_stmt* st = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT jet_format(-1234.5, 'Currency')", -1, &st, nullptr),
+                  SQLITE_OK);
+        for (int i = 0; i < 2000; ++i) {
+            ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+            seen.insert(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+            sqlite3_reset(st);
+        }
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+    });
+    for (int i = 0; i < 200; ++i) corv::SetJetLocale(i % 2 ? corv::JetLocale{} : other);
+    reader.join();
+    corv::SetJetLocale({});
+    for (const std::string& s : seen) EXPECT_TRUE(s == "($1,234.50)" || s == "-1.234,50 €") << s;
 }
 
 }  // namespace
