@@ -12,6 +12,7 @@
 
 #include "engine/JetFunctionSupport.h"
 #include "engine/JetFunctions.h"
+#include "engine/JetLocale.h"
 
 namespace corv {
 
@@ -48,10 +49,6 @@ int DaysInMonth(int y, int m) {
     if (m == 2 && ((y % 4 == 0 && y % 100 != 0) || y % 400 == 0)) return 29;
     return days[m - 1];
 }
-
-struct Stamp {
-    int y = 1899, m = 12, d = 30, hh = 0, mi = 0, ss = 0;
-};
 
 constexpr std::int64_t kSerialEpoch = -25569;  // 1899-12-30 in days from 1970-01-01
 
@@ -211,8 +208,67 @@ bool StampArg(sqlite3_context* ctx, sqlite3_value* v, Stamp& st) {
     }
 }
 
+// Days from 1970-01-01 to a date, and its weekday counted from firstDay (1 Sunday ... 7 Saturday).
+std::int64_t DayNumber(const Stamp& st) {
+    return DaysFromCivil(st.y, static_cast<unsigned>(st.m), static_cast<unsigned>(st.d));
+}
+int WeekdayOf(std::int64_t days, int firstDay = 1) {
+    const int sundayBased = static_cast<int>(((days + 4) % 7 + 7) % 7);  // 1970-01-01 was a Thursday
+    return (sundayBased - (firstDay - 1) + 7) % 7 + 1;
+}
+
+// The optional firstdayofweek and firstweekofyear arguments from a[at] on: 0 takes the locale's first day
+// (and, for the week, the week of 1 January); Null and other values fail as Jet's do.
+bool WeekArgs(sqlite3_context* ctx, int argc, sqlite3_value** a, int at, int& firstDay, int& firstWeek) {
+    firstDay = 1;
+    firstWeek = 1;
+    for (int k = 0; k < 2 && at + k < argc; ++k) {
+        Num n;
+        if (!NumArg(ctx, a[at + k], n, true)) return false;
+        const double r = std::nearbyint(n.real());
+        if (r < 0 || r > (k == 0 ? 7 : 3)) {
+            InvalidCall(ctx);
+            return false;
+        }
+        (k == 0 ? firstDay : firstWeek) = static_cast<int>(r);
+    }
+    if (firstDay == 0) firstDay = CurrentJetLocale()->firstDayOfWeek;
+    if (firstWeek == 0) firstWeek = 1;
+    return true;
+}
+
+std::int64_t WeekStart(std::int64_t days, int firstDay) {
+    return days - (WeekdayOf(days, firstDay) - 1);
+}
+
+// Week 1 starts the week holding 1 January (firstWeek 1), holding its first four days (2), or starting on
+// or after it (3). Under 2 and 3 the first days of January can fall in the previous year's last week and
+// the last days of December in the next year's week 1.
+std::int64_t FirstWeekStart(int year, int firstDay, int firstWeek) {
+    const std::int64_t jan1 = DaysFromCivil(year, 1, 1);
+    const std::int64_t start = WeekStart(jan1, firstDay);
+    const int daysInYear = 7 - static_cast<int>(jan1 - start);
+    if (firstWeek == 2 && daysInYear < 4) return start + 7;
+    if (firstWeek == 3 && daysInYear < 7) return start + 7;
+    return start;
+}
+
+int WeekOfYear(std::int64_t days, int firstDay, int firstWeek) {
+    int year, m, d;
+    CivilFromDays(days, year, m, d);
+    std::int64_t first = FirstWeekStart(year, firstDay, firstWeek);
+    if (days < first) {
+        first = FirstWeekStart(year - 1, firstDay, firstWeek);
+    } else if (firstWeek != 1 && days >= FirstWeekStart(year + 1, firstDay, firstWeek)) {
+        return 1;
+    }
+    return static_cast<int>((WeekStart(days, firstDay) - first) / 7) + 1;
+}
+
 template <int Part>  // 0 Year, 1 Month, 2 Day, 3 Hour, 4 Minute, 5 Second, 6 Weekday
-void JetDatePart(sqlite3_context* ctx, int, sqlite3_value** a) {
+void JetDatePart(sqlite3_context* ctx, int argc, sqlite3_value** a) {
+    int firstDay = 1, firstWeek = 1;
+    if (Part == 6 && !WeekArgs(ctx, argc, a, 1, firstDay, firstWeek)) return;
     Stamp st;
     if (!StampArg(ctx, a[0], st)) return;
     int v = 0;
@@ -235,11 +291,9 @@ void JetDatePart(sqlite3_context* ctx, int, sqlite3_value** a) {
         case 5:
             v = st.ss;
             break;
-        case 6: {
-            std::int64_t days = DaysFromCivil(st.y, static_cast<unsigned>(st.m), static_cast<unsigned>(st.d));
-            v = static_cast<int>(((days + 4) % 7 + 7) % 7) + 1;  // 1970-01-01 was a Thursday; Sunday is 1
+        case 6:
+            v = WeekdayOf(DayNumber(st), firstDay);
             break;
-        }
     }
     sqlite3_result_int(ctx, v);
 }
@@ -262,20 +316,16 @@ Interval IntervalOf(sqlite3_value* v) {
     return Interval::Bad;
 }
 
-std::int64_t DayNumber(const Stamp& st) {
-    return DaysFromCivil(st.y, static_cast<unsigned>(st.m), static_cast<unsigned>(st.d));
-}
-int WeekdayOf(std::int64_t days) {
-    return static_cast<int>(((days + 4) % 7 + 7) % 7) + 1;  // 1970-01-01 was a Thursday; Sunday is 1
-}
 std::int64_t SecondsOf(const Stamp& st) {
     return DayNumber(st) * 86400 + st.hh * 3600 + st.mi * 60 + st.ss;
 }
 
-void JetDatePartOf(sqlite3_context* ctx, int, sqlite3_value** a) {
+void JetDatePartOf(sqlite3_context* ctx, int argc, sqlite3_value** a) {
     if (IsNull(a[0])) return InvalidNull(ctx);
     const Interval iv = IntervalOf(a[0]);
     if (iv == Interval::Bad) return InvalidCall(ctx);
+    int firstDay, firstWeek;
+    if (!WeekArgs(ctx, argc, a, 2, firstDay, firstWeek)) return;
     Stamp st;
     if (!StampArg(ctx, a[1], st)) return;
     const std::int64_t days = DayNumber(st);
@@ -298,10 +348,10 @@ void JetDatePartOf(sqlite3_context* ctx, int, sqlite3_value** a) {
             v = st.d;
             break;
         case Interval::Weekday:
-            v = WeekdayOf(days);
+            v = WeekdayOf(days, firstDay);
             break;
         case Interval::Week:
-            v = (dayOfYear - 1 + WeekdayOf(DaysFromCivil(st.y, 1, 1)) - 1) / 7 + 1;
+            v = WeekOfYear(days, firstDay, firstWeek);
             break;
         case Interval::Hour:
             v = st.hh;
@@ -383,10 +433,12 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
     return a >= 0 ? a / b : -((-a + b - 1) / b);
 }
 
-void JetDateDiff(sqlite3_context* ctx, int, sqlite3_value** a) {
+void JetDateDiff(sqlite3_context* ctx, int argc, sqlite3_value** a) {
     if (IsNull(a[0])) return InvalidNull(ctx);
     const Interval iv = IntervalOf(a[0]);
     if (iv == Interval::Bad) return InvalidCall(ctx);
+    int firstDay, firstWeek;
+    if (!WeekArgs(ctx, argc, a, 3, firstDay, firstWeek)) return;
     Stamp s1, s2;
     if (!StampArg(ctx, a[1], s1) || !StampArg(ctx, a[2], s2)) return;
     const std::int64_t d1 = DayNumber(s1), d2 = DayNumber(s2);
@@ -409,8 +461,8 @@ void JetDateDiff(sqlite3_context* ctx, int, sqlite3_value** a) {
         case Interval::Weekday:
             v = (d2 - d1) / 7;
             break;            // whole weeks, toward zero
-        case Interval::Week:  // Sundays crossed
-            v = ((d2 - (WeekdayOf(d2) - 1)) - (d1 - (WeekdayOf(d1) - 1))) / 7;
+        case Interval::Week:  // first days of the week crossed
+            v = (WeekStart(d2, firstDay) - WeekStart(d1, firstDay)) / 7;
             break;
         case Interval::Hour:
             v = FloorDiv(SecondsOf(s2), 3600) - FloorDiv(SecondsOf(s1), 3600);
@@ -477,6 +529,30 @@ void JetClock(sqlite3_context* ctx, int, sqlite3_value**) {
 
 }  // namespace
 
+std::optional<Stamp> StampOfText(std::string_view text) {
+    return ParseStamp(text);
+}
+Stamp StampOfSerial(double serial) {
+    return StampFromSerial(serial);
+}
+double SerialOf(const Stamp& st) {
+    const double days = static_cast<double>(DayNumber(st) - kSerialEpoch);
+    const double frac = (st.hh * 3600 + st.mi * 60 + st.ss) / 86400.0;
+    return days >= 0 ? days + frac : days - frac;
+}
+int WeekdayOn(const Stamp& st, int firstDay) {
+    return WeekdayOf(DayNumber(st), firstDay);
+}
+int WeekOn(const Stamp& st, int firstDay, int firstWeek) {
+    return WeekOfYear(DayNumber(st), firstDay, firstWeek);
+}
+int DayOfYearOn(const Stamp& st) {
+    return static_cast<int>(DayNumber(st) - DaysFromCivil(st.y, 1, 1)) + 1;
+}
+bool WeekArguments(sqlite3_context* ctx, int argc, sqlite3_value** a, int at, int& firstDay, int& firstWeek) {
+    return WeekArgs(ctx, argc, a, at, firstDay, firstWeek);
+}
+
 // Only the stored form "YYYY-MM-DD HH:MM:SS" counts: other texts stay texts.
 bool StoredDateSerial(sqlite3_value* v, double& serial) {
     if (!IsText(v) || sqlite3_value_bytes(v) != 19) return false;
@@ -484,10 +560,7 @@ bool StoredDateSerial(sqlite3_value* v, double& serial) {
     if (t[4] != '-' || t[7] != '-' || t[10] != ' ' || t[13] != ':' || t[16] != ':') return false;
     auto st = ParseStamp(t);
     if (!st) return false;
-    double days = static_cast<double>(
-        DaysFromCivil(st->y, static_cast<unsigned>(st->m), static_cast<unsigned>(st->d)) - kSerialEpoch);
-    double frac = (st->hh * 3600 + st->mi * 60 + st->ss) / 86400.0;
-    serial = days >= 0 ? days + frac : days - frac;
+    serial = SerialOf(*st);
     return true;
 }
 
@@ -501,11 +574,11 @@ void RegisterDateFunctions(sqlite3* db) {
         {"jet_year", 1, JetDatePart<0>},      {"jet_month", 1, JetDatePart<1>},
         {"jet_day", 1, JetDatePart<2>},       {"jet_hour", 1, JetDatePart<3>},
         {"jet_minute", 1, JetDatePart<4>},    {"jet_second", 1, JetDatePart<5>},
-        {"jet_weekday", 1, JetDatePart<6>},   {"jet_cdate", 1, JetCDate},
+        {"jet_weekday", -1, JetDatePart<6>},  {"jet_cdate", 1, JetCDate},
         {"jet_dateserial", 3, JetDateSerial}, {"jet_now", 0, JetClock<0>, false},
         {"jet_date", 0, JetClock<1>, false},  {"jet_time", 0, JetClock<2>, false},
-        {"jet_datepart", 2, JetDatePartOf},   {"jet_dateadd", 3, JetDateAdd},
-        {"jet_datediff", 3, JetDateDiff},
+        {"jet_datepart", -1, JetDatePartOf},  {"jet_dateadd", 3, JetDateAdd},
+        {"jet_datediff", -1, JetDateDiff},
     };
     RegisterScalars(db, scalars);
 }

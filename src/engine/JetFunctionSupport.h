@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -57,6 +58,22 @@ char32_t FoldUpper(char32_t c);
 bool StoredDateSerial(sqlite3_value* v, double& serial);
 void ResultSerialDate(sqlite3_context* ctx, double serial);
 
+// A date's parts; Jet's day serial 0 is 1899-12-30 00:00:00.
+struct Stamp {
+    int y = 1899, m = 12, d = 30, hh = 0, mi = 0, ss = 0;
+};
+// A date text in any of Jet's literal forms; nullopt when it is none.
+std::optional<Stamp> StampOfText(std::string_view text);
+Stamp StampOfSerial(double serial);  // the serial within Jet's date range
+double SerialOf(const Stamp& st);
+int WeekdayOn(const Stamp& st, int firstDay);  // 1..7 counted from firstDay (1 Sunday)
+// Week of the year, week 1 as firstWeek says: 1 holds 1 January, 2 its first four days, 3 starts on or after
+// it.
+int WeekOn(const Stamp& st, int firstDay, int firstWeek);
+int DayOfYearOn(const Stamp& st);
+// The optional firstdayofweek and firstweekofyear arguments from a[at] on; on failure the result is set.
+bool WeekArguments(sqlite3_context* ctx, int argc, sqlite3_value** a, int at, int& firstDay, int& firstWeek);
+
 using ScalarFn = void (*)(sqlite3_context*, int, sqlite3_value**);
 
 struct Scalar {
@@ -70,5 +87,6 @@ void RegisterScalars(sqlite3* db, std::span<const Scalar> scalars);
 void RegisterMathFunctions(sqlite3* db);
 void RegisterTextFunctions(sqlite3* db);
 void RegisterDateFunctions(sqlite3* db);
+void RegisterFormatFunction(sqlite3* db);
 
 }  // namespace corv::jetfn

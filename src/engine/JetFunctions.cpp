@@ -247,6 +247,7 @@ void RegisterJetFunctions(sqlite3* db) {
     jetfn::RegisterMathFunctions(db);
     jetfn::RegisterTextFunctions(db);
     jetfn::RegisterDateFunctions(db);
+    jetfn::RegisterFormatFunction(db);
     sqlite3_create_function_v2(db, "jet_first", 1, SQLITE_UTF8, nullptr, nullptr, jetfn::HeldStep<false>,
                                jetfn::HeldFinal, nullptr);
     sqlite3_create_function_v2(db, "jet_last", 1, SQLITE_UTF8, nullptr, nullptr, jetfn::HeldStep<true>,

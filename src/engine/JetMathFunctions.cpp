@@ -245,18 +245,45 @@ void JetIsNumeric(sqlite3_context* ctx, int, sqlite3_value** a) {
     sqlite3_result_int(ctx, (!IsNull(a[0]) && GetNum(a[0], x) == Got::Ok) ? -1 : 0);
 }
 
+// Choose's index (whole part) when it picks one of count choices, else Null; the translator builds the
+// choice from it.
+void JetChooseIndex(sqlite3_context* ctx, int, sqlite3_value** a) {
+    Num x, count;
+    if (!NumArg(ctx, a[0], x, false) || !NumArg(ctx, a[1], count, true)) return;
+    const double r = std::trunc(x.real());
+    if (r < 1 || r > count.real()) return sqlite3_result_null(ctx);
+    sqlite3_result_int64(ctx, static_cast<std::int64_t>(r));
+}
+
 }  // namespace
 
 void RegisterMathFunctions(sqlite3* db) {
     static const Scalar scalars[] = {
-        {"jet_add", 2, JetAdd},        {"jet_sub", 2, JetArith<0>},    {"jet_mul", 2, JetArith<1>},
-        {"jet_div", 2, JetArith<2>},   {"jet_intdiv", 2, JetArith<3>}, {"jet_mod", 2, JetArith<4>},
-        {"jet_pow", 2, JetArith<5>},   {"jet_neg", 1, JetNeg},         {"jet_concat", 2, JetConcat},
-        {"jet_int", 1, JetMath<0>},    {"jet_fix", 1, JetMath<1>},     {"jet_abs", 1, JetMath<2>},
-        {"jet_sgn", 1, JetMath<3>},    {"jet_sqr", 1, JetMath<4>},     {"jet_round", -1, JetRound},
-        {"jet_cint", 1, JetCWhole<0>}, {"jet_clng", 1, JetCWhole<1>},  {"jet_cdbl", 1, JetCReal<0>},
-        {"jet_ccur", 1, JetCReal<1>},  {"jet_cbool", 1, JetCBool},     {"jet_cstr", 1, JetCStr},
-        {"jet_str", 1, JetStr},        {"jet_val", 1, JetVal},         {"jet_isnumeric", 1, JetIsNumeric},
+        {"jet_add", 2, JetAdd},
+        {"jet_sub", 2, JetArith<0>},
+        {"jet_mul", 2, JetArith<1>},
+        {"jet_div", 2, JetArith<2>},
+        {"jet_intdiv", 2, JetArith<3>},
+        {"jet_mod", 2, JetArith<4>},
+        {"jet_pow", 2, JetArith<5>},
+        {"jet_neg", 1, JetNeg},
+        {"jet_concat", 2, JetConcat},
+        {"jet_int", 1, JetMath<0>},
+        {"jet_fix", 1, JetMath<1>},
+        {"jet_abs", 1, JetMath<2>},
+        {"jet_sgn", 1, JetMath<3>},
+        {"jet_sqr", 1, JetMath<4>},
+        {"jet_round", -1, JetRound},
+        {"jet_cint", 1, JetCWhole<0>},
+        {"jet_clng", 1, JetCWhole<1>},
+        {"jet_cdbl", 1, JetCReal<0>},
+        {"jet_ccur", 1, JetCReal<1>},
+        {"jet_cbool", 1, JetCBool},
+        {"jet_cstr", 1, JetCStr},
+        {"jet_str", 1, JetStr},
+        {"jet_val", 1, JetVal},
+        {"jet_isnumeric", 1, JetIsNumeric},
+        {"jet_chooseindex", 2, JetChooseIndex},
     };
     RegisterScalars(db, scalars);
 }

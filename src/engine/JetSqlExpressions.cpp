@@ -54,7 +54,7 @@ const FunctionInfo kFunctions[] = {
     {"hour", "jet_hour", 1, 1},
     {"minute", "jet_minute", 1, 1},
     {"second", "jet_second", 1, 1},
-    {"weekday", "jet_weekday", 1, 1},
+    {"weekday", "jet_weekday", 1, 2},
     {"dateserial", "jet_dateserial", 3, 3},
     {"now", "jet_now", 0, 0},
     {"date", "jet_date", 0, 0},
@@ -73,9 +73,13 @@ const FunctionInfo kFunctions[] = {
     {"strreverse", "jet_strreverse", 1, 1},
     {"string", "jet_string", 2, 2},
     {"switch", "", 2, 254},
-    {"datepart", "jet_datepart", 2, 2},
+    {"datepart", "jet_datepart", 2, 4},
     {"dateadd", "jet_dateadd", 3, 3},
-    {"datediff", "jet_datediff", 3, 3},
+    {"datediff", "jet_datediff", 3, 5},
+    {"choose", "", 2, 254},
+    {"strcomp", "jet_strcomp", 2, 3},
+    {"replace", "jet_replace", 3, 6},
+    {"format", "jet_format", 1, 4},
     {"iif", "", 3, 3},
     {"nz", "", 1, 2},
     {"isnull", "", 1, 1},
@@ -413,6 +417,12 @@ Expr Parser::Function(const std::string& name) {
         // The first true condition picks its value; a Null condition counts as false, none true gives Null.
         std::string sql = "(CASE";
         for (int i = 0; i < n; i += 2) sql += " WHEN " + Cond(args[i]) + " THEN " + Value(args[i + 1]);
+        return ValueExpr(sql + " END)");
+    }
+    if (key == "choose") {
+        // An index out of range or Null picks nothing: Null.
+        std::string sql = "(CASE jet_chooseindex(" + Value(args[0]) + ", " + std::to_string(n - 1) + ")";
+        for (int i = 1; i < n; ++i) sql += " WHEN " + std::to_string(i) + " THEN " + Value(args[i]);
         return ValueExpr(sql + " END)");
     }
     if (key == "nz") {

@@ -211,6 +211,74 @@ void JetString(sqlite3_context* ctx, int, sqlite3_value** a) {
     ResultText(ctx, Encode(std::u32string(static_cast<size_t>(n), c)));
 }
 
+// A compare argument: 0 binary, 1 text; 2 (the database's order) compares as text, as every other
+// comparison here ignores letter case.
+bool CompareArg(sqlite3_context* ctx, int argc, sqlite3_value** a, int at, bool& text) {
+    text = false;
+    if (argc <= at) return true;
+    Num n;
+    if (!NumArg(ctx, a[at], n, true)) return false;
+    const double r = std::nearbyint(n.real());
+    if (r < 0 || r > 2) {
+        InvalidCall(ctx);
+        return false;
+    }
+    text = r != 0;
+    return true;
+}
+
+std::u32string Folded(std::u32string s) {
+    for (char32_t& c : s) c = FoldLower(c);
+    return s;
+}
+
+// StrComp(a, b [, compare]): -1, 0 or 1; Null when either text is Null.
+void JetStrComp(sqlite3_context* ctx, int argc, sqlite3_value** a) {
+    bool text;
+    if (!CompareArg(ctx, argc, a, 2, text)) return;
+    if (IsNull(a[0]) || IsNull(a[1])) return sqlite3_result_null(ctx);
+    std::u32string x = Decode(TextOf(a[0])), y = Decode(TextOf(a[1]));
+    if (text) {
+        x = Folded(std::move(x));
+        y = Folded(std::move(y));
+    }
+    const int c = x.compare(y);
+    sqlite3_result_int(ctx, c < 0 ? -1 : c > 0 ? 1 : 0);
+}
+
+// Replace(text, find, with [, start [, count [, compare]]]): the result starts at start, the part before
+// it dropped; count -1 replaces every occurrence.
+void JetReplace(sqlite3_context* ctx, int argc, sqlite3_value** a) {
+    std::int64_t start = 1, count = -1;
+    if (argc > 3 && !CountArg(ctx, a[3], start)) return;
+    if (start < 1) return InvalidCall(ctx);
+    if (argc > 4) {
+        Num n;
+        if (!NumArg(ctx, a[4], n, true)) return;
+        const double r = std::nearbyint(n.real());
+        if (r < -1 || r > 2147483647.0) return InvalidCall(ctx);
+        count = static_cast<std::int64_t>(r);
+    }
+    bool text;
+    if (!CompareArg(ctx, argc, a, 5, text)) return;
+    if (IsNull(a[0]) || IsNull(a[1]) || IsNull(a[2])) return InvalidNull(ctx);
+    const std::u32string s = Decode(TextOf(a[0])), find = Decode(TextOf(a[1])), with = Decode(TextOf(a[2]));
+    const size_t b = static_cast<size_t>(start - 1);
+    if (b >= s.size()) return ResultText(ctx, "");
+    const std::u32string sought = text ? Folded(find) : find, in = text ? Folded(s) : s;
+    std::u32string out;
+    size_t at = b;
+    for (std::int64_t done = 0; !find.empty() && (count < 0 || done < count); ++done) {
+        const size_t hit = in.find(sought, at);
+        if (hit == std::u32string::npos) break;
+        out.append(s, at, hit - at);
+        out += with;
+        at = hit + find.size();
+    }
+    out.append(s, at);
+    ResultText(ctx, Encode(out));
+}
+
 void JetChr(sqlite3_context* ctx, int, sqlite3_value** a) {
     std::int64_t n;
     if (!CountArg(ctx, a[0], n)) return;
@@ -355,12 +423,12 @@ int FoldedCompare(void*, int n1, const void* p1, int n2, const void* p2) {
 
 void RegisterTextFunctions(sqlite3* db) {
     static const Scalar scalars[] = {
-        {"jet_len", 1, JetLen},       {"jet_left", 2, JetSide<0>},  {"jet_right", 2, JetSide<1>},
-        {"jet_mid", -1, JetMid},      {"jet_ucase", 1, JetCase<0>}, {"jet_lcase", 1, JetCase<1>},
-        {"jet_trim", 1, JetTrim<0>},  {"jet_ltrim", 1, JetTrim<1>}, {"jet_rtrim", 1, JetTrim<2>},
-        {"jet_instr", -1, JetInStr},  {"jet_space", 1, JetSpace},   {"jet_chr", 1, JetChr},
-        {"jet_asc", 1, JetAsc},       {"jet_like", 2, JetLike},     {"jet_strreverse", 1, JetStrReverse},
-        {"jet_string", 2, JetString},
+        {"jet_len", 1, JetLen},       {"jet_left", 2, JetSide<0>},     {"jet_right", 2, JetSide<1>},
+        {"jet_mid", -1, JetMid},      {"jet_ucase", 1, JetCase<0>},    {"jet_lcase", 1, JetCase<1>},
+        {"jet_trim", 1, JetTrim<0>},  {"jet_ltrim", 1, JetTrim<1>},    {"jet_rtrim", 1, JetTrim<2>},
+        {"jet_instr", -1, JetInStr},  {"jet_space", 1, JetSpace},      {"jet_chr", 1, JetChr},
+        {"jet_asc", 1, JetAsc},       {"jet_like", 2, JetLike},        {"jet_strreverse", 1, JetStrReverse},
+        {"jet_string", 2, JetString}, {"jet_strcomp", -1, JetStrComp}, {"jet_replace", -1, JetReplace},
     };
     RegisterScalars(db, scalars);
     // Redefining NOCASE rather than adding a collation of our own keeps columns declared NOCASE, their

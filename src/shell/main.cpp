@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/qt/QtDesktop.h"
+#include "platform/qt/SystemJetLocale.h"
 #include "shell/frmMain.h"
 #include "shell/frmSplash.h"
 
@@ -54,6 +55,7 @@ int main(int argc, char** argv) {
     const std::optional<std::string> file = ReadCommandLine(argc, argv);
     QApplication app(argc, argv);
     NameTheApplication();
+    corv::SetJetLocale(corv::JetLocaleOf(QLocale::system()));  // before any thread evaluates SQL
     corv::InitShellResources();
     QApplication::setWindowIcon(QIcon(":/icons/corvidel.png"));
 

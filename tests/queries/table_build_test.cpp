@@ -189,6 +189,45 @@ TEST_F(TableBuildTest, QuotedBidderAndQuotedNameAreBuiltRegisteredAndDropped) {
     EXPECT_EQ(viewer_->ddlTableName->currentIndex(), 0);
 }
 
+// A joiner before any condition reaches the engine as it stands, and a name already taken fails there too:
+// both are reported in the wizard's error form and leave the database as it was.
+TEST_F(TableBuildTest, WizardReportsALeadingJoinerAndATakenNameAndBuildsNothing) {
+    const long long before = Tables();
+    Wizard([](frmTableActions& d) {
+        Target(d, "Bid Amount");
+        d.txtTableName->setText("Leading");
+        d.lstFiltCol[1]->setCurrentText("Bid Amount");
+        d.lstOp[1]->setCurrentText(">");
+        d.txtFilter[1]->addItem("500");
+        d.txtFilter[1]->setCurrentText("500");
+        d.lstAndOr[0]->setCurrentText("Or");
+    });
+    ASSERT_EQ(desktop_.boxes.size(), 1u);
+    EXPECT_EQ(desktop_.LastBox().text.rfind("Error 3075: ", 0), 0u) << desktop_.LastBox().text;
+    EXPECT_EQ(Tables(), before);
+    EXPECT_EQ(Registered("Leading"), 0);
+
+    const auto build = [this](const char* bidAbove) {
+        Wizard([bidAbove](frmTableActions& d) {
+            Target(d, "Bid Amount");
+            d.txtTableName->setText("Twice");
+            d.lstFiltCol[0]->setCurrentText("Bid Amount");
+            d.lstOp[0]->setCurrentText(">");
+            d.txtFilter[0]->addItem(bidAbove);
+            d.txtFilter[0]->setCurrentText(bidAbove);
+        });
+    };
+    build("500");
+    ASSERT_EQ(desktop_.boxes.size(), 1u);
+    const long long first = Count("SELECT COUNT(*) FROM [Twice]");
+    build("0");
+    ASSERT_EQ(desktop_.boxes.size(), 2u);
+    EXPECT_EQ(desktop_.LastBox().text.rfind("Error 3010: ", 0), 0u) << desktop_.LastBox().text;
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM [Twice]"), first);
+    EXPECT_LT(first, Count("SELECT COUNT(*) FROM [Markets and Bidders] WHERE [Bid Amount] > 0"));
+    EXPECT_EQ(Registered("Twice"), 1);
+}
+
 TEST_F(TableBuildTest, BuildAndRegistrationStandOrFallTogether) {
     const long long before = Tables();
     auto& db = *corv::AuctionDb();

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QLocale>
+
+#include "engine/JetLocale.h"
+
+namespace corv {
+
+// The separators, names and date patterns of a Qt locale in the engine's terms.
+JetLocale JetLocaleOf(const QLocale& locale);
+
+}  // namespace corv
