@@ -69,7 +69,8 @@ JetLocale JetLocaleOf(const QLocale& locale) {
     }
     // Qt's short forms mostly carry two-digit years; an auction's dates read unambiguously with four.
     QString shortDate = locale.dateFormat(QLocale::ShortFormat);
-    if (!shortDate.contains(u"yyyy")) shortDate.replace(u"yy", u"yyyy");
+    if (!shortDate.contains(QStringLiteral("yyyy")))
+        shortDate.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
     out.dateSeparator = SeparatorOf(shortDate, out.dateSeparator);
     out.timeSeparator = SeparatorOf(locale.timeFormat(QLocale::LongFormat), out.timeSeparator);
     out.shortDate = FormatCodes(shortDate);
