@@ -284,13 +284,25 @@ std::vector<std::string> SuppliedTables() {
 }
 
 // Appends one round results file to the open auction and records the round, all in one transaction held by
-// the round file's connection: a failure anywhere leaves the auction database as it was.
-void AppendRound(const std::string& roundPath, int round) {
+// the round file's connection: a failure anywhere leaves the auction database as it was. refusePresent: a
+// round already recorded is refused inside that transaction, so two programs importing the same round at
+// once cannot both append it.
+void AppendRound(const std::string& roundPath, int round, bool refusePresent = false) {
     const std::vector<std::string> tables = SuppliedTables();
     std::shared_ptr<Database> roundDb = Engine().OpenDatabase(roundPath);
     const std::string in = " IN " + QuoteJetText(AuctionDbPath());
     roundDb->BeginTrans();
     try {
+        if (refusePresent) {
+            auto present = roundDb->OpenRecordset(
+                "SELECT Round FROM sysRounds" + in + " WHERE Round = " + std::to_string(round),
+                RecordsetType::Snapshot);
+            const bool already = present->RecordCount() > 0;
+            present->Close();
+            if (already)
+                throw CorvError(kRoundAlreadyImported,
+                                "Round " + std::to_string(round) + " has already been imported");
+        }
         for (const std::string& name : tables) {
             if (name == kWithdrawalStatistics) roundDb->Execute("DELETE * FROM [" + name + "]" + in);
             roundDb->Execute("INSERT INTO [" + name + "]" + in + " SELECT * FROM [" + name + "]");
@@ -500,15 +512,8 @@ int ImportRoundFile(const std::string& path) {
         throw CorvError(kRoundOfAnotherAuction, name + " is a round results file of auction " +
                                                     std::to_string(fileAuction) + ", not of auction " +
                                                     std::to_string(*auction));
-    auto present = AuctionDb()->OpenRecordset(
-        "Select Round From sysRounds Where Round = " + std::to_string(round), RecordsetType::Snapshot);
-    const bool already = present->RecordCount() > 0;
-    present->Close();
-    if (already)
-        throw CorvError(kRoundAlreadyImported,
-                        "Round " + std::to_string(round) + " has already been imported");
     try {
-        AppendRound(path, round);
+        AppendRound(path, round, true);
     } catch (const CorvError&) {
         throw;
     } catch (const fs::filesystem_error& e) {
