@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QToolBar>
 #include <algorithm>
@@ -48,7 +49,7 @@ void InitShellResources() {
     (void)done;
 }
 
-const ToolbarKey kToolbarKeys[10] = {
+const ToolbarKey kToolbarKeys[11] = {
     {"New", "New", "mnuFileNew", false},
     {"Import", "Import...", "mnuFileImport", true},
     {"Print", "Print", "mnuFilePrint", true},
@@ -58,7 +59,8 @@ const ToolbarKey kToolbarKeys[10] = {
     {"TableWizard", "Table Wizard...", "mnuToolsTableWizard", false},
     {"SQL", "SQL Query Builder...", "mnuToolsSQLCommandLine", false},
     {"DropTable", "Drop Table", "mnuToolsDropTable", true},
-    {"ExcelExp", "Export Table To Excel", "mnuToolsExcel", false},
+    {"ExcelExp", "Export Table To Excel", "mnuToolsExcel", true},
+    {"Follow", "Follow Downloads", "mnuToolsFollowDownloads", false},
 };
 
 namespace {
@@ -67,6 +69,8 @@ constexpr const char* kSettingsApp = "Corvidel";
 constexpr const char* kSettingsSection = "Settings";
 constexpr const char* kPositionKeys[4] = {"MainLeft", "MainTop", "MainWidth", "MainHeight"};
 constexpr int kPositionDefaults[4] = {1000, 1000, 6500, 6500};
+constexpr const char* kFollowKey = "FollowDownloads";
+constexpr int kFollowMessageMs = 5000;
 
 constexpr int kPanelTwips[3] = {5100, 1440, 1440};
 constexpr int kPanelMinTwips = 1440;
@@ -103,7 +107,8 @@ QString FindHelpDocument() {
 
 }  // namespace
 
-frmMain::frmMain(QWidget* parent) : QMainWindow(parent), startUp_(std::make_unique<StartUp>(*this)) {
+frmMain::frmMain(QWidget* parent, FollowTiming followTiming)
+    : QMainWindow(parent), startUp_(std::make_unique<StartUp>(*this)) {
     InitShellResources();
     setObjectName("frmMain");
     setWindowTitle("Corvidel");
@@ -124,6 +129,21 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent), startUp_(std::make_uniq
     for (const ViewerCommandItem& c : kViewerCommandItems) SetCommandEnabled(c.menuItem, false);
     SetCommandEnabled("mnuToolsSQLCommandLine", false);
     BindFeatureCommands(*this);
+
+    follower_ = new DownloadFollower(this, std::move(followTiming));
+    follower_->SetMayImport([this] { return commandDepth_ == 0 && !QApplication::activeModalWidget(); });
+    connect(follower_, &DownloadFollower::RoundImported, this, [this](int round) {
+        sbStatusBar->showMessage(QStringLiteral("Round %1 imported").arg(round), kFollowMessageMs);
+    });
+    connect(follower_, &DownloadFollower::MissingRoundChanged, this, &frmMain::ShowMissingRound);
+    connect(follower_, &DownloadFollower::ImportFailed, this, &frmMain::FollowFailed);
+    {
+        QAction* follow = MenuItem("mnuToolsFollowDownloads");
+        const QSignalBlocker quiet(follow);
+        follow->setChecked(Desktop().GetSetting(kSettingsApp, kSettingsSection, kFollowKey, "0") == "1");
+        ToolbarButton("Follow")->setChecked(follow->isChecked());
+    }
+    UpdateFollowing();
 
     helpFile_ = FindHelpDocument();
     LoadPosition();
@@ -197,13 +217,22 @@ void frmMain::BuildMenus() {
     item(tools, "mnuToolsSQLCommandLine", "S&QL Query Builder...", [this] {
         // No viewer check: the builder itself acts on the active viewer when the user confirms.
         if (!queryBuilder_) return;
-        try {
-            queryBuilder_();
-        } catch (const std::exception& e) {
-            ShowErrorBox(ErrorForm::ColonSpace, e);
-        }
+        AsCommand([this] {
+            try {
+                queryBuilder_();
+            } catch (const std::exception& e) {
+                ShowErrorBox(ErrorForm::ColonSpace, e);
+            }
+        });
     });
     viewerItem(tools, ViewerCommandId::DropTable, "&Drop Table");
+    bar(tools, "mnuToolsBar3");
+    QAction* follow = item(tools, "mnuToolsFollowDownloads", "Follow &Downloads", [] {});
+    follow->setCheckable(true);
+    connect(follow, &QAction::toggled, this, [this](bool on) {
+        Desktop().SaveSetting(kSettingsApp, kSettingsSection, kFollowKey, on ? "1" : "0");
+        UpdateFollowing();
+    });
 
     QMenu* window = menu(nullptr, "mnuWindow", "&Window");
     item(window, "mnuWindowNewWindow", "&New Window", [this] { FileNew(); });
@@ -244,6 +273,11 @@ void frmMain::BuildToolbar() {
         a->setData(key);
         a->setToolTip(k.toolTip);
         toolButtons_[key] = a;
+        // A key standing for a checkable item shows its check mark.
+        if (QAction* m = MenuItem(k.menuItem); m && m->isCheckable()) {
+            a->setCheckable(true);
+            connect(m, &QAction::toggled, a, &QAction::setChecked);
+        }
         connect(a, &QAction::triggered, this, [this, key] { ToolbarClick(key); });
         if (k.separatorAfter) tbToolBar->addSeparator();
     }
@@ -411,18 +445,32 @@ void frmMain::RefreshWindowList() {
 // ---- commands ----
 
 void frmMain::FileNew() {
-    QPointer<frmFlexGrid> viewer = NewViewer();
-    PopulateTables();
-    PopulateRounds();
-    SelectFirstEntries(viewer);
+    AsCommand([this] {
+        QPointer<frmFlexGrid> viewer = NewViewer();
+        PopulateTables();
+        PopulateRounds();
+        SelectFirstEntries(viewer);
+    });
+}
+
+template <class F>
+void frmMain::AsCommand(F&& command) {
+    ++commandDepth_;
+    struct Done {
+        int& depth;
+        ~Done() { --depth; }
+    } done{commandDepth_};
+    command();
 }
 
 void frmMain::FileImport() {
-    try {
-        ImportRound();
-    } catch (const std::exception& e) {
-        ShowErrorBox(ErrorForm::ColonSpace, e);
-    }
+    AsCommand([] {
+        try {
+            ImportRound();
+        } catch (const std::exception& e) {
+            ShowErrorBox(ErrorForm::ColonSpace, e);
+        }
+    });
 }
 
 void frmMain::RunViewerCommand(const ViewerCommand& command) {
@@ -434,11 +482,13 @@ void frmMain::RunViewerCommand(const ViewerCommand& command) {
             MsgButtons::OK, MsgIcon::Exclamation, "Error");
         return;
     }
-    try {
-        command(*viewer);
-    } catch (const std::exception& e) {
-        ShowErrorBox(ErrorForm::ColonSpace, e);
-    }
+    AsCommand([&] {
+        try {
+            command(*viewer);
+        } catch (const std::exception& e) {
+            ShowErrorBox(ErrorForm::ColonSpace, e);
+        }
+    });
 }
 
 void frmMain::ToolbarClick(const QString& key) {
@@ -454,11 +504,13 @@ void frmMain::ComputeSelection(const QString& what) {
     // Without a viewer there is no selection to compute: the click is ignored.
     frmFlexGrid* viewer = ActiveViewer();
     if (!viewer) return;
-    try {
-        viewer->ComputeSelection(what);
-    } catch (const std::exception& e) {
-        ShowErrorBox(ErrorForm::ColonSpace, e);
-    }
+    AsCommand([&] {
+        try {
+            viewer->ComputeSelection(what);
+        } catch (const std::exception& e) {
+            ShowErrorBox(ErrorForm::ColonSpace, e);
+        }
+    });
 }
 
 // ---- catalog lists and opening question ----
@@ -472,7 +524,8 @@ void frmMain::PopulateRounds() {
 }
 
 void frmMain::FileOpen() {
-    startUp_->FileOpen();
+    AsCommand([this] { startUp_->FileOpen(); });
+    UpdateFollowing();
 }
 
 void frmMain::OpenCommandLineFile(const std::string& path) {
@@ -485,6 +538,37 @@ frmOpeningQuestions* frmMain::OpeningQuestions() const {
 
 void frmMain::SetCaption(const std::string& caption) {
     setWindowTitle(QString::fromStdString(caption));
+    // Every opening and creation of an auction ends by naming it in the caption.
+    UpdateFollowing();
+}
+
+// ---- following the downloads folder ----
+
+void frmMain::UpdateFollowing() {
+    const bool open = AuctionDb() != nullptr;
+    SetCommandEnabled("mnuToolsFollowDownloads", open);
+    if (open && MenuItem("mnuToolsFollowDownloads")->isChecked())
+        follower_->Start(QString::fromStdString(Desktop().DownloadsFolder()));
+    else
+        follower_->Stop();
+}
+
+void frmMain::ShowMissingRound(int round) {
+    QString tip;
+    for (const ToolbarKey& k : kToolbarKeys)
+        if (QLatin1String(k.key) == QLatin1String("Follow")) tip = k.toolTip;
+    if (round > 0) {
+        const QString missing = QStringLiteral("Round %1 is missing").arg(round);
+        tip += QStringLiteral(": ") + missing;
+        sbStatusBar->showMessage(missing, kFollowMessageMs);
+    }
+    ToolbarButton("Follow")->setToolTip(tip);
+}
+
+void frmMain::FollowFailed(int number, const QString& description) {
+    // Off first: the box's own event loop must not start another import.
+    MenuItem("mnuToolsFollowDownloads")->setChecked(false);
+    ShowErrorBox(ErrorForm::ColonNoSpace, number, description.toStdString());
 }
 
 // ---- help and About ----
@@ -530,8 +614,10 @@ void frmMain::ShowHelp(bool search, bool quiet) {
 
 void frmMain::HelpAbout() {
     if (!about_) about_ = new frmAbout(this);
-    DialogModal modal(*about_);
-    Desktop().RunModal(modal);
+    AsCommand([this] {
+        DialogModal modal(*about_);
+        Desktop().RunModal(modal);
+    });
 }
 
 // ---- position and closing ----
@@ -576,6 +662,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
         return;
     }
     SavePosition();
+    follower_->Stop();
     try {
         CloseAuctionDb();
     } catch (const std::exception&) {

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 
+#include "shell/DownloadFollower.h"
 #include "shell/ViewerCommands.h"
 #include "shell/frmAbout.h"
 #include "shell/frmHelp.h"
@@ -39,14 +40,15 @@ struct ToolbarKey {
     const char* menuItem;
     bool separatorAfter;
 };
-extern const ToolbarKey kToolbarKeys[10];
+extern const ToolbarKey kToolbarKeys[11];
 
 // The main window: menus, toolbar, status bar, the child windows that show tables, and the routing of
 // commands to them. The start-up flow and the list filling live beside it (StartUp, ViewerLists).
 class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks, public CommandBinder {
     Q_OBJECT
   public:
-    explicit frmMain(QWidget* parent = nullptr);
+    // followTiming: the clock and waits of Tools > Follow Downloads (tests give their own).
+    explicit frmMain(QWidget* parent = nullptr, FollowTiming followTiming = {});
     ~frmMain() override;
 
     // Opening question and what follows from the answer.
@@ -97,6 +99,10 @@ class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks, p
     frmOpeningQuestions* OpeningQuestions() const;
     frmAbout* AboutBox() const { return about_; }
 
+    DownloadFollower* Follower() const { return follower_; }
+    // While a command runs, following keeps its imports waiting.
+    bool CommandRunning() const { return commandDepth_ > 0; }
+
     QMdiArea* mdiArea;
     QToolBar* tbToolBar;
     QStatusBar* sbStatusBar;
@@ -115,6 +121,12 @@ class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks, p
     void SavePosition();
     void SetCommandEnabled(const QString& menuItem, bool enabled);
     void OnSubWindowActivated(QMdiSubWindow* sub);
+    template <class F>
+    void AsCommand(F&& command);
+    // Following runs while its item is checked and an auction is open.
+    void UpdateFollowing();
+    void FollowFailed(int number, const QString& description);
+    void ShowMissingRound(int round);
 
     std::map<QString, QAction*> items_;
     std::map<QString, QMenu*> menus_;
@@ -128,6 +140,8 @@ class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks, p
     QPointer<frmHelp> help_;
     QPointer<frmAbout> about_;
     std::unique_ptr<StartUp> startUp_;
+    DownloadFollower* follower_ = nullptr;
+    int commandDepth_ = 0;
     // The stored twips and the pixels they gave, so an unmoved window writes back exactly what it read.
     int loadedTwips_[4] = {};
     int loadedPixels_[4] = {};

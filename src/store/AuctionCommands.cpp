@@ -284,13 +284,25 @@ std::vector<std::string> SuppliedTables() {
 }
 
 // Appends one round results file to the open auction and records the round, all in one transaction held by
-// the round file's connection: a failure anywhere leaves the auction database as it was.
-void AppendRound(const std::string& roundPath, int round) {
+// the round file's connection: a failure anywhere leaves the auction database as it was. refusePresent: a
+// round already recorded is refused inside that transaction, so two programs importing the same round at
+// once cannot both append it.
+void AppendRound(const std::string& roundPath, int round, bool refusePresent = false) {
     const std::vector<std::string> tables = SuppliedTables();
     std::shared_ptr<Database> roundDb = Engine().OpenDatabase(roundPath);
     const std::string in = " IN " + QuoteJetText(AuctionDbPath());
     roundDb->BeginTrans();
     try {
+        if (refusePresent) {
+            auto present = roundDb->OpenRecordset(
+                "SELECT Round FROM sysRounds" + in + " WHERE Round = " + std::to_string(round),
+                RecordsetType::Snapshot);
+            const bool already = present->RecordCount() > 0;
+            present->Close();
+            if (already)
+                throw CorvError(kRoundAlreadyImported,
+                                "Round " + std::to_string(round) + " has already been imported");
+        }
         for (const std::string& name : tables) {
             if (name == kWithdrawalStatistics) roundDb->Execute("DELETE * FROM [" + name + "]" + in);
             roundDb->Execute("INSERT INTO [" + name + "]" + in + " SELECT * FROM [" + name + "]");
@@ -487,6 +499,47 @@ void ImportRoundFile(const std::string& path) {
 
 void BatchImportAuction(MainWindowHooks& main) {
     Handled([&] { RunBatchImport(main); });
+}
+
+std::optional<int> OpenAuctionNumber() {
+    if (!AuctionDb()) return std::nullopt;
+    return AuctionNumberFromDatabaseName(SplitFilePath(AuctionDbPath(), true));
+}
+
+int LastImportedRound() {
+    if (!AuctionDb()) throw CorvError(kObjectNotSet, "Object variable or With block variable not set");
+    auto rs =
+        AuctionDb()->OpenRecordset("SELECT Max(Round) AS Highest FROM sysRounds", RecordsetType::Snapshot);
+    const Value last = rs->Eof() ? Value() : rs->GetValue("Highest");
+    rs->Close();
+    return last.isNull() ? 0 : static_cast<int>(last.asDouble());
+}
+
+int ImportRoundFile(const std::string& path) {
+    if (!AuctionDb()) throw CorvError(kObjectNotSet, "Object variable or With block variable not set");
+    const std::string name = SplitFilePath(path, true);
+    const int round = RoundNumberFromFileName(name);
+    const int fileAuction = AuctionNumberFromFileName(name);
+    const std::optional<int> auction = OpenAuctionNumber();
+    if (!auction)
+        throw CorvError(kRoundOfAnotherAuction, "The auction number cannot be read from the name of " +
+                                                    SplitFilePath(AuctionDbPath(), true));
+    if (fileAuction != *auction)
+        throw CorvError(kRoundOfAnotherAuction, name + " is a round results file of auction " +
+                                                    std::to_string(fileAuction) + ", not of auction " +
+                                                    std::to_string(*auction));
+    try {
+        AppendRound(path, round, true);
+    } catch (const CorvError&) {
+        throw;
+    } catch (const fs::filesystem_error& e) {
+        throw FileError(e.code(), e.path1());
+    } catch (const std::bad_alloc&) {
+        throw CorvError(7, "Out of memory");
+    } catch (const std::exception& e) {
+        throw CorvError(err::EngineFailure, e.what());
+    }
+    return round;
 }
 
 }  // namespace corv

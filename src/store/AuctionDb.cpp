@@ -74,6 +74,26 @@ std::string AuctionPrefixFromFileName(const std::string& fileName) {
     return fileName.substr(0, 2);
 }
 
+std::optional<int> AuctionNumberFromDatabaseName(const std::string& fileName) {
+    auto lower = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    const std::string name = lower(fileName);
+    const std::string prefix = "auction", ext = ".mdb";
+    if (name.size() <= prefix.size() + ext.size() || name.rfind(prefix, 0) != 0 ||
+        name.compare(name.size() - ext.size(), ext.size(), ext) != 0)
+        return std::nullopt;
+    const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - ext.size());
+    if (digits.size() > 6) return std::nullopt;
+    int value = 0;
+    for (char c : digits) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
 bool IsStatisticsTable(const std::string& tableName) {
     static const char* const kStatistics[] = {
         "Round Statistics",     "Increment Statistics",  "Miscellaneous Statistics",

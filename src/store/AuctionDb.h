@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/Database.h"
@@ -26,6 +27,9 @@ std::string SplitFilePath(const std::string& path, bool fileName);
 int RoundNumberFromFileName(const std::string& fileName);
 int AuctionNumberFromFileName(const std::string& fileName);
 std::string AuctionPrefixFromFileName(const std::string& fileName);  // characters 1-2 as text
+// The number in an auction database's file name "Auction" + number + ".mdb" (letter case aside); nullopt
+// for any other name.
+std::optional<int> AuctionNumberFromDatabaseName(const std::string& fileName);
 
 // The six statistics tables, shown whole.
 bool IsStatisticsTable(const std::string& tableName);

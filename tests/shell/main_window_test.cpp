@@ -58,7 +58,7 @@ TEST_F(MainWindowTest, MenuBarCaptionsAccessKeysAndOrder) {
     EXPECT_EQ(Entries(w.Menu("mnuTools")),
               (std::vector<std::string>{"&Pivot Table Wizard", "Export Table To Excel", "-", "&Sort Table...",
                                         "&Filter Table...", "&Reset Table", "-", "&Table Wizard...",
-                                        "S&QL Query Builder...", "&Drop Table"}));
+                                        "S&QL Query Builder...", "&Drop Table", "-", "Follow &Downloads"}));
     EXPECT_EQ(Entries(w.Menu("mnuToolsAnalysis")),
               (std::vector<std::string>{"&Markets...", "&Rounds...", "&Bidders..."}));
     EXPECT_EQ(Entries(w.Menu("mnuWindow")),
@@ -93,6 +93,8 @@ TEST_F(MainWindowTest, MenuBarCaptionsAccessKeysAndOrder) {
                              "mnuToolsTableWizard",
                              "mnuToolsSQLCommandLine",
                              "mnuToolsDropTable",
+                             "mnuToolsBar3",
+                             "mnuToolsFollowDownloads",
                              "mnuWindowNewWindow",
                              "mnuWindowBar1",
                              "mnuWindowCascade",
@@ -171,11 +173,11 @@ TEST_F(MainWindowTest, ToolbarKeysTipsSeparatorsAndIcons) {
         seen.push_back(a->data().toString().toStdString() + "=" + a->toolTip().toStdString());
         EXPECT_FALSE(a->icon().isNull()) << a->data().toString().toStdString();
     }
-    EXPECT_EQ(seen,
-              (std::vector<std::string>{"New=New", "Import=Import...", "|", "Print=Print", "|",
-                                        "Sort=Sort...", "Filter=Filter...", "Reset=Reset Table", "|",
-                                        "TableWizard=Table Wizard...", "SQL=SQL Query Builder...",
-                                        "DropTable=Drop Table", "|", "ExcelExp=Export Table To Excel"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"New=New", "Import=Import...", "|", "Print=Print", "|",
+                                              "Sort=Sort...", "Filter=Filter...", "Reset=Reset Table", "|",
+                                              "TableWizard=Table Wizard...", "SQL=SQL Query Builder...",
+                                              "DropTable=Drop Table", "|", "ExcelExp=Export Table To Excel",
+                                              "|", "Follow=Follow Downloads"}));
 }
 
 TEST_F(MainWindowTest, ToolbarClickRunsTheCommandOfItsExactKey) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+
 #include <unistd.h>
+#include <QProcess>
 
 #include <filesystem>
 #include <fstream>
@@ -12,6 +14,7 @@
 #include "store/AuctionCommands.h"
 #include "store/AuctionDb.h"
 #include "store/store_support.h"
+#include "support/AuctionDatabase.h"
 #include "support/ScriptedDesktop.h"
 
 using namespace corv;
@@ -658,4 +661,66 @@ TEST_F(AuctionCommandsTest, JetEmptyAndNullTextsStayApartThroughCreateAndImport)
               {"1", "Tern Wireless", "text", ""},
               {"2", "Osprey Comm", "null", "<null>"},
               {"2", "Tern Wireless", "text", ""}}));
+}
+
+// ---- corvidel-import ----
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+ToolRun RunImportTool(const QStringList& args) {
+    corv::test::TestApp();
+    QProcess p;
+    p.start(QStringLiteral(CORVIDEL_IMPORT_TOOL), args);
+    EXPECT_TRUE(p.waitForFinished(60000));
+    return {p.exitCode(), p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
+}
+
+}  // namespace
+
+TEST_F(AuctionCommandsTest, ImportToolGoesInRoundOrderAndStopsAtTheFirstFailure) {
+    const std::string auction = Create(12);
+    CloseAuctionDb();
+    const QString db = QString::fromStdString(auction);
+    const std::string two = WriteRound(12, 2), three = WriteRound(12, 3);
+
+    ToolRun run = RunImportTool({db, QString::fromStdString(three), QString::fromStdString(two)});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "Round 2 imported from " + two + "\nRound 3 imported from " + three + "\n");
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(fs::exists(two));
+
+    // Refused: a round already in, and a file of another auction; nothing changes.
+    const auto before = Snapshot(auction);
+    run = RunImportTool({db, QString::fromStdString(two)});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err,
+              "Round 2 not imported from " + two + ": Error 3022: Round 2 has already been imported\n");
+    run = RunImportTool({db, QString::fromStdString(WriteRound(15, 4))});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(run.err.rfind("Round 4 not imported from " + RoundFile(15, 4) + ": Error 3001: ", 0), 0u)
+        << run.err;
+    EXPECT_EQ(Snapshot(auction), before);
+
+    // A failing round keeps the rounds before it and stops the ones after.
+    const std::string broken = WriteRound(12, 5);
+    Exec(broken, "DROP TABLE [Waiver Statistics]");
+    run = RunImportTool({db, QString::fromStdString(WriteRound(12, 6)), QString::fromStdString(broken),
+                         QString::fromStdString(WriteRound(12, 4))});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "Round 4 imported from " + RoundFile(12, 4) + "\n");
+    EXPECT_EQ(run.err.rfind("Round 5 not imported from " + broken + ": Error ", 0), 0u) << run.err;
+    EXPECT_EQ(Rounds(auction), (std::vector<std::string>{"1", "2", "3", "4"}));
+
+    EXPECT_EQ(RunImportTool({db}).exitCode, 2);
+    const std::string unnumbered = program_ + "/Spring.mdb";
+    fs::copy_file(auction, unnumbered);
+    run = RunImportTool({QString::fromStdString(unnumbered), QString::fromStdString(RoundFile(12, 6))});
+    EXPECT_EQ(run.exitCode, 4);
+    EXPECT_EQ(run.err.rfind(unnumbered + ": Error 3001: ", 0), 0u) << run.err;
 }

@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QStatusBar>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ShellTestSupport.h"
+#include "shell/frmMain.h"
+#include "store/AuctionCommands.h"
+#include "store/AuctionDb.h"
+#include "viewer/frmFlexGrid.h"
+
+namespace corv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kSettleMs = 2000;
+
+// The main window following a downloads folder of its own, on a clock the test moves; the periodic look
+// never comes by itself, so every look is the test's Scan.
+class FollowTest : public ShellTest {
+  protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        downloads = folder.File("downloads");
+        fs::create_directories(downloads);
+        desktop.SetDownloadsFolder(downloads);
+        options.auction = 14;
+        options.rounds = 1;
+    }
+    void TearDown() override {
+        window.reset();
+        ShellTest::TearDown();
+    }
+    // Opens a one-round auction 14 and the window, following on.
+    frmMain& Follow() {
+        auction = BuildAuctionDatabase(folder.Path(), options);
+        OpenAuctionDb(auction);
+        MakeWindow();
+        FollowItem()->setChecked(true);
+        return *window;
+    }
+    void MakeWindow() {
+        FollowTiming timing;
+        timing.nowMs = [this] { return now; };
+        timing.settleMs = kSettleMs;
+        timing.rescanMs = 3600 * 1000;
+        window = std::make_unique<frmMain>(nullptr, timing);
+    }
+    QAction* FollowItem() const { return window->MenuItem("mnuToolsFollowDownloads"); }
+    std::string Drop(int round, int auctionNumber = 14) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%02d_%03d.mdb", auctionNumber, round);
+        fixture::AuctionOptions o = options;
+        o.auction = auctionNumber;
+        const std::string path = downloads + "/" + name;
+        fixture::WriteRoundFile(path, o, round);
+        return path;
+    }
+    // A look, then another once the files seen in the first have kept their size long enough.
+    void ScanSettled() {
+        window->Follower()->Scan();
+        now += kSettleMs;
+        window->Follower()->Scan();
+    }
+    std::string Rounds() {
+        std::string out;
+        for (int i = 1; i <= 9; ++i)
+            if (QueryCount(auction, "SELECT COUNT(*) FROM sysRounds WHERE Round = " + std::to_string(i)))
+                out += std::to_string(i);
+        return out;
+    }
+    std::string StatusMessage() const { return window->sbStatusBar->currentMessage().toStdString(); }
+    std::string FollowTip() const { return window->ToolbarButton("Follow")->toolTip().toStdString(); }
+
+    std::string downloads, auction;
+    fixture::AuctionOptions options;
+    qint64 now = 1000;
+    std::unique_ptr<frmMain> window;
+};
+
+TEST_F(FollowTest, RoundsGoInInRoundOrderAndAGapIsNamed) {
+    Follow();
+    Drop(3);
+    ScanSettled();
+    EXPECT_EQ(Rounds(), "1");
+    EXPECT_EQ(StatusMessage(), "Round 2 is missing");
+    EXPECT_EQ(FollowTip(), "Follow Downloads: Round 2 is missing");
+
+    const std::string two = Drop(2);
+    ScanSettled();
+    EXPECT_EQ(Rounds(), "123");
+    EXPECT_EQ(QueryCount(auction, "SELECT COUNT(*) FROM [Markets and Bidders]"), 3 * options.bidsPerRound);
+    EXPECT_EQ(StatusMessage(), "Round 3 imported");
+    EXPECT_EQ(FollowTip(), "Follow Downloads");
+    EXPECT_TRUE(fs::exists(two));
+    EXPECT_TRUE(desktop.boxes.empty());
+}
+
+TEST_F(FollowTest, ImportedRoundsAndOtherAuctionsAreLeftAlone) {
+    Follow();
+    Drop(1);
+    Drop(2, 15);
+    ScanSettled();
+    EXPECT_EQ(Rounds(), "1");
+    EXPECT_EQ(window->Follower()->MissingRound(), 0);
+    EXPECT_EQ(QueryCount(auction, "SELECT COUNT(*) FROM [Markets and Bidders]"), options.bidsPerRound);
+    EXPECT_TRUE(desktop.boxes.empty());
+    EXPECT_TRUE(FollowItem()->isChecked());
+}
+
+TEST_F(FollowTest, AGrowingFileWaitsUntilItsSizeHasHeld) {
+    Follow();
+    const std::string whole = Drop(2);
+    std::ifstream in(whole, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    in.close();
+    std::ofstream(whole, std::ios::binary | std::ios::trunc) << bytes.substr(0, bytes.size() / 2);
+
+    window->Follower()->Scan();
+    now += kSettleMs;
+    std::ofstream(whole, std::ios::binary | std::ios::trunc) << bytes;
+    window->Follower()->Scan();
+    now += kSettleMs - 1;
+    window->Follower()->Scan();
+    EXPECT_EQ(Rounds(), "1");
+    now += 1;
+    window->Follower()->Scan();
+    EXPECT_EQ(Rounds(), "12");
+}
+
+TEST_F(FollowTest, AFailureTurnsFollowingOffWithOneBoxAndTheAuctionUnchanged) {
+    Follow();
+    RunSqlite(Drop(2), "DROP TABLE [Waiver Statistics]");
+    Drop(3);
+    const long long bids = QueryCount(auction, "SELECT COUNT(*) FROM [Markets and Bidders]");
+    ScanSettled();
+    now += kSettleMs;
+    window->Follower()->Scan();
+
+    ASSERT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.boxes[0].text.rfind("Error:", 0), 0u) << desktop.boxes[0].text;
+    EXPECT_EQ(desktop.boxes[0].title, "");
+    EXPECT_FALSE(FollowItem()->isChecked());
+    EXPECT_FALSE(window->Follower()->IsOn());
+    EXPECT_EQ(desktop.settings["Corvidel/Settings/FollowDownloads"], "0");
+    EXPECT_EQ(Rounds(), "1");
+    EXPECT_EQ(QueryCount(auction, "SELECT COUNT(*) FROM [Markets and Bidders]"), bids);
+    EXPECT_EQ(QueryCount(auction, "SELECT COUNT(*) FROM [Withdrawal Statistics] WHERE Round = 1"),
+              QueryCount(auction, "SELECT COUNT(*) FROM [Withdrawal Statistics]"));
+}
+
+TEST_F(FollowTest, ImportsWaitWhileADialogOrACommandRuns) {
+    frmMain& w = Follow();
+    Drop(2);
+    window->Follower()->Scan();
+    now += kSettleMs;
+    {
+        QDialog dialog(&w);
+        dialog.setModal(true);
+        dialog.show();
+        w.Follower()->Scan();
+        EXPECT_EQ(Rounds(), "1");
+    }
+    std::string duringCommand;
+    w.Bind(ViewerCommandId::SortTable, [&](frmFlexGrid&) {
+        w.Follower()->Scan();
+        duringCommand = Rounds();
+    });
+    w.FileNew();
+    w.ToolbarClick("Sort");
+    EXPECT_EQ(duringCommand, "1");
+    w.Follower()->Scan();
+    EXPECT_EQ(Rounds(), "12");
+}
+
+TEST_F(FollowTest, AViewersRoundListShowsTheNewRoundWhenDroppedDown) {
+    frmMain& w = Follow();
+    w.FileNew();
+    QComboBox* rounds = w.ActiveViewer()->ddlRoundNum;
+    ASSERT_EQ(rounds->count(), 1);
+    Drop(2);
+    ScanSettled();
+    EXPECT_EQ(rounds->count(), 1);
+    rounds->showPopup();
+    rounds->hidePopup();
+    ASSERT_EQ(rounds->count(), 2);
+    EXPECT_EQ(rounds->itemText(1), "2");
+}
+
+TEST_F(FollowTest, OnOnlyWithAnAuctionOpenAndRememberedInTheSettings) {
+    desktop.settings["Corvidel/Settings/FollowDownloads"] = "1";
+    MakeWindow();
+    EXPECT_TRUE(FollowItem()->isChecked());
+    EXPECT_FALSE(FollowItem()->isEnabled());
+    EXPECT_FALSE(window->ToolbarButton("Follow")->isEnabled());
+    EXPECT_FALSE(window->Follower()->IsOn());
+
+    auction = BuildAuctionDatabase(folder.Path(), options);
+    OpenAuctionDb(auction);
+    window->SetCaption("Corvidel - " + auction);
+    EXPECT_TRUE(FollowItem()->isEnabled());
+    EXPECT_TRUE(window->Follower()->IsOn());
+
+    window->ToolbarClick("Follow");
+    EXPECT_FALSE(window->Follower()->IsOn());
+    EXPECT_FALSE(window->ToolbarButton("Follow")->isChecked());
+    EXPECT_EQ(desktop.settings["Corvidel/Settings/FollowDownloads"], "0");
+}
+
+TEST_F(FollowTest, JetRoundFilesOfARealAuctionAreFollowedToTheEnd) {
+    const std::string samples = std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/auction";
+    if (!fs::exists(samples + "/31_006.mdb")) GTEST_SKIP() << "no Jet auction samples at " << samples;
+    MakeWindow();
+    const std::string roundOne = folder.File("31_001.mdb");
+    fs::copy_file(samples + "/31_001.mdb", roundOne);
+    desktop.OpenFile(roundOne).Answer(MsgAnswer::No);
+    CreateAuction(*window);
+    auction = AuctionDbPath();
+    ASSERT_EQ(SplitFilePath(auction, true), "Auction31.mdb");
+
+    FollowItem()->setChecked(true);
+    for (int round = 2; round <= 6; ++round) {
+        const std::string name = "31_00" + std::to_string(round) + ".mdb";
+        fs::copy_file(samples + "/" + name, downloads + "/" + name);
+    }
+    ScanSettled();
+    EXPECT_EQ(Rounds(), "123456");
+    EXPECT_EQ(QueryCount(auction, "SELECT COUNT(DISTINCT Round) FROM [Markets and Bidders]"), 6);
+    EXPECT_EQ(StatusMessage(), "Round 6 imported");
+    EXPECT_TRUE(desktop.boxes.size() == 1 && desktop.boxes[0].title == "Round Imported Successfully");
+}
+
+}  // namespace
+}  // namespace corv::test
