@@ -466,6 +466,7 @@ void CreateAuction(MainWindowHooks& main) {
 }
 
 void ImportRound() {
+    if (!RequireWritableAuction()) return;
     Handled([] { RunImportRound(); });
 }
 
