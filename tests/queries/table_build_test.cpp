@@ -297,7 +297,9 @@ TEST_F(ReadOnlyAuctionTest, WizardBuilderAndDropRefuseAndChangeNothing) {
     ASSERT_EQ(viewer_->ddlTableName->currentText(), "Top Bids");
     const std::function<void()> commands[] = {
         [&] { corv::TableWiz(*viewer_); },
-        [&] { corv::TableSQL(*viewer_, {"*", "Copy", "[Top Bids]", "", ""}); },
+        [&] {
+            corv::TableSQL(*viewer_, {"*", "Copy", "[Top Bids]", "", ""});
+        },
         [&] { corv::DropTable(*viewer_); },
     };
     for (const auto& command : commands) {

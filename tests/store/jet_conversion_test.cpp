@@ -2,6 +2,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -55,20 +56,17 @@ struct PlainCopy {
     sqlite3* db = nullptr;
 };
 
-// A table as it stands: its declared columns, its row count and a checksum over every value with its type.
+// A table as it stands: its declaration, its row count and a checksum over every value with its type.
 std::string TableImage(sqlite3* db, const std::string& table) {
     const std::string name = "\"" + table + "\"";
-    const std::vector<std::string> columns =
-        Texts(db, "SELECT name, type FROM pragma_table_info('" + table + "')");
     std::string quoted = "''";
     for (const std::string& c : Texts(db, "SELECT name FROM pragma_table_info('" + table + "')"))
         quoted += " || ',' || quote(\"" + c + "\") || typeof(\"" + c + "\")";
     const std::vector<std::string> rows = Texts(db, "SELECT " + quoted + " FROM " + name + " ORDER BY rowid");
     std::size_t sum = 0;
     for (const std::string& r : rows) sum = sum * 1000003u ^ std::hash<std::string>{}(r);
-    std::string image;
-    for (const std::string& c : columns) image += c + ";";
-    return image + " rows " + std::to_string(rows.size()) + " sum " + std::to_string(sum);
+    return Texts(db, "SELECT sql FROM sqlite_schema WHERE name = '" + table + "'").at(0) + " rows " +
+           std::to_string(rows.size()) + " sum " + std::to_string(sum);
 }
 
 class JetConversionTest : public ::testing::Test {
@@ -174,17 +172,19 @@ TEST_F(JetConversionTest, NoOpensReadOnlyAndImportIsRefused) {
 }
 
 TEST_F(JetConversionTest, AFailedConversionLeavesTheOriginalAndTheOpenAuction) {
-    // The name the copy is built under is taken by something that cannot be cleared away.
-    fs::create_directories(root_ / ".Auction31.mdb.new" / "held");
     desk_.Answer(MsgAnswer::No);
     OpenAuctionDb(auction_);
     const std::shared_ptr<Database> before = AuctionDb();
+    // The copy is written, but the longest name a folder holds leaves no room for the kept original's.
+    const std::string longName = "Auction31" + std::string(250 - 13, 'x') + ".mdb";
+    fs::rename(auction_, root_ / longName);
 
     desk_.Answer(MsgAnswer::Yes);
-    EXPECT_THROW(OpenAuctionDb(auction_), CorvError);
+    EXPECT_THROW(OpenAuctionDb((root_ / longName).string()), CorvError);
     EXPECT_EQ(AuctionDb(), before);
-    EXPECT_EQ(Bytes(auction_), Bytes(kSample));
-    EXPECT_EQ(FolderNames(), (std::vector<std::string>{".Auction31.mdb.new", "Auction31.mdb"}));
+    EXPECT_EQ(AuctionDbPath(), auction_);
+    EXPECT_EQ(Bytes(root_ / longName), Bytes(kSample));
+    EXPECT_EQ(FolderNames(), std::vector<std::string>{longName});
 }
 
 }  // namespace
