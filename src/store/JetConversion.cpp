@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -66,33 +67,32 @@ std::vector<std::string> RoundIndexedTables(sqlite3* db) {
     return tables;
 }
 
-// The converted file, whole and closed, at building. The name is claimed exclusively first, so a file system
-// refusal reads as one and nothing there is ever overwritten.
+// The converted file, whole, at building; closed on return. The name is claimed exclusively first, so a file
+// system refusal reads as one and nothing there is ever overwritten.
 void WriteConvertedCopy(Database& jet, const std::string& building) {
     const int fd = ::open(building.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) throw FileFailure(errno);
     ::close(fd);
-    sqlite3* out = nullptr;
+    sqlite3* raw = nullptr;
+    const int opened = sqlite3_open_v2(building.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    const std::unique_ptr<sqlite3, int (*)(sqlite3*)> out(raw, sqlite3_close_v2);
     auto fail = [&out]() {
-        const CorvError e(
-            err::EngineFailure,
-            "The database engine failed: " + std::string(out ? sqlite3_errmsg(out) : "out of memory") + ".");
-        sqlite3_close_v2(out);
-        throw e;
+        throw CorvError(err::EngineFailure,
+                        "The database engine failed: " +
+                            std::string(out ? sqlite3_errmsg(out.get()) : "out of memory") + ".");
     };
-    if (sqlite3_open_v2(building.c_str(), &out, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) fail();
-    sqlite3_backup* copy = sqlite3_backup_init(out, "main", jet.Handle(), "main");
+    if (opened != SQLITE_OK) fail();
+    sqlite3_backup* copy = sqlite3_backup_init(out.get(), "main", jet.Handle(), "main");
     if (!copy) fail();
     const int rc = sqlite3_backup_step(copy, -1);
     sqlite3_backup_finish(copy);
     if (rc != SQLITE_DONE) fail();
     std::string indexes = "BEGIN;";
-    for (const std::string& t : RoundIndexedTables(out))
+    for (const std::string& t : RoundIndexedTables(out.get()))
         indexes +=
             "CREATE INDEX " + QuoteSqlName("sysRoundIndex " + t) + " ON " + QuoteSqlName(t) + " (\"Round\");";
     indexes += "COMMIT;";
-    if (sqlite3_exec(out, indexes.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) fail();
-    if (sqlite3_close(out) != SQLITE_OK) fail();
+    if (sqlite3_exec(out.get(), indexes.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) fail();
 }
 
 void DiscardBuild(const std::string& building) {
