@@ -103,6 +103,7 @@ void BuildTable(Database& db, const std::string& statement, const std::string& n
 }
 
 void TableWiz(frmFlexGrid& viewer) {
+    if (!RequireWritableAuction()) return;
     try {
         QComboBox* tables = viewer.ddlTableName;
         delete viewer.WizardDialog;
@@ -170,6 +171,7 @@ void HandelWiz(frmFlexGrid& viewer) {
 
 void TableSQL(frmFlexGrid& viewer, const QueryBoxes& boxes) {
     (void)viewer;  // only its pointer shows the work; the statement runs on the auction database
+    if (!RequireWritableAuction()) return;
     std::optional<BusyPointer> busy;
     try {
         if (!HasRequiredBoxes(boxes)) {

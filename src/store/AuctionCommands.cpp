@@ -490,6 +490,7 @@ void CreateAuctionFrom(MainWindowHooks& main, const std::string& roundOnePath) {
 }
 
 void ImportRound() {
+    if (!RequireWritableAuction()) return;
     Handled([] { RunImportRound(); });
 }
 

@@ -3,6 +3,8 @@
 #include <cctype>
 
 #include "engine/CorvError.h"
+#include "platform/DesktopServices.h"
+#include "store/JetConversion.h"
 
 namespace corv {
 
@@ -16,9 +18,26 @@ std::string& AuctionDbPath() {
     return path;
 }
 
+namespace {
+
+bool ConvertChosen() {
+    return Desktop().MessageBox(
+               "This auction database is in the Jet format.\rConvert it to Corvidel's own "
+               "format now? The original is kept.",
+               MsgButtons::YesNo, MsgIcon::Question, "Convert Auction Database") == MsgAnswer::Yes;
+}
+
+}  // namespace
+
 void OpenAuctionDb(const std::string& path) {
     // Open first: a failure must leave the current auction in place.
     std::shared_ptr<Database> opened = Engine().OpenDatabase(path);
+    if (opened->Origin() == DatabaseOrigin::Jet && HasAuctionCatalog(*opened) && ConvertChosen()) {
+        BusyPointer busy;
+        ConvertJetAuction(*opened, path);
+        opened->Close();
+        opened = Engine().OpenDatabase(path);
+    }
     // Viewers load while commands write: see the rule for readers and the writer in engine/Database.h.
     opened->KeepWriteAheadLog();
     std::shared_ptr<Database> previous = std::move(AuctionDb());
@@ -33,6 +52,18 @@ void CloseAuctionDb() {
         db.reset();
     }
     AuctionDbPath().clear();
+}
+
+bool AuctionReadOnly() {
+    const std::shared_ptr<Database>& db = AuctionDb();
+    return db && db->Origin() == DatabaseOrigin::Jet;
+}
+
+bool RequireWritableAuction() {
+    if (!AuctionReadOnly()) return true;
+    Desktop().MessageBox("This auction database is open read-only. Reopen it and convert it to change it.",
+                         MsgButtons::OK, MsgIcon::Exclamation, "Read-Only Auction");
+    return false;
 }
 
 std::string SplitFilePath(const std::string& path, bool fileName) {

@@ -14,9 +14,17 @@ std::string& AuctionDbPath();
 
 // Opens path through the engine, keeps it in write-ahead-log mode, and makes it the open auction, releasing
 // the previous one. Errors reach the caller with AuctionDb and AuctionDbPath unchanged.
+// An auction database in the Jet format is offered for conversion each time: Yes converts it in place (the
+// original kept beside it) and opens the copy; No opens it read-only.
 void OpenAuctionDb(const std::string& path);
 // Closes and forgets the open auction; harmless when none is open.
 void CloseAuctionDb();
+
+// Whether the open auction is a Jet file opened without converting it: nothing can be written to it.
+bool AuctionReadOnly();
+// For commands that write to the open auction, before they do anything: false, after telling the user, when
+// it is read-only.
+bool RequireWritableAuction();
 
 // The file name (fileName true: everything after the last "/") or the folder (false: everything up to and
 // including it) of a path.

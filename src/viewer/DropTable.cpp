@@ -39,6 +39,7 @@ bool IsSupplied(Database& db, const std::string& table) {
 }  // namespace
 
 void DropTable(frmFlexGrid& viewer) {
+    if (!RequireWritableAuction()) return;
     std::optional<BusyPointer> busy(std::in_place);
     const std::string table = viewer.ddlTableName->currentText().toStdString();
     std::shared_ptr<Database> db = AuctionDb();

@@ -5,7 +5,10 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 #include "engine/CorvError.h"
 #include "queries/TableBuild.h"
@@ -311,3 +314,46 @@ TEST_F(TableBuildTest, DropRefusesSuppliedTablesAndKeepsWhatIsDeclinedOrHeld) {
 }
 
 }  // namespace
+
+// A Jet auction database opened without converting it.
+class ReadOnlyAuctionTest : public corv::test::ViewerTest {
+  protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(kSample)) GTEST_SKIP() << "no Jet auction database at " << kSample;
+        corv::test::TestApp();
+        desktop_.Install();
+        path_ = folder_.File("Auction31.mdb");
+        std::filesystem::copy_file(kSample, path_);
+        desktop_.Answer(MsgAnswer::No);
+        corv::OpenAuctionDb(path_);
+        viewer_ = NewViewer();
+        Show(*viewer_, 0, "Top Bids");
+    }
+    const std::string kSample = std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/auction/Auction31.mdb";
+};
+
+TEST_F(ReadOnlyAuctionTest, WizardBuilderAndDropRefuseAndChangeNothing) {
+    ASSERT_EQ(viewer_->ddlTableName->currentText(), "Top Bids");
+    const std::function<void()> commands[] = {
+        [&] { corv::TableWiz(*viewer_); },
+        [&] {
+            corv::TableSQL(*viewer_, {"*", "Copy", "[Top Bids]", "", ""});
+        },
+        [&] { corv::DropTable(*viewer_); },
+    };
+    for (const auto& command : commands) {
+        const std::size_t shown = desktop_.boxes.size();
+        command();
+        ASSERT_EQ(desktop_.boxes.size(), shown + 1);
+        EXPECT_EQ(desktop_.LastBox().text,
+                  "This auction database is open read-only. Reopen it and convert it to change it.");
+        EXPECT_EQ(desktop_.LastBox().title, "Read-Only Auction");
+    }
+    EXPECT_EQ(desktop_.modalRuns, 0);
+    EXPECT_EQ(desktop_.unscripted, 0);
+    auto bytes = [](const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    EXPECT_EQ(bytes(path_), bytes(kSample));
+}

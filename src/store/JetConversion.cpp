@@ -1,0 +1,170 @@
+#include "store/JetConversion.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "engine/CorvError.h"
+#include "engine/Database.h"
+#include "store/AuctionDb.h"
+
+namespace fs = std::filesystem;
+
+namespace corv {
+
+namespace {
+
+constexpr int kPermissionDenied = 70;
+constexpr int kPathFileAccess = 75;
+constexpr const char* kSidecars[] = {"-wal", "-shm", "-journal"};
+
+CorvError FileFailure(const std::error_code& ec) {
+    if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted ||
+        ec == std::errc::read_only_file_system)
+        return CorvError(kPermissionDenied, "Permission denied");
+    return CorvError(kPathFileAccess, "Path/File access error");
+}
+
+CorvError FileFailure(int error) {
+    return FileFailure(std::error_code(error, std::generic_category()));
+}
+
+std::string QuoteSqlName(const std::string& name) {
+    std::string out = "\"";
+    for (char c : name) {
+        out += c;
+        if (c == '"') out += '"';
+    }
+    return out + "\"";
+}
+
+bool IsProgramOwnTable(const std::string& name) {
+    return name.rfind("MSys", 0) == 0 || name.rfind("sys", 0) == 0 || name.rfind("sqlite_", 0) == 0;
+}
+
+// The tables that get an index on Round, as a new auction's do: viewers read them a round at a time.
+std::vector<std::string> RoundIndexedTables(sqlite3* db) {
+    sqlite3_stmt* stmt = nullptr;
+    std::vector<std::string> tables;
+    if (sqlite3_prepare_v2(
+            db,
+            "SELECT m.name FROM sqlite_schema m WHERE m.type = 'table' AND EXISTS (SELECT 1 "
+            "FROM pragma_table_info(m.name) WHERE name = 'Round' COLLATE NOCASE) ORDER BY rowid",
+            -1, &stmt, nullptr) != SQLITE_OK)
+        throw CorvError(err::EngineFailure, sqlite3_errmsg(db));
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+        if (!IsProgramOwnTable(name) && !IsStatisticsTable(name)) tables.push_back(name);
+    }
+    sqlite3_finalize(stmt);
+    return tables;
+}
+
+// The converted file, whole, at building; closed on return. The name is claimed exclusively first, so a file
+// system refusal reads as one and nothing there is ever overwritten.
+void WriteConvertedCopy(Database& jet, const std::string& building) {
+    const int fd = ::open(building.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) throw FileFailure(errno);
+    ::close(fd);
+    sqlite3* raw = nullptr;
+    const int opened = sqlite3_open_v2(building.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    const std::unique_ptr<sqlite3, int (*)(sqlite3*)> out(raw, sqlite3_close_v2);
+    auto fail = [&out]() {
+        throw CorvError(err::EngineFailure,
+                        "The database engine failed: " +
+                            std::string(out ? sqlite3_errmsg(out.get()) : "out of memory") + ".");
+    };
+    if (opened != SQLITE_OK) fail();
+    sqlite3_backup* copy = sqlite3_backup_init(out.get(), "main", jet.Handle(), "main");
+    if (!copy) fail();
+    const int rc = sqlite3_backup_step(copy, -1);
+    sqlite3_backup_finish(copy);
+    if (rc != SQLITE_DONE) fail();
+    std::string indexes = "BEGIN;";
+    for (const std::string& t : RoundIndexedTables(out.get()))
+        indexes +=
+            "CREATE INDEX " + QuoteSqlName("sysRoundIndex " + t) + " ON " + QuoteSqlName(t) + " (\"Round\");";
+    indexes += "COMMIT;";
+    if (sqlite3_exec(out.get(), indexes.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) fail();
+}
+
+void DiscardBuild(const std::string& building) {
+    std::error_code ec;
+    fs::remove(building, ec);
+    DbEngine::RemoveOrphanSidecars(building);
+}
+
+fs::path KeptName(const fs::path& original, int n) {
+    const std::string tag = n == 1 ? " (Jet)" : " (Jet " + std::to_string(n) + ")";
+    return original.parent_path() / (original.stem().string() + tag + original.extension().string());
+}
+
+// Puts the converted file at original's name and keeps the original beside it. Where the file system allows
+// a second name, the original gets one first and the rename then replaces it in one step, so either file is
+// at the name at any moment; elsewhere the original is moved aside and moved back if the copy cannot follow.
+fs::path SwapIn(const fs::path& original, const std::string& building) {
+    fs::path kept;
+    bool linked = false;
+    for (int n = 1;; ++n) {
+        kept = KeptName(original, n);
+        if (DbEngine::FileOrSidecarExists(kept.string())) continue;
+        if (::link(original.c_str(), kept.c_str()) == 0) {
+            linked = true;
+            break;
+        }
+        if (errno == EEXIST) continue;
+        if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EXDEV && errno != EMLINK)
+            throw FileFailure(errno);
+        break;
+    }
+    std::error_code ec;
+    if (!linked) {
+        fs::rename(original, kept, ec);
+        if (ec) throw FileFailure(ec);
+    }
+    // Log files named after the Jet file cannot be its own: none may pair up with the new file.
+    for (const char* suffix : kSidecars) fs::remove(original.string() + suffix, ec);
+    fs::rename(building, original, ec);
+    if (ec) {
+        std::error_code undo;
+        if (linked)
+            fs::remove(kept, undo);
+        else
+            fs::rename(kept, original, undo);
+        throw FileFailure(ec);
+    }
+    return kept;
+}
+
+}  // namespace
+
+bool HasAuctionCatalog(Database& db) {
+    int found = 0;
+    for (const TableDef& t : db.TableDefs())
+        if (t.Name == "sysSuppliedTables" || t.Name == "sysRounds" || t.Name == "sysTables") ++found;
+    return found == 3;
+}
+
+std::string ConvertJetAuction(Database& jet, const std::string& path) {
+    const fs::path original(path);
+    // Beside the original, as a new auction is built: a crash leaves only a hidden leftover.
+    const std::string building =
+        (original.parent_path() / ("." + original.filename().string() + ".new")).string();
+    DiscardBuild(building);
+    try {
+        WriteConvertedCopy(jet, building);
+        return SwapIn(original, building).string();
+    } catch (...) {
+        DiscardBuild(building);
+        throw;
+    }
+}
+
+}  // namespace corv
