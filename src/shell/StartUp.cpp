@@ -145,7 +145,7 @@ void StartUp::OpenCommandLineFile(const std::string& path) {
         }
         FileOpen();
         // When the question's command failed it has said so; there is nothing to import into.
-        if (AuctionDb()) ImportRoundFile(path);
+        if (AuctionDb()) ImportRoundFrom(path);
     } catch (const std::exception& e) {
         ShowErrorBox(ErrorForm::ColonNoSpace, e);
     }

@@ -545,7 +545,8 @@ void frmMain::SetCaption(const std::string& caption) {
 // ---- following the downloads folder ----
 
 void frmMain::UpdateFollowing() {
-    const bool open = AuctionDb() != nullptr;
+    // A read-only auction takes no rounds.
+    const bool open = AuctionDb() != nullptr && !AuctionReadOnly();
     SetCommandEnabled("mnuToolsFollowDownloads", open);
     if (open && MenuItem("mnuToolsFollowDownloads")->isChecked())
         follower_->Start(QString::fromStdString(Desktop().DownloadsFolder()));

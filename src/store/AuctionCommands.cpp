@@ -494,7 +494,8 @@ void ImportRound() {
     Handled([] { RunImportRound(); });
 }
 
-void ImportRoundFile(const std::string& path) {
+void ImportRoundFrom(const std::string& path) {
+    if (!RequireWritableAuction()) return;
     Handled([&] { RunImportRoundFile(path); });
 }
 
@@ -518,6 +519,11 @@ int LastImportedRound() {
 
 int ImportRoundFile(const std::string& path) {
     if (!AuctionDb()) throw CorvError(kObjectNotSet, "Object variable or With block variable not set");
+    if (AuctionReadOnly())
+        throw CorvError(err::ReadOnlyDatabase, "The auction database " +
+                                                   SplitFilePath(AuctionDbPath(), true) +
+                                                   " is in the Jet format and open read-only; convert it in "
+                                                   "Corvidel to import into it.");
     const std::string name = SplitFilePath(path, true);
     const int round = RoundNumberFromFileName(name);
     const int fileAuction = AuctionNumberFromFileName(name);

@@ -20,7 +20,7 @@ void CreateAuctionFrom(MainWindowHooks& main, const std::string& roundOnePath);
 // One later round appended to the open auction.
 void ImportRound();
 // The same with the round results file already chosen.
-void ImportRoundFile(const std::string& path);
+void ImportRoundFrom(const std::string& path);
 // A whole auction from a folder of round results files.
 void BatchImportAuction(MainWindowHooks& main);
 

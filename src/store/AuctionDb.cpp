@@ -29,10 +29,11 @@ bool ConvertChosen() {
 
 }  // namespace
 
-void OpenAuctionDb(const std::string& path) {
+void OpenAuctionDb(const std::string& path, JetAuctionOpen jet) {
     // Open first: a failure must leave the current auction in place.
     std::shared_ptr<Database> opened = Engine().OpenDatabase(path);
-    if (opened->Origin() == DatabaseOrigin::Jet && HasAuctionCatalog(*opened) && ConvertChosen()) {
+    if (opened->Origin() == DatabaseOrigin::Jet && HasAuctionCatalog(*opened) &&
+        jet == JetAuctionOpen::AskToConvert && ConvertChosen()) {
         BusyPointer busy;
         ConvertJetAuction(*opened, path);
         opened->Close();

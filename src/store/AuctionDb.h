@@ -16,7 +16,9 @@ std::string& AuctionDbPath();
 // the previous one. Errors reach the caller with AuctionDb and AuctionDbPath unchanged.
 // An auction database in the Jet format is offered for conversion each time: Yes converts it in place (the
 // original kept beside it) and opens the copy; No opens it read-only.
-void OpenAuctionDb(const std::string& path);
+// A Jet auction database asks whether to convert it first; a tool with nobody to ask opens it read-only.
+enum class JetAuctionOpen { AskToConvert, ReadOnly };
+void OpenAuctionDb(const std::string& path, JetAuctionOpen jet = JetAuctionOpen::AskToConvert);
 // Closes and forgets the open auction; harmless when none is open.
 void CloseAuctionDb();
 

@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
                      [](const RoundFile& a, const RoundFile& b) { return a.round < b.round; });
 
     try {
-        corv::OpenAuctionDb(argv[1]);
+        corv::OpenAuctionDb(argv[1], corv::JetAuctionOpen::ReadOnly);
         if (!corv::OpenAuctionNumber())
             throw corv::CorvError(
                 corv::kRoundOfAnotherAuction,
