@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make ninja-build ccache pkg-config qt6-base-dev libsqlite3-dev mdbtools-dev libzip-dev
+packages=(cmake g++ make ninja-build ccache pkg-config qt6-base-dev libsqlite3-dev mdbtools-dev libzip-dev libseccomp-dev
           libgtest-dev xvfb xauth fonts-dejavu-core poppler-utils python3-openpyxl libreoffice-calc-nogui)
 missing=()
 for p in "${packages[@]}"; do
