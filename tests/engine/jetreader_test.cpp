@@ -168,10 +168,12 @@ class EnvVar {
     std::optional<std::string> old_;
 };
 
-// Every table of a converted file with its row count and a checksum of every cell, in catalog order.
+// Every table of a converted file with its columns, its row count and a checksum of every cell, in catalog
+// order.
 std::string Digest(const std::string& sqlitePath) {
     Out db(sqlitePath);
     std::string out;
+    for (const auto& r : db.Query("SELECT sql FROM sqlite_master ORDER BY rowid")) out += r[0].s + "\n";
     for (const auto& t : db.Tables()) {
         std::uint64_t h = 14695981039346656037ull;  // FNV-1a
         auto mix = [&h](const void* p, std::size_t n) {
