@@ -4,8 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make ninja-build ccache pkg-config qt6-base-dev libsqlite3-dev mdbtools-dev libzip-dev
-          libgtest-dev xvfb xauth fonts-dejavu-core poppler-utils python3-openpyxl libreoffice-calc-nogui
-          dpkg-dev file man-db desktop-file-utils appstream lintian)
+          libseccomp-dev libgtest-dev xvfb xauth fonts-dejavu-core poppler-utils python3-openpyxl
+          libreoffice-calc-nogui dpkg-dev file man-db desktop-file-utils appstream lintian)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

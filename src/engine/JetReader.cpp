@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,11 +34,54 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kMaxMessage = 16 * 1024;
 
-std::chrono::milliseconds DefaultLimit(std::uintmax_t bytes) {
-    // 20 s, plus 10 s for every 10 MB started.
-    const std::uintmax_t tenMb = 10ull * 1024 * 1024;
-    return std::chrono::seconds(20 + 10 * ((bytes + tenMb - 1) / tenMb));
-}
+constexpr auto kTickEvery = std::chrono::milliseconds(50);
+
+// Set on the GUI thread at start-up, read by whichever thread reads a Jet file: guarded by hookMutex.
+std::mutex hookMutex;
+ReaderWaitHook waitHook;
+std::thread::id hookThread;
+
+// True on a thread while its hook runs, so that a read started from the hook does not re-enter it.
+thread_local bool inHook = false;
+
+// Calls the hook for one wait on the hook's own thread: Begin lazily (a quick read never flips the pointer),
+// End whatever way the wait ends.
+class WaitTicks {
+  public:
+    WaitTicks() {
+        if (inHook) return;
+        std::lock_guard lock(hookMutex);
+        if (waitHook && hookThread == std::this_thread::get_id()) hook_ = waitHook;
+        last_ = Clock::now();
+    }
+    ~WaitTicks() {
+        if (begun_) Call(ReaderWait::End);
+    }
+    WaitTicks(const WaitTicks&) = delete;
+    WaitTicks& operator=(const WaitTicks&) = delete;
+
+    void Tick() {
+        if (!hook_ || Clock::now() - last_ < kTickEvery) return;
+        if (!begun_) {
+            begun_ = true;
+            Call(ReaderWait::Begin);
+        }
+        Call(ReaderWait::Tick);
+        last_ = Clock::now();
+    }
+
+  private:
+    void Call(ReaderWait w) {
+        inHook = true;
+        struct Reset {
+            ~Reset() { inHook = false; }
+        } reset;
+        hook_(w);
+    }
+    ReaderWaitHook hook_;
+    Clock::time_point last_;
+    bool begun_ = false;
+};
 
 // A unique name beside the target, so the final rename stays on one file system.
 std::string TempPathFor(const std::string& target) {
@@ -130,12 +174,14 @@ class Spawned {
     // Waits for the child until the deadline; false on timeout (the child is then killed and reaped).
     bool Wait(Clock::time_point deadline, int& status, std::string& err) {
         char buf[4096];
+        WaitTicks ticks;
         for (;;) {
+            ticks.Tick();
             auto now = Clock::now();
             if (readFd_ >= 0) {
                 auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
                 pollfd p{readFd_, POLLIN, 0};
-                int n = ::poll(&p, 1, static_cast<int>(std::clamp<long long>(left, 0, 100)));
+                int n = ::poll(&p, 1, static_cast<int>(std::clamp<long long>(left, 0, kTickEvery.count())));
                 if (n > 0) {
                     ssize_t got = ::read(readFd_, buf, sizeof buf);
                     if (got > 0) {
@@ -188,6 +234,17 @@ class Spawned {
 
 }  // namespace
 
+std::chrono::seconds JetReadTimeLimit(std::uintmax_t fileBytes) {
+    const std::uintmax_t mb = 1024 * 1024;
+    return std::chrono::seconds(2 + (fileBytes + mb - 1) / mb);
+}
+
+void SetJetReaderWaitHook(ReaderWaitHook hook) {
+    std::lock_guard lock(hookMutex);
+    waitHook = std::move(hook);
+    hookThread = std::this_thread::get_id();
+}
+
 std::string JetReaderProgram() {
     if (const char* env = std::getenv("CORVIDEL_JETREAD"); env && *env) return env;
     const std::string self = ExecutableFolder();
@@ -207,12 +264,13 @@ void ConvertJetFile(const std::string& mdbPath, const std::string& sqlitePath,
         throw CorvError(err::PathNotFound, "Path not found '" + outDir.string() + "'.");
     std::uintmax_t size = fs::file_size(mdbPath, ec);
     if (ec) size = 0;
-    if (timeLimit.count() <= 0) timeLimit = DefaultLimit(size);
+    if (timeLimit.count() <= 0) timeLimit = JetReadTimeLimit(size);
 
     const std::string temp = TempPathFor(sqlitePath);
     RemoveQuietly(temp);
-    // CPU limit for the reader itself: a little above the wall-clock limit, in whole seconds.
-    long cpu = static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(timeLimit).count()) + 2;
+    // The reader's own CPU limit matches the wall-clock limit, in whole seconds: it still holds should this
+    // process stop watching.
+    long cpu = static_cast<long>(std::chrono::ceil<std::chrono::seconds>(timeLimit).count());
 
     int status = 0;
     std::string err;

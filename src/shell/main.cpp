@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/JetReader.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/SystemJetLocale.h"
 #include "shell/frmMain.h"
@@ -61,6 +62,13 @@ int main(int argc, char** argv) {
 
     corv::QtDesktop desktop;
     corv::SetDesktop(&desktop);
+    // A Jet file is read while this thread waits: keep repainting, under the busy pointer, taking no input.
+    corv::SetJetReaderWaitHook([&desktop](corv::ReaderWait w) {
+        if (w == corv::ReaderWait::Tick)
+            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        else
+            desktop.SetBusy(w == corv::ReaderWait::Begin);
+    });
 
     std::unique_ptr<corv::frmSplash> splash;
     if (qEnvironmentVariableIsEmpty("CORVIDEL_NO_SPLASH")) {

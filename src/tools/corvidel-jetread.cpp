@@ -2,13 +2,16 @@
 //
 // Copies every user table of a Jet 3 / Jet 4 file into a new SQLite file. libmdb can loop forever or crash
 // on damaged files, so this runs as its own process; the caller owns the time limit and the clean-up.
-// Values are read from the row bytes and converted here: libmdb's text binding loses dates, precision,
-// the difference between Null and "" and the tail of long memos.
+// Files come from the internet: once set up, the reader confines itself (JetSandbox.h) before it parses
+// a single table. Values are read from the row bytes and converted here: libmdb's text binding loses dates,
+// precision, the difference between Null and "" and the tail of long memos.
+#include <fcntl.h>
 #include <glib.h>  // mdbtools.h includes it inside extern "C"
 #include <mdbtools.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -26,6 +29,7 @@
 #include "engine/Recordset.h"
 #include "engine/Schema.h"
 #include "engine/Value.h"
+#include "tools/JetSandbox.h"
 
 namespace {
 
@@ -264,19 +268,23 @@ class JetFile {
 
 class Output {
   public:
-    explicit Output(const std::string& path) : path_(path) {
+    // The file is created here, before the reader is confined; the database is built in memory and
+    // written to it whole at the end, so the confined reader never opens, locks or looks up a file by name.
+    explicit Output(const std::string& path) {
         std::remove(path.c_str());
-        if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd_ < 0) throw Failure("cannot create " + path + ": " + std::strerror(errno));
+        if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
             SQLITE_OK)
-            throw Failure("cannot create " + path + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory"));
-        // The caller writes to a temporary name and discards it on failure: no journal needed.
+            throw Failure(std::string("cannot start the output: ") +
+                          (db_ ? sqlite3_errmsg(db_) : "out of memory"));
         Exec("PRAGMA journal_mode=OFF");
-        Exec("PRAGMA synchronous=OFF");
         Exec("BEGIN");
     }
     ~Output() {
         sqlite3_finalize(insert_);
         sqlite3_close_v2(db_);
+        if (fd_ >= 0) ::close(fd_);
     }
 
     void Exec(const std::string& sql) {
@@ -310,12 +318,25 @@ class Output {
         sqlite3_finalize(insert_);
         insert_ = nullptr;
         Exec("COMMIT");
-        if (sqlite3_close(db_) != SQLITE_OK) throw Failure("cannot close the output");
-        db_ = nullptr;
+        sqlite3_int64 size = 0;
+        unsigned char* image = sqlite3_serialize(db_, "main", &size, 0);
+        if (!image) throw Failure("cannot build the output");
+        struct Free {
+            unsigned char* p;
+            ~Free() { sqlite3_free(p); }
+        } freeImage{image};
+        for (sqlite3_int64 done = 0; done < size;) {
+            ssize_t n = ::write(fd_, image + done, static_cast<std::size_t>(size - done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) throw Failure(std::string("cannot write the output: ") + std::strerror(errno));
+            done += n;
+        }
+        if (::close(fd_) != 0) throw Failure(std::string("cannot write the output: ") + std::strerror(errno));
+        fd_ = -1;
     }
 
   private:
-    std::string path_;
+    int fd_ = -1;
     sqlite3* db_ = nullptr;
     sqlite3_stmt* insert_ = nullptr;
 };
@@ -485,7 +506,7 @@ void SetLimits(long cpuSeconds) {
     // Second guard behind the caller's wall-clock limit: a runaway read cannot eat the machine.
     rlimit mem{4ull << 30, 4ull << 30};
     setrlimit(RLIMIT_AS, &mem);
-    rlimit cpu{static_cast<rlim_t>(cpuSeconds), static_cast<rlim_t>(cpuSeconds + 5)};
+    rlimit cpu{static_cast<rlim_t>(cpuSeconds), static_cast<rlim_t>(cpuSeconds + 1)};
     setrlimit(RLIMIT_CPU, &cpu);
     rlimit core{0, 0};  // a crash on a damaged file is expected, its core is not wanted
     setrlimit(RLIMIT_CORE, &core);
@@ -524,8 +545,18 @@ int main(int argc, char** argv) {
     setenv("MDBICONV", "UTF-8", 1);
 
     const std::string in = argv[1], outPath = argv[2];
+    bool confined = false;
     try {
         JetFile jet(in);
+        Output out(outPath);
+        // Everything that opens a file is done by now: libmdb opened the input and its conversion modules,
+        // and a first conversion shows that none is loaded lazily. The file's tables, the catalog among
+        // them, are parsed only under confinement.
+        jet.Text(reinterpret_cast<const unsigned char*>("A\0"), 2);
+        if (corv::JetSandboxWanted()) {
+            corv::ConfineJetReader();
+            confined = true;
+        }
         GPtrArray* catalog = mdb_read_catalog(jet.handle(), MDB_ANY);
         if (!catalog) throw Failure("cannot read the table catalog");
         // libmdb stops quietly at a missing catalog page: hold the catalog to its own row count.
@@ -533,7 +564,6 @@ int main(int argc, char** argv) {
         if (catalog->len < expected)
             throw Failure("the catalog should list " + std::to_string(expected) + " objects but only " +
                           std::to_string(catalog->len) + " could be read");
-        Output out(outPath);
         for (unsigned i = 0; i < catalog->len; ++i) {
             auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(catalog, i));
             if (entry->object_type != MDB_TABLE) continue;
@@ -552,7 +582,8 @@ int main(int argc, char** argv) {
         out.Commit();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "corvidel-jetread: %s: %s\n", in.c_str(), e.what());
-        std::remove(outPath.c_str());
+        // A confined reader cannot remove files: what it leaves is the caller's to remove.
+        if (!confined) std::remove(outPath.c_str());
         return 1;
     }
     return 0;

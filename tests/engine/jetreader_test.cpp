@@ -13,10 +13,12 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/CorvError.h"
 #include "engine/JetReader.h"
+#include "tools/JetSandbox.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -165,6 +167,31 @@ class EnvVar {
     const char* name_;
     std::optional<std::string> old_;
 };
+
+// Every table of a converted file with its columns, its row count and a checksum of every cell, in catalog
+// order.
+std::string Digest(const std::string& sqlitePath) {
+    Out db(sqlitePath);
+    std::string out;
+    for (const auto& r : db.Query("SELECT sql FROM sqlite_master ORDER BY rowid")) out += r[0].s + "\n";
+    for (const auto& t : db.Tables()) {
+        std::uint64_t h = 14695981039346656037ull;  // FNV-1a
+        auto mix = [&h](const void* p, std::size_t n) {
+            for (std::size_t i = 0; i < n; ++i)
+                h = (h ^ static_cast<const unsigned char*>(p)[i]) * 1099511628211ull;
+        };
+        auto rows = db.Query("SELECT * FROM \"" + t + "\" ORDER BY rowid");
+        for (const auto& r : rows)
+            for (const auto& c : r) {
+                mix(&c.type, sizeof c.type);
+                mix(&c.i, sizeof c.i);
+                mix(&c.d, sizeof c.d);
+                mix(c.s.data(), c.s.size());
+            }
+        out += t + "\t" + std::to_string(rows.size()) + "\t" + std::to_string(h) + "\n";
+    }
+    return out;
+}
 
 std::string Script(const TempDir& dir, const std::string& name, const std::string& body) {
     std::string path = dir / name;
@@ -374,6 +401,8 @@ TEST(JetReader, DamagedInputsAreUnrecognizedAndLeaveNothing) {
             EXPECT_NE(e.description().find("Unrecognized database format '" + (dir / in) + "'."),
                       std::string::npos)
                 << e.description();
+            // Refused by the reader itself, not stopped by its confinement on the way out.
+            EXPECT_EQ(e.description().find("signal"), std::string::npos) << e.description();
         }
         EXPECT_EQ(dir.Entries(), before) << "left behind after " << in;
     }
@@ -444,6 +473,93 @@ TEST(JetReader, ProgramIsBesideTheExecutableUnlessSet) {
         EnvVar e("CORVIDEL_JETREAD", "");
         fs::path self = fs::read_symlink("/proc/self/exe");
         EXPECT_EQ(corv::JetReaderProgram(), (self.parent_path() / "corvidel-jetread").string());
+    }
+}
+
+TEST(JetReader, TimeLimitIsTwoSecondsPlusOnePerMegabyteStarted) {
+    const std::uintmax_t mb = 1024 * 1024;
+    EXPECT_EQ(corv::JetReadTimeLimit(0), 2s);
+    EXPECT_EQ(corv::JetReadTimeLimit(1), 3s);
+    EXPECT_EQ(corv::JetReadTimeLimit(mb), 3s);
+    EXPECT_EQ(corv::JetReadTimeLimit(mb + 1), 4s);
+    EXPECT_EQ(corv::JetReadTimeLimit(3002368), 5s);  // nwind.mdb
+}
+
+// The GUI thread's hook sees one Begin, Ticks and one End per wait; a read from inside the hook and a read on
+// another thread leave it alone.
+TEST(JetReader, WaitHookRunsOnItsOwnThreadOnly) {
+    TempDir dir;
+    WriteAll(dir / "in.mdb", "x", 1);
+    EnvVar e("CORVIDEL_JETREAD", Script(dir, "hang.sh", "exec sleep 30"));
+    std::vector<corv::ReaderWait> seen;
+    bool nested = false;
+    corv::SetJetReaderWaitHook([&](corv::ReaderWait w) {
+        seen.push_back(w);
+        if (w == corv::ReaderWait::Tick && !nested) {
+            nested = true;
+            EXPECT_EQ(ErrorOf(dir / "in.mdb", dir / "nested.sqlite", 100ms), corv::err::UnrecognizedFormat);
+        }
+    });
+    struct Unhook {
+        ~Unhook() { corv::SetJetReaderWaitHook({}); }
+    } unhook;
+
+    EXPECT_EQ(ErrorOf(dir / "in.mdb", dir / "out.sqlite", 300ms), corv::err::UnrecognizedFormat);
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_EQ(seen.front(), corv::ReaderWait::Begin);
+    EXPECT_EQ(seen.back(), corv::ReaderWait::End);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), corv::ReaderWait::Tick),
+              static_cast<long>(seen.size() - 2));
+
+    seen.clear();
+    std::thread other([&] { ErrorOf(dir / "in.mdb", dir / "out.sqlite", 300ms); });
+    other.join();
+    EXPECT_TRUE(seen.empty());
+}
+
+// Every sample reads the same confined as unconfined: no call a real read needs is refused.
+TEST(JetReaderSandbox, EverySampleReadsTheSameConfined) {
+    NEED_SAMPLES();
+    TempDir dir;
+    int files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(kSamples)) {
+        if (entry.path().extension() != ".mdb") continue;
+        ++files;
+        const std::string in = entry.path().string();
+        corv::ConvertJetFile(in, dir / "confined.sqlite");
+        {
+            EnvVar off(corv::kJetReaderNoSandboxVar, "1");
+            corv::ConvertJetFile(in, dir / "free.sqlite");
+        }
+        std::string confined = Digest(dir / "confined.sqlite");
+        EXPECT_FALSE(confined.empty()) << in;
+        EXPECT_EQ(confined, Digest(dir / "free.sqlite")) << in;
+    }
+    EXPECT_GE(files, 9);
+}
+
+// A reader taken over by its file tries to open a file, connect a socket and start a program once confined:
+// each attempt ends it, and the caller gets 3343 and nothing on disk. Unconfined, each attempt gets through.
+TEST(JetReaderSandbox, TakenOverReaderIsStoppedWithUnrecognizedFormat) {
+    TempDir dir;
+    fs::path self = fs::read_symlink("/proc/self/exe");
+    EnvVar reader("CORVIDEL_JETREAD", (self.parent_path() / "corvidel-jetread-hostile").string());
+    for (std::string attempt : {"open", "connect", "exec"}) {
+        WriteAll(dir / "in.mdb", attempt.data(), attempt.size());
+        try {
+            corv::ConvertJetFile(dir / "in.mdb", dir / "out.sqlite", 5s);
+            ADD_FAILURE() << attempt << " went through";
+        } catch (const corv::CorvError& ex) {
+            EXPECT_EQ(ex.number(), corv::err::UnrecognizedFormat) << attempt;
+            EXPECT_NE(ex.description().find("Bad system call"), std::string::npos) << ex.description();
+        }
+        EXPECT_EQ(dir.Entries(), std::vector<std::string>{"in.mdb"}) << attempt;
+
+        EnvVar off(corv::kJetReaderNoSandboxVar, "1");
+        EXPECT_EQ(ErrorOf(dir / "in.mdb", dir / "out.sqlite", 5s), std::nullopt) << attempt;
+        auto escaped = ReadAll(dir / "out.sqlite");
+        EXPECT_EQ(std::string(escaped.begin(), escaped.end()), "escaped") << attempt;
+        fs::remove(dir / "out.sqlite");
     }
 }
 
