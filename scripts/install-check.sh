@@ -29,7 +29,8 @@ QT_QPA_PLATFORM=offscreen "$bin/corvidel" --version | grep -q "$(cache CMAKE_PRO
 [ -f "$datadir/corvidel/corvidel-help.html" ] || fail "help not installed"
 mandir="$prefix/$(cache CMAKE_INSTALL_MANDIR)"
 [ -n "$(cache CMAKE_INSTALL_MANDIR)" ] || mandir="$datadir/man"
-for f in "$mandir/man1/corvidel.1.gz" "$mandir/man1/corvidel-sql.1.gz" \
+"$bin/corvidel-import" --help | grep -q "^usage: corvidel-import AUCTION" || fail "corvidel-import --help"
+for f in "$mandir/man1/corvidel.1.gz" "$mandir/man1/corvidel-sql.1.gz" "$mandir/man1/corvidel-import.1.gz" \
          "$datadir/icons/hicolor/48x48/apps/corvidel.png" "$datadir/icons/hicolor/scalable/apps/corvidel.svg"; do
     [ -f "$f" ] || fail "missing $f"
 done

@@ -40,6 +40,8 @@ bool EngineCanOpen(const QString& path) {
     }
 }
 
+constexpr int kRefusalsBeforeImport = 5;
+
 qint64 SteadyMs() {
     static QElapsedTimer clock = [] {
         QElapsedTimer t;
@@ -150,7 +152,9 @@ void DownloadFollower::Scan() {
             waitMs = timing_.retryMs;
             break;
         }
-        if (!EngineCanOpen(file->second)) {
+        // A file that keeps its size yet stays unreadable is damaged, not late: importing it reports why.
+        if (s.refusals < kRefusalsBeforeImport && !EngineCanOpen(file->second)) {
+            ++s.refusals;
             s.since = now;
             waitMs = timing_.settleMs;
             break;

@@ -50,6 +50,7 @@ class DownloadFollower : public QObject {
     struct Seen {
         qint64 size = -1;
         qint64 since = 0;  // when the file was first seen at this size
+        int refusals = 0;  // looks at this size that the engine could not open it
     };
     qint64 Now() const;
     void SetMissing(int round);

@@ -157,6 +157,19 @@ TEST_F(FollowTest, AFailureTurnsFollowingOffWithOneBoxAndTheAuctionUnchanged) {
               QueryCount(auction, "SELECT COUNT(*) FROM [Withdrawal Statistics]"));
 }
 
+TEST_F(FollowTest, ANextRoundThatStaysUnreadableEndsFollowingWithOneBox) {
+    Follow();
+    std::ofstream(downloads + "/14_002.mdb", std::ios::binary) << std::string(8192, 'x');
+    window->Follower()->Scan();
+    for (int look = 0; look < 10 && FollowItem()->isChecked(); ++look) {
+        now += kSettleMs;
+        window->Follower()->Scan();
+    }
+    ASSERT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_FALSE(FollowItem()->isChecked());
+    EXPECT_EQ(Rounds(), "1");
+}
+
 TEST_F(FollowTest, ImportsWaitWhileADialogOrACommandRuns) {
     frmMain& w = Follow();
     Drop(2);
