@@ -182,34 +182,6 @@ void CopyTables(Database& from, Database& to) {
     }
 }
 
-bool IsProgramOwnTable(const std::string& name) {
-    // "sqlite_" tables are the engine's own bookkeeping, like Jet's "MSys" ones.
-    return name.rfind("MSys", 0) == 0 || name.rfind("sys", 0) == 0 || name.rfind("sqlite_", 0) == 0;
-}
-
-bool HasRoundColumn(Database& db, const std::string& table) {
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db.Handle(),
-                           "SELECT 1 FROM pragma_table_info(?1) WHERE name = 'Round' COLLATE NOCASE", -1,
-                           &stmt, nullptr) != SQLITE_OK)
-        return false;
-    sqlite3_bind_text(stmt, 1, table.c_str(), -1, SQLITE_TRANSIENT);
-    const bool found = sqlite3_step(stmt) == SQLITE_ROW;
-    sqlite3_finalize(stmt);
-    return found;
-}
-
-// Viewers read per-round tables one round at a time; without an index every round change scans the whole
-// auction's rows.
-void IndexRoundColumns(Database& db, const std::vector<TableDef>& tables) {
-    for (const TableDef& t : tables) {
-        if (IsProgramOwnTable(t.Name) || IsStatisticsTable(t.Name) || !HasRoundColumn(db, t.Name)) continue;
-        std::string name = t.Name;
-        if (name.find(']') != std::string::npos) continue;
-        db.Execute("CREATE INDEX [sysRoundIndex " + name + "] ON [" + name + "] ([Round])");
-    }
-}
-
 void BuildCatalog(Database& db) {
     db.Execute("CREATE TABLE [sysSuppliedTables] ([TableName] Text)");
     const std::vector<TableDef> tables = db.TableDefs();
@@ -221,7 +193,7 @@ void BuildCatalog(Database& db) {
     db.Execute("INSERT INTO [sysRounds] VALUES (1)");
     db.Execute("CREATE TABLE [sysTables] ([TableName] Text)");
     db.Execute("INSERT INTO [sysTables] SELECT * FROM [sysSuppliedTables]");
-    IndexRoundColumns(db, tables);
+    IndexRoundColumns(db.Handle());
 }
 
 // The new auction database at target: the round 1 file's tables and rows and the catalog, built whole under

@@ -1,6 +1,9 @@
 #include "store/AuctionDb.h"
 
+#include <sqlite3.h>
+
 #include <cctype>
+#include <vector>
 
 #include "engine/CorvError.h"
 #include "platform/DesktopServices.h"
@@ -134,6 +137,51 @@ bool IsStatisticsTable(const std::string& tableName) {
     for (const char* name : kStatistics)
         if (tableName == name) return true;
     return false;
+}
+
+bool IsProgramOwnTable(const std::string& tableName) {
+    return tableName.rfind("MSys", 0) == 0 || tableName.rfind("sys", 0) == 0 ||
+           tableName.rfind("sqlite_", 0) == 0;
+}
+
+namespace {
+
+[[noreturn]] void ThrowEngineFailure(sqlite3* db) {
+    throw CorvError(err::EngineFailure,
+                    "The database engine failed: " + std::string(sqlite3_errmsg(db)) + ".");
+}
+
+std::string QuoteSqlName(const std::string& name) {
+    std::string out = "\"";
+    for (char c : name) {
+        out += c;
+        if (c == '"') out += '"';
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+// Without these, every round change of a viewer scans the whole auction's rows.
+void IndexRoundColumns(sqlite3* db) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(
+            db,
+            "SELECT m.name FROM sqlite_schema m WHERE m.type = 'table' AND EXISTS (SELECT 1 "
+            "FROM pragma_table_info(m.name) WHERE name = 'Round' COLLATE NOCASE) ORDER BY rowid",
+            -1, &stmt, nullptr) != SQLITE_OK)
+        ThrowEngineFailure(db);
+    std::vector<std::string> tables;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+        if (!IsProgramOwnTable(name) && !IsStatisticsTable(name)) tables.push_back(name);
+    }
+    sqlite3_finalize(stmt);
+    for (const std::string& t : tables) {
+        const std::string create =
+            "CREATE INDEX " + QuoteSqlName("sysRoundIndex " + t) + " ON " + QuoteSqlName(t) + " (\"Round\")";
+        if (sqlite3_exec(db, create.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) ThrowEngineFailure(db);
+    }
 }
 
 }  // namespace corv

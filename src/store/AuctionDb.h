@@ -6,6 +6,8 @@
 
 #include "engine/Database.h"
 
+struct sqlite3;
+
 namespace corv {
 
 // The one open auction. None until the first open or creation.
@@ -43,5 +45,10 @@ std::optional<int> AuctionNumberFromDatabaseName(const std::string& fileName);
 
 // The six statistics tables, shown whole.
 bool IsStatisticsTable(const std::string& tableName);
+// The program's own tables ("sys"), Jet's ("MSys") and the engine's ("sqlite_"): they hold no round data.
+bool IsProgramOwnTable(const std::string& tableName);
+// An index on Round, named "sysRoundIndex TABLE", for every table viewers read a round at a time. Runs in
+// the caller's transaction; a failure is a CorvError.
+void IndexRoundColumns(sqlite3* db);
 
 }  // namespace corv

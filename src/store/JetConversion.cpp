@@ -36,37 +36,6 @@ CorvError FileFailure(int error) {
     return FileFailure(std::error_code(error, std::generic_category()));
 }
 
-std::string QuoteSqlName(const std::string& name) {
-    std::string out = "\"";
-    for (char c : name) {
-        out += c;
-        if (c == '"') out += '"';
-    }
-    return out + "\"";
-}
-
-bool IsProgramOwnTable(const std::string& name) {
-    return name.rfind("MSys", 0) == 0 || name.rfind("sys", 0) == 0 || name.rfind("sqlite_", 0) == 0;
-}
-
-// The tables that get an index on Round, as a new auction's do: viewers read them a round at a time.
-std::vector<std::string> RoundIndexedTables(sqlite3* db) {
-    sqlite3_stmt* stmt = nullptr;
-    std::vector<std::string> tables;
-    if (sqlite3_prepare_v2(
-            db,
-            "SELECT m.name FROM sqlite_schema m WHERE m.type = 'table' AND EXISTS (SELECT 1 "
-            "FROM pragma_table_info(m.name) WHERE name = 'Round' COLLATE NOCASE) ORDER BY rowid",
-            -1, &stmt, nullptr) != SQLITE_OK)
-        throw CorvError(err::EngineFailure, sqlite3_errmsg(db));
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-        if (!IsProgramOwnTable(name) && !IsStatisticsTable(name)) tables.push_back(name);
-    }
-    sqlite3_finalize(stmt);
-    return tables;
-}
-
 // The converted file, whole, at building; closed on return. The name is claimed exclusively first, so a file
 // system refusal reads as one and nothing there is ever overwritten.
 void WriteConvertedCopy(Database& jet, const std::string& building) {
@@ -87,12 +56,9 @@ void WriteConvertedCopy(Database& jet, const std::string& building) {
     const int rc = sqlite3_backup_step(copy, -1);
     sqlite3_backup_finish(copy);
     if (rc != SQLITE_DONE) fail();
-    std::string indexes = "BEGIN;";
-    for (const std::string& t : RoundIndexedTables(out.get()))
-        indexes +=
-            "CREATE INDEX " + QuoteSqlName("sysRoundIndex " + t) + " ON " + QuoteSqlName(t) + " (\"Round\");";
-    indexes += "COMMIT;";
-    if (sqlite3_exec(out.get(), indexes.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) fail();
+    if (sqlite3_exec(out.get(), "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) fail();
+    IndexRoundColumns(out.get());
+    if (sqlite3_exec(out.get(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) fail();
 }
 
 void DiscardBuild(const std::string& building) {
