@@ -7,6 +7,10 @@
 
 namespace corv::shell {
 
+// Where the main window keeps its settings.
+inline constexpr const char* kSettingsApp = "Corvidel";
+inline constexpr const char* kSettingsSection = "Settings";
+
 // Window geometry is kept in twips, as the settings always were: 15 twips to a pixel at 96 dpi.
 inline constexpr int kTwipsPerPixel = 15;
 inline int TwipsToPixels(int twips) {

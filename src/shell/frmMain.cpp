@@ -65,12 +65,8 @@ const ToolbarKey kToolbarKeys[11] = {
 
 namespace {
 
-constexpr const char* kSettingsApp = "Corvidel";
-constexpr const char* kSettingsSection = "Settings";
 constexpr const char* kPositionKeys[4] = {"MainLeft", "MainTop", "MainWidth", "MainHeight"};
 constexpr int kPositionDefaults[4] = {1000, 1000, 6500, 6500};
-constexpr const char* kFollowKey = "FollowDownloads";
-constexpr int kFollowMessageMs = 5000;
 
 constexpr int kPanelTwips[3] = {5100, 1440, 1440};
 constexpr int kPanelMinTwips = 1440;
@@ -130,20 +126,7 @@ frmMain::frmMain(QWidget* parent, FollowTiming followTiming)
     SetCommandEnabled("mnuToolsSQLCommandLine", false);
     BindFeatureCommands(*this);
 
-    follower_ = new DownloadFollower(this, std::move(followTiming));
-    follower_->SetMayImport([this] { return commandDepth_ == 0 && !QApplication::activeModalWidget(); });
-    connect(follower_, &DownloadFollower::RoundImported, this, [this](int round) {
-        sbStatusBar->showMessage(QStringLiteral("Round %1 imported").arg(round), kFollowMessageMs);
-    });
-    connect(follower_, &DownloadFollower::MissingRoundChanged, this, &frmMain::ShowMissingRound);
-    connect(follower_, &DownloadFollower::ImportFailed, this, &frmMain::FollowFailed);
-    {
-        QAction* follow = MenuItem("mnuToolsFollowDownloads");
-        const QSignalBlocker quiet(follow);
-        follow->setChecked(Desktop().GetSetting(kSettingsApp, kSettingsSection, kFollowKey, "0") == "1");
-        ToolbarButton("Follow")->setChecked(follow->isChecked());
-    }
-    UpdateFollowing();
+    SetUpFollowing(std::move(followTiming));
 
     helpFile_ = FindHelpDocument();
     LoadPosition();
@@ -229,10 +212,7 @@ void frmMain::BuildMenus() {
     bar(tools, "mnuToolsBar3");
     QAction* follow = item(tools, "mnuToolsFollowDownloads", "Follow &Downloads", [] {});
     follow->setCheckable(true);
-    connect(follow, &QAction::toggled, this, [this](bool on) {
-        Desktop().SaveSetting(kSettingsApp, kSettingsSection, kFollowKey, on ? "1" : "0");
-        UpdateFollowing();
-    });
+    connect(follow, &QAction::toggled, this, &frmMain::FollowToggled);
 
     QMenu* window = menu(nullptr, "mnuWindow", "&Window");
     item(window, "mnuWindowNewWindow", "&New Window", [this] { FileNew(); });
@@ -542,36 +522,6 @@ void frmMain::SetCaption(const std::string& caption) {
     UpdateFollowing();
 }
 
-// ---- following the downloads folder ----
-
-void frmMain::UpdateFollowing() {
-    // A read-only auction takes no rounds.
-    const bool open = AuctionDb() != nullptr && !AuctionReadOnly();
-    SetCommandEnabled("mnuToolsFollowDownloads", open);
-    if (open && MenuItem("mnuToolsFollowDownloads")->isChecked())
-        follower_->Start(QString::fromStdString(Desktop().DownloadsFolder()));
-    else
-        follower_->Stop();
-}
-
-void frmMain::ShowMissingRound(int round) {
-    QString tip;
-    for (const ToolbarKey& k : kToolbarKeys)
-        if (QLatin1String(k.key) == QLatin1String("Follow")) tip = k.toolTip;
-    if (round > 0) {
-        const QString missing = QStringLiteral("Round %1 is missing").arg(round);
-        tip += QStringLiteral(": ") + missing;
-        sbStatusBar->showMessage(missing, kFollowMessageMs);
-    }
-    ToolbarButton("Follow")->setToolTip(tip);
-}
-
-void frmMain::FollowFailed(int number, const QString& description) {
-    // Off first: the box's own event loop must not start another import.
-    MenuItem("mnuToolsFollowDownloads")->setChecked(false);
-    ShowErrorBox(ErrorForm::ColonNoSpace, number, description.toStdString());
-}
-
 // ---- help and About ----
 
 void frmMain::HelpContents() {
@@ -625,8 +575,9 @@ void frmMain::HelpAbout() {
 
 void frmMain::LoadPosition() {
     for (int i = 0; i < 4; ++i) {
-        const std::string stored = Desktop().GetSetting(kSettingsApp, kSettingsSection, kPositionKeys[i],
-                                                        std::to_string(kPositionDefaults[i]));
+        const std::string stored =
+            Desktop().GetSetting(shell::kSettingsApp, shell::kSettingsSection, kPositionKeys[i],
+                                 std::to_string(kPositionDefaults[i]));
         loadedTwips_[i] = shell::TwipsSetting(stored, kPositionDefaults[i]);
         loadedPixels_[i] = shell::TwipsToPixels(loadedTwips_[i]);
     }
@@ -652,7 +603,8 @@ void frmMain::SavePosition() {
     const int pixels[4] = {x(), y(), width(), height()};
     for (int i = 0; i < 4; ++i) {
         const int twips = pixels[i] == loadedPixels_[i] ? loadedTwips_[i] : shell::PixelsToTwips(pixels[i]);
-        Desktop().SaveSetting(kSettingsApp, kSettingsSection, kPositionKeys[i], std::to_string(twips));
+        Desktop().SaveSetting(shell::kSettingsApp, shell::kSettingsSection, kPositionKeys[i],
+                              std::to_string(twips));
     }
 }
 

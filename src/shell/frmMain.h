@@ -124,6 +124,8 @@ class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks, p
     template <class F>
     void AsCommand(F&& command);
     // Following runs while its item is checked and an auction is open.
+    void SetUpFollowing(FollowTiming timing);
+    void FollowToggled(bool on);
     void UpdateFollowing();
     void FollowFailed(int number, const QString& description);
     void ShowMissingRound(int round);
@@ -141,6 +143,7 @@ class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks, p
     QPointer<frmAbout> about_;
     std::unique_ptr<StartUp> startUp_;
     DownloadFollower* follower_ = nullptr;
+    QString followTip_;  // the Follow key's own tool tip, before a missing round is added
     int commandDepth_ = 0;
     // The stored twips and the pixels they gave, so an unmoved window writes back exactly what it read.
     int loadedTwips_[4] = {};
