@@ -28,7 +28,7 @@ struct NoWindow : corv::MainWindowHooks {
 };
 
 std::string RoundName(int auction, int round) {
-    char name[16];
+    char name[32];
     std::snprintf(name, sizeof name, "%02d_%03d.mdb", auction, round);
     return name;
 }

@@ -56,7 +56,7 @@ class FollowTest : public ShellTest {
     }
     QAction* FollowItem() const { return window->MenuItem("mnuToolsFollowDownloads"); }
     std::string Drop(int round, int auctionNumber = 14) {
-        char name[16];
+        char name[32];
         std::snprintf(name, sizeof name, "%02d_%03d.mdb", auctionNumber, round);
         fixture::AuctionOptions o = options;
         o.auction = auctionNumber;
