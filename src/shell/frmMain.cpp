@@ -200,13 +200,7 @@ void frmMain::BuildMenus() {
     item(tools, "mnuToolsSQLCommandLine", "S&QL Query Builder...", [this] {
         // No viewer check: the builder itself acts on the active viewer when the user confirms.
         if (!queryBuilder_) return;
-        AsCommand([this] {
-            try {
-                queryBuilder_();
-            } catch (const std::exception& e) {
-                ShowErrorBox(ErrorForm::ColonSpace, e);
-            }
-        });
+        AsReportedCommand([this] { queryBuilder_(); });
     });
     viewerItem(tools, ViewerCommandId::DropTable, "&Drop Table");
     bar(tools, "mnuToolsBar3");
@@ -443,14 +437,19 @@ void frmMain::AsCommand(F&& command) {
     command();
 }
 
-void frmMain::FileImport() {
-    AsCommand([] {
+template <class F>
+void frmMain::AsReportedCommand(F&& command) {
+    AsCommand([&] {
         try {
-            ImportRound();
+            command();
         } catch (const std::exception& e) {
             ShowErrorBox(ErrorForm::ColonSpace, e);
         }
     });
+}
+
+void frmMain::FileImport() {
+    AsReportedCommand([] { ImportRound(); });
 }
 
 void frmMain::RunViewerCommand(const ViewerCommand& command) {
@@ -462,13 +461,7 @@ void frmMain::RunViewerCommand(const ViewerCommand& command) {
             MsgButtons::OK, MsgIcon::Exclamation, "Error");
         return;
     }
-    AsCommand([&] {
-        try {
-            command(*viewer);
-        } catch (const std::exception& e) {
-            ShowErrorBox(ErrorForm::ColonSpace, e);
-        }
-    });
+    AsReportedCommand([&] { command(*viewer); });
 }
 
 void frmMain::ToolbarClick(const QString& key) {
@@ -484,13 +477,7 @@ void frmMain::ComputeSelection(const QString& what) {
     // Without a viewer there is no selection to compute: the click is ignored.
     frmFlexGrid* viewer = ActiveViewer();
     if (!viewer) return;
-    AsCommand([&] {
-        try {
-            viewer->ComputeSelection(what);
-        } catch (const std::exception& e) {
-            ShowErrorBox(ErrorForm::ColonSpace, e);
-        }
-    });
+    AsReportedCommand([&] { viewer->ComputeSelection(what); });
 }
 
 // ---- catalog lists and opening question ----

@@ -123,6 +123,9 @@ class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks, p
     void OnSubWindowActivated(QMdiSubWindow* sub);
     template <class F>
     void AsCommand(F&& command);
+    // A command whose failure shows the "Error: text" box.
+    template <class F>
+    void AsReportedCommand(F&& command);
     // Following runs while its item is checked and an auction is open.
     void SetUpFollowing(FollowTiming timing);
     void FollowToggled(bool on);

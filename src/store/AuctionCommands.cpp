@@ -435,6 +435,15 @@ void RunImportRound() {
     if (chosen && !chosen->empty()) RunImportRoundFile(*chosen);
 }
 
+// A command's failure as the error it reports; nullopt for a failure no error number explains.
+std::optional<CorvError> CommandError(const std::exception& e) {
+    if (const auto* c = dynamic_cast<const CorvError*>(&e)) return *c;
+    if (const auto* f = dynamic_cast<const fs::filesystem_error*>(&e))
+        return FileError(f->code(), f->path1());
+    if (dynamic_cast<const std::bad_alloc*>(&e)) return CorvError(7, "Out of memory");
+    return std::nullopt;
+}
+
 // The command's one handler: the error box, except for a repeated path-not-found, which the caller gets.
 template <class F>
 void Handled(F&& body) {
@@ -442,12 +451,10 @@ void Handled(F&& body) {
         body();
     } catch (const PathNotFoundAgain& again) {
         throw again.error;
-    } catch (const CorvError& e) {
-        ShowError(e);
-    } catch (const fs::filesystem_error& e) {
-        ShowError(FileError(e.code(), e.path1()));
-    } catch (const std::bad_alloc&) {
-        ShowError(CorvError(7, "Out of memory"));
+    } catch (const std::exception& e) {
+        const std::optional<CorvError> error = CommandError(e);
+        if (!error) throw;
+        ShowError(*error);
     }
 }
 
@@ -511,12 +518,8 @@ int ImportRoundFile(const std::string& path) {
         AppendRound(path, round, true);
     } catch (const CorvError&) {
         throw;
-    } catch (const fs::filesystem_error& e) {
-        throw FileError(e.code(), e.path1());
-    } catch (const std::bad_alloc&) {
-        throw CorvError(7, "Out of memory");
     } catch (const std::exception& e) {
-        throw CorvError(err::EngineFailure, e.what());
+        throw CommandError(e).value_or(CorvError(err::EngineFailure, e.what()));
     }
     return round;
 }
