@@ -58,7 +58,7 @@ MsgAnswer ScriptedDesktop::MessageBox(const std::string& text, MsgButtons button
         ++unscripted;
         answer = buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Cancel;
     }
-    boxes.push_back({text, title, icon, buttons, answer});
+    boxes.push_back({text, title, icon, buttons, answer, busyDepth});
     return answer;
 }
 

@@ -23,6 +23,7 @@ struct ShownBox {
     MsgIcon icon = MsgIcon::None;
     MsgButtons buttons = MsgButtons::OK;
     MsgAnswer answer = MsgAnswer::OK;
+    int busyDepth = 0;  // nesting of SetBusy while the box was up: 0 means the default pointer
 };
 
 struct ShownFileDialog {
