@@ -322,13 +322,17 @@ void frmTableActions::ToSourceTable(int row) {
     if (row < 0 || row >= lstTargetTable->count()) return;
     const QString name = lstTargetTable->item(row)->text();
     lstSourceTable->addItem(name);
-    for (QComboBox* list : lstFiltCol) list->removeItem(row);
-    // Once the sort tab has been used lstSource no longer lines up with the target list: the column
-    // leaves lstSource, and the sort keys, by name, so no key names a column the new table lacks.
-    for (QListWidget* list : {static_cast<QListWidget*>(lstSource), static_cast<QListWidget*>(lstSortCols)}) {
-        const QList<QListWidgetItem*> found = list->findItems(name, Qt::MatchExactly);
-        if (!found.isEmpty()) delete list->takeItem(list->row(found.first()));
+    for (QComboBox* list : lstFiltCol) {
+        // A row on the removed column is left with none: Qt would move it to the neighbouring column and
+        // filter on that with the old value.
+        const bool onRemoved = list->currentIndex() == row;
+        list->removeItem(row);
+        if (onRemoved) list->setCurrentIndex(-1);
     }
+    // Once the sort tab has been used lstSource no longer lines up with the target list, so the column
+    // leaves it by name. A sort key on it stays: ordering by a column the new table lacks is valid.
+    const QList<QListWidgetItem*> found = lstSource->findItems(name, Qt::MatchExactly);
+    if (!found.isEmpty()) delete lstSource->takeItem(lstSource->row(found.first()));
     delete lstTargetTable->takeItem(row);
 }
 

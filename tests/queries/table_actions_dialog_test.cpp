@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 
 #include "queries/frmTableActions.h"
 #include "store/AuctionDb.h"
@@ -148,25 +149,32 @@ TEST_F(TableActionsDialogTest, WizardTargetListIsMirroredIntoFilterColumnsAndSor
     EXPECT_EQ(Entries(wizard.lstSourceTable), QStringList({"Bidder Name", "Market"}));
 }
 
-TEST_F(TableActionsDialogTest, RemovedWizardColumnLeavesTheSortKeysToo) {
+TEST_F(TableActionsDialogTest, RemovedWizardColumnLeavesSortSourceAndItsFilterRowsOnly) {
     frmTableActions wizard{[] { return QString(); }};
-    for (const char* c : {"Round", "Market"}) wizard.lstSourceTable->addItem(c);
-    for (const char* c : {"Round", "Market"}) {
+    for (const char* c : {"Round", "Market", "Bidder Name"}) wizard.lstSourceTable->addItem(c);
+    for (const char* c : {"Round", "Market", "Bidder Name"}) {
         Select(wizard.lstSourceTable, c);
         wizard.lstSourceTable_DblClick();
     }
+    const char* chosen[] = {"Market", "Bidder Name", "Round", ""};
+    for (int r = 0; r < 4; ++r)
+        wizard.lstFiltCol[r]->setCurrentIndex(wizard.lstFiltCol[r]->findText(chosen[r]));
     Select(wizard.lstSource, "Market");
     wizard.lstSource_DblClick();  // the sort tab breaks the mirror
+
     Select(wizard.lstTargetTable, "Market");
     wizard.lstTargetTable_DblClick();
-    EXPECT_EQ(Entries(wizard.lstSource), QStringList({"Round"}));
-    EXPECT_EQ(wizard.lstSortCols->count(), 0);
-    EXPECT_EQ(Entries(wizard.lstFiltCol[0]), QStringList({"Round"}));
+    Select(wizard.lstSourceTable, "Market");
+    wizard.lstSourceTable_DblClick();  // back again, last
+    const char* after[] = {"", "Bidder Name", "Round", ""};
+    for (int r = 0; r < 4; ++r) EXPECT_EQ(wizard.lstFiltCol[r]->currentText(), after[r]) << "row " << r + 1;
+    EXPECT_EQ(Entries(wizard.lstSource), QStringList({"Round", "Bidder Name", "Market"}));
+    EXPECT_EQ(Entries(wizard.lstSortCols), QStringList({"Market"}));
 }
 
 TEST_F(TableActionsDialogTest, EscapeOrCloseBoxCountsAsCancel) {
     dialog_.show();
-    dialog_.reject();
+    QTest::keyClick(&dialog_, Qt::Key_Escape);
     EXPECT_TRUE(dialog_.Cancelled);
     EXPECT_FALSE(dialog_.isVisible());
 }

@@ -147,6 +147,21 @@ TEST_F(TableBuildTest, WizardBuildsTheChosenRowsInOrderAndListsTheTable) {
     EXPECT_GE(viewer_->ddlTableName->findText("Top Bids"), 0);
 }
 
+TEST_F(TableBuildTest, FilterRowOnARemovedColumnFiltersNothing) {
+    Wizard([](frmTableActions& d) {
+        Target(d, "Market");
+        Target(d, "Bidder Name");
+        d.txtTableName->setText("Bidders");
+        d.lstFiltCol[0]->setCurrentText("Market");
+        d.txtFilter[0]->addItem("M1");
+        d.txtFilter[0]->setCurrentText("M1");
+        d.lstTargetTable->setCurrentRow(0);
+        d.lstTargetTable_DblClick();
+    });
+    EXPECT_TRUE(desktop_.boxes.empty());
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM [Bidders]"), Count("SELECT COUNT(*) FROM [Markets and Bidders]"));
+}
+
 TEST_F(TableBuildTest, WizardAsksForAMissingNameAndACancelledAskBuildsNothing) {
     desktop_.Input("All Bids");
     Wizard([](frmTableActions& d) { Target(d, "Bidder Name"); });
