@@ -9,6 +9,7 @@ namespace corv {
 namespace err {
 constexpr int TypeMismatch = 13;
 constexpr int DivisionByZero = 11;
+constexpr int ObjectNotSet = 91;
 constexpr int FileNotFoundIO = 53;
 constexpr int PathNotFound = 76;
 constexpr int PrinterError = 482;

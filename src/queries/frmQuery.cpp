@@ -62,10 +62,11 @@ void frmQuery::cmdCancel_Click() {
     hide();
 }
 
-frmQuery& frmQuery::Show(std::function<void(const std::function<void(frmFlexGrid&)>&)> runOnActive) {
-    // Lives until the program ends; no parent, so it floats above the main window like any tool window.
-    static frmQuery* one = nullptr;
-    if (!one) one = new frmQuery(std::move(runOnActive));
+frmQuery& frmQuery::Show(QWidget* owner,
+                         std::function<void(const std::function<void(frmFlexGrid&)>&)> runOnActive) {
+    // A window of its own that floats above its owner, and goes when the owner closes.
+    frmQuery* one = owner ? owner->findChild<frmQuery*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+    if (!one) one = new frmQuery(std::move(runOnActive), owner);
     one->show();
     one->raise();
     one->activateWindow();

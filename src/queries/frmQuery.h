@@ -38,8 +38,10 @@ class frmQuery : public QDialog {
     void cmdOK_Click();
     void cmdCancel_Click();
 
-    // The program's one builder, made on first use; shows it without blocking.
-    static frmQuery& Show(std::function<void(const std::function<void(frmFlexGrid&)>&)> runOnActive);
+    // owner's one builder, made on first use and closed and destroyed with owner; shows it without
+    // blocking.
+    static frmQuery& Show(QWidget* owner,
+                          std::function<void(const std::function<void(frmFlexGrid&)>&)> runOnActive);
 
   private:
     std::function<void(const std::function<void(frmFlexGrid&)>&)> runOnActive_;

@@ -2,6 +2,8 @@
 
 #include <functional>
 
+class QWidget;
+
 namespace corv {
 
 class frmFlexGrid;
@@ -48,8 +50,9 @@ class CommandBinder {
   public:
     virtual ~CommandBinder() = default;
     virtual void Bind(ViewerCommandId id, ViewerCommand command) = 0;
-    // Shown without a viewer check: the builder acts on the active viewer itself when confirmed.
-    virtual void BindQueryBuilder(std::function<void()> show) = 0;
+    // Shown without a viewer check: the builder acts on the active viewer itself when confirmed. show gets
+    // the main window, which owns the builder so that the builder goes when the window does.
+    virtual void BindQueryBuilder(std::function<void(QWidget* owner)> show) = 0;
     // Runs command on the active viewer, or answers that there is none.
     virtual void RunViewerCommand(const ViewerCommand& command) = 0;
 };

@@ -16,17 +16,15 @@ namespace corv {
 
 namespace {
 
-constexpr int kObjectNotSet = 91;
-
 bool FillList(const ActiveViewerLookup& active, bool rounds) {
     auto activeList = [&]() -> QComboBox* {
         frmFlexGrid* viewer = active ? active() : nullptr;
-        if (!viewer) throw CorvError(kObjectNotSet, "No data grid is open");
+        if (!viewer) throw CorvError(err::ObjectNotSet, "No data grid is open");
         return rounds ? viewer->ddlRoundNum : viewer->ddlTableName;
     };
     try {
         const std::shared_ptr<Database> db = AuctionDb();
-        if (!db) throw CorvError(kObjectNotSet, "No auction database is open");
+        if (!db) throw CorvError(err::ObjectNotSet, "No auction database is open");
         auto rs = db->OpenRecordset(rounds ? "SELECT * FROM [sysRounds]" : "SELECT * FROM [sysTables]");
         if (!rs->Eof()) rs->MoveFirst();
         {

@@ -31,7 +31,6 @@ namespace {
 constexpr const char* kRoundFileFilter = "Access (*.mdb)|*.mdb";
 constexpr const char* kWithdrawalStatistics = "Withdrawal Statistics";
 
-constexpr int kObjectNotSet = 91;
 constexpr int kPermissionDenied = 70;
 constexpr int kPathFileAccess = 75;
 
@@ -244,7 +243,7 @@ int CreateFromRoundOne(const std::string& roundPath, const std::string& fileName
 }
 
 std::vector<std::string> SuppliedTables() {
-    if (!AuctionDb()) throw CorvError(kObjectNotSet, "Object variable or With block variable not set");
+    if (!AuctionDb()) throw CorvError(err::ObjectNotSet, "Object variable or With block variable not set");
     auto rs = AuctionDb()->OpenRecordset("SELECT TableName FROM sysSuppliedTables", RecordsetType::Snapshot);
     std::vector<std::string> names;
     if (!rs->Eof()) {
@@ -403,7 +402,7 @@ void RunBatchImport(MainWindowHooks& main) {
 
 void RunImportRoundFile(const std::string& path) {
     const int round = RoundNumberFromFileName(SplitFilePath(path, true));
-    if (!AuctionDb()) throw CorvError(kObjectNotSet, "Object variable or With block variable not set");
+    if (!AuctionDb()) throw CorvError(err::ObjectNotSet, "Object variable or With block variable not set");
 
     auto present = AuctionDb()->OpenRecordset(
         "Select Round From sysRounds Where Round = " + std::to_string(round), RecordsetType::Snapshot);
@@ -488,7 +487,7 @@ std::optional<int> OpenAuctionNumber() {
 }
 
 int LastImportedRound() {
-    if (!AuctionDb()) throw CorvError(kObjectNotSet, "Object variable or With block variable not set");
+    if (!AuctionDb()) throw CorvError(err::ObjectNotSet, "Object variable or With block variable not set");
     auto rs =
         AuctionDb()->OpenRecordset("SELECT Max(Round) AS Highest FROM sysRounds", RecordsetType::Snapshot);
     const Value last = rs->Eof() ? Value() : rs->GetValue("Highest");
@@ -497,7 +496,7 @@ int LastImportedRound() {
 }
 
 int ImportRoundFile(const std::string& path) {
-    if (!AuctionDb()) throw CorvError(kObjectNotSet, "Object variable or With block variable not set");
+    if (!AuctionDb()) throw CorvError(err::ObjectNotSet, "Object variable or With block variable not set");
     if (AuctionReadOnly())
         throw CorvError(err::ReadOnlyDatabase, "The auction database " +
                                                    SplitFilePath(AuctionDbPath(), true) +
