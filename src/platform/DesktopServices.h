@@ -49,8 +49,10 @@ class DesktopServices {
     // The hourglass pointer; calls nest.
     virtual void SetBusy(bool busy) = 0;
 
-    // Progress of long work. ProgressStep returns false when the user asked to cancel.
-    virtual void ProgressBegin(const std::string& title, const std::string& text, int maximum) = 0;
+    // Progress of long work. ProgressStep returns false when the user asked to cancel. The window appears
+    // once the work looks like lasting longer than showAfterMs, so a quick job does not flash one.
+    virtual void ProgressBegin(const std::string& title, const std::string& text, int maximum,
+                               int showAfterMs = 0) = 0;
     virtual bool ProgressStep(int value, const std::string& text) = 0;
     virtual void ProgressEnd() = 0;
 
@@ -88,8 +90,8 @@ class ProgressScope {
     ~ProgressScope() { End(); }
     ProgressScope(const ProgressScope&) = delete;
     ProgressScope& operator=(const ProgressScope&) = delete;
-    void Begin(const std::string& title, const std::string& text, int maximum) {
-        Desktop().ProgressBegin(title, text, maximum);
+    void Begin(const std::string& title, const std::string& text, int maximum, int showAfterMs = 0) {
+        Desktop().ProgressBegin(title, text, maximum, showAfterMs);
         active_ = true;
     }
     void End() {

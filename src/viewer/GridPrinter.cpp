@@ -219,11 +219,13 @@ void PrintGrid(frmFlexGrid& viewer, const PrinterLookup& lookup) {
         const std::shared_ptr<Recordset> shown = viewer.WholeResult();
         if (!shown) return;  // an empty viewer has nothing to print
         GridPrinter pages(*shown, viewer.GridModel()->Formatter(), viewer.CaptionText());
-        // A large table takes many seconds: the window keeps repainting and the user may cancel.
+        // A large table takes many seconds: the window keeps repainting and the user may cancel. A page or
+        // two prints before a window could be read, so it only comes up on a longer job.
+        constexpr int kShowProgressAfterMs = 500;
         ProgressScope progress;
         pages.pageDone = [&](int page, int total) {
             const std::string text = "Printing page " + std::to_string(page) + " of " + std::to_string(total);
-            if (page == 1) progress.Begin("Print", text, total);
+            if (page == 1) progress.Begin("Print", text, total, kShowProgressAfterMs);
             return Desktop().ProgressStep(page, text);
         };
         pages.Print(*printer);

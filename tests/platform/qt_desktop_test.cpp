@@ -17,6 +17,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include "platform/qt/DialogModal.h"
@@ -185,6 +186,32 @@ TEST_F(QtDesktopTest, ChosenFileIsReturned) {
               QFileInfo(path).canonicalFilePath());
 }
 
+TEST_F(QtDesktopTest, SaveDialogStartsWithTheNameItLastHeld) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bids.txt"));
+    FileDialogOptions o;
+    o.filter = "Tab Delimited Text (*.txt)|*.txt|";
+    WhenModal([path](QWidget* w) {
+        if (auto* d = qobject_cast<QFileDialog*>(w)) {
+            if (auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) edit->setText(path);
+            QMetaObject::invokeMethod(d, "accept");
+        }
+    });
+    ASSERT_TRUE(desktop.SaveFileDialog(o).has_value());
+    QString shownName, shownDir;
+    WhenModal([&](QWidget* w) {
+        if (auto* d = qobject_cast<QFileDialog*>(w)) {
+            if (auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                shownName = edit->text();
+            shownDir = d->directory().absolutePath();
+            d->reject();
+        }
+    });
+    EXPECT_FALSE(desktop.SaveFileDialog(o).has_value());
+    EXPECT_EQ(shownName, QStringLiteral("bids.txt"));
+    EXPECT_EQ(QFileInfo(shownDir).canonicalFilePath(), QFileInfo(dir.path()).canonicalFilePath());
+}
+
 TEST_F(QtDesktopTest, InputBoxReturnsTextOrNothing) {
     WhenModal([](QWidget* w) {
         if (auto* d = qobject_cast<QInputDialog*>(w)) {
@@ -245,6 +272,18 @@ TEST_F(QtDesktopTest, ProgressShowsStepsAndReportsCancel) {
     desktop.ProgressEnd();
     EXPECT_EQ(desktop.progressDialog(), nullptr);
     EXPECT_TRUE(desktop.ProgressStep(3, "after the end"));  // nothing to cancel any more
+}
+
+TEST_F(QtDesktopTest, DelayedProgressAppearsOnlyOnALongerJob) {
+    desktop.ProgressBegin("Print", "Printing page 1 of 2", 2, 500);
+    QProgressDialog* p = desktop.progressDialog();
+    ASSERT_NE(p, nullptr);
+    EXPECT_TRUE(desktop.ProgressStep(1, "Printing page 1 of 2"));
+    EXPECT_FALSE(p->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([p] { return p->isVisible(); }, 10000));
+    p->cancel();
+    EXPECT_FALSE(desktop.ProgressStep(2, "Printing page 2 of 2"));
+    desktop.ProgressEnd();
 }
 
 TEST_F(QtDesktopTest, FoldersComeFromTheEnvironmentFirst) {

@@ -121,7 +121,7 @@ void ScriptedDesktop::SetBusy(bool busy) {
     if (busyDepth > maxBusyDepth) maxBusyDepth = busyDepth;
 }
 
-void ScriptedDesktop::ProgressBegin(const std::string& title, const std::string& text, int maximum) {
+void ScriptedDesktop::ProgressBegin(const std::string& title, const std::string& text, int maximum, int) {
     progress.push_back({title, text, maximum, {}, false});
 }
 

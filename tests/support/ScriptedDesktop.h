@@ -99,7 +99,8 @@ class ScriptedDesktop : public DesktopServices {
     void RunModal(ModalDialog& dialog) override;
     [[noreturn]] void EndProgram() override;
     void SetBusy(bool busy) override;
-    void ProgressBegin(const std::string& title, const std::string& text, int maximum) override;
+    void ProgressBegin(const std::string& title, const std::string& text, int maximum,
+                       int showAfterMs = 0) override;
     bool ProgressStep(int value, const std::string& text) override;
     void ProgressEnd() override;
     bool OpenWithDefaultApplication(const std::string& path) override {

@@ -187,8 +187,13 @@ std::optional<std::string> QtDesktop::OpenFileDialog(const FileDialogOptions& op
 
 std::optional<std::string> QtDesktop::SaveFileDialog(const FileDialogOptions& options) {
     auto dialog = BuildFileDialog(options, true);
+    // Like one dialog kept for the program's life, it starts with the name (and folder) it last held. An
+    // open dialog's choice is not carried over: with no overwrite question, a round file could be replaced.
+    if (options.fileName.empty() && options.initialDir.empty() && !lastSaved_.isEmpty())
+        dialog->selectFile(lastSaved_);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return std::nullopt;
-    return dialog->selectedFiles().first().toStdString();
+    lastSaved_ = dialog->selectedFiles().first();
+    return lastSaved_.toStdString();
 }
 
 std::optional<std::string> QtDesktop::InputBox(const std::string& prompt, const std::string& title,
@@ -217,16 +222,18 @@ void QtDesktop::SetBusy(bool busy) {
         QApplication::restoreOverrideCursor();
 }
 
-void QtDesktop::ProgressBegin(const std::string& title, const std::string& text, int maximum) {
+void QtDesktop::ProgressBegin(const std::string& title, const std::string& text, int maximum,
+                              int showAfterMs) {
     ProgressEnd();
     progress_ = new QProgressDialog(DisplayText(text), QStringLiteral("Cancel"), 0, maximum, parent_);
     progress_->setWindowTitle(TitleOrApp(title));
     progress_->setWindowModality(Qt::WindowModal);
-    progress_->setMinimumDuration(0);
     progress_->setAutoClose(false);
     progress_->setAutoReset(false);
+    // Without a delay the window is up at once; with one, the dialog decides from the steps' pace.
+    progress_->setMinimumDuration(showAfterMs);
     progress_->setValue(0);
-    progress_->show();
+    if (showAfterMs <= 0) progress_->show();
     QCoreApplication::processEvents();
 }
 

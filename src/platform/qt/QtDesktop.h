@@ -34,7 +34,8 @@ class QtDesktop : public DesktopServices {
     void RunModal(ModalDialog& dialog) override;
     [[noreturn]] void EndProgram() override;
     void SetBusy(bool busy) override;
-    void ProgressBegin(const std::string& title, const std::string& text, int maximum) override;
+    void ProgressBegin(const std::string& title, const std::string& text, int maximum,
+                       int showAfterMs = 0) override;
     bool ProgressStep(int value, const std::string& text) override;
     void ProgressEnd() override;
     bool OpenWithDefaultApplication(const std::string& path) override;
@@ -57,6 +58,7 @@ class QtDesktop : public DesktopServices {
   private:
     QPointer<QWidget> parent_;
     QPointer<QProgressDialog> progress_;
+    QString lastSaved_;  // UI thread
 };
 
 // "Access (*.mdb)|*.mdb|All (*.*)|*.*" -> "Access (*.mdb);;All (*)". A description that does not show its
