@@ -32,6 +32,8 @@ class DownloadFollower : public QObject {
     void Start(const QString& folder);
     void Stop();
     bool IsOn() const { return on_; }
+    // Whether a look at the folder, and so perhaps an import, is under way.
+    bool Busy() const { return scanning_; }
 
     // One look at the folder, importing every next round whose file is complete. The watcher and the timers
     // call it; tests call it with a clock of their own.

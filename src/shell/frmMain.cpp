@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <algorithm>
 
@@ -200,7 +201,7 @@ void frmMain::BuildMenus() {
     item(tools, "mnuToolsSQLCommandLine", "S&QL Query Builder...", [this] {
         // No viewer check: the builder itself acts on the active viewer when the user confirms.
         if (!queryBuilder_) return;
-        AsReportedCommand([this] { queryBuilder_(); });
+        AsReportedCommand([this] { queryBuilder_(this); });
     });
     viewerItem(tools, ViewerCommandId::DropTable, "&Drop Table");
     bar(tools, "mnuToolsBar3");
@@ -314,7 +315,7 @@ void frmMain::Bind(ViewerCommandId id, ViewerCommand command) {
     SetCommandEnabled(MenuItemOf(id), enabled);
 }
 
-void frmMain::BindQueryBuilder(std::function<void()> show) {
+void frmMain::BindQueryBuilder(std::function<void(QWidget* owner)> show) {
     queryBuilder_ = std::move(show);
     SetCommandEnabled("mnuToolsSQLCommandLine", static_cast<bool>(queryBuilder_));
 }
@@ -559,6 +560,24 @@ void frmMain::HelpAbout() {
 }
 
 // ---- position and closing ----
+
+void frmMain::QuitWhenIdle() {
+    follower_->Stop();  // no new import starts
+    if (!quitWhenIdle_) {
+        quitWhenIdle_ = new QTimer(this);
+        quitWhenIdle_->setInterval(50);
+        connect(quitWhenIdle_, &QTimer::timeout, this, [this] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                modal->close();
+                return;
+            }
+            if (commandDepth_ > 0 || follower_->Busy()) return;
+            quitWhenIdle_->stop();
+            close();
+        });
+    }
+    quitWhenIdle_->start();
+}
 
 void frmMain::LoadPosition() {
     for (int i = 0; i < 4; ++i) {

@@ -21,6 +21,7 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QStatusBar;
+class QTimer;
 class QToolBar;
 
 namespace corv {
@@ -64,7 +65,7 @@ class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks, p
 
     // Features bind their commands at construction (BindFeatureCommands); binding again replaces.
     void Bind(ViewerCommandId id, ViewerCommand command) override;
-    void BindQueryBuilder(std::function<void()> show) override;
+    void BindQueryBuilder(std::function<void(QWidget* owner)> show) override;
     // Runs command on the active viewer, or refuses when there is none.
     void RunViewerCommand(const ViewerCommand& command) override;
 
@@ -102,6 +103,9 @@ class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks, p
     DownloadFollower* Follower() const { return follower_; }
     // While a command runs, following keeps its imports waiting.
     bool CommandRunning() const { return commandDepth_ > 0; }
+    // Ends the program as File > Exit does once no command or import is under way, so an import commits or
+    // rolls back first; questions still open are answered as if cancelled. For a termination signal.
+    void QuitWhenIdle();
 
     QMdiArea* mdiArea;
     QToolBar* tbToolBar;
@@ -137,7 +141,7 @@ class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks, p
     std::map<QString, QMenu*> menus_;
     std::map<QString, QAction*> toolButtons_;
     std::map<ViewerCommandId, ViewerCommand> viewerCommands_;
-    std::function<void()> queryBuilder_;
+    std::function<void(QWidget* owner)> queryBuilder_;
     QList<QAction*> windowList_;
     QAction* windowListSeparator_ = nullptr;
     QLabel* panels_[3] = {};
@@ -148,6 +152,7 @@ class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks, p
     DownloadFollower* follower_ = nullptr;
     QString followTip_;  // the Follow key's own tool tip, before a missing round is added
     int commandDepth_ = 0;
+    QTimer* quitWhenIdle_ = nullptr;
     // The stored twips and the pixels they gave, so an unmoved window writes back exactly what it read.
     int loadedTwips_[4] = {};
     int loadedPixels_[4] = {};

@@ -14,6 +14,7 @@
 #include "engine/JetReader.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/SystemJetLocale.h"
+#include "platform/qt/TerminationSignals.h"
 #include "shell/frmMain.h"
 #include "shell/frmSplash.h"
 
@@ -83,6 +84,9 @@ int main(int argc, char** argv) {
 
     corv::frmMain mainWindow;
     desktop.setParentWindow(&mainWindow);
+    corv::TerminationSignals terminate;
+    QObject::connect(&terminate, &corv::TerminationSignals::requested, &mainWindow,
+                     &corv::frmMain::QuitWhenIdle);
 
     if (splash) {
         // A fixed pause, the same on every machine, long enough to read the splash.

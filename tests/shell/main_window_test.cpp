@@ -14,10 +14,17 @@
 #include <QTableView>
 #include <QTest>
 #include <QToolBar>
+#include <csignal>
+#include <filesystem>
 #include <vector>
+
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
 
 #include "ShellTestSupport.h"
 #include "engine/CorvError.h"
+#include "platform/qt/TerminationSignals.h"
 #include "queries/frmQuery.h"
 #include "shell/frmMain.h"
 #include "store/AuctionDb.h"
@@ -270,6 +277,36 @@ TEST_F(MainWindowTest, EachMenuItemRunsItsOwnCommandOnTheActiveViewerAndReportsE
     EXPECT_EQ(desktop.boxes[0].icon, MsgIcon::None);
 }
 
+TEST_F(MainWindowTest, EveryCommandOnAViewerWithNoAuctionBehindItReportsInItsOwnForm) {
+    frmMain w;
+    w.show();
+    w.FileNew();  // after a failed open: an empty viewer
+    ASSERT_NE(w.ActiveViewer(), nullptr);
+    std::vector<QAction*> commands;
+    for (const ViewerCommandItem& c : kViewerCommandItems) commands.push_back(w.MenuItem(c.menuItem));
+    for (QAction* item : commands) {
+        desktop.boxes.clear();
+        item->trigger();
+        ASSERT_EQ(desktop.boxes.size(), 1u) << item->objectName().toStdString();
+        const ShownBox& box = desktop.boxes[0];
+        const bool export_ = item->objectName() == "mnuFileExport";
+        EXPECT_EQ(box.text,
+                  export_ ? "Error 91 No auction database is open" : "Error 91: No auction database is open")
+            << item->objectName().toStdString();
+        EXPECT_EQ(box.busyDepth, 0) << item->objectName().toStdString();
+    }
+    desktop.boxes.clear();
+    w.MenuItem("mnuToolsSQLCommandLine")->trigger();
+    frmQuery* builder = w.findChild<frmQuery*>();
+    ASSERT_NE(builder, nullptr);
+    builder->txtSelect->setPlainText("*");
+    builder->txtInto->setPlainText("Copy");
+    builder->txtFrom->setPlainText("[Markets and Bidders]");
+    QTest::mouseClick(builder->cmdOK, Qt::LeftButton);
+    ASSERT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.boxes[0].text, "Error 91: No auction database is open");
+}
+
 TEST_F(MainWindowTest, ImportNeedsNoViewer) {
     frmMain w;
     w.MenuItem("mnuFileImport")->trigger();
@@ -470,6 +507,38 @@ TEST_F(MainWindowTest, ClosingClosesViewersAndTheAuction) {
     EXPECT_TRUE(w.Viewers().isEmpty());
     EXPECT_FALSE(AuctionDb());
     EXPECT_TRUE(desktop.boxes.empty());
+}
+
+TEST_F(MainWindowTest, ClosingTakesTheQueryBuilderAlong) {
+    frmMain w;
+    w.show();
+    w.MenuItem("mnuToolsSQLCommandLine")->trigger();
+    QPointer<frmQuery> builder = w.findChild<frmQuery*>();
+    ASSERT_TRUE(builder);
+    ASSERT_TRUE(builder->isVisible());
+    w.MenuItem("mnuFileExit")->trigger();
+    EXPECT_FALSE(builder->isVisible());
+}
+
+TEST_F(MainWindowTest, TerminationSignalEndsAsExitDoesOnceTheCommandUnderWayEnds) {
+    const std::string path = OpenFixtureAuction();
+    frmMain w;
+    w.show();
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::requested, &w, &frmMain::QuitWhenIdle);
+    bool openThroughout = false;
+    w.Bind(ViewerCommandId::ResetTable, [&](frmFlexGrid&) {
+        std::raise(SIGTERM);
+        QTest::qWait(300);  // events flow meanwhile, as they do while a round file is read
+        openThroughout = AuctionDb() != nullptr && w.isVisible();
+    });
+    w.FileNew();
+    w.MenuItem("mnuToolsResetTable")->trigger();
+    EXPECT_TRUE(openThroughout);
+    EXPECT_TRUE(QTest::qWaitFor([&w] { return !w.isVisible(); }, 10000));
+    EXPECT_FALSE(AuctionDb());
+    EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
+    EXPECT_NE(Setting("MainWidth"), "");
 }
 
 TEST_F(MainWindowTest, ClosingWithNoAuctionOpenDoesNotFail) {
