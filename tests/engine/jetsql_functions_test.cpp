@@ -348,6 +348,38 @@ TEST_F(JetFunctionsQuery, FormatDates) {
         });
 }
 
+TEST_F(JetFunctionsQuery, FormatTexts) {
+    const auto one = [&](const std::string& e) {
+        return Column("SELECT " + e + " FROM [T] WHERE [X] = 2").at(0);
+    };
+    ExpectCases(
+        one,
+        {
+            {"Format('HELLO', '<') & Format('hello', '>') & Format('\xc3\x84x', '<')", "helloHELLO\xc3\xa4x"},
+            // Placeholders fill from the right, or from the left after '!'; @ pads with a space, & with
+            // nothing.
+            {"'[' & Format('abc', '@@@@@') & '|' & Format('abc', '!@@@@@') & '|' & Format('abc', '&&&&&') & "
+             "']'",
+             "[  abc|abc  |abc]"},
+            {"Format('abc', '@@-@@') & '|' & Format('abc', '!@@-@@') & '|' & Format('abc', '&&-&&') & '|' & "
+             "Format('abc', '!&&-&&')",
+             " a-bc|ab-c |a-bc|ab-c"},
+            // Characters beyond the placeholders are kept, on the side the filling ends.
+            {"Format('465043799', '@@@-@@-@@@@') & '|' & Format('1234567', '@@-@@') & '|' & "
+             "Format('1234567', '!@@-@@')",
+             "465-04-3799|12345-67|12-34567"},
+            {"Format('MiXed', '>\\(@@@@@\\) \"a;b\" x')", "(MIXED) a;b x"},
+            {"Format(Null, '@;\"none\"') & '|' & Format('', '@;\"none\"') & '|' & IsNull(Format(Null, '@')) "
+             "& "
+             "'|[' & Format('', '@@') & ']'",
+             "none|none|-1|[  ]"},
+            // A number or a date is written by its text; a text that reads as a number stays as written.
+            {"'[' & Format(12.5, '@@@@@@') & '|' & Format(-3, '!&&&&') & '|' & Format('0012', '@@@@@') & ']'",
+             "[  12.5|-3| 0012]"},
+            {"Format(#2000-01-31 13:05:09#, '>')", "1/31/2000 1:05:09 PM"},
+        });
+}
+
 TEST_F(JetFunctionsQuery, WeekArguments) {
     const auto one = [&](const std::string& e) {
         return Column("SELECT " + e + " FROM [T] WHERE [X] = 2").at(0);
