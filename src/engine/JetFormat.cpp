@@ -1,5 +1,5 @@
-// Format(value [, format [, firstdayofweek [, firstweekofyear]]]): named and custom formats for numbers and
-// dates, written with the separators, names and patterns of the published JetLocale.
+// Format(value [, format [, firstdayofweek [, firstweekofyear]]]): named and custom formats for numbers,
+// dates and texts, written with the separators, names and patterns of the published JetLocale.
 
 #include <cctype>
 #include <cmath>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/JetFormatDates.h"
+#include "engine/JetFormatText.h"
 #include "engine/JetFunctionSupport.h"
 #include "engine/JetLocale.h"
 
@@ -425,9 +426,16 @@ void JetFormat(sqlite3_context* ctx, int argc, sqlite3_value** a) {
     const DateContext cx{loc, firstDay, firstWeek};
     const std::string format = argc > 1 && !IsNull(a[1]) ? TextOf(a[1]) : std::string();
     const Named named = NamedFormat(format);
+    const std::vector<std::string> sections = Sections(format);
+    // Text codes make a text format; its second section stands for Null and the empty text.
+    const bool asText = named == Named::None && IsTextPattern(format) && !HasNumberPlaces(format);
+    const auto byText = [&](const std::string& text) {
+        const bool empty = text.empty() && sections.size() > 1;
+        ResultText(ctx, FormatText(text, sections[empty ? 1 : 0]));
+    };
 
     if (IsNull(a[0])) {
-        const std::vector<std::string> sections = Sections(format);
+        if (asText && sections.size() > 1) return byText("");
         if (named == Named::None && sections.size() > 3) return ResultText(ctx, Literals(sections[3]));
         return sqlite3_result_null(ctx);
     }
@@ -438,6 +446,8 @@ void JetFormat(sqlite3_context* ctx, int argc, sqlite3_value** a) {
     double serial = 0;
     if (StoredDateSerial(a[0], serial)) {
         date = StampOfSerial(serial);
+    } else if (asText && IsText(a[0])) {
+        return byText(TextOf(a[0]));
     } else if (GetNum(a[0], n) == Got::Ok) {
     } else if (IsText(a[0]) && (date = StampOfText(TextOf(a[0])))) {
         serial = SerialOf(*date);
@@ -445,6 +455,7 @@ void JetFormat(sqlite3_context* ctx, int argc, sqlite3_value** a) {
         return ResultText(ctx, TextOf(a[0]));
     }
     if (date) n = Num{false, 0, serial};
+    if (asText) return byText(date ? GeneralDate(*date, cx, 0) : GeneralNumber(n, loc));
 
     const bool asDate = named != Named::None ? IsDateNamed(named)
                         : format.empty()     ? date.has_value()
@@ -455,7 +466,7 @@ void JetFormat(sqlite3_context* ctx, int argc, sqlite3_value** a) {
     }
     if (asDate) {
         if (named != Named::None || format.empty()) return ResultText(ctx, NamedDate(*date, named, cx));
-        return ResultText(ctx, FormatDate(*date, Sections(format)[0], cx));
+        return ResultText(ctx, FormatDate(*date, sections[0], cx));
     }
     if (named != Named::None) return ResultText(ctx, NamedNumber(n, named, loc));
     if (format.empty()) return ResultText(ctx, GeneralNumber(n, loc));

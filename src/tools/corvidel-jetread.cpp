@@ -318,9 +318,10 @@ class Output {
         sqlite3_finalize(insert_);
         insert_ = nullptr;
         Exec("COMMIT");
-        sqlite3_int64 size = 0;
+        sqlite3_int64 size = -1;
         unsigned char* image = sqlite3_serialize(db_, "main", &size, 0);
-        if (!image) throw Failure("cannot build the output");
+        // A file without tables of its own gives a database of no pages: an empty file is just that.
+        if (!image && size != 0) throw Failure("cannot build the output");
         struct Free {
             unsigned char* p;
             ~Free() { sqlite3_free(p); }

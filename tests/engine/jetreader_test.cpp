@@ -532,10 +532,11 @@ TEST(JetReaderSandbox, EverySampleReadsTheSameConfined) {
             corv::ConvertJetFile(in, dir / "free.sqlite");
         }
         std::string confined = Digest(dir / "confined.sqlite");
-        EXPECT_FALSE(confined.empty()) << in;
+        // Only the file without tables of its own reads as nothing.
+        EXPECT_EQ(confined.empty(), entry.path().filename() == "empty.mdb") << in;
         EXPECT_EQ(confined, Digest(dir / "free.sqlite")) << in;
     }
-    EXPECT_GE(files, 9);
+    EXPECT_GE(files, 10);
 }
 
 // A reader taken over by its file tries to open a file, connect a socket and start a program once confined:

@@ -248,6 +248,39 @@ void ExpectCases(const std::function<std::string(const std::string&)>& one, cons
     for (const auto& [expression, expected] : cases) EXPECT_EQ(one(expression), expected) << expression;
 }
 
+// Before 1899-12-30 a serial's fraction is still the time of day counted forward (-1.25 is 1899-12-29 06:00);
+// before 1970 the day counts behind the functions are negative.
+TEST_F(JetFunctionsQuery, DateFunctionsBeforeTheEpochsKeepTheTimeOfDay) {
+    const auto one = [&](const std::string& e) {
+        return Column("SELECT " + e + " FROM [T] WHERE [X] = 2").at(0);
+    };
+    ExpectCases(
+        one, {
+                 {"DateAdd('h', 1, #1899-12-29 06:00#)", "1899-12-29 07:00:00"},
+                 {"DateAdd('h', 1, -1.25)", "1899-12-29 07:00:00"},
+                 {"DateAdd('n', -30, #1899-12-30 00:10#)", "1899-12-29 23:40:00"},
+                 {"DateAdd('d', 1, #1850-06-01 13:45#) & '|' & DateAdd('m', -1, #1850-06-01 13:45#)",
+                  "1850-06-02 13:45:00|1850-05-01 13:45:00"},
+                 {"DateAdd('h', 15, #1960-03-01 10:30#)", "1960-03-02 01:30:00"},
+                 {"DateDiff('d', #1899-12-29 23:00#, #1899-12-30 01:00#) & '|' & "
+                  "DateDiff('h', #1899-12-29 23:00#, #1899-12-30 01:00#) & '|' & DateDiff('h', -1.25, -0.75)",
+                  "1|2|36"},
+                 // A start on the boundary itself crosses none.
+                 {"DateDiff('h', #1960-03-01 10:00#, #1960-03-01 10:59#) & '|' & "
+                  "DateDiff('n', #1960-02-29 23:30#, #1960-03-01 10:30#) & '|' & "
+                  "DateDiff('d', #1850-06-01 23:59#, #1850-06-02 00:01#)",
+                  "0|660|1"},
+                 // 1 June 1850 was a Saturday, 1 March 1960 a Tuesday (day 4 of a week from Saturday).
+                 {"DatePart('h', #1850-06-01 13:45#) & '|' & DatePart('n', #1850-06-01 13:45#) & '|' & "
+                  "DatePart('d', #1850-06-01 13:45#) & '|' & DatePart('w', #1850-06-01 13:45#)",
+                  "13|45|1|7"},
+                 {"DatePart('h', -1.25) & '|' & DatePart('d', -1.25) & '|' & DatePart('n', -0.75)", "6|29|0"},
+                 {"DatePart('h', #1960-03-01 10:30#) & '|' & DatePart('y', #1960-03-01 10:30#) & '|' & "
+                  "DatePart('w', #1960-03-01 10:30#) & DatePart('w', #1960-03-01 10:30#, 7)",
+                  "10|61|34"},
+             });
+}
+
 TEST_F(JetFunctionsQuery, ChooseStrCompReplace) {
     const auto one = [&](const std::string& e) {
         return Column("SELECT " + e + " FROM [T] WHERE [X] = 2").at(0);
@@ -348,6 +381,38 @@ TEST_F(JetFunctionsQuery, FormatDates) {
         });
 }
 
+TEST_F(JetFunctionsQuery, FormatTexts) {
+    const auto one = [&](const std::string& e) {
+        return Column("SELECT " + e + " FROM [T] WHERE [X] = 2").at(0);
+    };
+    ExpectCases(
+        one,
+        {
+            {"Format('HELLO', '<') & Format('hello', '>') & Format('\xc3\x84x', '<')", "helloHELLO\xc3\xa4x"},
+            // Placeholders fill from the right, or from the left after '!'; @ pads with a space, & with
+            // nothing.
+            {"'[' & Format('abc', '@@@@@') & '|' & Format('abc', '!@@@@@') & '|' & Format('abc', '&&&&&') & "
+             "']'",
+             "[  abc|abc  |abc]"},
+            {"Format('abc', '@@-@@') & '|' & Format('abc', '!@@-@@') & '|' & Format('abc', '&&-&&') & '|' & "
+             "Format('abc', '!&&-&&')",
+             " a-bc|ab-c |a-bc|ab-c"},
+            // Characters beyond the placeholders are kept, on the side the filling ends.
+            {"Format('465043799', '@@@-@@-@@@@') & '|' & Format('1234567', '@@-@@') & '|' & "
+             "Format('1234567', '!@@-@@')",
+             "465-04-3799|12345-67|12-34567"},
+            {"Format('MiXed', '>\\(@@@@@\\) \"a;b\" x')", "(MIXED) a;b x"},
+            {"Format(Null, '@;\"none\"') & '|' & Format('', '@;\"none\"') & '|' & IsNull(Format(Null, '@')) "
+             "& "
+             "'|[' & Format('', '@@') & ']'",
+             "none|none|-1|[  ]"},
+            // A number or a date is written by its text; a text that reads as a number stays as written.
+            {"'[' & Format(12.5, '@@@@@@') & '|' & Format(-3, '!&&&&') & '|' & Format('0012', '@@@@@') & ']'",
+             "[  12.5|-3| 0012]"},
+            {"Format(#2000-01-31 13:05:09#, '>')", "1/31/2000 1:05:09 PM"},
+        });
+}
+
 TEST_F(JetFunctionsQuery, WeekArguments) {
     const auto one = [&](const std::string& e) {
         return Column("SELECT " + e + " FROM [T] WHERE [X] = 2").at(0);
@@ -401,6 +466,7 @@ TEST_F(JetFunctionsQuery, FormatFollowsThePublishedLocale) {
         {"Format('2000-01-31', 'Short Date') & ' ' & Format('2000-01-31', 'dddd mmmm')",
          "31.01.2000 Montag Januar"},
         {"Weekday('2000-01-03', 0)", "1"},
+        {"Format(1234.5) & '|' & Format(-0.25, 'General Number')", "1234,5|-0,25"},
     };
     std::vector<std::string> got;
     for (const auto& c : cases) got.push_back(one(c.first));
