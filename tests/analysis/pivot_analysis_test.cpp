@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QTest>
+#include <QTimer>
 
 #include "RecordingExcel.h"
 #include "SheetReaders.h"
@@ -48,6 +50,26 @@ std::function<void(corv::ModalDialog&)> Pick(std::vector<int> rows) {
         for (int r : rows) d.List1->item(r)->setSelected(true);
         d.cmdOK->click();
     };
+}
+
+// A script step: the dialog shown modally for real while keys reaches it as a user's would; the key
+// presses must end the showing.
+std::function<void(corv::ModalDialog&)> Shown(std::function<void(QDialog&)> keys) {
+    return [=](corv::ModalDialog& modal) {
+        auto& d = dynamic_cast<QDialog&>(modal);
+        QTimer::singleShot(0, &d, [&d, keys] {
+            keys(d);
+            if (d.isVisible()) {
+                ADD_FAILURE() << "the keys left the dialog up";
+                d.hide();
+            }
+        });
+        modal.ExecModal();
+    };
+}
+
+void Press(QDialog& d, Qt::Key key) {
+    QTest::keyClick(d.focusWidget() ? d.focusWidget() : &d, key);
 }
 
 class PivotAnalysisTest : public corv::test::ViewerTest {
@@ -231,6 +253,38 @@ TEST_F(PivotAnalysisTest, ListDialogStartsAfreshAndReturnsPicksInListOrder) {
         d.cmdOK->click();
     });
     EXPECT_EQ(corv::AskAnalysisList(items, "Select the Licenses to Analyze"), std::nullopt);
+    EXPECT_TRUE(desktop_.boxes.empty());
+}
+
+TEST_F(PivotAnalysisTest, EscapeInEitherDialogStopsTheAnalysisAndEnterIsOK) {
+    const auto roundThen = [](Qt::Key key) {
+        return Shown([key](QDialog& d) {
+            QTest::keyClicks(dynamic_cast<frmRounds&>(d).mskFrom, "3");
+            Press(d, key);
+        });
+    };
+    const auto pickThen = [](Qt::Key key) {
+        return Shown([key](QDialog& d) {
+            dynamic_cast<frmPivotList&>(d).List1->item(0)->setSelected(true);
+            Press(d, key);
+        });
+    };
+    desktop_.Modal(roundThen(Qt::Key_Escape));
+    corv::MarketsAnalysis(*viewer_);
+    EXPECT_EQ(desktop_.modalRuns, 1);
+    EXPECT_EQ(corv::LoadedRoundsDialog(), nullptr);
+
+    desktop_.Modal(roundThen(Qt::Key_Return)).Modal(pickThen(Qt::Key_Escape));
+    corv::BiddersAnalysis(*viewer_);
+    EXPECT_EQ(desktop_.modalRuns, 3);
+    EXPECT_TRUE(excel_.log->calls.empty());
+    EXPECT_EQ(excel_.log->applications, 0);
+
+    desktop_.Modal(roundThen(Qt::Key_Enter)).Modal(pickThen(Qt::Key_Return));
+    corv::MarketsAnalysis(*viewer_);
+    EXPECT_EQ(desktop_.modalRuns, 5);
+    EXPECT_EQ(excel_.log->applications, 1);
+    EXPECT_FALSE(excel_.log->calls.empty());
     EXPECT_TRUE(desktop_.boxes.empty());
 }
 
