@@ -381,7 +381,7 @@ TEST_F(PivotAnalysisTest, BiddersAnalysisTakesANameWithAnApostrophe) {
     EXPECT_GT(excel_.log->calls.size(), 7u * 2 + 14);
 }
 
-TEST_F(PivotAnalysisTest, RoundsAnalysisCopiesEveryBidOfTheRangeAndReportsAnEmptyRange) {
+TEST_F(PivotAnalysisTest, RoundsAnalysisCopiesEveryBidOfTheRangeAndEachAnalysisReportsAFailure) {
     desktop_.Modal(Rounds("4", ""));
     corv::RoundsAnalysis(*viewer_);
     EXPECT_EQ(excel_.log->calls,
@@ -396,16 +396,25 @@ TEST_F(PivotAnalysisTest, RoundsAnalysisCopiesEveryBidOfTheRangeAndReportsAnEmpt
     ASSERT_EQ(desktop_.boxes.size(), 1u);
     EXPECT_EQ(desktop_.boxes[0].text.rfind("Error 3021: ", 0), 0u) << desktop_.boxes[0].text;
     EXPECT_EQ(desktop_.boxes[0].title, "");
+    EXPECT_EQ(desktop_.boxes[0].busyDepth, 0);
     EXPECT_EQ(desktop_.busyDepth, 0);
 
-    // A spreadsheet failure: the box, and the workbook added so far stays.
-    desktop_.boxes.clear();
-    excel_.log->calls.clear();
-    excel_.log->failAt = 3;
-    desktop_.Modal(Rounds("4", ""));
-    corv::RoundsAnalysis(*viewer_);
-    EXPECT_EQ(desktop_.LastBox().text, "Error 1004: Recorded failure");
+    // A spreadsheet failure in any analysis: the box with the default pointer, and the workbook added so far
+    // stays.
+    for (auto* analysis : {corv::MarketsAnalysis, corv::BiddersAnalysis, corv::RoundsAnalysis}) {
+        desktop_.boxes.clear();
+        excel_.log->calls.clear();
+        excel_.log->failAt = 3;
+        desktop_.Modal(Rounds("4", ""));
+        if (analysis != corv::RoundsAnalysis) desktop_.Modal(Pick({0}));
+        analysis(*viewer_);
+        ASSERT_EQ(desktop_.boxes.size(), 1u);
+        EXPECT_EQ(desktop_.LastBox().text, "Error 1004: Recorded failure");
+        EXPECT_EQ(desktop_.LastBox().busyDepth, 0);
+        EXPECT_EQ(excel_.log->calls.size(), 3u);
+    }
     EXPECT_EQ(excel_.log->applications, 1);
+    EXPECT_TRUE(desktop_.ScriptUsedUp());
 }
 
 namespace {
