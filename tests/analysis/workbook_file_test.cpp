@@ -288,3 +288,26 @@ TEST_F(WorkbookFileTest, RowAndColumnGrandTotalsAreSetApart) {
             << "rowGrand " << rowGrand;
     }
 }
+
+TEST_F(WorkbookFileTest, PivotValuesWithMarkupAndBlanksReadBackIntact) {
+    const std::vector<std::string> names{"Q \"x\" & <y>", "tab\there", "line\nbreak", "cr\r\nlf"};
+    std::vector<std::vector<Value>> rows;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        rows.push_back({Value(names[i]), "k", Value(names[names.size() - 1 - i]), static_cast<int>(i + 1)});
+    // Name's values become the table's items, Note's stay in the cache's records.
+    AddPivotBook({"Name", "Kind", "Note", "Amt"}, rows, "Name", "Kind");
+    app_->Visible(true, 1033);
+    const std::string file = app_->WrittenFiles().back();
+    EXPECT_EQ(
+        ReadPivotSheet(file,
+                       "print(sorted(i.v for i in p.cache.cacheFields[0].sharedItems._fields))\n"
+                       "print([f.v for r in p.cache.records.r for f in r._fields if isinstance(f.v, str)])\n"
+                       "sys.exit()\n"),
+        "['Q \"x\" & <y>', 'cr\\r\\nlf', 'line\\nbreak', 'tab\\there']\n"
+        "['cr\\r\\nlf', 'line\\nbreak', 'tab\\there', 'Q \"x\" & <y>']\n");
+    // LibreOffice's cells keep the line feed of a CR LF only.
+    const std::string rebuilt = RebuiltPivotSheet(file);
+    for (const char* line :
+         {"\"Q \"\"x\"\" & <y>\",1,1\n", "tab\there,2,2\n", "\"line\nbreak\",3,3\n", "\"cr\nlf\",4,4\n"})
+        EXPECT_NE(rebuilt.find(line), std::string::npos) << line << " in\n" << rebuilt;
+}
