@@ -94,15 +94,17 @@ frmRounds::frmRounds(QWidget* parent) : QDialog(parent) {
     setTabOrder(cmdCancel, optGross);
     cmdOK->setDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, [this] { hide(); });
-    connect(cmdCancel, &QPushButton::clicked, this, [this] {
-        Cancelled = true;
-        hide();
-    });
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void frmRounds::ExecModal() {
     mskFrom->setFocus();
     exec();
+}
+
+void frmRounds::reject() {
+    Cancelled = true;
+    QDialog::reject();
 }
 
 void frmRounds::closeEvent(QCloseEvent* event) {
@@ -137,15 +139,17 @@ frmPivotList::frmPivotList(QWidget* parent) : QDialog(parent) {
     setTabOrder(List1, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
     connect(cmdOK, &QPushButton::clicked, this, [this] { hide(); });
-    connect(cmdCancel, &QPushButton::clicked, this, [this] {
-        Cancelled = true;
-        hide();
-    });
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void frmPivotList::ExecModal() {
     List1->setFocus();
     exec();
+}
+
+void frmPivotList::reject() {
+    Cancelled = true;
+    QDialog::reject();
 }
 
 void frmPivotList::closeEvent(QCloseEvent* event) {

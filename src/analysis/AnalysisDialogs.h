@@ -38,6 +38,10 @@ class frmRounds : public QDialog, public ModalDialog {
     QRadioButton* optNet = nullptr;
     bool Cancelled = false;
 
+  public slots:
+    // Escape and the Cancel button alike.
+    void reject() override;
+
   protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -55,6 +59,10 @@ class frmPivotList : public QDialog, public ModalDialog {
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
     bool Cancelled = false;
+
+  public slots:
+    // Escape and the Cancel button alike.
+    void reject() override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -133,8 +133,10 @@ void WritePivotTable(XmlWriter& w, const PivotModel& m, const PivotTableDef& def
     w.Attr("dataCaption", "Data").Attr("updatedVersion", 3).Attr("minRefreshableVersion", 3);
     w.Attr("createdVersion", 3).Attr("useAutoFormatting", 1).Attr("itemPrintTitles", 1).Attr("indent", 0);
     w.Attr("compact", 0).Attr("compactData", 0).Attr("gridDropZones", 1);
-    if (!def.rowGrand) w.Attr("rowGrandTotals", 0);
-    if (!def.columnGrand) w.Attr("colGrandTotals", 0);
+    // The part names a grand total by the line it adds: rowGrandTotals is the total row at the bottom (the
+    // automation's ColumnGrand), colGrandTotals the total column at the right (its RowGrand).
+    if (!def.columnGrand) w.Attr("rowGrandTotals", 0);
+    if (!def.rowGrand) w.Attr("colGrandTotals", 0);
     w.Open("location")
         .Attr("ref", CellRef(m.firstRow, m.firstColumn) + ":" +
                          CellRef(m.firstRow + m.rows - 1, m.firstColumn + m.columns - 1))

@@ -72,8 +72,8 @@ struct PivotTableDef {
     std::vector<int> columnFields;
     std::vector<int> dataFields;
     std::vector<bool> subtotals;  // per field: the automatic subtotal is on
-    bool rowGrand = true;
-    bool columnGrand = true;
+    bool rowGrand = true;         // each row's total, in a column at the right
+    bool columnGrand = true;      // each column's total, in a row at the bottom
 };
 
 struct Workbook {

@@ -87,10 +87,10 @@ void AppendEscaped(std::string& out, std::string_view text, bool attribute) {
             flush(i);
             out += entity;
             plain = ++i;
-        } else if (attribute && (c == '\t' || c == '\n')) {
+        } else if (attribute && (c == '\t' || c == '\n' || c == '\r')) {
             // An attribute's blanks are folded by readers unless written as references.
             flush(i);
-            out += c == '\t' ? "&#9;" : "&#10;";
+            out += c == '\t' ? "&#9;" : c == '\n' ? "&#10;" : "&#13;";
             plain = ++i;
         } else if (c < 0x20 && c != '\t' && c != '\n') {
             flush(i);

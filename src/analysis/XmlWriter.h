@@ -6,10 +6,11 @@
 
 namespace corv {
 
-// Appends text to out as the workbook's XML parts need it: &, <, > (and " in attributes) as entities;
-// characters XML cannot carry (controls other than tab and line feed, a carriage return, which readers
-// would fold, U+FFFE, U+FFFF) in the _xHHHH_ form, with a literal "_x" that would read as such protected
-// as _x005F_; malformed UTF-8 as U+FFFD.
+// Appends text to out as the workbook's XML parts need it: &, <, > (and " in attributes) as entities; in
+// attributes tab, line feed and carriage return as character references, since readers fold them there;
+// characters XML cannot carry (other controls, a carriage return in text, which readers would fold, U+FFFE,
+// U+FFFF) in the _xHHHH_ form, with a literal "_x" that would read as such protected as _x005F_; malformed
+// UTF-8 as U+FFFD.
 void AppendEscaped(std::string& out, std::string_view text, bool attribute);
 
 // A streaming XML writer: elements go straight into the caller's buffer, which the caller drains as it

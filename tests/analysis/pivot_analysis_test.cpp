@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QTest>
+#include <QTimer>
 
 #include "RecordingExcel.h"
 #include "SheetReaders.h"
@@ -48,6 +50,26 @@ std::function<void(corv::ModalDialog&)> Pick(std::vector<int> rows) {
         for (int r : rows) d.List1->item(r)->setSelected(true);
         d.cmdOK->click();
     };
+}
+
+// A script step: the dialog shown modally for real while keys reaches it as a user's would; the key
+// presses must end the showing.
+std::function<void(corv::ModalDialog&)> Shown(std::function<void(QDialog&)> keys) {
+    return [=](corv::ModalDialog& modal) {
+        auto& d = dynamic_cast<QDialog&>(modal);
+        QTimer::singleShot(0, &d, [&d, keys] {
+            keys(d);
+            if (d.isVisible()) {
+                ADD_FAILURE() << "the keys left the dialog up";
+                d.hide();
+            }
+        });
+        modal.ExecModal();
+    };
+}
+
+void Press(QDialog& d, Qt::Key key) {
+    QTest::keyClick(d.focusWidget() ? d.focusWidget() : &d, key);
 }
 
 class PivotAnalysisTest : public corv::test::ViewerTest {
@@ -234,6 +256,38 @@ TEST_F(PivotAnalysisTest, ListDialogStartsAfreshAndReturnsPicksInListOrder) {
     EXPECT_TRUE(desktop_.boxes.empty());
 }
 
+TEST_F(PivotAnalysisTest, EscapeInEitherDialogStopsTheAnalysisAndEnterIsOK) {
+    const auto roundThen = [](Qt::Key key) {
+        return Shown([key](QDialog& d) {
+            QTest::keyClicks(dynamic_cast<frmRounds&>(d).mskFrom, "3");
+            Press(d, key);
+        });
+    };
+    const auto pickThen = [](Qt::Key key) {
+        return Shown([key](QDialog& d) {
+            dynamic_cast<frmPivotList&>(d).List1->item(0)->setSelected(true);
+            Press(d, key);
+        });
+    };
+    desktop_.Modal(roundThen(Qt::Key_Escape));
+    corv::MarketsAnalysis(*viewer_);
+    EXPECT_EQ(desktop_.modalRuns, 1);
+    EXPECT_EQ(corv::LoadedRoundsDialog(), nullptr);
+
+    desktop_.Modal(roundThen(Qt::Key_Return)).Modal(pickThen(Qt::Key_Escape));
+    corv::BiddersAnalysis(*viewer_);
+    EXPECT_EQ(desktop_.modalRuns, 3);
+    EXPECT_TRUE(excel_.log->calls.empty());
+    EXPECT_EQ(excel_.log->applications, 0);
+
+    desktop_.Modal(roundThen(Qt::Key_Enter)).Modal(pickThen(Qt::Key_Return));
+    corv::MarketsAnalysis(*viewer_);
+    EXPECT_EQ(desktop_.modalRuns, 5);
+    EXPECT_EQ(excel_.log->applications, 1);
+    EXPECT_FALSE(excel_.log->calls.empty());
+    EXPECT_TRUE(desktop_.boxes.empty());
+}
+
 TEST(PivotQueryText, MatchListsAndQueries) {
     EXPECT_EQ(corv::MarketListItem("A001", "B"), "A001-B");
     EXPECT_EQ(corv::MarketListItem("A001", "  "), "A001");
@@ -327,7 +381,7 @@ TEST_F(PivotAnalysisTest, BiddersAnalysisTakesANameWithAnApostrophe) {
     EXPECT_GT(excel_.log->calls.size(), 7u * 2 + 14);
 }
 
-TEST_F(PivotAnalysisTest, RoundsAnalysisCopiesEveryBidOfTheRangeAndReportsAnEmptyRange) {
+TEST_F(PivotAnalysisTest, RoundsAnalysisCopiesEveryBidOfTheRangeAndEachAnalysisReportsAFailure) {
     desktop_.Modal(Rounds("4", ""));
     corv::RoundsAnalysis(*viewer_);
     EXPECT_EQ(excel_.log->calls,
@@ -342,16 +396,25 @@ TEST_F(PivotAnalysisTest, RoundsAnalysisCopiesEveryBidOfTheRangeAndReportsAnEmpt
     ASSERT_EQ(desktop_.boxes.size(), 1u);
     EXPECT_EQ(desktop_.boxes[0].text.rfind("Error 3021: ", 0), 0u) << desktop_.boxes[0].text;
     EXPECT_EQ(desktop_.boxes[0].title, "");
+    EXPECT_EQ(desktop_.boxes[0].busyDepth, 0);
     EXPECT_EQ(desktop_.busyDepth, 0);
 
-    // A spreadsheet failure: the box, and the workbook added so far stays.
-    desktop_.boxes.clear();
-    excel_.log->calls.clear();
-    excel_.log->failAt = 3;
-    desktop_.Modal(Rounds("4", ""));
-    corv::RoundsAnalysis(*viewer_);
-    EXPECT_EQ(desktop_.LastBox().text, "Error 1004: Recorded failure");
+    // A spreadsheet failure in any analysis: the box with the default pointer, and the workbook added so far
+    // stays.
+    for (auto* analysis : {corv::MarketsAnalysis, corv::BiddersAnalysis, corv::RoundsAnalysis}) {
+        desktop_.boxes.clear();
+        excel_.log->calls.clear();
+        excel_.log->failAt = 3;
+        desktop_.Modal(Rounds("4", ""));
+        if (analysis != corv::RoundsAnalysis) desktop_.Modal(Pick({0}));
+        analysis(*viewer_);
+        ASSERT_EQ(desktop_.boxes.size(), 1u);
+        EXPECT_EQ(desktop_.LastBox().text, "Error 1004: Recorded failure");
+        EXPECT_EQ(desktop_.LastBox().busyDepth, 0);
+        EXPECT_EQ(excel_.log->calls.size(), 3u);
+    }
     EXPECT_EQ(excel_.log->applications, 1);
+    EXPECT_TRUE(desktop_.ScriptUsedUp());
 }
 
 namespace {

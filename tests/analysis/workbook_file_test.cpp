@@ -34,6 +34,51 @@ class WorkbookFileTest : public ::testing::Test {
         app_ = std::make_unique<corv::WorkbookApp>(folder_.File("Workbooks"));
     }
 
+    // A new workbook of rows under the header names, with a table of field rowField by columnField summing
+    // the last column.
+    void AddPivotBook(const std::vector<std::string>& names, const std::vector<std::vector<Value>>& rows,
+                      const std::string& rowField, const std::string& columnField) {
+        app_->WorkbooksAdd(1033);
+        for (std::size_t k = 0; k < names.size(); ++k)
+            app_->Cells(1, static_cast<long>(k + 1), {Value(names[k])});
+        for (std::size_t r = 0; r < rows.size(); ++r)
+            for (std::size_t k = 0; k < names.size(); ++k)
+                app_->Cells(static_cast<long>(r + 2), static_cast<long>(k + 1), {rows[r][k]});
+        app_->PivotTableWizard(
+            {1,
+             {"sheet1", 1, 1, static_cast<long>(rows.size() + 1), static_cast<long>(names.size())},
+             "",
+             "PivotTable1"});
+        app_->AddFields("PivotTable1", {rowField}, {columnField});
+        app_->PivotFieldOrientation("PivotTable1", names.back(), corv::PivotOrientation::Data);
+    }
+
+    // The cells of the workbook's active sheet as openpyxl reads them, as comma-separated lines after the
+    // lines the script prints first.
+    static std::string ReadPivotSheet(const std::string& file, const std::string& script = {}) {
+        const std::string all =
+            "import sys, csv, openpyxl\n"
+            "wb = openpyxl.load_workbook(sys.argv[1])\n"
+            "ws = wb.active\n"
+            "p = ws._pivots[0]\n" +
+            script +
+            "w = csv.writer(sys.stdout, lineterminator='\\n')\n"
+            "for row in ws.iter_rows(min_row=1, max_row=ws.max_row, max_col=ws.max_column, "
+            "values_only=True):\n"
+            "    w.writerow(['' if v is None else v for v in row])\n";
+        return Shell("/usr/bin/python3 -c " + Quote(all) + " " + Quote(file) + " 2>&1");
+    }
+
+    // The pivot sheet as LibreOffice rebuilds it, its total labels worded as the written ones.
+    std::string RebuiltPivotSheet(const std::string& file) {
+        std::string rebuilt = ConvertWithLibreOffice(file, folder_.Path())["Sheet2"];
+        for (const auto& [from, to] :
+             {std::pair<std::string, std::string>{"Total Result", "Grand Total"}, {" Result", " Total"}})
+            for (std::size_t at; (at = rebuilt.find(from)) != std::string::npos;)
+                rebuilt.replace(at, from.size(), to);
+        return rebuilt;
+    }
+
     corv::test::TempFolder folder_;
     corv::test::ScriptedDesktop desktop_;
     std::unique_ptr<corv::WorkbookApp> app_;
@@ -219,20 +264,50 @@ TEST_F(WorkbookFileTest, TableWithSubtotalsAndGrandTotalsIsWrittenAsLibreOfficeB
     app_->PivotFieldOrientation("PivotTable1", "Amt", corv::PivotOrientation::Data);
     app_->Visible(true, 1033);
     const std::string file = app_->WrittenFiles().at(0);
-    const std::string script =
-        "import sys, csv, openpyxl\n"
-        "wb = openpyxl.load_workbook(sys.argv[1])\n"
-        "ws = wb.active\n"
-        "w = csv.writer(sys.stdout, lineterminator='\\n')\n"
-        "for row in ws.iter_rows(min_row=1, max_row=ws.max_row, max_col=ws.max_column, values_only=True):\n"
-        "    w.writerow(['' if v is None else v for v in row])\n";
-    const std::string written = Shell("/usr/bin/python3 -c " + Quote(script) + " " + Quote(file) + " 2>&1");
-    std::string rebuilt = ConvertWithLibreOffice(file, folder_.Path())["Sheet2"];
-    // LibreOffice words its total labels its own way.
-    for (const auto& [from, to] :
-         {std::pair<std::string, std::string>{"Total Result", "Grand Total"}, {" Result", " Total"}})
-        for (std::size_t at; (at = rebuilt.find(from)) != std::string::npos;)
-            rebuilt.replace(at, from.size(), to);
-    EXPECT_EQ(written, rebuilt);
+    const std::string written = ReadPivotSheet(file);
+    EXPECT_EQ(written, RebuiltPivotSheet(file));
     EXPECT_NE(written.find("Grand Total,,15,5,20,2.5,7,9.5,29.5\n"), std::string::npos) << written;
+}
+
+TEST_F(WorkbookFileTest, RowAndColumnGrandTotalsAreSetApart) {
+    const std::vector<std::vector<Value>> rows = {{1, "X", 10}, {1, "Y", 5}, {2, "X", 7}};
+    for (const bool rowGrand : {true, false}) {
+        AddPivotBook({"R", "M", "Amt"}, rows, "R", "M");
+        app_->RowGrand("PivotTable1", rowGrand);
+        app_->ColumnGrand("PivotTable1", !rowGrand);
+        app_->Visible(true, 1033);
+        const std::string file = app_->WrittenFiles().back();
+        const std::string written = ReadPivotSheet(file, "print(p.rowGrandTotals, p.colGrandTotals)\n");
+        // Grand totals for rows: a column at the right totalling each row, which the part calls
+        // colGrandTotals; for columns, a row at the bottom, its rowGrandTotals.
+        const std::string expected =
+            rowGrand ? "False True\n,,,\n,,,\nSum of Amt,M,,\nR,X,Y,Grand Total\n1,10,5,15\n2,7,,7\n"
+                     : "True False\n,,\n,,\nSum of Amt,M,\nR,X,Y\n1,10,5\n2,7,\nGrand Total,17,5\n";
+        EXPECT_EQ(written, expected) << "rowGrand " << rowGrand;
+        EXPECT_EQ(RebuiltPivotSheet(file), expected.substr(expected.find('\n') + 1))
+            << "rowGrand " << rowGrand;
+    }
+}
+
+TEST_F(WorkbookFileTest, PivotValuesWithMarkupAndBlanksReadBackIntact) {
+    const std::vector<std::string> names{"Q \"x\" & <y>", "tab\there", "line\nbreak", "cr\r\nlf"};
+    std::vector<std::vector<Value>> rows;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        rows.push_back({Value(names[i]), "k", Value(names[names.size() - 1 - i]), static_cast<int>(i + 1)});
+    // Name's values become the table's items, Note's stay in the cache's records.
+    AddPivotBook({"Name", "Kind", "Note", "Amt"}, rows, "Name", "Kind");
+    app_->Visible(true, 1033);
+    const std::string file = app_->WrittenFiles().back();
+    EXPECT_EQ(
+        ReadPivotSheet(file,
+                       "print(sorted(i.v for i in p.cache.cacheFields[0].sharedItems._fields))\n"
+                       "print([f.v for r in p.cache.records.r for f in r._fields if isinstance(f.v, str)])\n"
+                       "sys.exit()\n"),
+        "['Q \"x\" & <y>', 'cr\\r\\nlf', 'line\\nbreak', 'tab\\there']\n"
+        "['cr\\r\\nlf', 'line\\nbreak', 'tab\\there', 'Q \"x\" & <y>']\n");
+    // LibreOffice's cells keep the line feed of a CR LF only.
+    const std::string rebuilt = RebuiltPivotSheet(file);
+    for (const char* line :
+         {"\"Q \"\"x\"\" & <y>\",1,1\n", "tab\there,2,2\n", "\"line\nbreak\",3,3\n", "\"cr\nlf\",4,4\n"})
+        EXPECT_NE(rebuilt.find(line), std::string::npos) << line << " in\n" << rebuilt;
 }
