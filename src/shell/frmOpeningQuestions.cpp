@@ -2,6 +2,7 @@
 
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -61,6 +62,15 @@ frmOpeningQuestions::frmOpeningQuestions(QWidget* parent) : QDialog(parent) {
     connect(cmdHelp, &QPushButton::clicked, this, &frmOpeningQuestions::HelpRequested);
 
     setMinimumWidth(380);
+}
+
+// Escape is Cancel, as in every dialog; only the close box gives a fresh question.
+void frmOpeningQuestions::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Cancel)) {
+        done(CancelPressed);
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 }  // namespace corv

@@ -4,6 +4,7 @@
 
 #include "platform/qt/DialogModal.h"
 
+class QKeyEvent;
 class QPushButton;
 class QRadioButton;
 
@@ -13,7 +14,7 @@ namespace corv {
 class frmOpeningQuestions : public QDialog {
     Q_OBJECT
   public:
-    // How the dialog went away: the close box (or Escape), Continue, or Cancel.
+    // How the dialog went away: the close box, Continue, or Cancel (or Escape).
     enum Outcome { Closed = QDialog::Rejected, Continued = QDialog::Accepted, CancelPressed = 2 };
 
     explicit frmOpeningQuestions(QWidget* parent = nullptr);
@@ -27,6 +28,9 @@ class frmOpeningQuestions : public QDialog {
 
   signals:
     void HelpRequested();
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 }  // namespace corv

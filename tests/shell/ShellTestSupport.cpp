@@ -4,6 +4,7 @@
 
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 
 #include "shell/frmOpeningQuestions.h"
 #include "store/AuctionDb.h"
@@ -41,6 +42,7 @@ std::function<void(ModalDialog&)> AnswerOpening(Opening option, Press press) {
         choice->setChecked(true);
         if (press == Press::Continue) dialog->cmdContinue->click();
         if (press == Press::Cancel) dialog->cmdCancel->click();
+        if (press == Press::Escape) QTest::keyClick(dialog, Qt::Key_Escape);
         if (press == Press::CloseBox) dialog->reject();
     };
 }

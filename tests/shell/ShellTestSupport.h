@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "support/AuctionDatabase.h"
 #include "fixture/FixtureAuction.h"
+#include "support/AuctionDatabase.h"
 #include "support/ScriptedDesktop.h"
 
 namespace corv {
@@ -30,7 +30,7 @@ class ShellTest : public ::testing::Test {
 
 // A script step for the opening question: choose one option, then press a button.
 enum class Opening { Existing, New, Batch };
-enum class Press { Continue, Cancel, CloseBox };
+enum class Press { Continue, Cancel, Escape, CloseBox };
 std::function<void(ModalDialog&)> AnswerOpening(Opening option, Press press);
 // The opening question dialog behind a modal run (fails the test when it is another dialog).
 frmOpeningQuestions* OpeningDialogOf(ModalDialog& modal);

@@ -90,13 +90,15 @@ TEST_F(OpeningQuestionTest, BatchImportAnsweredYesAsksForRoundOneThenCancelAsksA
     EXPECT_EQ(desktop.fileDialogs[1].options.filter, "Access (*.mdb)|*.mdb");
 }
 
-TEST_F(OpeningQuestionTest, CancelButtonEndsAtOnce) {
-    frmMain w;
-    desktop.Modal(AnswerOpening(Opening::New, Press::Cancel));
-    EXPECT_THROW(w.FileOpen(), ProgramEnded);
+TEST_F(OpeningQuestionTest, CancelButtonAndEscapeEndAtOnce) {
+    for (Press press : {Press::Cancel, Press::Escape}) {
+        frmMain w;
+        desktop.Modal(AnswerOpening(Opening::New, press));
+        EXPECT_THROW(w.FileOpen(), ProgramEnded);
+    }
     EXPECT_TRUE(desktop.boxes.empty());
     EXPECT_TRUE(desktop.fileDialogs.empty());
-    EXPECT_EQ(desktop.endProgramCalls, 1);
+    EXPECT_EQ(desktop.endProgramCalls, 2);
 }
 
 TEST_F(OpeningQuestionTest, CancelledOpenFileDialogEndsWithoutViewer) {
