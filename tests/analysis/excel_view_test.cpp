@@ -59,6 +59,7 @@ TEST_F(ExcelViewTest, WritesHeaderThenEveryCellOfTheShownRoundThenShowsTheWorkbo
     EXPECT_TRUE(desktop_.boxes.empty());
     EXPECT_EQ(desktop_.maxBusyDepth, 1);
     EXPECT_EQ(desktop_.busyDepth, 0);
+    EXPECT_EQ(desktop_.BusyAtOkBoxes(), 0);
 }
 
 TEST_F(ExcelViewTest, ExportsTheSortedAndFilteredRowsTheGridShows) {
@@ -85,6 +86,7 @@ TEST_F(ExcelViewTest, EmptyResultIsAnErrorBoxWithoutAWorkbook) {
     EXPECT_EQ(desktop_.boxes[0].icon, corv::MsgIcon::None);
     EXPECT_TRUE(excel_.log->calls.empty());
     EXPECT_EQ(desktop_.busyDepth, 0);
+    EXPECT_EQ(desktop_.BusyAtOkBoxes(), 0);
 }
 
 TEST_F(ExcelViewTest, SecondExportAddsAWorkbookToTheSameApplication) {
@@ -104,6 +106,7 @@ TEST_F(ExcelViewTest, ASpreadsheetFailureEndsTheExportInTheErrorBox) {
     ASSERT_EQ(desktop_.boxes.size(), 1u);
     EXPECT_EQ(desktop_.boxes[0].text, "Error 1004: Refused");
     EXPECT_EQ(desktop_.busyDepth, 0);
+    EXPECT_EQ(desktop_.BusyAtOkBoxes(), 0);
     // The workbook added before the failure stays with the application, which the next export reuses.
     excel_.log->failAt = 0;
     corv::ExcelView(*viewer_);

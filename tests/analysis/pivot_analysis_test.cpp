@@ -343,6 +343,7 @@ TEST_F(PivotAnalysisTest, MarketsAnalysisOfABlockAwareAuction) {
     EXPECT_TRUE(desktop_.boxes.empty());
     EXPECT_EQ(desktop_.maxBusyDepth, 1);
     EXPECT_EQ(desktop_.busyDepth, 0);
+    EXPECT_EQ(desktop_.BusyAtOkBoxes(), 0);
 }
 
 TEST_F(PivotAnalysisTest, MarketsAnalysisWithoutBlocksCopiesSixColumnsAndLeavesBlockOut) {
@@ -398,6 +399,7 @@ TEST_F(PivotAnalysisTest, RoundsAnalysisCopiesEveryBidOfTheRangeAndEachAnalysisR
     EXPECT_EQ(desktop_.boxes[0].title, "");
     EXPECT_EQ(desktop_.boxes[0].busyDepth, 0);
     EXPECT_EQ(desktop_.busyDepth, 0);
+    EXPECT_EQ(desktop_.BusyAtOkBoxes(), 0);
 
     // A spreadsheet failure in any analysis: the box with the default pointer, and the workbook added so far
     // stays.

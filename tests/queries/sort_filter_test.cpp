@@ -116,6 +116,7 @@ TEST_F(SortFilterTest, SortOrdersTheShownRoundByTickedAndUntickedKeys) {
                        4));
     EXPECT_TRUE(desktop_.boxes.empty());
     EXPECT_EQ(desktop_.busyDepth, 0);
+    EXPECT_EQ(desktop_.BusyAtOkBoxes(), 0);
 }
 
 TEST_F(SortFilterTest, FilterOfThePartsExampleThenSortAndOkAgainGivesTheSameRows) {
@@ -280,6 +281,7 @@ TEST_F(SortFilterTest, FilterBeginningWithAJoinerIsRefusedWithFormB) {
     EXPECT_EQ(desktop_.LastBox().text.rfind("Error:3075 ", 0), 0u) << desktop_.LastBox().text;
     EXPECT_EQ(desktop_.LastBox().icon, corv::MsgIcon::None);
     EXPECT_EQ(desktop_.busyDepth, 0);
+    EXPECT_EQ(desktop_.BusyAtOkBoxes(), 0);
     EXPECT_EQ(Shown(kBidColumns), before);
 }
 

@@ -244,6 +244,7 @@ TEST_F(TableBuildTest, WizardReportsALeadingJoinerAndATakenNameAndBuildsNothing)
     EXPECT_EQ(Count("SELECT COUNT(*) FROM [Twice]"), first);
     EXPECT_LT(first, Count("SELECT COUNT(*) FROM [Markets and Bidders] WHERE [Bid Amount] > 0"));
     EXPECT_EQ(Registered("Twice"), 1);
+    EXPECT_EQ(desktop_.BusyAtOkBoxes(), 0);
 }
 
 TEST_F(TableBuildTest, BuildAndRegistrationStandOrFallTogether) {
@@ -296,6 +297,7 @@ TEST_F(TableBuildTest, QueryBuilderBuildsReportsAndKeepsItsTexts) {
     dialog.cmdOK_Click();
     EXPECT_EQ(desktop_.LastBox().text.rfind("Error ", 0), 0u) << desktop_.LastBox().text;
     EXPECT_EQ(Count("SELECT COUNT(*) FROM sqlite_master WHERE name = 'Other'"), 0);
+    EXPECT_EQ(desktop_.BusyAtOkBoxes(), 0);
 }
 
 TEST_F(TableBuildTest, DropRefusesSuppliedTablesAndKeepsWhatIsDeclinedOrHeld) {
@@ -326,6 +328,7 @@ TEST_F(TableBuildTest, DropRefusesSuppliedTablesAndKeepsWhatIsDeclinedOrHeld) {
     EXPECT_EQ(desktop_.LastBox().text.rfind("Error 3211: ", 0), 0u) << desktop_.LastBox().text;
     EXPECT_EQ(Count("SELECT COUNT(*) FROM [Mine]"), Count("SELECT COUNT(*) FROM [Markets and Bidders]"));
     EXPECT_EQ(Registered("Mine"), 1);
+    EXPECT_EQ(desktop_.BusyAtOkBoxes(), 0);
 }
 
 }  // namespace

@@ -145,6 +145,7 @@ TEST_F(AuctionCommandsTest, CreatesTheAuctionFromRoundOne) {
     EXPECT_EQ(Column(Query(auction, "SELECT TableName FROM sysTables ORDER BY rowid")), kFixtureTables);
     for (const auto& t : kFixtureTables) EXPECT_EQ(Count(auction, t), Count(r1, t)) << t;
     EXPECT_EQ(desk_.busyDepth, 0);
+    EXPECT_EQ(desk_.BusyAtOkBoxes(), 0);
 }
 
 TEST_F(AuctionCommandsTest, PerRoundTablesAreIndexedByRound) {
@@ -329,6 +330,7 @@ TEST_F(AuctionCommandsTest, SecondPathNotFoundReachesTheCaller) {
     }
     EXPECT_TRUE(desk_.boxes.empty());
     EXPECT_EQ(desk_.busyDepth, 0);
+    EXPECT_EQ(desk_.BusyAtOkBoxes(), 0);
 }
 
 // ---- import ----
@@ -362,6 +364,7 @@ TEST_F(AuctionCommandsTest, ImportAppendsEveryTableAndRecordsTheRound) {
     EXPECT_EQ(Rounds(auction), (std::vector<std::string>{"1", "2"}));
     EXPECT_TRUE(fs::exists(r2));
     EXPECT_EQ(desk_.busyDepth, 0);
+    EXPECT_EQ(desk_.BusyAtOkBoxes(), 0);
     // Only the auction keeps a write-ahead log; the round file is read and left as it came.
     EXPECT_EQ(Column(Query(r2, "PRAGMA journal_mode")), std::vector<std::string>{"delete"});
     EXPECT_FALSE(fs::exists(r2 + "-wal"));
@@ -470,6 +473,7 @@ TEST_F(AuctionCommandsTest, FailedImportChangesNothing) {
     EXPECT_EQ(Rounds(auction), (std::vector<std::string>{"1", "2"}));
     EXPECT_EQ(Count(auction, "Markets and Bidders"), 40);
     EXPECT_EQ(desk_.busyDepth, 0);
+    EXPECT_EQ(desk_.BusyAtOkBoxes(), 0);
 }
 
 TEST_F(AuctionCommandsTest, ImportNeedsAnOpenAuctionAndARoundName) {
@@ -535,6 +539,7 @@ TEST_F(AuctionCommandsTest, BatchImportsConsecutiveRounds) {
     EXPECT_EQ(desk_.progress[0].steps[3].second, "Importing round 5 of 5");
     EXPECT_TRUE(desk_.progress[0].ended);
     EXPECT_EQ(desk_.busyDepth, 0);
+    EXPECT_EQ(desk_.BusyAtOkBoxes(), 0);
 }
 
 TEST_F(AuctionCommandsTest, BatchStopsAtTheFirstGap) {
@@ -593,6 +598,7 @@ TEST_F(AuctionCommandsTest, BatchFailureKeepsEarlierRounds) {
     ASSERT_EQ(desk_.progress.size(), 1u);
     EXPECT_TRUE(desk_.progress[0].ended);
     EXPECT_EQ(desk_.busyDepth, 0);
+    EXPECT_EQ(desk_.BusyAtOkBoxes(), 0);
 }
 
 TEST_F(AuctionCommandsTest, BatchTakesRoundFilesWhateverTheCaseOfTheirExtension) {

@@ -1,5 +1,6 @@
 #include "support/ScriptedDesktop.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace corv::test {
@@ -39,6 +40,13 @@ ScriptedDesktop& ScriptedDesktop::Modal(std::function<void(ModalDialog&)> action
 
 bool ScriptedDesktop::ScriptUsedUp() const {
     return answers_.empty() && openFiles_.empty() && saveFiles_.empty() && inputs_.empty() && modals_.empty();
+}
+
+int ScriptedDesktop::BusyAtOkBoxes() const {
+    int deepest = 0;
+    for (const ShownBox& b : boxes)
+        if (b.buttons == MsgButtons::OK) deepest = std::max(deepest, b.busyDepth);
+    return deepest;
 }
 
 const ShownBox& ScriptedDesktop::LastBox() const {

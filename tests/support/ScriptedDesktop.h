@@ -88,6 +88,9 @@ class ScriptedDesktop : public DesktopServices {
     // Queued answers not used yet.
     bool ScriptUsedUp() const;
     const ShownBox& LastBox() const;
+    // The deepest busy nesting a box with only OK (an error or a notice) was shown under: 0 when each came
+    // with the default pointer. Questions may come under the hourglass.
+    int BusyAtOkBoxes() const;
 
     // --- DesktopServices ---
     MsgAnswer MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon,

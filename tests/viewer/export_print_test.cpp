@@ -117,6 +117,7 @@ TEST_F(ExportPrintTest, ExportReplacesAnExistingFileWithoutAskingAndSaysSo) {
     EXPECT_EQ(desktop_.boxes[0].buttons, corv::MsgButtons::OK);
     EXPECT_GE(desktop_.maxBusyDepth, 1);
     EXPECT_EQ(desktop_.busyDepth, 0);
+    EXPECT_EQ(desktop_.BusyAtOkBoxes(), 0);
 }
 
 TEST_F(ExportPrintTest, CancellingTheExportWritesAndShowsNothing) {
@@ -146,17 +147,18 @@ TEST_F(ExportPrintTest, AFailedExportShowsTheErrorWithoutAColon) {
     ASSERT_EQ(desktop_.boxes.size(), 1u);
     EXPECT_EQ(desktop_.boxes[0].text.rfind("Error 76 Path not found", 0), 0u) << desktop_.boxes[0].text;
     EXPECT_EQ(desktop_.boxes[0].title, "");
-    EXPECT_EQ(desktop_.busyDepth, 0);
+    EXPECT_EQ(desktop_.boxes[0].busyDepth, 0);
 }
 
-TEST_F(ExportPrintTest, PrintedPagesHoldEveryRowWithTheHeadersOfTheirColumns) {
-    // Ten wide columns do not fit one page's width, so each band of rows takes two pages or more.
+TEST_F(ExportPrintTest, PrintedPagesHoldEveryRowWithItsNumberAndTheHeadersOfTheirColumns) {
+    // Ten wide columns do not fit one page's width, so each band of rows takes two pages or more. The first
+    // column is text, so no value can pass for a row number.
     constexpr int kRows = 130;
     constexpr int kColumns = 10;
-    std::string create = "CREATE TABLE [Wide List] (Id Long";
+    std::string create = "CREATE TABLE [Wide List] (Name Text";
     for (int c = 1; c < kColumns; ++c) create += ", [Column " + std::to_string(c) + "] Text";
     create += "); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
-              std::to_string(kRows) + ") INSERT INTO [Wide List] SELECT i";
+              std::to_string(kRows) + ") INSERT INTO [Wide List] SELECT printf('name-%03d', i)";
     for (int c = 1; c < kColumns; ++c)
         create += ", printf('cell-%03d-" + std::to_string(c) + "-of-a-rather-wide-column', i)";
     create += " FROM n";
@@ -167,6 +169,7 @@ TEST_F(ExportPrintTest, PrintedPagesHoldEveryRowWithTheHeadersOfTheirColumns) {
     corv::PrintGrid(*viewer, [&] { return corv::PdfPrinter(pdf); });
     EXPECT_TRUE(desktop_.boxes.empty());
     EXPECT_EQ(desktop_.busyDepth, 0);
+    EXPECT_EQ(desktop_.BusyAtOkBoxes(), 0);
     ASSERT_EQ(desktop_.progress.size(), 1u);
     EXPECT_TRUE(desktop_.progress[0].ended);
 
@@ -191,13 +194,17 @@ TEST_F(ExportPrintTest, PrintedPagesHoldEveryRowWithTheHeadersOfTheirColumns) {
         for (int c = 0; c < kColumns; ++c) {
             bool cellsHere = false;
             for (int r = 0; r < kRows; ++r) {
-                // Whole numbers stand alone on a line; the texts are unique.
-                const std::string cell = grid.CellText(r, c).toStdString();
-                const bool here = c == 0 ? page.find("  " + cell + " ") != std::string::npos ||
-                                               page.find("  " + cell + "\n") != std::string::npos
-                                         : page.find(cell) != std::string::npos;
-                if (here && c > 0) ++seen[static_cast<std::size_t>(r * kColumns + c)];
-                cellsHere = cellsHere || (here && c > 0);
+                const std::string cell = grid.CellText(r, c).toStdString();  // unique
+                const std::size_t at = page.find(cell);
+                if (at == std::string::npos) continue;
+                ++seen[static_cast<std::size_t>(r * kColumns + c)];
+                cellsHere = true;
+                // The row's number leads its line on every page of its band.
+                const std::size_t lineStart = page.rfind('\n', at) + 1;  // npos + 1 is 0
+                std::istringstream line(page.substr(lineStart, at - lineStart));
+                std::string number;
+                line >> number;
+                EXPECT_EQ(number, std::to_string(r + 1)) << "page " << p + 1 << " column " << c;
             }
             if (!cellsHere) continue;
             anyColumn = true;
@@ -208,7 +215,7 @@ TEST_F(ExportPrintTest, PrintedPagesHoldEveryRowWithTheHeadersOfTheirColumns) {
         EXPECT_TRUE(anyColumn) << "page " << p + 1;
     }
     for (int r = 0; r < kRows; ++r)
-        for (int c = 1; c < kColumns; ++c)
+        for (int c = 0; c < kColumns; ++c)
             EXPECT_EQ(seen[static_cast<std::size_t>(r * kColumns + c)], 1)
                 << "row " << r + 1 << " column " << c;
     EXPECT_EQ(desktop_.progress[0].maximum, count);
@@ -224,6 +231,7 @@ TEST_F(ExportPrintTest, CancellingThePrintStopsAfterThePageUnderWayWithoutABox) 
     corv::PrintGrid(*viewer, [&] { return corv::PdfPrinter(QString::fromStdString(out_.File("cut.pdf"))); });
     EXPECT_TRUE(desktop_.boxes.empty());
     EXPECT_EQ(desktop_.busyDepth, 0);
+    EXPECT_EQ(desktop_.BusyAtOkBoxes(), 0);
     ASSERT_EQ(desktop_.progress.size(), 1u);
     EXPECT_EQ(desktop_.progress[0].steps.size(), 2u);
     EXPECT_TRUE(desktop_.progress[0].ended);
@@ -236,5 +244,5 @@ TEST_F(ExportPrintTest, PrintingWithoutAPrinterShowsError482) {
     EXPECT_EQ(desktop_.boxes[0].text, "Error 482: Printer error. No printer is installed.");
     EXPECT_EQ(desktop_.boxes[0].title, "");
     EXPECT_EQ(desktop_.boxes[0].icon, corv::MsgIcon::None);
-    EXPECT_EQ(desktop_.busyDepth, 0);
+    EXPECT_EQ(desktop_.boxes[0].busyDepth, 0);
 }

@@ -115,6 +115,7 @@ TEST_F(ViewerWindowTest, NewViewerShowsFirstTableForRoundOne) {
                   fm.horizontalAdvance(viewer->GridModel()->headerData(c, Qt::Horizontal).toString()));
     EXPECT_EQ(desktop_.boxes.size(), 0u);
     EXPECT_EQ(desktop_.busyDepth, 0);
+    EXPECT_EQ(desktop_.BusyAtOkBoxes(), 0);
 }
 
 TEST_F(ViewerWindowTest, StatisticsTableShownWholeWithRoundListDisabled) {
@@ -175,6 +176,7 @@ TEST_F(ViewerWindowTest, PerRoundTableWithoutRoundColumnReportsError) {
     EXPECT_EQ(box.icon, corv::MsgIcon::None);
     EXPECT_EQ(box.buttons, corv::MsgButtons::OK);
     EXPECT_EQ(desktop_.busyDepth, 0);
+    EXPECT_EQ(desktop_.BusyAtOkBoxes(), 0);
     // The grid keeps the rows it showed; the caption is not changed by a failed load.
     EXPECT_EQ(viewer->Data1.GetRecordset(), shownBefore);
     EXPECT_EQ(viewer->CaptionText(), "Markets and Bidders - Round 1");
@@ -213,6 +215,7 @@ TEST_F(ViewerWindowTest, NothingLoadsWithoutBothChoices) {
     EXPECT_EQ(viewer.Data1.GetRecordset(), nullptr);
     EXPECT_EQ(viewer.CaptionText(), "New Table Selection");
     EXPECT_EQ(desktop_.busyDepth, 0);
+    EXPECT_EQ(desktop_.BusyAtOkBoxes(), 0);
 }
 
 TEST_F(ViewerWindowTest, CaptionReachesTheChildWindowFrame) {
@@ -480,6 +483,7 @@ TEST_F(ViewerWholeResultTest, SumOverAColumnStillLoadingCoversEveryRow) {
     EXPECT_EQ(Rows(*viewer_), kBig);
     EXPECT_EQ(desktop_.boxes.size(), 0u);
     EXPECT_EQ(desktop_.busyDepth, 0);
+    EXPECT_EQ(desktop_.BusyAtOkBoxes(), 0);
 }
 
 TEST_F(ViewerWholeResultTest, ALoadingFailureIsReportedByTheCommandOnce) {
