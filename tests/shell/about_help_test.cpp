@@ -145,6 +145,8 @@ TEST_F(AboutHelpTest, ContentsAndSearchOpenTheHelpWindow) {
     w.HelpSearch();
     EXPECT_EQ(help->txtSearch->text(), "");
     EXPECT_EQ(help->ListedTitles(), titles);
+    QTest::keyClick(help, Qt::Key_Escape);
+    EXPECT_FALSE(help->isVisible());
 }
 
 TEST(HelpDocument, SectionsSplitAtHeadingsWithAnchors) {

@@ -235,7 +235,10 @@ TEST_F(MainWindowTest, QueryBuilderOpensWithoutViewerAndItsOkAsksForOne) {
     builder->cmdOK_Click();
     ASSERT_EQ(desktop.boxes.size(), 1u);
     EXPECT_EQ(desktop.boxes[0].text.rfind("  A data grid must be opened", 0), 0u);
-    builder->cmdCancel_Click();
+    builder->txtSelect->setPlainText("*");
+    QTest::keyClick(builder, Qt::Key_Escape);  // as Cancel: hidden, its texts kept
+    EXPECT_FALSE(builder->isVisible());
+    EXPECT_EQ(builder->txtSelect->toPlainText(), "*");
 }
 
 TEST_F(MainWindowTest, EachMenuItemRunsItsOwnCommandOnTheActiveViewerAndReportsEscapingErrors) {
