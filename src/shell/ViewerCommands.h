@@ -24,25 +24,6 @@ enum class ViewerCommandId {
 };
 using ViewerCommand = std::function<void(frmFlexGrid&)>;
 
-// The menu item of each command; a toolbar button standing for that item follows it.
-struct ViewerCommandItem {
-    ViewerCommandId id;
-    const char* menuItem;
-};
-inline constexpr ViewerCommandItem kViewerCommandItems[] = {
-    {ViewerCommandId::Export, "mnuFileExport"},
-    {ViewerCommandId::Print, "mnuFilePrint"},
-    {ViewerCommandId::ExcelExport, "mnuToolsExcel"},
-    {ViewerCommandId::DropTable, "mnuToolsDropTable"},
-    {ViewerCommandId::SortTable, "mnuToolsSortTable"},
-    {ViewerCommandId::ResetTable, "mnuToolsResetTable"},
-    {ViewerCommandId::FilterTable, "mnuToolsFilterTable"},
-    {ViewerCommandId::TableWizard, "mnuToolsTableWizard"},
-    {ViewerCommandId::MarketsAnalysis, "mnuToolsAnalysisMarkets"},
-    {ViewerCommandId::BiddersAnalysis, "mnuToolsAnalysisBidders"},
-    {ViewerCommandId::RoundsAnalysis, "mnuToolsAnalysisRounds"},
-};
-
 // Where features hand over their commands. A command stays disabled, in the menu and on the toolbar, until
 // it is bound; once bound, the window runs it on the active viewer behind the no-viewer guard and reports
 // any error that escapes it.

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 
+#include "shell/CommandTable.h"
 #include "shell/DownloadFollower.h"
 #include "shell/ViewerCommands.h"
 #include "shell/frmAbout.h"
@@ -33,18 +34,9 @@ class frmOpeningQuestions;
 // Makes the program's icons and help document available; harmless to call more than once.
 void InitShellResources();
 
-// The toolbar's buttons in order: key, tool tip, the menu item it stands for, and whether a separator
-// follows it.
-struct ToolbarKey {
-    const char* key;
-    const char* toolTip;
-    const char* menuItem;
-    bool separatorAfter;
-};
-extern const ToolbarKey kToolbarKeys[11];
-
 // The main window: menus, toolbar, status bar, the child windows that show tables, and the routing of
-// commands to them. The start-up flow and the list filling live beside it (StartUp, ViewerLists).
+// commands to them. Menus and toolbar come from the command table (CommandTable); the start-up flow and the
+// list filling live beside it (StartUp, ViewerLists).
 class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks, public CommandBinder {
     Q_OBJECT
   public:
@@ -125,11 +117,11 @@ class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks, p
     void SavePosition();
     void SetCommandEnabled(const QString& menuItem, bool enabled);
     void OnSubWindowActivated(QMdiSubWindow* sub);
-    template <class F>
-    void AsCommand(F&& command);
+    // A menu or toolbar command of the window's own; on: a toggle's new check mark.
+    void RunCommand(WindowCommandId id, bool on);
+    void AsCommand(const std::function<void()>& command);
     // A command whose failure shows the "Error: text" box.
-    template <class F>
-    void AsReportedCommand(F&& command);
+    void AsReportedCommand(const std::function<void()>& command);
     // Following runs while its item is checked and an auction is open.
     void SetUpFollowing(FollowTiming timing);
     void FollowToggled(bool on);

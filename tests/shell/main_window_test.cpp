@@ -248,8 +248,9 @@ TEST_F(MainWindowTest, EachMenuItemRunsItsOwnCommandOnTheActiveViewerAndReportsE
     w.FileNew();
     ASSERT_EQ(w.Viewers().size(), 2);
     std::vector<std::pair<ViewerCommandId, frmFlexGrid*>> runs;
-    for (const ViewerCommandItem& c : kViewerCommandItems)
-        w.Bind(c.id, [&runs, id = c.id](frmFlexGrid& v) { runs.emplace_back(id, &v); });
+    for (const CommandRow& c : CommandTable())
+        if (c.viewer)
+            w.Bind(*c.viewer, [&runs, id = *c.viewer](frmFlexGrid& v) { runs.emplace_back(id, &v); });
     w.mdiArea->setActiveSubWindow(w.SubWindowOf(w.Viewers().front()));
     const std::pair<const char*, ViewerCommandId> items[] = {
         {"mnuFileExport", ViewerCommandId::Export},
@@ -286,7 +287,8 @@ TEST_F(MainWindowTest, EveryCommandOnAViewerWithNoAuctionBehindItReportsInItsOwn
     w.FileNew();  // after a failed open: an empty viewer
     ASSERT_NE(w.ActiveViewer(), nullptr);
     std::vector<QAction*> commands;
-    for (const ViewerCommandItem& c : kViewerCommandItems) commands.push_back(w.MenuItem(c.menuItem));
+    for (const CommandRow& c : CommandTable())
+        if (c.viewer) commands.push_back(w.MenuItem(c.name));
     for (QAction* item : commands) {
         desktop.boxes.clear();
         item->trigger();
