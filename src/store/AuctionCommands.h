@@ -1,7 +1,8 @@
 #pragma once
 
-#include <optional>
 #include <string>
+
+#include "store/RoundImport.h"
 
 namespace corv {
 
@@ -23,21 +24,5 @@ void ImportRound();
 void ImportRoundFrom(const std::string& path);
 // A whole auction from a folder of round results files.
 void BatchImportAuction(MainWindowHooks& main);
-
-// ---- Imports nobody is asked about: following the downloads folder, and corvidel-import ----
-
-// The numbers of the two refusals.
-inline constexpr int kRoundAlreadyImported = 3022;
-inline constexpr int kRoundOfAnotherAuction = 3001;
-
-// The open auction's number, from its file name (AuctionN.mdb); nullopt when none is open or the name
-// holds no number.
-std::optional<int> OpenAuctionNumber();
-// The highest round in the open auction's sysRounds.
-int LastImportedRound();
-// File > Import's atomic append of one round results file, without its questions; the file is kept.
-// Refuses a file of another auction than the open one and a round already imported. Returns the round.
-// Every failure arrives as a CorvError with the auction unchanged.
-int ImportRoundFile(const std::string& path);
 
 }  // namespace corv

@@ -1,12 +1,10 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "engine/Database.h"
-
-struct sqlite3;
+#include "store/RoundFileNames.h"
 
 namespace corv {
 
@@ -30,25 +28,8 @@ bool AuctionReadOnly();
 // it is read-only.
 bool RequireWritableAuction();
 
-// The file name (fileName true: everything after the last "/") or the folder (false: everything up to and
-// including it) of a path.
-std::string SplitFilePath(const std::string& path, bool fileName);
-
-// Round results file name rule: characters 1-2 the auction number, 4-6 the round number. Characters there
-// that do not form a whole number raise a type-mismatch error (13).
-int RoundNumberFromFileName(const std::string& fileName);
-int AuctionNumberFromFileName(const std::string& fileName);
-std::string AuctionPrefixFromFileName(const std::string& fileName);  // characters 1-2 as text
-// The number in an auction database's file name "Auction" + number + ".mdb" (letter case aside); nullopt
-// for any other name.
-std::optional<int> AuctionNumberFromDatabaseName(const std::string& fileName);
-
 // The six statistics tables, shown whole.
 bool IsStatisticsTable(const std::string& tableName);
 // The program's own tables ("sys"), Jet's ("MSys") and the engine's ("sqlite_"): they hold no round data.
 bool IsProgramOwnTable(const std::string& tableName);
-// An index on Round, named "sysRoundIndex TABLE", for every table viewers read a round at a time. Runs in
-// the caller's transaction; a failure is a CorvError.
-void IndexRoundColumns(sqlite3* db);
-
 }  // namespace corv
