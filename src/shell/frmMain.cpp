@@ -32,7 +32,7 @@
 #include "shell/frmAbout.h"
 #include "shell/frmHelp.h"
 #include "shell/frmOpeningQuestions.h"
-#include "store/AuctionDb.h"
+#include "store/AuctionCommands.h"
 #include "viewer/frmFlexGrid.h"
 
 // Resources live in a static library: they must be pulled in by name, outside any namespace.
@@ -106,6 +106,7 @@ QString FindHelpDocument() {
 
 frmMain::frmMain(QWidget* parent, FollowTiming followTiming)
     : QMainWindow(parent), startUp_(std::make_unique<StartUp>(*this)) {
+    session_.AddListener(this);
     InitShellResources();
     setObjectName("frmMain");
     setWindowTitle("Corvidel");
@@ -450,7 +451,7 @@ void frmMain::AsReportedCommand(F&& command) {
 }
 
 void frmMain::FileImport() {
-    AsReportedCommand([] { ImportRound(); });
+    AsReportedCommand([this] { ImportRound(session_.Current()); });
 }
 
 void frmMain::RunViewerCommand(const ViewerCommand& command) {
@@ -484,11 +485,11 @@ void frmMain::ComputeSelection(const QString& what) {
 // ---- catalog lists and opening question ----
 
 void frmMain::PopulateTables() {
-    FillTableList([this] { return ActiveViewer(); });
+    FillTableList(session_.Current(), [this] { return ActiveViewer(); });
 }
 
 void frmMain::PopulateRounds() {
-    if (FillRoundList([this] { return ActiveViewer(); })) startUp_->CloseDialog();
+    if (FillRoundList(session_.Current(), [this] { return ActiveViewer(); })) startUp_->CloseDialog();
 }
 
 void frmMain::FileOpen() {
@@ -506,7 +507,15 @@ frmOpeningQuestions* frmMain::OpeningQuestions() const {
 
 void frmMain::SetCaption(const std::string& caption) {
     setWindowTitle(QString::fromStdString(caption));
-    // Every opening and creation of an auction ends by naming it in the caption.
+}
+
+// The lists are not refilled here: a viewer refills them as they drop down, keeping the entry it shows.
+void frmMain::AuctionOpened(store::Auction& auction) {
+    SetCaption("Corvidel - " + auction.Path());
+    UpdateFollowing();
+}
+
+void frmMain::AuctionClosed() {
     UpdateFollowing();
 }
 
@@ -623,7 +632,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
     SavePosition();
     follower_->Stop();
     try {
-        CloseAuctionDb();
+        session_.Close();
     } catch (const std::exception&) {
         // Nothing is left to do with a database that will not close while the program ends.
     }

@@ -6,10 +6,8 @@
 
 #include "engine/CorvError.h"
 #include "engine/Database.h"
-#include "engine/Recordset.h"
 #include "platform/DesktopServices.h"
 #include "platform/ErrorBox.h"
-#include "store/AuctionDb.h"
 #include "store/AuctionFile.h"
 #include "store/RoundFileNames.h"
 #include "store/RoundImport.h"
@@ -38,25 +36,26 @@ void ShowWrongFile() {
 }
 
 // Creation steps shared by the single and the batch command. Returns the auction number.
-int CreateFromRoundOne(const std::string& roundPath, const std::string& fileName) {
+int CreateFromRoundOne(store::AuctionSession& session, const std::string& roundPath,
+                       const std::string& fileName) {
     const int auction = AuctionNumberFromFileName(fileName);
     const std::string target = Desktop().ProgramFolder() + "/Auction" + std::to_string(auction) + ".mdb";
     BusyPointer busy;
     RetryInProgramFolder([&] {
-        WriteAuctionFile(roundPath, target, [](const std::string& path) {
-            if (SameFile(path, AuctionDbPath())) CloseAuctionDb();
+        WriteAuctionFile(roundPath, target, [&session](const std::string& path) {
+            if (session.Current() && SameFile(path, session.Current()->Path())) session.Close();
         });
     });
-    RetryInProgramFolder([&] { OpenAuctionDb(target); });
+    RetryInProgramFolder([&] { session.Open(target); });
     return auction;
 }
 
 // The file dialog both creation commands open with: the chosen file, or nullopt when the command ends here
 // (cancelled: the opening question is asked again; no name).
-std::optional<std::string> ChooseRoundFile(MainWindowHooks& main) {
+std::optional<std::string> ChooseRoundFile(const std::function<void()>& askAgain) {
     std::optional<std::string> chosen = Desktop().OpenFileDialog(RoundFileDialog());
     if (!chosen) {
-        main.FileOpen();
+        if (askAgain) askAgain();
         return std::nullopt;
     }
     if (chosen->empty()) return std::nullopt;
@@ -70,33 +69,32 @@ bool IsRoundOneFile(const std::string& path) {
     return false;
 }
 
-void RunCreateAuctionFrom(MainWindowHooks& main, const std::string& path) {
+void RunCreateAuctionFrom(store::AuctionSession& session, const std::string& path) {
     if (!IsRoundOneFile(path)) return;
     const std::string fileName = SplitFilePath(path, true);
-    const int auction = CreateFromRoundOne(path, fileName);
+    const int auction = CreateFromRoundOne(session, path, fileName);
     const MsgAnswer answer =
         Desktop().MessageBox("Auction " + std::to_string(auction) +
                                  " has been successfully created.\r   Would you like to "
                                  "delete the round\r      results file you just imported?",
                              MsgButtons::YesNo, MsgIcon::None, "Round Imported Successfully");
     if (answer == MsgAnswer::Yes) DeleteFile(path);
-    main.SetCaption("Corvidel - " + AuctionDbPath());
 }
 
-void RunCreateAuction(MainWindowHooks& main) {
-    const std::optional<std::string> chosen = ChooseRoundFile(main);
-    if (chosen) RunCreateAuctionFrom(main, *chosen);
+void RunCreateAuction(store::AuctionSession& session, const std::function<void()>& askAgain) {
+    const std::optional<std::string> chosen = ChooseRoundFile(askAgain);
+    if (chosen) RunCreateAuctionFrom(session, *chosen);
 }
 
-void RunBatchImport(MainWindowHooks& main) {
-    const std::optional<std::string> chosen = ChooseRoundFile(main);
+void RunBatchImport(store::AuctionSession& session, const std::function<void()>& askAgain) {
+    const std::optional<std::string> chosen = ChooseRoundFile(askAgain);
     if (!chosen || !IsRoundOneFile(*chosen)) return;
     const std::string& path = *chosen;
     const std::string fileName = SplitFilePath(path, true);
     const std::string folder = SplitFilePath(path, false);
     const std::string prefix = AuctionPrefixFromFileName(fileName);
-    CreateFromRoundOne(path, fileName);
-    main.SetCaption("Corvidel - " + AuctionDbPath());
+    CreateFromRoundOne(session, path, fileName);
+    store::Auction& auction = *session.Current();
 
     const int last = LastRoundInRow(folder, prefix, 2);
     int imported = 1;
@@ -104,7 +102,7 @@ void RunBatchImport(MainWindowHooks& main) {
         ProgressScope progress;
         if (last > 1)
             progress.Begin("Batch Auction Import", "Importing round 2 of " + std::to_string(last), last - 1);
-        imported = ImportRoundsInRow(folder, prefix, [&](int round) {
+        imported = ImportRoundsInRow(auction, folder, prefix, [&](int round) {
             if (!progress.Active()) return true;
             return Desktop().ProgressStep(round - 2, "Importing round " + std::to_string(round) + " of " +
                                                          std::to_string(std::max(last, round)));
@@ -114,15 +112,10 @@ void RunBatchImport(MainWindowHooks& main) {
                          MsgIcon::Information, "Finished Batch Import");
 }
 
-void RunImportRoundFile(const std::string& path) {
+void RunImportRoundFile(store::Auction* auction, const std::string& path) {
     const int round = RoundNumberFromFileName(SplitFilePath(path, true));
-    if (!AuctionDb()) throw CorvError(err::ObjectNotSet, "Object variable or With block variable not set");
-
-    auto present = AuctionDb()->OpenRecordset(
-        "Select Round From sysRounds Where Round = " + std::to_string(round), RecordsetType::Snapshot);
-    const bool already = present->RecordCount() > 0;
-    present->Close();
-    if (already) {
+    if (!auction) throw CorvError(err::ObjectNotSet, "Object variable or With block variable not set");
+    if (auction->HasRound(round)) {
         if (Desktop().MessageBox(
                 "    This round has already been imported!\rDo you wish to delete this round "
                 "results file?",
@@ -133,7 +126,7 @@ void RunImportRoundFile(const std::string& path) {
 
     {
         BusyPointer busy;
-        AppendRound(path, round);
+        AppendRound(*auction, path, round);
     }
     if (Desktop().MessageBox("  Round " + std::to_string(round) +
                                  " has been successfully imported.\rWould you like to delete the round "
@@ -143,9 +136,9 @@ void RunImportRoundFile(const std::string& path) {
         DeleteFile(path);
 }
 
-void RunImportRound() {
+void RunImportRound(store::Auction* auction) {
     const std::optional<std::string> chosen = Desktop().OpenFileDialog(RoundFileDialog());
-    if (chosen && !chosen->empty()) RunImportRoundFile(*chosen);
+    if (chosen && !chosen->empty()) RunImportRoundFile(auction, *chosen);
 }
 
 // The command's one handler: the error box, except for a repeated path-not-found, which the caller gets.
@@ -164,26 +157,33 @@ void Handled(F&& body) {
 
 }  // namespace
 
-void CreateAuction(MainWindowHooks& main) {
-    Handled([&] { RunCreateAuction(main); });
+void CreateAuction(store::AuctionSession& session, const std::function<void()>& askAgain) {
+    Handled([&] { RunCreateAuction(session, askAgain); });
 }
 
-void CreateAuctionFrom(MainWindowHooks& main, const std::string& roundOnePath) {
-    Handled([&] { RunCreateAuctionFrom(main, roundOnePath); });
+void CreateAuctionFrom(store::AuctionSession& session, const std::string& roundOnePath) {
+    Handled([&] { RunCreateAuctionFrom(session, roundOnePath); });
 }
 
-void ImportRound() {
-    if (!RequireWritableAuction()) return;
-    Handled([] { RunImportRound(); });
+void ImportRound(store::Auction* auction) {
+    if (!RequireWritableAuction(auction)) return;
+    Handled([&] { RunImportRound(auction); });
 }
 
-void ImportRoundFrom(const std::string& path) {
-    if (!RequireWritableAuction()) return;
-    Handled([&] { RunImportRoundFile(path); });
+void ImportRoundFrom(store::Auction* auction, const std::string& path) {
+    if (!RequireWritableAuction(auction)) return;
+    Handled([&] { RunImportRoundFile(auction, path); });
 }
 
-void BatchImportAuction(MainWindowHooks& main) {
-    Handled([&] { RunBatchImport(main); });
+void BatchImportAuction(store::AuctionSession& session, const std::function<void()>& askAgain) {
+    Handled([&] { RunBatchImport(session, askAgain); });
+}
+
+bool RequireWritableAuction(const store::Auction* auction) {
+    if (!auction || !auction->ReadOnly()) return true;
+    Desktop().MessageBox("This auction database is open read-only. Reopen it and convert it to change it.",
+                         MsgButtons::OK, MsgIcon::Exclamation, "Read-Only Auction");
+    return false;
 }
 
 }  // namespace corv

@@ -7,7 +7,7 @@
 
 #include "engine/Database.h"
 #include "platform/DesktopServices.h"
-#include "store/AuctionDb.h"
+#include "store/Auction.h"
 
 namespace fs = std::filesystem;
 
@@ -56,7 +56,7 @@ void BuildCatalog(Database& db) {
     db.Execute("CREATE TABLE [sysSuppliedTables] ([TableName] Text)");
     const std::vector<TableDef> tables = db.TableDefs();
     for (const TableDef& t : tables) {
-        if (IsProgramOwnTable(t.Name)) continue;
+        if (store::IsProgramOwnTable(t.Name)) continue;
         db.Execute("INSERT INTO [sysSuppliedTables] (TableName) VALUES (" + QuoteJetText(t.Name) + ")");
     }
     db.Execute("CREATE TABLE [sysRounds] ([Round] Number)");
@@ -162,7 +162,8 @@ void WriteAuctionFile(const std::string& source, const std::string& target,
 // Without these, every round change of a viewer scans the whole auction's rows.
 void IndexRoundColumns(Database& db) {
     for (const std::string& t : db.TablesWithColumn("Round"))
-        if (!IsProgramOwnTable(t) && !IsStatisticsTable(t)) db.CreateIndex("sysRoundIndex " + t, t, "Round");
+        if (!store::IsProgramOwnTable(t) && !store::IsStatisticsTable(t))
+            db.CreateIndex("sysRoundIndex " + t, t, "Round");
 }
 
 }  // namespace corv

@@ -10,7 +10,7 @@
 #include "engine/Database.h"
 #include "engine/Recordset.h"
 #include "platform/DesktopServices.h"
-#include "store/AuctionDb.h"
+#include "store/Auction.h"
 #include "store/AuctionFile.h"
 #include "store/RoundFileNames.h"
 
@@ -31,18 +31,6 @@ std::string QuoteJetText(const std::string& text) {
     return out + "\"";
 }
 
-std::vector<std::string> SuppliedTables() {
-    if (!AuctionDb()) throw CorvError(err::ObjectNotSet, "Object variable or With block variable not set");
-    auto rs = AuctionDb()->OpenRecordset("SELECT TableName FROM sysSuppliedTables", RecordsetType::Snapshot);
-    std::vector<std::string> names;
-    if (!rs->Eof()) {
-        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext())
-            names.push_back(rs->GetValue("TableName").toString());
-    }
-    rs->Close();
-    return names;
-}
-
 bool IsRegularFile(const fs::path& path) {
     std::error_code ec;
     return fs::is_regular_file(path, ec);
@@ -57,10 +45,10 @@ bool IsMdbExtension(const std::string& ext) {
 }  // namespace
 
 // The round file's connection holds the transaction, with the auction attached through IN.
-void AppendRound(const std::string& roundPath, int round, bool refusePresent) {
-    const std::vector<std::string> tables = SuppliedTables();
+void AppendRound(store::Auction& auction, const std::string& roundPath, int round, bool refusePresent) {
+    const std::vector<std::string> tables = auction.SuppliedTables();
     std::shared_ptr<Database> roundDb = Engine().OpenDatabase(roundPath);
-    const std::string in = " IN " + QuoteJetText(AuctionDbPath());
+    const std::string in = " IN " + QuoteJetText(auction.Path());
     roundDb->BeginTrans();
     try {
         if (refusePresent) {
@@ -88,6 +76,7 @@ void AppendRound(const std::string& roundPath, int round, bool refusePresent) {
         throw;
     }
     roundDb->Close();
+    auction.NoteRoundImported(round);
 }
 
 // Files saved elsewhere come as ".MDB".
@@ -113,40 +102,24 @@ int LastRoundInRow(const std::string& folder, const std::string& prefix, int fir
     return last;
 }
 
-std::optional<int> OpenAuctionNumber() {
-    if (!AuctionDb()) return std::nullopt;
-    return AuctionNumberFromDatabaseName(SplitFilePath(AuctionDbPath(), true));
-}
-
-int LastImportedRound() {
-    if (!AuctionDb()) throw CorvError(err::ObjectNotSet, "Object variable or With block variable not set");
-    auto rs =
-        AuctionDb()->OpenRecordset("SELECT Max(Round) AS Highest FROM sysRounds", RecordsetType::Snapshot);
-    const Value last = rs->Eof() ? Value() : rs->GetValue("Highest");
-    rs->Close();
-    return last.isNull() ? 0 : static_cast<int>(last.asDouble());
-}
-
-int ImportRoundFile(const std::string& path) {
-    if (!AuctionDb()) throw CorvError(err::ObjectNotSet, "Object variable or With block variable not set");
-    if (AuctionReadOnly())
-        throw CorvError(err::ReadOnlyDatabase, "The auction database " +
-                                                   SplitFilePath(AuctionDbPath(), true) +
+int ImportRoundFile(store::Auction& auction, const std::string& path) {
+    if (auction.ReadOnly())
+        throw CorvError(err::ReadOnlyDatabase, "The auction database " + SplitFilePath(auction.Path(), true) +
                                                    " is in the Jet format and open read-only; convert it in "
                                                    "Corvidel to import into it.");
     const std::string name = SplitFilePath(path, true);
     const int round = RoundNumberFromFileName(name);
     const int fileAuction = AuctionNumberFromFileName(name);
-    const std::optional<int> auction = OpenAuctionNumber();
-    if (!auction)
+    const std::optional<int> number = auction.Number();
+    if (!number)
         throw CorvError(kRoundOfAnotherAuction, "The auction number cannot be read from the name of " +
-                                                    SplitFilePath(AuctionDbPath(), true));
-    if (fileAuction != *auction)
+                                                    SplitFilePath(auction.Path(), true));
+    if (fileAuction != *number)
         throw CorvError(kRoundOfAnotherAuction, name + " is a round results file of auction " +
                                                     std::to_string(fileAuction) + ", not of auction " +
-                                                    std::to_string(*auction));
+                                                    std::to_string(*number));
     try {
-        AppendRound(path, round, true);
+        AppendRound(auction, path, round, true);
     } catch (const CorvError&) {
         throw;
     } catch (const std::exception& e) {
@@ -155,14 +128,14 @@ int ImportRoundFile(const std::string& path) {
     return round;
 }
 
-int ImportRoundsInRow(const std::string& folder, const std::string& prefix,
+int ImportRoundsInRow(store::Auction& auction, const std::string& folder, const std::string& prefix,
                       const std::function<bool(int round)>& beforeRound) {
     int round = 2;
     for (;; ++round) {
         const std::optional<std::string> found = FindRoundFile(folder, RoundFileStem(prefix, round));
         if (!found || (beforeRound && !beforeRound(round))) break;
         BusyPointer busy;
-        RetryInProgramFolder([&] { AppendRound(*found, round); });
+        RetryInProgramFolder([&] { AppendRound(auction, *found, round); });
     }
     return round - 1;
 }
