@@ -15,7 +15,6 @@
 #include "BenchSupport.h"
 #include "analysis/AnalysisDialogs.h"
 #include "analysis/PivotAnalyses.h"
-#include "store/AuctionDb.h"
 #include "support/AuctionDatabase.h"
 #include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"
@@ -43,8 +42,8 @@ int main(int argc, char** argv) {
             ") INSERT INTO [Markets and Bidders] ([Auction Id], [Round], [Market], [Block], [Bidder Name], "
             "[Bid Amount], [Net Bid Amount]) SELECT [Auction Id], n.r, [Market], [Block], [Bidder Name], "
             "[Bid Amount] + n.r, [Net Bid Amount] + n.r FROM [Markets and Bidders], n WHERE [Round] = 1;");
-    corv::OpenAuctionDb(db);
     corv::test::FakeViewerHost host;
+    host.session.Open(db);
     corv::frmFlexGrid viewer(host);
     host.active = &viewer;
     host.PopulateTables();
@@ -76,6 +75,6 @@ int main(int argc, char** argv) {
     if (argc > 1)
         std::filesystem::copy_file(file, argv[1], std::filesystem::copy_options::overwrite_existing);
     corv::UnloadAnalysisDialogs();
-    corv::CloseAuctionDb();
+    host.session.Close();
     return 0;
 }

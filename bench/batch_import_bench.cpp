@@ -9,19 +9,14 @@
 #include <sqlite3.h>
 
 #include "fixture/FixtureAuction.h"
+#include "store/Auction.h"
 #include "store/AuctionCommands.h"
-#include "store/AuctionDb.h"
 #include "support/ScriptedDesktop.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-struct NoWindow : corv::MainWindowHooks {
-    void FileOpen() override {}
-    void SetCaption(const std::string&) override {}
-};
 
 double Seconds(Clock::time_point from) {
     return std::chrono::duration<double>(Clock::now() - from).count();
@@ -73,11 +68,11 @@ int main(int argc, char** argv) {
     corv::test::ScriptedDesktop desk(program.string(), downloads.string());
     desk.Install();
     desk.OpenFile(files.front());
-    NoWindow main;
+    corv::store::AuctionSession session;
     start = Clock::now();
-    corv::BatchImportAuction(main);
+    corv::BatchImportAuction(session, {});
     const double took = Seconds(start);
-    corv::CloseAuctionDb();
+    session.Close();
 
     const std::string auction = (program / "Auction14.mdb").string();
     const long long rows = TotalRows(auction);

@@ -14,7 +14,6 @@
 
 #include "BenchSupport.h"
 #include "engine/Schema.h"
-#include "store/AuctionDb.h"
 #include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"
 #include "viewer/GridPrinter.h"
@@ -47,7 +46,7 @@ int main(int argc, char** argv) {
     corv::test::FakeViewerHost host;
     corv::frmFlexGrid viewer(host);
     host.active = &viewer;
-    corv::OpenAuctionDb(path);
+    host.session.Open(path);
     host.PopulateTables();
     host.PopulateRounds();
     viewer.ddlRoundNum->setCurrentIndex(0);
@@ -90,7 +89,7 @@ int main(int argc, char** argv) {
 
     if (!desktop.boxes.empty() && desktop.boxes.back().title != "Operation Complete")
         std::printf("unexpected message: %s\n", desktop.boxes.back().text.c_str());
-    corv::CloseAuctionDb();
+    host.session.Close();
     std::filesystem::remove_all(folder);
     return 0;
 }

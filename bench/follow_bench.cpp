@@ -14,18 +14,13 @@
 #include "BenchSupport.h"
 #include "fixture/FixtureAuction.h"
 #include "shell/DownloadFollower.h"
+#include "store/Auction.h"
 #include "store/AuctionCommands.h"
-#include "store/AuctionDb.h"
 #include "support/ScriptedDesktop.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct NoWindow : corv::MainWindowHooks {
-    void FileOpen() override {}
-    void SetCaption(const std::string&) override {}
-};
 
 std::string RoundName(int auction, int round) {
     char name[32];
@@ -64,12 +59,14 @@ int main(int argc, char** argv) {
     corv::test::ScriptedDesktop desk(program.string(), downloads.string());
     desk.Install();
     desk.OpenFile((batch / RoundName(o.auction, 1)).string());
-    NoWindow main;
-    corv::BatchImportAuction(main);
-    std::printf("auction: %d rounds of %d bids, following %s\n", corv::LastImportedRound(), bids,
+    corv::store::AuctionSession session;
+    corv::BatchImportAuction(session, {});
+    corv::store::Auction& auction = *session.Current();
+    std::printf("auction: %d rounds of %d bids, following %s\n", auction.LastRound(), bids,
                 downloads.string().c_str());
 
     corv::DownloadFollower follower;  // the program's own timing: 2 s settle, 5 s re-scan
+    follower.SetAuction([&session] { return session.Current(); });
     int imported = 0;
     QEventLoop waiting;
     QObject::connect(&follower, &corv::DownloadFollower::RoundImported, [&](int round) {
@@ -108,10 +105,10 @@ int main(int argc, char** argv) {
     corv::fixture::WriteRoundFile(extraFile.string(), o, extra);
     follower.Stop();
     const bench::Timer t;
-    corv::ImportRoundFile(extraFile.string());
+    corv::ImportRoundFile(auction, extraFile.string());
     t.Print("one round imported directly (no wait)", "");
 
-    corv::CloseAuctionDb();
+    session.Close();
     fs::remove_all(root);
     return 0;
 }

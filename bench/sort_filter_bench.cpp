@@ -19,7 +19,6 @@
 #include "engine/Schema.h"
 #include "queries/SortFilter.h"
 #include "queries/frmTableActions.h"
-#include "store/AuctionDb.h"
 #include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"
 #include "viewer/RecordsetModel.h"
@@ -70,7 +69,7 @@ int main(int argc, char** argv) {
     host.active = &viewer;
     viewer.resize(1000, 700);
     viewer.show();
-    corv::OpenAuctionDb(path);
+    host.session.Open(path);
     host.PopulateTables();
     host.PopulateRounds();
     viewer.ddlRoundNum->setCurrentIndex(0);
@@ -122,7 +121,7 @@ int main(int argc, char** argv) {
             [&viewer] { corv::TableFilt(viewer); });
 
     if (!desktop.boxes.empty()) std::printf("unexpected message: %s\n", desktop.boxes.back().text.c_str());
-    corv::CloseAuctionDb();
+    host.session.Close();
     std::filesystem::remove_all(folder);
     return 0;
 }

@@ -20,7 +20,6 @@
 
 #include "BenchSupport.h"
 #include "engine/Schema.h"
-#include "store/AuctionDb.h"
 #include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"
 #include "viewer/RecordsetModel.h"
@@ -32,9 +31,9 @@ namespace {
 using namespace bench;
 
 // How long the engine alone takes to open the same query, so the viewer's own share shows.
-void EngineOnly(const std::string& sql) {
+void EngineOnly(corv::Database& db, const std::string& sql) {
     Timer t;
-    auto rs = corv::AuctionDb()->OpenRecordset(sql, corv::RecordsetType::Snapshot);
+    auto rs = db.OpenRecordset(sql, corv::RecordsetType::Snapshot);
     const std::size_t first = rs->RowCount();
     rs->WaitComplete();
     char label[128];
@@ -44,9 +43,9 @@ void EngineOnly(const std::string& sql) {
 
     // Inside a transaction the engine reads every row before the set opens: the cost the viewer avoids.
     Timer whole;
-    corv::AuctionDb()->BeginTrans();
-    auto plain = corv::AuctionDb()->OpenRecordset(sql, corv::RecordsetType::Snapshot);
-    corv::AuctionDb()->Rollback();
+    db.BeginTrans();
+    auto plain = db.OpenRecordset(sql, corv::RecordsetType::Snapshot);
+    db.Rollback();
     std::snprintf(label, sizeof label, "  engine alone, all %zu rows read before opening", plain->RowCount());
     whole.Print(label, "");
 }
@@ -78,7 +77,7 @@ int main(int argc, char** argv) {
     viewer.grab();
     const long rssEmpty = RssKb();
 
-    corv::OpenAuctionDb(path);
+    host.session.Open(path);
     host.PopulateTables();
     host.PopulateRounds();
     viewer.ddlRoundNum->setCurrentIndex(0);
@@ -89,7 +88,7 @@ int main(int argc, char** argv) {
     app.processEvents();
     viewer.grab();
     t1.Print("per-round table (3,000 of 1,000,000 rows) shown", "[aim < 50 ms]");
-    EngineOnly("SELECT * FROM [Markets and Bidders] WHERE [Round] = 1");
+    EngineOnly(host.OpenAuction()->Data(), "SELECT * FROM [Markets and Bidders] WHERE [Round] = 1");
     Timer t2;
     viewer.ddlRoundNum->setCurrentIndex(viewer.ddlRoundNum->count() / 2);
     app.processEvents();
@@ -122,7 +121,7 @@ int main(int argc, char** argv) {
     }
     t3.Print("whole table: loading complete, every row in the grid", "");
     std::printf("  rows in grid: %d\n", viewer.GridModel()->rowCount());
-    EngineOnly("SELECT * FROM [All Bids]");
+    EngineOnly(host.OpenAuction()->Data(), "SELECT * FROM [All Bids]");
 
     Timer t4b;
     viewer.MSFlexGrid1->scrollToBottom();
@@ -149,7 +148,8 @@ int main(int argc, char** argv) {
     std::printf("  -> %s\n", host.panels[3].toUtf8().constData());
 
     // For comparison: the same per-round table in a database without the Round index scans every row.
-    corv::AuctionDb()->Execute("DROP INDEX [sysRoundIndex Markets and Bidders] ON [Markets and Bidders]");
+    host.OpenAuction()->Data().Execute(
+        "DROP INDEX [sysRoundIndex Markets and Bidders] ON [Markets and Bidders]");
     Timer t7;
     viewer.ddlTableName->setCurrentIndex(viewer.ddlTableName->findText("Markets and Bidders"));
     app.processEvents();
@@ -157,7 +157,7 @@ int main(int argc, char** argv) {
     t7.Print("per-round table shown without the Round index", "");
 
     if (!desktop.boxes.empty()) std::printf("unexpected message: %s\n", desktop.boxes.back().text.c_str());
-    corv::CloseAuctionDb();
+    host.session.Close();
     std::filesystem::remove_all(folder);
     return 0;
 }

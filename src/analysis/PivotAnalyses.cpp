@@ -4,10 +4,12 @@
 
 #include "analysis/AnalysisDialogs.h"
 #include "analysis/Spreadsheet.h"
+#include "engine/CorvError.h"
 #include "engine/Recordset.h"
 #include "platform/DesktopServices.h"
 #include "platform/ErrorBox.h"
-#include "store/AuctionDb.h"
+#include "store/Auction.h"
+#include "viewer/ViewerHost.h"
 #include "viewer/frmFlexGrid.h"
 
 namespace corv {
@@ -17,21 +19,14 @@ namespace {
 constexpr const char* kTableName = "PivotTable1";
 constexpr long kAllColumns = 7;
 
-std::string Quoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        out += c;
-        if (c == '\'') out += '\'';
-    }
-    return out + "'";
-}
-
 std::string Between(long first, long last) {
     return std::to_string(first) + " AND " + std::to_string(last);
 }
 
-std::shared_ptr<Recordset> OpenFirst(const std::string& sql) {
-    std::shared_ptr<Recordset> rs = AuctionDb()->OpenRecordset(sql, RecordsetType::Snapshot);
+std::shared_ptr<Recordset> OpenFirst(frmFlexGrid& viewer, const std::string& sql) {
+    store::Auction* auction = viewer.Host().OpenAuction();
+    if (!auction) throw CorvError(err::ObjectNotSet, "No auction database is open");
+    std::shared_ptr<Recordset> rs = auction->Data().OpenRecordset(sql, RecordsetType::Snapshot);
     rs->MoveFirst();
     return rs;
 }
@@ -72,7 +67,7 @@ std::string MatchList(const std::vector<std::string>& picks, bool blockAware) {
     std::string list = "IN(";
     for (const std::string& pick : picks) {
         const bool bare = blockAware && pick.find('-') == std::string::npos;
-        list += Quoted(bare ? pick + "-" + kNoBlock : pick) + ", ";
+        list += store::SqlText(bare ? pick + "-" + kNoBlock : pick) + ", ";
     }
     list.replace(list.size() - 2, 2, ") ");
     return list;
@@ -144,7 +139,7 @@ void MarketsAnalysis(frmFlexGrid& viewer) {
         std::vector<std::string> items;
         bool blockAware = false;
         {
-            const auto rs = OpenFirst(MarketsFirstQuery(range->first, range->last));
+            const auto rs = OpenFirst(viewer, MarketsFirstQuery(range->first, range->last));
             for (; !rs->Eof(); rs->MoveNext()) {
                 const std::string block = rs->GetValue(1).toString();
                 items.push_back(MarketListItem(rs->GetValue(0).toString(), block));
@@ -155,7 +150,7 @@ void MarketsAnalysis(frmFlexGrid& viewer) {
         if (!picks) return;
         run.Busy();
         const auto rs = OpenFirst(
-            MarketsSecondQuery(range->first, range->last, MatchList(*picks, blockAware), blockAware));
+            viewer, MarketsSecondQuery(range->first, range->last, MatchList(*picks, blockAware), blockAware));
         if (blockAware)
             WriteWorkbook(viewer, *rs, kAllColumns, kBlockColumns, range->net);
         else
@@ -173,13 +168,14 @@ void BiddersAnalysis(frmFlexGrid& viewer) {
         if (!range) return;
         std::vector<std::string> items;
         {
-            const auto rs = OpenFirst(BiddersFirstQuery(range->first, range->last));
+            const auto rs = OpenFirst(viewer, BiddersFirstQuery(range->first, range->last));
             for (; !rs->Eof(); rs->MoveNext()) items.push_back(rs->GetValue(0).toString());
         }
         const auto picks = AskAnalysisList(items, "Select the Bidders to Analyze");
         if (!picks) return;
         run.Busy();
-        const auto rs = OpenFirst(BiddersSecondQuery(range->first, range->last, MatchList(*picks, false)));
+        const auto rs =
+            OpenFirst(viewer, BiddersSecondQuery(range->first, range->last, MatchList(*picks, false)));
         WriteWorkbook(viewer, *rs, kAllColumns, kBlockColumns, range->net);
     } catch (const std::exception& e) {
         run.Idle();
@@ -193,7 +189,7 @@ void RoundsAnalysis(frmFlexGrid& viewer) {
         const std::optional<RoundRange> range = AskRoundRange(viewer, AnalysisKind::Rounds);
         if (!range) return;
         run.Busy();
-        const auto rs = OpenFirst(RoundsQuery(range->first, range->last));
+        const auto rs = OpenFirst(viewer, RoundsQuery(range->first, range->last));
         WriteWorkbook(viewer, *rs, kAllColumns, kBlockColumns, range->net);
     } catch (const std::exception& e) {
         run.Idle();

@@ -70,6 +70,17 @@ class Database : public std::enable_shared_from_this<Database> {
     // connection keeps it from finishing.
     void Checkpoint();
 
+    // ---- Copying and schema work for the store (DatabaseCopy.cpp) ----
+    // Every table of from, with its columns' declared types and its rows, created here. Nothing else comes
+    // along: no triggers, views or indexes. Runs in the caller's transaction; a failure is a CorvError.
+    void CopyTablesFrom(Database& from);
+    // This database, whole, into the existing empty file at path, which is closed again on return.
+    void BackupTo(const std::string& path);
+    // The tables with a column of that name (letter case aside), in creation order.
+    std::vector<std::string> TablesWithColumn(const std::string& column);
+    // An index on one column; the names may hold any character.
+    void CreateIndex(const std::string& name, const std::string& table, const std::string& column);
+
     // For tools and tests that need SQLite itself (benchmarks, fixture writers).
     sqlite3* Handle() const { return db_; }
 

@@ -15,6 +15,7 @@
 #include "platform/ErrorBox.h"
 #include "queries/SortFilterText.h"
 #include "queries/frmTableActions.h"
+#include "viewer/ViewerHost.h"
 #include "viewer/frmFlexGrid.h"
 
 namespace corv {
@@ -32,7 +33,8 @@ void ShowSortFilter(frmFlexGrid& viewer, int tab) {
                 // Parented to the viewer: it lives as long as the window and goes with it.
                 QComboBox* tables = viewer.ddlTableName;
                 viewer.SortFilterDialog =
-                    new frmTableActions([tables] { return tables->currentText(); }, &viewer);
+                    new frmTableActions([tables] { return tables->currentText(); }, &viewer,
+                                        [&host = viewer.Host()] { return host.OpenAuction(); });
             }
             frmTableActions& dialog = *viewer.SortFilterDialog;
             dialog.ClearColumnLists();

@@ -8,11 +8,14 @@
 #include <QLineEdit>
 #include <QTabWidget>
 
+#include "engine/CorvError.h"
 #include "engine/Database.h"
 #include "platform/DesktopServices.h"
 #include "platform/ErrorBox.h"
 #include "queries/frmTableActions.h"
-#include "store/AuctionDb.h"
+#include "store/Auction.h"
+#include "store/AuctionCommands.h"
+#include "viewer/ViewerHost.h"
 #include "viewer/frmFlexGrid.h"
 
 namespace corv {
@@ -94,7 +97,7 @@ void BuildTable(Database& db, const std::string& statement, const std::string& n
     db.BeginTrans();
     try {
         db.Execute(statement);
-        db.Execute("INSERT INTO [sysTables] (TableName) VALUES ('" + SqlText(name) + "')");
+        db.Execute("INSERT INTO [sysTables] (TableName) VALUES (" + store::SqlText(name) + ")");
         db.CommitTrans();
     } catch (...) {
         db.Rollback();
@@ -103,12 +106,13 @@ void BuildTable(Database& db, const std::string& statement, const std::string& n
 }
 
 void TableWiz(frmFlexGrid& viewer) {
-    if (!RequireWritableAuction()) return;
+    if (!RequireWritableAuction(viewer.Host().OpenAuction())) return;
     try {
         QComboBox* tables = viewer.ddlTableName;
         delete viewer.WizardDialog;
         // Parented to the viewer so a closing window takes it along.
-        viewer.WizardDialog = new frmTableActions([tables] { return tables->currentText(); }, &viewer);
+        viewer.WizardDialog = new frmTableActions([tables] { return tables->currentText(); }, &viewer,
+                                                  [&host = viewer.Host()] { return host.OpenAuction(); });
         frmTableActions& dialog = *viewer.WizardDialog;
         if (const std::shared_ptr<Recordset> shown = viewer.Data1.GetRecordset()) {
             for (int i = 0; i < shown->FieldCount(); ++i)
@@ -162,6 +166,7 @@ void HandelWiz(frmFlexGrid& viewer) {
         std::shared_ptr<Database> db = Engine().OpenDatabase(viewer.Data1.DatabaseName());
         forgetDialog();
         BuildTable(*db, statement, c.name);
+        if (store::Auction* auction = viewer.Host().OpenAuction()) auction->NoteTableAdded(c.name);
     } catch (const std::exception& e) {
         busy.reset();
         forgetDialog();
@@ -170,8 +175,8 @@ void HandelWiz(frmFlexGrid& viewer) {
 }
 
 void TableSQL(frmFlexGrid& viewer, const QueryBoxes& boxes) {
-    (void)viewer;  // only its pointer shows the work; the statement runs on the auction database
-    if (!RequireWritableAuction()) return;
+    store::Auction* auction = viewer.Host().OpenAuction();
+    if (!RequireWritableAuction(auction)) return;
     std::optional<BusyPointer> busy;
     try {
         if (!HasRequiredBoxes(boxes)) {
@@ -181,7 +186,9 @@ void TableSQL(frmFlexGrid& viewer, const QueryBoxes& boxes) {
         }
         busy.emplace();
         const std::string name = QueryTableName(boxes);
-        BuildTable(*AuctionDb(), QueryStatement(boxes), name);
+        if (!auction) throw CorvError(err::ObjectNotSet, "No auction database is open");
+        BuildTable(auction->Data(), QueryStatement(boxes), name);
+        auction->NoteTableAdded(name);
         busy.reset();
         Desktop().MessageBox("     Finished building the table '" + name +
                                  "'\rTo view the table, select it from the\r         Table pull-down menu.",

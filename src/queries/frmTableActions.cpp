@@ -15,7 +15,7 @@
 #include <QTabWidget>
 
 #include "platform/ErrorBox.h"
-#include "store/AuctionDb.h"
+#include "store/Auction.h"
 
 namespace corv {
 
@@ -111,8 +111,9 @@ void DragList::dropEvent(QDropEvent* event) {
     emit Dropped();
 }
 
-frmTableActions::frmTableActions(std::function<QString()> tableName, QWidget* parent)
-    : QDialog(parent), tableName_(std::move(tableName)) {
+frmTableActions::frmTableActions(std::function<QString()> tableName, QWidget* parent,
+                                 std::function<store::Auction*()> auction)
+    : QDialog(parent), tableName_(std::move(tableName)), auction_(std::move(auction)) {
     setObjectName(QStringLiteral("frmTableActions"));
     setWindowTitle(QStringLiteral("Table Actions"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -373,9 +374,9 @@ void frmTableActions::lstFiltCol_Click(int row) {
     QComboBox* values = txtFilter[row];
     values->clear();
     try {
-        const std::shared_ptr<Database> db = AuctionDb();
-        if (!db) return;
-        auto rs = db->OpenRecordset(sql, RecordsetType::Snapshot);
+        store::Auction* auction = auction_ ? auction_() : nullptr;
+        if (!auction) return;
+        auto rs = auction->Data().OpenRecordset(sql, RecordsetType::Snapshot);
         rs->WaitComplete();
         const FieldInfo field = rs->Field(0);
         for (std::size_t i = 0; i < rs->RowCount(); ++i)

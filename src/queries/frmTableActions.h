@@ -20,6 +20,10 @@ class QTabWidget;
 
 namespace corv {
 
+namespace store {
+class Auction;
+}
+
 // A list whose entries can be dragged to its partner list. Tag is set when a drag starts here, so the
 // drop handler can tell a drop back onto this list (ignored) from one arriving from the partner.
 class DragList : public QListWidget {
@@ -47,8 +51,10 @@ class frmTableActions : public QDialog, public ModalDialog {
   public:
     static constexpr int kFilterRows = 4;
 
-    // tableName gives the table shown by the viewer that owns the dialog (for the value lists).
-    explicit frmTableActions(std::function<QString()> tableName, QWidget* parent = nullptr);
+    // tableName gives the table shown by the viewer that owns the dialog, auction the open auction (for the
+    // value lists).
+    explicit frmTableActions(std::function<QString()> tableName, QWidget* parent = nullptr,
+                             std::function<store::Auction*()> auction = {});
 
     QTabWidget* SSTab1 = nullptr;
     QPushButton* cmdOK = nullptr;
@@ -120,6 +126,7 @@ class frmTableActions : public QDialog, public ModalDialog {
     void ToSourceTable(int row);
 
     std::function<QString()> tableName_;
+    std::function<store::Auction*()> auction_;
 };
 
 }  // namespace corv

@@ -7,10 +7,11 @@
 #include "queries/SortFilter.h"
 #include "queries/TableBuild.h"
 #include "queries/frmQuery.h"
-#include "store/AuctionDb.h"
 #include "viewer/DropTable.h"
 #include "viewer/GridPrinter.h"
 #include "viewer/TextExport.h"
+#include "viewer/ViewerHost.h"
+#include "viewer/frmFlexGrid.h"
 
 namespace corv {
 
@@ -20,7 +21,7 @@ namespace {
 // auction then reports it in its own error form instead of reaching for a database that is not there.
 ViewerCommand NeedsAuction(ErrorForm form, ViewerCommand command) {
     return [form, command = std::move(command)](frmFlexGrid& viewer) {
-        if (!AuctionDb()) {
+        if (!viewer.Host().OpenAuction()) {
             ShowErrorBox(form, err::ObjectNotSet, "No auction database is open");
             return;
         }

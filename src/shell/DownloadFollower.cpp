@@ -9,7 +9,8 @@
 
 #include "engine/CorvError.h"
 #include "engine/Database.h"
-#include "store/AuctionCommands.h"
+#include "store/Auction.h"
+#include "store/RoundImport.h"
 
 namespace corv {
 
@@ -107,14 +108,15 @@ void DownloadFollower::Scan() {
     // A folder made after following started is watched from the first look that finds it.
     if (watcher_.directories().isEmpty() && QFileInfo(folder_).isDir()) watcher_.addPath(folder_);
 
-    const std::optional<int> auction = OpenAuctionNumber();
+    store::Auction* open = auction_ ? auction_() : nullptr;
+    const std::optional<int> auction = open ? open->Number() : std::nullopt;
     if (!auction) {
         SetMissing(0);
         return;
     }
     int next = 0;
     try {
-        next = LastImportedRound() + 1;
+        next = open->LastRound() + 1;
     } catch (const CorvError& e) {
         Fail(e.number(), QString::fromStdString(e.description()));
         return;
@@ -160,7 +162,7 @@ void DownloadFollower::Scan() {
             break;
         }
         try {
-            ImportRoundFile(file->second.toStdString());
+            ImportRoundFile(*open, file->second.toStdString());
         } catch (const CorvError& e) {
             Fail(e.number(), QString::fromStdString(e.description()));
             return;
@@ -171,6 +173,9 @@ void DownloadFollower::Scan() {
         seen_.erase(file->second);
         emit RoundImported(next);
         if (!on_) return;
+        // The import's news may have reached a listener that changed the open auction.
+        open = auction_ ? auction_() : nullptr;
+        if (!open || open->Number() != auction) return;
         ++next;
         now = Now();
     }

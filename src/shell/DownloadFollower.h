@@ -9,6 +9,10 @@
 
 namespace corv {
 
+namespace store {
+class Auction;
+}
+
 struct FollowTiming {
     std::function<qint64()> nowMs;  // a monotonic clock in milliseconds; empty: the steady clock
     int settleMs = 2000;            // a file is complete once its size has stayed the same this long
@@ -27,6 +31,8 @@ class DownloadFollower : public QObject {
 
     // Whether an import may run now; the main window says no while a modal dialog or a command runs.
     void SetMayImport(std::function<bool()> mayImport) { mayImport_ = std::move(mayImport); }
+    // The auction rounds are imported into: the open one, looked up at every look; nullptr when none is.
+    void SetAuction(std::function<store::Auction*()> auction) { auction_ = std::move(auction); }
 
     // Starts (or keeps) following folder; harmless when already on.
     void Start(const QString& folder);
@@ -60,6 +66,7 @@ class DownloadFollower : public QObject {
 
     FollowTiming timing_;
     std::function<bool()> mayImport_;
+    std::function<store::Auction*()> auction_;
     QFileSystemWatcher watcher_;
     QTimer rescan_;
     QTimer pending_;  // the next look a waiting file needs

@@ -10,7 +10,7 @@
 #include "platform/ErrorBox.h"
 #include "shell/ShellText.h"
 #include "shell/frmMain.h"
-#include "store/AuctionDb.h"
+#include "store/Auction.h"
 
 namespace corv {
 
@@ -24,6 +24,7 @@ constexpr int kFollowMessageMs = 5000;
 
 void frmMain::SetUpFollowing(FollowTiming timing) {
     follower_ = new DownloadFollower(this, std::move(timing));
+    follower_->SetAuction([this] { return session_.Current(); });
     follower_->SetMayImport([this] { return commandDepth_ == 0 && !QApplication::activeModalWidget(); });
     connect(follower_, &DownloadFollower::RoundImported, this, [this](int round) {
         sbStatusBar->showMessage(QStringLiteral("Round %1 imported").arg(round), kFollowMessageMs);
@@ -47,7 +48,8 @@ void frmMain::FollowToggled(bool on) {
 
 void frmMain::UpdateFollowing() {
     // A read-only auction takes no rounds.
-    const bool open = AuctionDb() != nullptr && !AuctionReadOnly();
+    const store::Auction* auction = session_.Current();
+    const bool open = auction && !auction->ReadOnly();
     SetCommandEnabled("mnuToolsFollowDownloads", open);
     if (open && MenuItem("mnuToolsFollowDownloads")->isChecked())
         follower_->Start(QString::fromStdString(Desktop().DownloadsFolder()));

@@ -15,7 +15,7 @@
 #include "shell/frmMain.h"
 #include "shell/frmOpeningQuestions.h"
 #include "store/AuctionCommands.h"
-#include "store/AuctionDb.h"
+#include "store/RoundFileNames.h"
 #include "viewer/frmFlexGrid.h"
 
 namespace corv {
@@ -82,7 +82,7 @@ void StartUp::FileOpen() {
                 Desktop().EndProgram();
             }
             CloseDialog();
-            CreateAuction(main_);
+            CreateAuction(main_.Session(), [this] { main_.FileOpen(); });
             return;
         }
         if (batch) {
@@ -102,7 +102,7 @@ void StartUp::FileOpen() {
                 "Please select the round results file for \rround 1 of the auction you wish to create.",
                 MsgButtons::OK, MsgIcon::Information, "Select File for Round 1");
             CloseDialog();
-            BatchImportAuction(main_);
+            BatchImportAuction(main_.Session(), [this] { main_.FileOpen(); });
             return;
         }
         OpenExistingAuction();
@@ -125,8 +125,7 @@ void StartUp::OpenExistingAuction() {
 void StartUp::OpenAuction(const std::string& path) {
     // A failure below leaves this viewer open and empty.
     QPointer<frmFlexGrid> viewer = main_.NewViewer();
-    OpenAuctionDb(path);
-    main_.SetCaption("Corvidel - " + path);
+    main_.Session().Open(path);
     main_.PopulateTables();
     main_.PopulateRounds();
     SelectFirstEntries(viewer);
@@ -140,12 +139,12 @@ void StartUp::OpenCommandLineFile(const std::string& path) {
             return;
         }
         if (RoundNumberFromFileName(SplitFilePath(path, true)) == 1) {
-            CreateAuctionFrom(main_, path);
+            CreateAuctionFrom(main_.Session(), path);
             return;
         }
         FileOpen();
         // When the question's command failed it has said so; there is nothing to import into.
-        if (AuctionDb()) ImportRoundFrom(path);
+        if (store::Auction* auction = main_.OpenAuction()) ImportRoundFrom(auction, path);
     } catch (const std::exception& e) {
         ShowErrorBox(ErrorForm::ColonNoSpace, e);
     }

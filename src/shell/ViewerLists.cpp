@@ -3,45 +3,45 @@
 #include <QComboBox>
 #include <QSignalBlocker>
 #include <exception>
+#include <vector>
 
 #include "engine/CorvError.h"
-#include "engine/Database.h"
-#include "engine/Recordset.h"
 #include "platform/ErrorBox.h"
 #include "shell/ShellText.h"
-#include "store/AuctionDb.h"
+#include "store/Auction.h"
 #include "viewer/frmFlexGrid.h"
 
 namespace corv {
 
 namespace {
 
-bool FillList(const ActiveViewerLookup& active, bool rounds) {
+bool FillList(store::Auction* auction, const ActiveViewerLookup& active, bool rounds) {
     auto activeList = [&]() -> QComboBox* {
         frmFlexGrid* viewer = active ? active() : nullptr;
         if (!viewer) throw CorvError(err::ObjectNotSet, "No data grid is open");
         return rounds ? viewer->ddlRoundNum : viewer->ddlTableName;
     };
     try {
-        const std::shared_ptr<Database> db = AuctionDb();
-        if (!db) throw CorvError(err::ObjectNotSet, "No auction database is open");
-        auto rs = db->OpenRecordset(rounds ? "SELECT * FROM [sysRounds]" : "SELECT * FROM [sysTables]");
-        if (!rs->Eof()) rs->MoveFirst();
+        if (!auction) throw CorvError(err::ObjectNotSet, "No auction database is open");
+        std::vector<QString> entries;
+        if (rounds) {
+            for (const Value& round : auction->Rounds()) entries.push_back(shell::WholeNumberText(round));
+        } else {
+            for (const std::string& table : auction->ViewableTables())
+                entries.push_back(QString::fromStdString(table));
+        }
         {
             QComboBox* list = activeList();
             const QSignalBlocker block(list);
             list->clear();
         }
-        while (!rs->Eof()) {
+        for (const QString& entry : entries) {
             // Filling leaves no entry chosen; choosing is the caller's business.
             QComboBox* list = activeList();
             const QSignalBlocker block(list);
-            const Value v = rs->GetValue(rounds ? "Round" : "TableName");
-            list->addItem(rounds ? shell::WholeNumberText(v) : QString::fromStdString(v.toString()));
+            list->addItem(entry);
             list->setCurrentIndex(-1);
-            rs->MoveNext();
         }
-        rs->Close();
         return true;
     } catch (const std::exception& e) {
         ShowErrorBox(ErrorForm::NumberColon, e);
@@ -51,12 +51,12 @@ bool FillList(const ActiveViewerLookup& active, bool rounds) {
 
 }  // namespace
 
-bool FillTableList(const ActiveViewerLookup& active) {
-    return FillList(active, false);
+bool FillTableList(store::Auction* auction, const ActiveViewerLookup& active) {
+    return FillList(auction, active, false);
 }
 
-bool FillRoundList(const ActiveViewerLookup& active) {
-    return FillList(active, true);
+bool FillRoundList(store::Auction* auction, const ActiveViewerLookup& active) {
+    return FillList(auction, active, true);
 }
 
 void SelectFirstEntries(frmFlexGrid* viewer) {

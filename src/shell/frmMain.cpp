@@ -22,7 +22,7 @@
 #include "shell/StartUp.h"
 #include "shell/ViewerLists.h"
 #include "shell/frmOpeningQuestions.h"
-#include "store/AuctionDb.h"
+#include "store/AuctionCommands.h"
 #include "viewer/frmFlexGrid.h"
 
 // Resources live in a static library: they must be pulled in by name, outside any namespace.
@@ -73,6 +73,7 @@ QString FindHelpDocument() {
 
 frmMain::frmMain(QWidget* parent, FollowTiming followTiming)
     : QMainWindow(parent), startUp_(std::make_unique<StartUp>(*this)) {
+    session_.AddListener(this);
     InitShellResources();
     setObjectName("frmMain");
     setWindowTitle("Corvidel");
@@ -182,7 +183,7 @@ void frmMain::AsReportedCommand(const std::function<void()>& command) {
 }
 
 void frmMain::FileImport() {
-    AsReportedCommand([] { ImportRound(); });
+    AsReportedCommand([this] { ImportRound(session_.Current()); });
 }
 
 void frmMain::RunViewerCommand(const ViewerCommand& command) {
@@ -207,11 +208,11 @@ void frmMain::ComputeSelection(const QString& what) {
 // ---- catalog lists and opening question ----
 
 void frmMain::PopulateTables() {
-    FillTableList([this] { return ActiveViewer(); });
+    FillTableList(session_.Current(), [this] { return ActiveViewer(); });
 }
 
 void frmMain::PopulateRounds() {
-    if (FillRoundList([this] { return ActiveViewer(); })) startUp_->CloseDialog();
+    if (FillRoundList(session_.Current(), [this] { return ActiveViewer(); })) startUp_->CloseDialog();
 }
 
 void frmMain::FileOpen() {
@@ -229,7 +230,15 @@ frmOpeningQuestions* frmMain::OpeningQuestions() const {
 
 void frmMain::SetCaption(const std::string& caption) {
     setWindowTitle(QString::fromStdString(caption));
-    // Every opening and creation of an auction ends by naming it in the caption.
+}
+
+// The lists are not refilled here: a viewer refills them as they drop down, keeping the entry it shows.
+void frmMain::AuctionOpened(store::Auction& auction) {
+    SetCaption("Corvidel - " + auction.Path());
+    UpdateFollowing();
+}
+
+void frmMain::AuctionClosed() {
     UpdateFollowing();
 }
 
@@ -262,7 +271,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
     SavePosition();
     follower_->Stop();
     try {
-        CloseAuctionDb();
+        session_.Close();
     } catch (const std::exception&) {
         // Nothing is left to do with a database that will not close while the program ends.
     }

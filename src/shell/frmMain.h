@@ -13,7 +13,7 @@
 #include "shell/ViewerCommands.h"
 #include "shell/frmAbout.h"
 #include "shell/frmHelp.h"
-#include "store/AuctionCommands.h"
+#include "store/Auction.h"
 #include "viewer/ViewerHost.h"
 
 class QAction;
@@ -36,8 +36,8 @@ void InitShellResources();
 
 // The main window: menus, toolbar, status bar, the child windows that show tables, and the routing of
 // commands to them. Menus and toolbar come from the command table (CommandTable); the start-up flow and the
-// list filling live beside it (StartUp, ViewerLists).
-class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks, public CommandBinder {
+// list filling live beside it (StartUp, ViewerLists). It holds the program's open auction and follows its news.
+class frmMain : public QMainWindow, public ViewerHost, public store::AuctionListener, public CommandBinder {
     Q_OBJECT
   public:
     // followTiming: the clock and waits of Tools > Follow Downloads (tests give their own).
@@ -45,10 +45,16 @@ class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks, p
     ~frmMain() override;
 
     // Opening question and what follows from the answer.
-    void FileOpen() override;
+    void FileOpen();
     // The file named on the command line, instead of the opening question (StartUp).
     void OpenCommandLineFile(const std::string& path);
-    void SetCaption(const std::string& caption) override;
+    void SetCaption(const std::string& caption);
+
+    store::AuctionSession& Session() { return session_; }
+    store::Auction* OpenAuction() override { return session_.Current(); }
+    // An opened auction is named in the caption; following the downloads folder needs one that takes rounds.
+    void AuctionOpened(store::Auction& auction) override;
+    void AuctionClosed() override;
 
     void SetStatusPanel(int panel, const QString& text) override;
     QString StatusPanel(int panel) const override;
@@ -140,6 +146,7 @@ class frmMain : public QMainWindow, public ViewerHost, public MainWindowHooks, p
     QString helpFile_;
     QPointer<frmHelp> help_;
     QPointer<frmAbout> about_;
+    store::AuctionSession session_;
     std::unique_ptr<StartUp> startUp_;
     DownloadFollower* follower_ = nullptr;
     QString followTip_;  // the Follow key's own tool tip, before a missing round is added

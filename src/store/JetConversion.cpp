@@ -1,7 +1,6 @@
 #include "store/JetConversion.h"
 
 #include <fcntl.h>
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,7 +12,7 @@
 
 #include "engine/CorvError.h"
 #include "engine/Database.h"
-#include "store/AuctionDb.h"
+#include "store/AuctionFile.h"
 
 namespace fs = std::filesystem;
 
@@ -42,29 +41,18 @@ void WriteConvertedCopy(Database& jet, const std::string& building) {
     const int fd = ::open(building.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) throw FileFailure(errno);
     ::close(fd);
-    sqlite3* raw = nullptr;
-    const int opened = sqlite3_open_v2(building.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    const std::unique_ptr<sqlite3, int (*)(sqlite3*)> out(raw, sqlite3_close_v2);
-    auto fail = [&out]() {
-        throw CorvError(err::EngineFailure,
-                        "The database engine failed: " +
-                            std::string(out ? sqlite3_errmsg(out.get()) : "out of memory") + ".");
-    };
-    if (opened != SQLITE_OK) fail();
-    sqlite3_backup* copy = sqlite3_backup_init(out.get(), "main", jet.Handle(), "main");
-    if (!copy) fail();
-    const int rc = sqlite3_backup_step(copy, -1);
-    sqlite3_backup_finish(copy);
-    if (rc != SQLITE_DONE) fail();
-    if (sqlite3_exec(out.get(), "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) fail();
-    IndexRoundColumns(out.get());
-    if (sqlite3_exec(out.get(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) fail();
-}
-
-void DiscardBuild(const std::string& building) {
-    std::error_code ec;
-    fs::remove(building, ec);
-    DbEngine::RemoveOrphanSidecars(building);
+    jet.BackupTo(building);
+    std::shared_ptr<Database> out = Engine().OpenDatabase(building);
+    out->BeginTrans();
+    try {
+        IndexRoundColumns(*out);
+        out->CommitTrans();
+    } catch (...) {
+        out->Rollback();
+        out->Close();
+        throw;
+    }
+    out->Close();
 }
 
 fs::path KeptName(const fs::path& original, int n) {
@@ -121,8 +109,7 @@ bool HasAuctionCatalog(Database& db) {
 std::string ConvertJetAuction(Database& jet, const std::string& path) {
     const fs::path original(path);
     // Beside the original, as a new auction is built: a crash leaves only a hidden leftover.
-    const std::string building =
-        (original.parent_path() / ("." + original.filename().string() + ".new")).string();
+    const std::string building = BuildingPath(path);
     DiscardBuild(building);
     try {
         WriteConvertedCopy(jet, building);

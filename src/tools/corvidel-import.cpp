@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "engine/CorvError.h"
-#include "store/AuctionCommands.h"
-#include "store/AuctionDb.h"
+#include "store/Auction.h"
+#include "store/RoundFileNames.h"
+#include "store/RoundImport.h"
 
 namespace {
 
@@ -83,9 +84,11 @@ int main(int argc, char** argv) {
     std::stable_sort(files.begin(), files.end(),
                      [](const RoundFile& a, const RoundFile& b) { return a.round < b.round; });
 
+    corv::store::AuctionSession session;
+    corv::store::Auction* auction = nullptr;
     try {
-        corv::OpenAuctionDb(argv[1], corv::JetAuctionOpen::ReadOnly);
-        if (!corv::OpenAuctionNumber())
+        auction = &session.Open(argv[1], corv::store::JetAuctionOpen::ReadOnly);
+        if (!auction->Number())
             throw corv::CorvError(
                 corv::kRoundOfAnotherAuction,
                 "The auction number cannot be read from the name of " + corv::SplitFilePath(argv[1], true));
@@ -97,7 +100,7 @@ int main(int argc, char** argv) {
     int code = kAllImported;
     for (const RoundFile& f : files) {
         try {
-            corv::ImportRoundFile(f.path);
+            corv::ImportRoundFile(*auction, f.path);
             std::printf("Round %d imported from %s\n", f.round, f.path.c_str());
             std::fflush(stdout);
         } catch (const std::exception& e) {
@@ -110,7 +113,7 @@ int main(int argc, char** argv) {
         }
     }
     try {
-        corv::CloseAuctionDb();
+        session.Close();
     } catch (const std::exception&) {
         // Every round is committed or rolled back already; closing has nothing left to lose.
     }

@@ -5,46 +5,22 @@
 
 #include <QComboBox>
 
-#include "engine/Database.h"
 #include "platform/DesktopServices.h"
 #include "platform/ErrorBox.h"
-#include "store/AuctionDb.h"
+#include "store/Auction.h"
+#include "store/AuctionCommands.h"
+#include "viewer/ViewerHost.h"
 #include "viewer/frmFlexGrid.h"
 
 namespace corv {
 
-namespace {
-
-std::string Quoted(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        out += c;
-        if (c == '\'') out += '\'';
-    }
-    return out;
-}
-
-// Whether the table came with the round files; a failed lookup counts as not supplied.
-bool IsSupplied(Database& db, const std::string& table) {
-    try {
-        auto rs = db.OpenRecordset("SELECT [TableName] FROM [sysSuppliedTables] WHERE [TableName] = '" +
-                                   Quoted(table) + "'");
-        rs->MoveLast();
-        return rs->RecordCount() >= 1;
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
-}  // namespace
-
 void DropTable(frmFlexGrid& viewer) {
-    if (!RequireWritableAuction()) return;
+    store::Auction* auction = viewer.Host().OpenAuction();
+    if (!RequireWritableAuction(auction)) return;
     std::optional<BusyPointer> busy(std::in_place);
     const std::string table = viewer.ddlTableName->currentText().toStdString();
-    std::shared_ptr<Database> db = AuctionDb();
-    if (!db) return;
-    if (IsSupplied(*db, table)) {
+    if (!auction) return;
+    if (auction->IsSupplied(table)) {
         busy.reset();
         Desktop().MessageBox("Access to " + table + " denied.", MsgButtons::OK, MsgIcon::Exclamation,
                              "Access Denied");
@@ -58,15 +34,7 @@ void DropTable(frmFlexGrid& viewer) {
         // Let go of the table first: a set still reading it would keep the drop from happening.
         viewer.Data1.RecordSource = QStringLiteral("sysTables");
         viewer.Data1.Refresh();
-        db->BeginTrans();
-        try {
-            db->Execute("DROP TABLE [" + table + "]");
-            db->Execute("DELETE [TableName] FROM [sysTables] WHERE [TableName] = '" + Quoted(table) + "'");
-            db->CommitTrans();
-        } catch (...) {
-            db->Rollback();
-            throw;
-        }
+        auction->DropTable(table);
         busy.reset();
         if (viewer.ddlTableName->currentIndex() == 0)
             viewer.ddlTableName_Click();

@@ -4,6 +4,10 @@
 
 namespace corv {
 
+namespace store {
+class Auction;
+}
+
 // What a table viewer needs of the main window that holds it.
 class ViewerHost {
   public:
@@ -14,6 +18,8 @@ class ViewerHost {
     // Refill the ACTIVE viewer's table list from sysTables / round list from sysRounds.
     virtual void PopulateTables() = 0;
     virtual void PopulateRounds() = 0;
+    // The open auction behind the viewers; nullptr when none is (a viewer can outlive a failed open).
+    virtual store::Auction* OpenAuction() = 0;
 };
 
 }  // namespace corv

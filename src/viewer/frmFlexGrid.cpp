@@ -17,7 +17,7 @@
 #include "platform/ErrorBox.h"
 #include "queries/SortFilter.h"
 #include "queries/frmTableActions.h"
-#include "store/AuctionDb.h"
+#include "store/Auction.h"
 #include "viewer/RecordsetModel.h"
 #include "viewer/ViewerComboBox.h"
 #include "viewer/ViewerHost.h"
@@ -120,35 +120,14 @@ void frmFlexGrid::ddlTableName_Click() {
     if (table.isEmpty() || round.isEmpty()) return;
     std::optional<BusyPointer> busy(std::in_place);
 
-    const std::shared_ptr<Database> db = AuctionDb();
+    store::Auction* auction = host_.OpenAuction();
     const std::string name = table.toStdString();
-    long supplied = 0;
     try {
-        if (db) {
-            auto lookup =
-                db->OpenRecordset("SELECT * FROM [sysSuppliedTables] WHERE [TableName] = '" + name + "'",
-                                  RecordsetType::Snapshot);
-            lookup->MoveLast();
-            supplied = lookup->RecordCount();
-            lookup->Close();
-        }
-    } catch (...) {
-        // A name with a quote, or no match: the table is simply shown whole.
-        supplied = 0;
-    }
-
-    try {
-        QString sql;
-        if (supplied > 0 && !IsStatisticsTable(name)) {
-            sql = QStringLiteral("SELECT * FROM [") + table + QStringLiteral("]") +
-                  QStringLiteral(" WHERE [Round] = ") + round;
-            ddlRoundNum->setEnabled(true);
-        } else {
-            sql = QStringLiteral("SELECT * FROM [") + table + QStringLiteral("]");
-            ddlRoundNum->setEnabled(false);
-        }
-        Data1.SetDatabase(db);
-        Data1.RecordSource = sql;
+        const bool perRound = auction && auction->IsPerRound(name);
+        ddlRoundNum->setEnabled(perRound);
+        Data1.SetDatabase(auction ? auction->Db() : nullptr);
+        Data1.RecordSource = QString::fromStdString(
+            store::Auction::RowsSource(name, perRound ? round.toStdString() : std::string()));
         Data1.Refresh();
         if (ddlRoundNum->isEnabledTo(this))
             ShowCaption(table + QStringLiteral(" - Round ") + round);
@@ -167,9 +146,10 @@ void frmFlexGrid::ddlRoundNum_Click() {
     if (table.isEmpty() || round.isEmpty()) return;
     std::optional<BusyPointer> busy(std::in_place);
     try {
-        Data1.SetDatabase(AuctionDb());
-        Data1.RecordSource = QStringLiteral("SELECT * FROM [") + table + QStringLiteral("]") +
-                             QStringLiteral(" WHERE [Round] = ") + round;
+        store::Auction* auction = host_.OpenAuction();
+        Data1.SetDatabase(auction ? auction->Db() : nullptr);
+        Data1.RecordSource =
+            QString::fromStdString(store::Auction::RowsSource(table.toStdString(), round.toStdString()));
         Data1.Refresh();
         ShowCaption(table + QStringLiteral(" - Round ") + round);
         if (!SortFilterPrepared) return;

@@ -58,6 +58,7 @@ class frmFlexGrid : public QWidget {
     void SetRecordset(std::shared_ptr<Recordset> recordset);
 
     RecordsetModel* GridModel() const { return model_; }
+    ViewerHost& Host() const { return host_; }
     // The grid's selection as blocks. A column selected through its header is whole (rows -1); cells
     // dragged over every row are an ordinary block.
     std::vector<SelectionBlock> SelectedBlocks() const;

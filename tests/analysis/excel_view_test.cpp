@@ -8,7 +8,6 @@
 #include "analysis/ExcelView.h"
 #include "engine/Recordset.h"
 #include "shell/frmMain.h"
-#include "store/AuctionDb.h"
 #include "support/AuctionDatabase.h"
 #include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"
@@ -126,6 +125,7 @@ TEST_F(ExcelViewTest, WithoutARecorderTheWorkbookIsSavedInTheProgramFolderAndOpe
 
 TEST_F(ExcelViewTest, MenuItemAndToolbarKeyRunTheExportOnTheActiveViewer) {
     corv::frmMain w;
+    w.Session().Open(path_);
     EXPECT_TRUE(w.ToolbarButton("ExcelExp")->isEnabled());
     w.FileNew();
     w.MenuItem("mnuToolsExcel")->trigger();

@@ -15,7 +15,6 @@
 #include "analysis/AnalysisDialogs.h"
 #include "analysis/PivotAnalyses.h"
 #include "engine/Recordset.h"
-#include "store/AuctionDb.h"
 #include "support/AuctionDatabase.h"
 #include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"
@@ -90,10 +89,9 @@ class PivotAnalysisTest : public corv::test::ViewerTest {
     }
 
     // What an analysis must ask of the spreadsheet for the rows of sql.
-    static std::vector<std::string> ExpectedCalls(const std::string& sql, long lastColumn,
-                                                  const std::vector<std::string>& columns,
-                                                  const char* amount) {
-        const auto rs = corv::AuctionDb()->OpenRecordset(sql, corv::RecordsetType::Snapshot);
+    std::vector<std::string> ExpectedCalls(const std::string& sql, long lastColumn,
+                                           const std::vector<std::string>& columns, const char* amount) {
+        const auto rs = Db().OpenRecordset(sql, corv::RecordsetType::Snapshot);
         std::vector<std::string> calls{"Workbooks.Add(1033)", "Sheets(\"sheet1\").Activate"};
         for (int k = 0; k < rs->FieldCount(); ++k)
             calls.push_back(corv::test::CellLine(1, k + 1, {corv::Value(rs->Field(k).name)}));
@@ -347,11 +345,10 @@ TEST_F(PivotAnalysisTest, MarketsAnalysisOfABlockAwareAuction) {
 }
 
 TEST_F(PivotAnalysisTest, MarketsAnalysisWithoutBlocksCopiesSixColumnsAndLeavesBlockOut) {
-    corv::AuctionDb()->Execute("UPDATE [Markets and Bidders] SET [Block] = '  '");
+    Db().Execute("UPDATE [Markets and Bidders] SET [Block] = '  '");
     desktop_.Modal(Rounds("1", "")).Modal(Pick({1, 0}));
     corv::MarketsAnalysis(*viewer_);
-    const auto markets =
-        corv::AuctionDb()->OpenRecordset(corv::MarketsFirstQuery(1, 1), corv::RecordsetType::Snapshot);
+    const auto markets = Db().OpenRecordset(corv::MarketsFirstQuery(1, 1), corv::RecordsetType::Snapshot);
     markets->MoveFirst();
     const std::string first = markets->GetValue(0).toString();
     markets->MoveNext();
@@ -436,13 +433,12 @@ class PivotWorkbookTest : public corv::test::ViewerTest {
     }
 
     // SQL sums of the amount over the rows where holds, keyed as the pivot's cells are.
-    static std::map<std::string, double> SqlSums(const std::string& amount, const std::string& where) {
+    std::map<std::string, double> SqlSums(const std::string& amount, const std::string& where) {
         std::map<std::string, double> sums;
-        const auto rs =
-            corv::AuctionDb()->OpenRecordset("SELECT [Round], [Market], [Block], [Bidder Name], Sum([" +
-                                                 amount + "]) FROM [Markets and Bidders] WHERE " + where +
-                                                 " GROUP BY [Round], [Market], [Block], [Bidder Name]",
-                                             corv::RecordsetType::Snapshot);
+        const auto rs = Db().OpenRecordset("SELECT [Round], [Market], [Block], [Bidder Name], Sum([" +
+                                               amount + "]) FROM [Markets and Bidders] WHERE " + where +
+                                               " GROUP BY [Round], [Market], [Block], [Bidder Name]",
+                                           corv::RecordsetType::Snapshot);
         for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext())
             sums[rs->GetValue(0).toString() + "|" + rs->GetValue(1).toString() + "|" +
                  rs->GetValue(2).toString() + "|" + rs->GetValue(3).toString()] = rs->GetValue(4).asDouble();

@@ -12,7 +12,7 @@
 #include "engine/CorvError.h"
 #include "engine/Database.h"
 #include "engine/Recordset.h"
-#include "store/AuctionDb.h"
+#include "store/Auction.h"
 #include "support/AuctionDatabase.h"
 #include "support/ScriptedDesktop.h"
 
@@ -146,9 +146,10 @@ TEST_F(WorkbookFileTest, PivotTableOfCopiedBidsShowsTheSqlSums) {
     corv::fixture::AuctionOptions options;
     options.rounds = 3;
     const std::string db = corv::test::BuildAuctionDatabase(folder_.Path(), options);
-    corv::OpenAuctionDb(db);
+    corv::store::AuctionSession session;
+    corv::Database& auction = session.Open(db).Data();
     // Copied and pivoted the way the bid analyses do it.
-    auto rs = corv::AuctionDb()->OpenRecordset("SELECT * FROM [Markets and Bidders] ORDER BY [Market]");
+    auto rs = auction.OpenRecordset("SELECT * FROM [Markets and Bidders] ORDER BY [Market]");
     app_->WorkbooksAdd(1033);
     app_->SheetsActivate("sheet1");
     for (int k = 0; k < rs->FieldCount(); ++k) app_->Cells(1, k + 1, {Value(rs->Field(k).name)});
@@ -170,14 +171,14 @@ TEST_F(WorkbookFileTest, PivotTableOfCopiedBidsShowsTheSqlSums) {
     app_->DisplayFullScreen(false);
 
     std::map<std::string, double> expected;
-    auto sums = corv::AuctionDb()->OpenRecordset(
+    auto sums = auction.OpenRecordset(
         "SELECT [Round], [Market], [Block], [Bidder Name], Sum([Bid Amount]) FROM [Markets and Bidders] "
         "GROUP BY [Round], [Market], [Block], [Bidder Name]");
     for (sums->MoveFirst(); !sums->Eof(); sums->MoveNext())
         expected[sums->GetValue(0).toString() + "|" + sums->GetValue(1).toString() + "|" +
                  sums->GetValue(2).toString() + "|" + sums->GetValue(3).toString()] =
             sums->GetValue(4).asDouble();
-    corv::CloseAuctionDb();
+    session.Close();
     ASSERT_GT(expected.size(), 20u);
 
     const std::string file = app_->WrittenFiles().at(0);

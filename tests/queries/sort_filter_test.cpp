@@ -9,7 +9,6 @@
 #include "engine/CorvError.h"
 #include "queries/SortFilter.h"
 #include "queries/frmTableActions.h"
-#include "store/AuctionDb.h"
 #include "support/AuctionDatabase.h"
 #include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"

@@ -9,7 +9,7 @@
 #include <QTest>
 
 #include "queries/frmTableActions.h"
-#include "store/AuctionDb.h"
+#include "store/Auction.h"
 #include "support/AuctionDatabase.h"
 #include "support/ScriptedDesktop.h"
 
@@ -47,7 +47,8 @@ class TableActionsDialogTest : public ::testing::Test {
     bool app_ = (corv::test::TestApp(), true);  // before any widget member
     corv::test::ScriptedDesktop desktop_;
     QString table_ = QStringLiteral("Markets and Bidders");
-    frmTableActions dialog_{[this] { return table_; }};
+    corv::store::AuctionSession session_;
+    frmTableActions dialog_{[this] { return table_; }, nullptr, [this] { return session_.Current(); }};
 };
 
 TEST_F(TableActionsDialogTest, CreatedWithEqualsAndAndChosenAndNothingElse) {
@@ -188,9 +189,9 @@ class ValueListTest : public TableActionsDialogTest {
         path_ = corv::test::BuildAuctionDatabase(folder_.Path(), options);
         corv::test::RunSqlite(path_,
                               "INSERT INTO [Markets and Bidders] ([Round], [Market]) VALUES (1, 'M1')");
-        corv::OpenAuctionDb(path_);
+        session_.Open(path_);
     }
-    void TearDown() override { corv::CloseAuctionDb(); }
+    void TearDown() override { session_.Close(); }
     void Pick(int row, const QString& column) {
         dialog_.lstFiltCol[row]->setCurrentIndex(dialog_.lstFiltCol[row]->findText(column));
         dialog_.lstFiltCol_Click(row);

@@ -14,7 +14,6 @@
 #include "queries/TableBuild.h"
 #include "queries/frmQuery.h"
 #include "queries/frmTableActions.h"
-#include "store/AuctionDb.h"
 #include "support/AuctionDatabase.h"
 #include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"
@@ -195,6 +194,7 @@ TEST_F(TableBuildTest, QuotedBidderAndQuotedNameAreBuiltRegisteredAndDropped) {
               Count("SELECT COUNT(*) FROM [Markets and Bidders] WHERE [Bidder Name] = 'O''Brien Wireless'"));
     EXPECT_GT(Count("SELECT COUNT(*) FROM [Bob's Bids]"), 0);
     EXPECT_EQ(Registered("Bob's Bids"), 1);
+    EXPECT_EQ(host_.tablesAdded, std::vector<std::string>{"Bob's Bids"});
 
     host_.PopulateTables();
     viewer_->ddlTableName->setCurrentIndex(viewer_->ddlTableName->findText("Bob's Bids"));
@@ -204,6 +204,7 @@ TEST_F(TableBuildTest, QuotedBidderAndQuotedNameAreBuiltRegisteredAndDropped) {
               "This action will permanently delete\rthe current table, continue anyway?");
     EXPECT_EQ(Count("SELECT COUNT(*) FROM sqlite_master WHERE name = 'Bob''s Bids'"), 0);
     EXPECT_EQ(Registered("Bob's Bids"), 0);
+    EXPECT_EQ(host_.tablesDropped, std::vector<std::string>{"Bob's Bids"});
     EXPECT_EQ(viewer_->ddlTableName->currentIndex(), 0);
 }
 
@@ -249,7 +250,7 @@ TEST_F(TableBuildTest, WizardReportsALeadingJoinerAndATakenNameAndBuildsNothing)
 
 TEST_F(TableBuildTest, BuildAndRegistrationStandOrFallTogether) {
     const long long before = Tables();
-    auto& db = *corv::AuctionDb();
+    auto& db = Db();
     try {
         corv::BuildTable(db, "SELECT [Market] INTO [] FROM [Markets and Bidders];", "");
         ADD_FAILURE();
@@ -282,6 +283,7 @@ TEST_F(TableBuildTest, QueryBuilderBuildsReportsAndKeepsItsTexts) {
     EXPECT_EQ(Count("SELECT COUNT(*) FROM NewBids"),
               Count("SELECT COUNT(*) FROM [Markets and Bidders] WHERE Round = 3"));
     EXPECT_EQ(Registered("NewBids"), 1);
+    EXPECT_EQ(host_.tablesAdded, std::vector<std::string>{"NewBids"});
 
     dialog.show();
     dialog.cmdCancel_Click();
@@ -308,7 +310,7 @@ TEST_F(TableBuildTest, DropRefusesSuppliedTablesAndKeepsWhatIsDeclinedOrHeld) {
     EXPECT_EQ(desktop_.LastBox().icon, corv::MsgIcon::Exclamation);
     EXPECT_EQ(Tables(), before);
 
-    corv::BuildTable(*corv::AuctionDb(), "SELECT [Market] INTO [Mine] FROM [Markets and Bidders];", "Mine");
+    corv::BuildTable(Db(), "SELECT [Market] INTO [Mine] FROM [Markets and Bidders];", "Mine");
     host_.PopulateTables();
     viewer_->ddlTableName->setCurrentIndex(viewer_->ddlTableName->findText("Mine"));
     desktop_.Answer(MsgAnswer::No);
@@ -328,6 +330,7 @@ TEST_F(TableBuildTest, DropRefusesSuppliedTablesAndKeepsWhatIsDeclinedOrHeld) {
     EXPECT_EQ(desktop_.LastBox().text.rfind("Error 3211: ", 0), 0u) << desktop_.LastBox().text;
     EXPECT_EQ(Count("SELECT COUNT(*) FROM [Mine]"), Count("SELECT COUNT(*) FROM [Markets and Bidders]"));
     EXPECT_EQ(Registered("Mine"), 1);
+    EXPECT_TRUE(host_.tablesDropped.empty());
     EXPECT_EQ(desktop_.BusyAtOkBoxes(), 0);
 }
 
@@ -343,7 +346,7 @@ class ReadOnlyAuctionTest : public corv::test::ViewerTest {
         path_ = folder_.File("Auction31.mdb");
         std::filesystem::copy_file(kSample, path_);
         desktop_.Answer(MsgAnswer::No);
-        corv::OpenAuctionDb(path_);
+        host_.session.Open(path_);
         viewer_ = NewViewer();
         Show(*viewer_, 0, "Top Bids");
     }

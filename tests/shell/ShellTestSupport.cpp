@@ -6,8 +6,8 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include "shell/frmMain.h"
 #include "shell/frmOpeningQuestions.h"
-#include "store/AuctionDb.h"
 
 namespace corv::test {
 
@@ -16,11 +16,12 @@ void ShellTest::SetUp() {
     desktop.Install();
     desktop.SetProgramFolder(folder.Path());
     desktop.SetDownloadsFolder(folder.Path());
-    CloseAuctionDb();
 }
 
-void ShellTest::TearDown() {
-    CloseAuctionDb();
+void ShellTest::TearDown() {}
+
+std::string OpenPath(frmMain& w) {
+    return w.OpenAuction() ? w.OpenAuction()->Path() : std::string();
 }
 
 frmOpeningQuestions* OpeningDialogOf(ModalDialog& modal) {

@@ -12,8 +12,9 @@
 #include "support/ScriptedDesktop.h"
 
 namespace corv {
+class frmMain;
 class frmOpeningQuestions;
-}
+}  // namespace corv
 
 namespace corv::test {
 
@@ -27,6 +28,9 @@ class ShellTest : public ::testing::Test {
     TempFolder folder;
     ScriptedDesktop desktop;
 };
+
+// The path of the window's open auction; empty when none is open.
+std::string OpenPath(frmMain& w);
 
 // A script step for the opening question: choose one option, then press a button.
 enum class Opening { Existing, New, Batch };

@@ -15,7 +15,6 @@
 #include "shell/frmMain.h"
 #include "shell/frmOpeningQuestions.h"
 #include "shell/frmSplash.h"
-#include "store/AuctionDb.h"
 
 namespace corv::test {
 namespace {
@@ -25,7 +24,6 @@ class AboutHelpTest : public ::testing::Test {
     void SetUp() override {
         TestApp();
         desktop.Install();
-        CloseAuctionDb();
     }
     ScriptedDesktop desktop;
 };

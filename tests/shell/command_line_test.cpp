@@ -6,7 +6,6 @@
 
 #include "ShellTestSupport.h"
 #include "shell/frmMain.h"
-#include "store/AuctionDb.h"
 #include "viewer/frmFlexGrid.h"
 
 namespace corv::test {
@@ -26,7 +25,7 @@ TEST_F(CommandLineTest, AnAuctionNamedLikeARoundFileOpensInAViewerWithoutTheQues
 
     EXPECT_TRUE(desktop.boxes.empty()) << desktop.boxes[0].text;
     EXPECT_EQ(desktop.modalRuns, 0);
-    EXPECT_EQ(AuctionDbPath(), path);
+    EXPECT_EQ(OpenPath(w), path);
     EXPECT_EQ(w.windowTitle().toStdString(), "Corvidel - " + path);
     ASSERT_EQ(w.Viewers().size(), 1);
     EXPECT_EQ(w.Viewers().front()->ddlTableName->currentText(), "Markets and Bidders");
@@ -43,7 +42,7 @@ TEST_F(CommandLineTest, ARoundOneFileCreatesItsAuction) {
     EXPECT_EQ(desktop.boxes[0].title, "Round Imported Successfully");
     EXPECT_EQ(desktop.modalRuns, 0);
     const std::string auction = folder.File("Auction14.mdb");
-    EXPECT_EQ(AuctionDbPath(), auction);
+    EXPECT_EQ(OpenPath(w), auction);
     EXPECT_EQ(w.windowTitle().toStdString(), "Corvidel - " + auction);
     EXPECT_EQ(Rounds(auction), 1);
     EXPECT_TRUE(w.Viewers().isEmpty());
@@ -79,7 +78,7 @@ TEST_F(CommandLineTest, ALaterRoundIsDroppedWhenTheQuestionOpenedNoAuction) {
     // Only the open's own error: no second box about a missing auction.
     ASSERT_EQ(desktop.boxes.size(), 1u);
     EXPECT_EQ(desktop.boxes[0].text.rfind("Error:3343 ", 0), 0u) << desktop.boxes[0].text;
-    EXPECT_FALSE(AuctionDb());
+    EXPECT_FALSE(w.OpenAuction());
 }
 
 TEST_F(CommandLineTest, AMissingOrNonDatabaseFileGetsFileOpensErrorBox) {
@@ -98,7 +97,7 @@ TEST_F(CommandLineTest, AMissingOrNonDatabaseFileGetsFileOpensErrorBox) {
         EXPECT_EQ(desktop.boxes[0].text.rfind(c.error, 0), 0u) << desktop.boxes[0].text;
         EXPECT_EQ(desktop.boxes[0].title, "");
         EXPECT_EQ(desktop.boxes[0].icon, MsgIcon::None);
-        EXPECT_FALSE(AuctionDb());
+        EXPECT_FALSE(w.OpenAuction());
         EXPECT_EQ(w.windowTitle(), "Corvidel");
         EXPECT_FALSE(std::filesystem::exists(folder.File("Auction14.mdb")));
     }

@@ -13,7 +13,7 @@
 #include "ShellTestSupport.h"
 #include "shell/frmMain.h"
 #include "store/AuctionCommands.h"
-#include "store/AuctionDb.h"
+#include "store/RoundFileNames.h"
 #include "viewer/frmFlexGrid.h"
 
 namespace corv::test {
@@ -42,8 +42,8 @@ class FollowTest : public ShellTest {
     // Opens a one-round auction 14 and the window, following on.
     frmMain& Follow() {
         auction = BuildAuctionDatabase(folder.Path(), options);
-        OpenAuctionDb(auction);
         MakeWindow();
+        window->Session().Open(auction);
         FollowItem()->setChecked(true);
         return *window;
     }
@@ -217,10 +217,13 @@ TEST_F(FollowTest, OnOnlyWithAnAuctionOpenAndRememberedInTheSettings) {
     EXPECT_FALSE(window->Follower()->IsOn());
 
     auction = BuildAuctionDatabase(folder.Path(), options);
-    OpenAuctionDb(auction);
-    window->SetCaption("Corvidel - " + auction);
+    window->Session().Open(auction);
     EXPECT_TRUE(FollowItem()->isEnabled());
     EXPECT_TRUE(window->Follower()->IsOn());
+    window->Session().Close();
+    EXPECT_FALSE(FollowItem()->isEnabled());
+    EXPECT_FALSE(window->Follower()->IsOn());
+    window->Session().Open(auction);
 
     window->ToolbarClick("Follow");
     EXPECT_FALSE(window->Follower()->IsOn());
@@ -235,8 +238,8 @@ TEST_F(FollowTest, JetRoundFilesOfARealAuctionAreFollowedToTheEnd) {
     const std::string roundOne = folder.File("31_001.mdb");
     fs::copy_file(samples + "/31_001.mdb", roundOne);
     desktop.OpenFile(roundOne).Answer(MsgAnswer::No);
-    CreateAuction(*window);
-    auction = AuctionDbPath();
+    CreateAuction(window->Session(), {});
+    auction = OpenPath(*window);
     ASSERT_EQ(SplitFilePath(auction, true), "Auction31.mdb");
 
     FollowItem()->setChecked(true);

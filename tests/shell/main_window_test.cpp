@@ -27,7 +27,6 @@
 #include "platform/qt/TerminationSignals.h"
 #include "queries/frmQuery.h"
 #include "shell/frmMain.h"
-#include "store/AuctionDb.h"
 #include "viewer/frmFlexGrid.h"
 
 namespace corv::test {
@@ -35,9 +34,9 @@ namespace {
 
 class MainWindowTest : public ShellTest {
   protected:
-    std::string OpenFixtureAuction() {
+    std::string OpenFixtureAuction(frmMain& w) {
         const std::string path = BuildAuctionDatabase(folder.Path(), fixture::AuctionOptions{});
-        OpenAuctionDb(path);
+        w.Session().Open(path);
         return path;
     }
     std::string Setting(const std::string& key) { return desktop.settings["Corvidel/Settings/" + key]; }
@@ -188,8 +187,8 @@ TEST_F(MainWindowTest, ToolbarKeysTipsSeparatorsAndIcons) {
 }
 
 TEST_F(MainWindowTest, ToolbarClickRunsTheCommandOfItsExactKey) {
-    OpenFixtureAuction();
     frmMain w;
+    OpenFixtureAuction(w);
     int sorts = 0, drops = 0;
     w.Bind(ViewerCommandId::SortTable, [&](frmFlexGrid&) { ++sorts; });
     w.Bind(ViewerCommandId::DropTable, [&](frmFlexGrid&) { ++drops; });
@@ -242,8 +241,8 @@ TEST_F(MainWindowTest, QueryBuilderOpensWithoutViewerAndItsOkAsksForOne) {
 }
 
 TEST_F(MainWindowTest, EachMenuItemRunsItsOwnCommandOnTheActiveViewerAndReportsEscapingErrors) {
-    OpenFixtureAuction();
     frmMain w;
+    OpenFixtureAuction(w);
     w.FileNew();
     w.FileNew();
     ASSERT_EQ(w.Viewers().size(), 2);
@@ -381,8 +380,8 @@ TEST_F(MainWindowTest, ComputeMenuPopsUpOnlyForRightClickOverPanelThree) {
 }
 
 TEST_F(MainWindowTest, ComputeChoicesGoToTheActiveViewer) {
-    OpenFixtureAuction();
     frmMain w;
+    OpenFixtureAuction(w);
     w.show();
     // Two viewers, each with its own selection in the auction number column (14 in every row).
     auto selectAuctionIds = [](frmFlexGrid* v, int rows) {
@@ -501,8 +500,8 @@ TEST_F(MainWindowTest, UnusableStoredValueFallsBackToDefault) {
 }
 
 TEST_F(MainWindowTest, ClosingClosesViewersAndTheAuction) {
-    OpenFixtureAuction();
     frmMain w;
+    OpenFixtureAuction(w);
     w.show();
     w.FileNew();
     w.FileNew();
@@ -510,7 +509,7 @@ TEST_F(MainWindowTest, ClosingClosesViewersAndTheAuction) {
     EXPECT_TRUE(w.close());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(w.Viewers().isEmpty());
-    EXPECT_FALSE(AuctionDb());
+    EXPECT_FALSE(w.OpenAuction());
     EXPECT_TRUE(desktop.boxes.empty());
 }
 
@@ -526,8 +525,8 @@ TEST_F(MainWindowTest, ClosingTakesTheQueryBuilderAlong) {
 }
 
 TEST_F(MainWindowTest, TerminationSignalEndsAsExitDoesOnceTheCommandUnderWayEnds) {
-    const std::string path = OpenFixtureAuction();
     frmMain w;
+    const std::string path = OpenFixtureAuction(w);
     w.show();
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::requested, &w, &frmMain::QuitWhenIdle);
@@ -535,13 +534,13 @@ TEST_F(MainWindowTest, TerminationSignalEndsAsExitDoesOnceTheCommandUnderWayEnds
     w.Bind(ViewerCommandId::ResetTable, [&](frmFlexGrid&) {
         std::raise(SIGTERM);
         QTest::qWait(300);  // events flow meanwhile, as they do while a round file is read
-        openThroughout = AuctionDb() != nullptr && w.isVisible();
+        openThroughout = w.OpenAuction() != nullptr && w.isVisible();
     });
     w.FileNew();
     w.MenuItem("mnuToolsResetTable")->trigger();
     EXPECT_TRUE(openThroughout);
     EXPECT_TRUE(QTest::qWaitFor([&w] { return !w.isVisible(); }, 10000));
-    EXPECT_FALSE(AuctionDb());
+    EXPECT_FALSE(w.OpenAuction());
     EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
     EXPECT_NE(Setting("MainWidth"), "");
 }
@@ -556,8 +555,8 @@ TEST_F(MainWindowTest, ClosingWithNoAuctionOpenDoesNotFail) {
 }
 
 TEST_F(MainWindowTest, NewOpensViewerOnFirstTableAndRoundEvenIfAlreadyShown) {
-    OpenFixtureAuction();
     frmMain w;
+    OpenFixtureAuction(w);
     w.FileNew();
     w.MenuItem("mnuWindowNewWindow")->trigger();
     ASSERT_EQ(w.Viewers().size(), 2);
@@ -588,8 +587,8 @@ TEST_F(MainWindowTest, NewWithoutAuctionReportsAndLeavesAnEmptyViewer) {
 }
 
 TEST_F(MainWindowTest, ListFillersWithoutViewerReportAndChangeNothing) {
-    OpenFixtureAuction();
     frmMain w;
+    OpenFixtureAuction(w);
     w.PopulateTables();
     w.PopulateRounds();
     ASSERT_EQ(desktop.boxes.size(), 2u);
@@ -603,8 +602,8 @@ TEST_F(MainWindowTest, RoundsKeepTheEngineRowOrderAndFillingSelectsNothing) {
               "DELETE FROM sysRounds; INSERT INTO sysRounds VALUES (1); INSERT INTO sysRounds VALUES (3);"
               "INSERT INTO sysRounds VALUES (2);"
               "INSERT INTO sysTables VALUES ('My Table');");
-    OpenAuctionDb(path);
     frmMain w;
+    w.Session().Open(path);
     w.FileNew();
     frmFlexGrid* v = w.ActiveViewer();
     ASSERT_NE(v, nullptr);
@@ -624,8 +623,8 @@ TEST_F(MainWindowTest, RoundsKeepTheEngineRowOrderAndFillingSelectsNothing) {
 }
 
 TEST_F(MainWindowTest, ActivatingAViewerShowsItsTableInPanelOne) {
-    OpenFixtureAuction();
     frmMain w;
+    OpenFixtureAuction(w);
     w.show();
     w.FileNew();
     w.FileNew();
@@ -639,8 +638,8 @@ TEST_F(MainWindowTest, ActivatingAViewerShowsItsTableInPanelOne) {
 }
 
 TEST_F(MainWindowTest, WindowMenuListsChildrenWithCheckOnTheActiveOne) {
-    OpenFixtureAuction();
     frmMain w;
+    OpenFixtureAuction(w);
     w.show();
     w.RefreshWindowList();
     EXPECT_TRUE(w.WindowListItems().isEmpty());
@@ -661,8 +660,8 @@ TEST_F(MainWindowTest, WindowMenuListsChildrenWithCheckOnTheActiveOne) {
 }
 
 TEST_F(MainWindowTest, TilingSharesTheAreaOneWayOrTheOther) {
-    OpenFixtureAuction();
     frmMain w;
+    OpenFixtureAuction(w);
     w.resize(1000, 800);
     w.show();
     w.FileNew();
@@ -684,8 +683,8 @@ TEST_F(MainWindowTest, TilingSharesTheAreaOneWayOrTheOther) {
 }
 
 TEST_F(MainWindowTest, ArrangeIconsLinesMinimizedWindowsAlongTheBottom) {
-    OpenFixtureAuction();
     frmMain w;
+    OpenFixtureAuction(w);
     w.resize(1000, 800);
     w.show();
     w.FileNew();

@@ -10,7 +10,6 @@
 #include "shell/frmHelp.h"
 #include "shell/frmMain.h"
 #include "shell/frmOpeningQuestions.h"
-#include "store/AuctionDb.h"
 #include "viewer/frmFlexGrid.h"
 
 namespace corv::test {
@@ -43,7 +42,7 @@ TEST_F(OpeningQuestionTest, NewAuctionAnsweredNoSaysTryAgainAndEnds) {
     EXPECT_EQ(desktop.endProgramCalls, 1);
     EXPECT_TRUE(desktop.fileDialogs.empty());
     EXPECT_TRUE(w.Viewers().isEmpty());
-    EXPECT_FALSE(AuctionDb());
+    EXPECT_FALSE(w.OpenAuction());
     EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
 }
 
@@ -133,7 +132,7 @@ TEST_F(OpeningQuestionTest, OpeningAnAuctionShowsFirstTableForFirstRound) {
 
     EXPECT_TRUE(desktop.boxes.empty()) << desktop.boxes[0].text;
     EXPECT_EQ(w.windowTitle().toStdString(), "Corvidel - " + path);
-    EXPECT_EQ(AuctionDbPath(), path);
+    EXPECT_EQ(OpenPath(w), path);
     ASSERT_EQ(w.Viewers().size(), 1);
     frmFlexGrid* viewer = w.Viewers().front();
     EXPECT_EQ(w.ActiveViewer(), viewer);
@@ -161,7 +160,7 @@ TEST_F(OpeningQuestionTest, FileThatIsNotADatabaseIsReportedAndLeavesAnEmptyView
     EXPECT_EQ(w.windowTitle(), "Corvidel");
     ASSERT_EQ(w.Viewers().size(), 1);
     EXPECT_EQ(w.Viewers().front()->ddlTableName->count(), 0);
-    EXPECT_FALSE(AuctionDb());
+    EXPECT_FALSE(w.OpenAuction());
     // The dialog stays loaded but hidden, with the choice it had.
     ASSERT_NE(w.OpeningQuestions(), nullptr);
     EXPECT_FALSE(w.OpeningQuestions()->isVisible());
@@ -176,7 +175,7 @@ TEST_F(OpeningQuestionTest, ListFillingClosesALoadedQuestion) {
     desktop.Modal(AnswerOpening(Opening::New, Press::CloseBox)).OpenFile(junk);
     w.FileOpen();
     ASSERT_NE(w.OpeningQuestions(), nullptr);
-    OpenAuctionDb(path);
+    w.Session().Open(path);
     w.PopulateTables();
     EXPECT_NE(w.OpeningQuestions(), nullptr);
     w.PopulateRounds();

@@ -12,7 +12,6 @@
 #include "engine/CorvError.h"
 #include "fixture/FixtureAuction.h"
 #include "store/AuctionCommands.h"
-#include "store/AuctionDb.h"
 #include "store/store_support.h"
 #include "support/AuctionDatabase.h"
 #include "support/ScriptedDesktop.h"
@@ -24,11 +23,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct FakeMain : MainWindowHooks {
+// The main window as the commands see it: the opening question, and the news of the session.
+struct FakeMain : store::AuctionListener {
     int fileOpenCalls = 0;
-    std::vector<std::string> captions;
-    void FileOpen() override { ++fileOpenCalls; }
-    void SetCaption(const std::string& caption) override { captions.push_back(caption); }
+    std::vector<std::string> opened;
+    std::vector<int> imported;
+    int closings = 0;
+    void FileOpen() { ++fileOpenCalls; }
+    void AuctionOpened(store::Auction& auction) override { opened.push_back(auction.Path()); }
+    void AuctionClosed() override { ++closings; }
+    void RoundImported(store::Auction&, int round) override { imported.push_back(round); }
 };
 
 class AuctionCommandsTest : public ::testing::Test {
@@ -44,13 +48,13 @@ class AuctionCommandsTest : public ::testing::Test {
         desk_.SetDownloadsFolder(downloads_);
         desk_.SetProgramFolder(program_);
         desk_.Install();
-        CloseAuctionDb();
+        session_.AddListener(&main_);
     }
     void TearDown() override {
         // Every question asked was one the test expected, and every answer it scripted was used.
         EXPECT_EQ(desk_.unscripted, 0);
         EXPECT_TRUE(desk_.ScriptUsedUp());
-        CloseAuctionDb();
+        session_.Close();
         fs::remove_all(root_);
     }
 
@@ -98,10 +102,21 @@ class AuctionCommandsTest : public ::testing::Test {
         EXPECT_EQ(b.buttons, MsgButtons::OK);
     }
 
+    // The commands as the main window runs them.
+    void CreateAuction(FakeMain& main) {
+        corv::CreateAuction(session_, [&main] { main.FileOpen(); });
+    }
+    void BatchImportAuction(FakeMain& main) {
+        corv::BatchImportAuction(session_, [&main] { main.FileOpen(); });
+    }
+    void ImportRound() { corv::ImportRound(session_.Current()); }
+    std::string OpenPath() const { return session_.Current() ? session_.Current()->Path() : std::string(); }
+
     fs::path root_;
     std::string downloads_, program_;
     ScriptedDesktop desk_;
     FakeMain main_;
+    store::AuctionSession session_;
 };
 
 const char* const kCreatedText =
@@ -134,9 +149,9 @@ TEST_F(AuctionCommandsTest, CreatesTheAuctionFromRoundOne) {
     const std::string auction = program_ + "/Auction12.mdb";
     ASSERT_TRUE(fs::exists(auction));
     EXPECT_TRUE(fs::exists(r1));  // answered No
-    EXPECT_EQ(AuctionDbPath(), auction);
-    ASSERT_NE(AuctionDb(), nullptr);
-    EXPECT_EQ(main_.captions, std::vector<std::string>{"Corvidel - " + auction});
+    EXPECT_EQ(OpenPath(), auction);
+    ASSERT_NE(session_.Current(), nullptr);
+    EXPECT_EQ(main_.opened, std::vector<std::string>{auction});
     EXPECT_EQ(main_.fileOpenCalls, 0);
 
     EXPECT_EQ(Rounds(auction), std::vector<std::string>{"1"});
@@ -239,9 +254,9 @@ TEST_F(AuctionCommandsTest, WrongRoundCreatesNothing) {
     EXPECT_EQ(desk_.boxes[0].buttons, MsgButtons::OK);
     EXPECT_EQ(desk_.boxes[0].icon, MsgIcon::None);
     EXPECT_TRUE(fs::is_empty(program_));
-    EXPECT_EQ(AuctionDb(), nullptr);
+    EXPECT_EQ(session_.Current(), nullptr);
     EXPECT_EQ(main_.fileOpenCalls, 0);
-    EXPECT_TRUE(main_.captions.empty());
+    EXPECT_TRUE(main_.opened.empty());
 }
 
 TEST_F(AuctionCommandsTest, CancelAsksTheOpeningQuestionAgain) {
@@ -286,7 +301,10 @@ TEST_F(AuctionCommandsTest, ExistingAuctionIsSetAsideNotDestroyed) {
     CreateAuction(main_);
     EXPECT_EQ(desk_.LastBox().text, kCreatedText);
     EXPECT_EQ(Rounds(auction), std::vector<std::string>{"1"});
-    EXPECT_EQ(AuctionDbPath(), auction);
+    EXPECT_EQ(OpenPath(), auction);
+    // The open auction was let go of before its file was set aside, then the new one opened.
+    EXPECT_EQ(main_.closings, 1);
+    EXPECT_EQ(main_.opened, (std::vector<std::string>{auction, auction}));
 
     // The earlier file went whole, round 2 still in its log included, and alone: no log or index file of
     // its own beside it, and none of its own left beside the new file.
@@ -514,9 +532,10 @@ TEST_F(AuctionCommandsTest, BatchImportsConsecutiveRounds) {
     EXPECT_EQ(desk_.boxes[0].title, "Finished Batch Import");
     EXPECT_EQ(desk_.boxes[0].icon, MsgIcon::Information);
     EXPECT_EQ(desk_.boxes[0].buttons, MsgButtons::OK);
-    EXPECT_EQ(main_.captions, std::vector<std::string>{"Corvidel - " + auction});
-    EXPECT_EQ(AuctionDbPath(), auction);
+    EXPECT_EQ(main_.opened, std::vector<std::string>{auction});
+    EXPECT_EQ(OpenPath(), auction);
     EXPECT_EQ(Rounds(auction), (std::vector<std::string>{"1", "2", "3", "4", "5"}));
+    EXPECT_EQ(main_.imported, (std::vector<int>{2, 3, 4, 5}));
     long bids = 0;
     for (const auto& f : files) {
         EXPECT_TRUE(fs::exists(f));
@@ -528,7 +547,7 @@ TEST_F(AuctionCommandsTest, BatchImportsConsecutiveRounds) {
 
     // The auction keeps its write-ahead log; closed, it is one file again.
     EXPECT_EQ(Column(Query(auction, "PRAGMA journal_mode")), std::vector<std::string>{"wal"});
-    CloseAuctionDb();
+    session_.Close();
     EXPECT_FALSE(fs::exists(auction + "-wal"));
     EXPECT_FALSE(fs::exists(auction + "-shm"));
 
@@ -690,7 +709,7 @@ ToolRun RunImportTool(const QStringList& args) {
 
 TEST_F(AuctionCommandsTest, ImportToolGoesInRoundOrderAndStopsAtTheFirstFailure) {
     const std::string auction = Create(12);
-    CloseAuctionDb();
+    session_.Close();
     const QString db = QString::fromStdString(auction);
     const std::string two = WriteRound(12, 2), three = WriteRound(12, 3);
 

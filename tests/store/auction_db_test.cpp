@@ -9,7 +9,8 @@
 
 #include "engine/CorvError.h"
 #include "fixture/FixtureAuction.h"
-#include "store/AuctionDb.h"
+#include "store/Auction.h"
+#include "store/RoundFileNames.h"
 
 using namespace corv;
 namespace fs = std::filesystem;
@@ -69,13 +70,13 @@ TEST(FileNameRuleTest, NonDigitsAreATypeMismatch) {
 TEST(StatisticsTableTest, OnlyTheSixStatisticsTables) {
     for (const char* t : {"Round Statistics", "Increment Statistics", "Miscellaneous Statistics",
                           "Reduction Statistics", "Withdrawal Statistics", "Waiver Statistics"})
-        EXPECT_TRUE(IsStatisticsTable(t)) << t;
-    EXPECT_FALSE(IsStatisticsTable("Markets and Bidders"));
-    EXPECT_FALSE(IsStatisticsTable("Bidder Eligibility"));
-    EXPECT_FALSE(IsStatisticsTable("Statistics"));
+        EXPECT_TRUE(store::IsStatisticsTable(t)) << t;
+    EXPECT_FALSE(store::IsStatisticsTable("Markets and Bidders"));
+    EXPECT_FALSE(store::IsStatisticsTable("Bidder Eligibility"));
+    EXPECT_FALSE(store::IsStatisticsTable("Statistics"));
 }
 
-class OpenAuctionDbTest : public ::testing::Test {
+class AuctionSessionTest : public ::testing::Test {
   protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() / ("corv-auctiondb-" + std::to_string(::getpid()) + "-" +
@@ -89,66 +90,71 @@ class OpenAuctionDbTest : public ::testing::Test {
         a.auction = 4;
         a.bidsPerRound = 7;
         second_ = fixture::WriteAuctionRounds(dir_.string(), a)[0];
-        CloseAuctionDb();
     }
     void TearDown() override {
-        CloseAuctionDb();
+        session_.Close();
         fs::remove_all(dir_);
     }
     long BidCount() {
-        auto rs = AuctionDb()->OpenRecordset("SELECT * FROM [Markets and Bidders]", RecordsetType::Snapshot);
+        auto rs = OpenDb()->OpenRecordset("SELECT * FROM [Markets and Bidders]", RecordsetType::Snapshot);
         rs->WaitComplete();
         return static_cast<long>(rs->RowCount());
     }
+    std::shared_ptr<Database> OpenDb() const {
+        return session_.Current() ? session_.Current()->Db() : nullptr;
+    }
+    std::string OpenPath() const { return session_.Current() ? session_.Current()->Path() : std::string(); }
+
     fs::path dir_;
     std::string first_, second_;
+    store::AuctionSession session_;
 };
 
-TEST_F(OpenAuctionDbTest, OpeningAnotherReplacesHandleAndPath) {
-    EXPECT_EQ(AuctionDb(), nullptr);
-    OpenAuctionDb(first_);
-    EXPECT_EQ(AuctionDbPath(), first_);
+TEST_F(AuctionSessionTest, OpeningAnotherReplacesHandleAndPath) {
+    EXPECT_EQ(OpenDb(), nullptr);
+    session_.Open(first_);
+    EXPECT_EQ(OpenPath(), first_);
     EXPECT_EQ(BidCount(), 20);
-    OpenAuctionDb(second_);
-    EXPECT_EQ(AuctionDbPath(), second_);
-    EXPECT_EQ(AuctionDb()->Name(), second_);
+    session_.Open(second_);
+    EXPECT_EQ(OpenPath(), second_);
+    EXPECT_EQ(OpenDb()->Name(), second_);
     EXPECT_EQ(BidCount(), 7);
 }
 
-TEST_F(OpenAuctionDbTest, FailuresLeaveTheOpenAuctionInPlace) {
-    OpenAuctionDb(first_);
-    auto before = AuctionDb();
-    EXPECT_EQ(ErrorNumberOf([&] { OpenAuctionDb((dir_ / "missing.mdb").string()); }), err::FileNotFound);
+TEST_F(AuctionSessionTest, FailuresLeaveTheOpenAuctionInPlace) {
+    session_.Open(first_);
+    auto before = OpenDb();
+    EXPECT_EQ(ErrorNumberOf([&] { session_.Open((dir_ / "missing.mdb").string()); }), err::FileNotFound);
     const std::string text = (dir_ / "text.mdb").string();
     std::ofstream(text) << "not a database at all, just some words that go on for a while";
-    EXPECT_EQ(ErrorNumberOf([&] { OpenAuctionDb(text); }), err::UnrecognizedFormat);
-    EXPECT_EQ(AuctionDb(), before);
-    EXPECT_EQ(AuctionDbPath(), first_);
+    EXPECT_EQ(ErrorNumberOf([&] { session_.Open(text); }), err::UnrecognizedFormat);
+    EXPECT_EQ(OpenDb(), before);
+    EXPECT_EQ(OpenPath(), first_);
     EXPECT_EQ(BidCount(), 20);
 }
 
-TEST_F(OpenAuctionDbTest, CloseForgetsAndMayBeRepeated) {
-    OpenAuctionDb(first_);
-    auto held = AuctionDb();
-    CloseAuctionDb();
-    EXPECT_EQ(AuctionDb(), nullptr);
-    EXPECT_EQ(AuctionDbPath(), "");
+TEST_F(AuctionSessionTest, CloseForgetsAndMayBeRepeated) {
+    session_.Open(first_);
+    auto held = OpenDb();
+    session_.Close();
+    EXPECT_EQ(OpenDb(), nullptr);
+    EXPECT_EQ(OpenPath(), "");
     EXPECT_FALSE(held->IsOpen());
-    CloseAuctionDb();
-    EXPECT_EQ(AuctionDb(), nullptr);
+    session_.Close();
+    EXPECT_EQ(OpenDb(), nullptr);
 }
 
-TEST_F(OpenAuctionDbTest, WritesGoThroughWhileALargeSetLoadsAndTheSetKeepsItsRows) {
+TEST_F(AuctionSessionTest, WritesGoThroughWhileALargeSetLoadsAndTheSetKeepsItsRows) {
     fixture::AuctionOptions big;
     big.auction = 5;
     big.rounds = 1;
     big.bidsPerRound = 100000;
-    OpenAuctionDb(fixture::WriteAuctionRounds(dir_.string(), big)[0]);
-    auto loading = AuctionDb()->OpenRecordset("SELECT * FROM [Markets and Bidders]", RecordsetType::Snapshot);
+    session_.Open(fixture::WriteAuctionRounds(dir_.string(), big)[0]);
+    auto loading = OpenDb()->OpenRecordset("SELECT * FROM [Markets and Bidders]", RecordsetType::Snapshot);
     ASSERT_FALSE(loading->IsComplete());
     // Not waiting at all: a write that needed the loader to finish first would fail at once.
-    sqlite3_busy_timeout(AuctionDb()->Handle(), 0);
-    AuctionDb()->Execute("INSERT INTO [Markets and Bidders] ([Round]) VALUES (2)");
+    sqlite3_busy_timeout(OpenDb()->Handle(), 0);
+    OpenDb()->Execute("INSERT INTO [Markets and Bidders] ([Round]) VALUES (2)");
     loading->WaitComplete();
     EXPECT_EQ(loading->RowCount(), 100000u);
     EXPECT_EQ(BidCount(), 100001);

@@ -16,7 +16,6 @@
 
 #include "fixture/FixtureAuction.h"
 #include "store/AuctionCommands.h"
-#include "store/AuctionDb.h"
 #include "store/store_support.h"
 #include "support/ScriptedDesktop.h"
 
@@ -30,11 +29,6 @@ namespace {
 
 constexpr int kRounds = 100;
 constexpr int kTries = 6;
-
-struct NoWindow : MainWindowHooks {
-    void FileOpen() override {}
-    void SetCaption(const std::string&) override {}
-};
 
 // What the killed child told before it died.
 struct ChildRun {
@@ -177,11 +171,11 @@ TEST_F(BatchCrashTest, KilledBatchLeavesTheCommittedRoundsWholeAndANewBatchSetsT
         test::ScriptedDesktop desk(program.string(), (*root_ / "download").string());
         desk.Install();
         desk.OpenFile(files_->front());
-        NoWindow main;
-        BatchImportAuction(main);
+        store::AuctionSession session;
+        BatchImportAuction(session, {});
         ASSERT_FALSE(desk.boxes.empty());
         EXPECT_EQ(desk.LastBox().text, "Finished importing rounds 1 to " + std::to_string(kRounds) + ".");
-        CloseAuctionDb();
+        session.Close();
 
         std::vector<std::string> others;
         for (const auto& e : fs::directory_iterator(program))

@@ -9,17 +9,11 @@
 #include "engine/Recordset.h"
 #include "fixture/FixtureAuction.h"
 #include "store/AuctionCommands.h"
-#include "store/AuctionDb.h"
 #include "support/AuctionDatabase.h"
 #include "support/ScriptedDesktop.h"
 
 namespace corv::test {
 namespace {
-
-struct NoWindow : MainWindowHooks {
-    void FileOpen() override {}
-    void SetCaption(const std::string&) override {}
-};
 
 // The values of a synthetic auction that are easy to damage (an apostrophe in a name, a block of two blanks,
 // account numbers with leading zeros, money with cents) come through creation, import and the engine's Jet
@@ -28,19 +22,19 @@ TEST(SyntheticAuction, AwkwardValuesSurviveCreateImportAndJetSql) {
     TempFolder folder;
     ScriptedDesktop desktop(folder.Path(), folder.Path());
     desktop.Install();
-    CloseAuctionDb();
+    store::AuctionSession session;
     fixture::AuctionOptions options;
     options.rounds = 2;
     const std::vector<std::string> rounds = fixture::WriteAuctionRounds(folder.File("download"), options);
-    NoWindow main;
     desktop.OpenFile(rounds[0]).Answer(MsgAnswer::No);
-    CreateAuction(main);
+    CreateAuction(session, {});
     desktop.OpenFile(rounds[1]).Answer(MsgAnswer::No);
-    ImportRound();
-    ASSERT_NE(AuctionDb(), nullptr);
+    ImportRound(session.Current());
+    ASSERT_NE(session.Current(), nullptr);
+    Database& db = session.Current()->Data();
     ASSERT_EQ(desktop.boxes.size(), 2u) << desktop.LastBox().text;
 
-    auto rs = AuctionDb()->OpenRecordset("SELECT * FROM [Markets and Bidders] WHERE [Round] = 2");
+    auto rs = db.OpenRecordset("SELECT * FROM [Markets and Bidders] WHERE [Round] = 2");
     std::vector<std::string> types;
     for (int i = 0; i < rs->FieldCount(); ++i) types.push_back(rs->Field(i).declaredType);
     for (std::string& t : types)
@@ -57,13 +51,13 @@ TEST(SyntheticAuction, AwkwardValuesSurviveCreateImportAndJetSql) {
     EXPECT_GT(wholeBlocks, 0);
     EXPECT_GT(withCents, 0);
 
-    auto named = AuctionDb()->OpenRecordset(
+    auto named = db.OpenRecordset(
         "SELECT Count(*) AS n FROM [Markets and Bidders] WHERE [Bidder Name] = \"O'Brien Wireless\"");
     EXPECT_GT(named->GetValue("n").asInteger(), 0);
-    for (auto accounts = AuctionDb()->OpenRecordset("SELECT [Orvane Acct] FROM [Bidder Eligibility]");
-         !accounts->Eof(); accounts->MoveNext())
+    for (auto accounts = db.OpenRecordset("SELECT [Orvane Acct] FROM [Bidder Eligibility]"); !accounts->Eof();
+         accounts->MoveNext())
         EXPECT_EQ(accounts->GetValue(0).toString().size(), 7u) << accounts->GetValue(0).toString();
-    CloseAuctionDb();
+    session.Close();
 }
 
 }  // namespace

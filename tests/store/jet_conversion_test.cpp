@@ -11,8 +11,8 @@
 
 #include "engine/CorvError.h"
 #include "engine/Database.h"
+#include "store/Auction.h"
 #include "store/AuctionCommands.h"
-#include "store/AuctionDb.h"
 #include "store/store_support.h"
 #include "support/ScriptedDesktop.h"
 
@@ -82,12 +82,11 @@ class JetConversionTest : public ::testing::Test {
         desk_.SetDownloadsFolder(root_.string());
         desk_.SetProgramFolder(root_.string());
         desk_.Install();
-        CloseAuctionDb();
     }
     void TearDown() override {
         EXPECT_EQ(desk_.unscripted, 0);
         EXPECT_TRUE(desk_.ScriptUsedUp());
-        CloseAuctionDb();
+        session_.Close();
         fs::remove_all(root_);
     }
     std::vector<std::string> FolderNames() const {
@@ -101,6 +100,7 @@ class JetConversionTest : public ::testing::Test {
     fs::path root_;
     std::string auction_;
     ScriptedDesktop desk_;
+    store::AuctionSession session_;
 };
 
 TEST_F(JetConversionTest, YesConvertsEveryTableKeepsTheOriginalAndTakesRounds) {
@@ -108,7 +108,7 @@ TEST_F(JetConversionTest, YesConvertsEveryTableKeepsTheOriginalAndTakesRounds) {
     const fs::path earlier = root_ / "Auction31 (Jet).mdb";
     std::ofstream(earlier) << "earlier";
     desk_.Answer(MsgAnswer::Yes);
-    OpenAuctionDb(auction_);
+    session_.Open(auction_);
     ASSERT_EQ(desk_.boxes.size(), 1u);
     EXPECT_EQ(desk_.boxes[0].text,
               "This auction database is in the Jet format.\rConvert it to Corvidel's own format now? The "
@@ -117,15 +117,15 @@ TEST_F(JetConversionTest, YesConvertsEveryTableKeepsTheOriginalAndTakesRounds) {
     EXPECT_EQ(desk_.boxes[0].icon, MsgIcon::Question);
     EXPECT_EQ(desk_.boxes[0].buttons, MsgButtons::YesNo);
 
-    ASSERT_EQ(AuctionDb()->Origin(), DatabaseOrigin::Sqlite);
-    EXPECT_EQ(AuctionDbPath(), auction_);
-    EXPECT_FALSE(AuctionReadOnly());
+    ASSERT_EQ(session_.Current()->Db()->Origin(), DatabaseOrigin::Sqlite);
+    EXPECT_EQ(session_.Current()->Path(), auction_);
+    EXPECT_FALSE(session_.Current()->ReadOnly());
     EXPECT_EQ(Bytes(earlier), "earlier");
     const fs::path kept = root_ / "Auction31 (Jet 2).mdb";
     EXPECT_EQ(Bytes(kept), Bytes(kSample));
 
     std::shared_ptr<Database> jet = Engine().OpenDatabase(kept.string());
-    const PlainCopy original(jet->Handle()), copy(AuctionDb()->Handle());
+    const PlainCopy original(jet->Handle()), copy(session_.Current()->Db()->Handle());
     sqlite3* converted = copy.db;
     const std::string tablesSql = "SELECT name FROM sqlite_schema WHERE type = 'table' ORDER BY rowid";
     const std::vector<std::string> tables = Texts(original.db, tablesSql);
@@ -146,9 +146,9 @@ TEST_F(JetConversionTest, YesConvertsEveryTableKeepsTheOriginalAndTakesRounds) {
     const std::string round4 = (root_ / "31_004.mdb").string();
     fs::copy_file(fs::path(kSample).parent_path() / "31_004.mdb", round4);
     desk_.OpenFile(round4).Answer(MsgAnswer::No);
-    ImportRound();
+    ImportRound(session_.Current());
     EXPECT_EQ(desk_.LastBox().title, "Round Imported Successfully") << desk_.LastBox().text;
-    const PlainCopy imported(AuctionDb()->Handle());
+    const PlainCopy imported(session_.Current()->Db()->Handle());
     EXPECT_EQ(Texts(imported.db, "SELECT Round FROM sysRounds ORDER BY Round"),
               (std::vector<std::string>{"1.0", "2.0", "3.0", "4.0"}));
     EXPECT_EQ(Texts(imported.db, "SELECT Round, COUNT(*) FROM [Markets and Bidders] GROUP BY Round"),
@@ -157,11 +157,11 @@ TEST_F(JetConversionTest, YesConvertsEveryTableKeepsTheOriginalAndTakesRounds) {
 
 TEST_F(JetConversionTest, NoOpensReadOnlyAndImportIsRefused) {
     desk_.Answer(MsgAnswer::No);
-    OpenAuctionDb(auction_);
-    EXPECT_TRUE(AuctionReadOnly());
-    EXPECT_EQ(AuctionDbPath(), auction_);
+    session_.Open(auction_);
+    EXPECT_TRUE(session_.Current()->ReadOnly());
+    EXPECT_EQ(session_.Current()->Path(), auction_);
 
-    ImportRound();
+    ImportRound(session_.Current());
     ASSERT_EQ(desk_.boxes.size(), 2u);
     EXPECT_EQ(desk_.LastBox().text,
               "This auction database is open read-only. Reopen it and convert it to change it.");
@@ -173,16 +173,16 @@ TEST_F(JetConversionTest, NoOpensReadOnlyAndImportIsRefused) {
 
 TEST_F(JetConversionTest, AFailedConversionLeavesTheOriginalAndTheOpenAuction) {
     desk_.Answer(MsgAnswer::No);
-    OpenAuctionDb(auction_);
-    const std::shared_ptr<Database> before = AuctionDb();
+    session_.Open(auction_);
+    const std::shared_ptr<Database> before = session_.Current()->Db();
     // The copy is written, but the longest name a folder holds leaves no room for the kept original's.
     const std::string longName = "Auction31" + std::string(250 - 13, 'x') + ".mdb";
     fs::rename(auction_, root_ / longName);
 
     desk_.Answer(MsgAnswer::Yes);
-    EXPECT_THROW(OpenAuctionDb((root_ / longName).string()), CorvError);
-    EXPECT_EQ(AuctionDb(), before);
-    EXPECT_EQ(AuctionDbPath(), auction_);
+    EXPECT_THROW(session_.Open((root_ / longName).string()), CorvError);
+    EXPECT_EQ(session_.Current()->Db(), before);
+    EXPECT_EQ(session_.Current()->Path(), auction_);
     EXPECT_EQ(Bytes(root_ / longName), Bytes(kSample));
     EXPECT_EQ(FolderNames(), std::vector<std::string>{longName});
 }

@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 
-#include "store/AuctionDb.h"
 #include "support/AuctionDatabase.h"
 #include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"
@@ -23,8 +22,10 @@ class ViewerTest : public ::testing::Test {
         desktop_.Install();
         path_ = BuildAuctionDatabase(folder_.Path(), options_);
         if (!sql.empty()) RunSqlite(path_, sql);
-        OpenAuctionDb(path_);
+        host_.session.Open(path_);
     }
+    // The open auction's database.
+    Database& Db() { return host_.OpenAuction()->Data(); }
     // A viewer with both lists filled, as the New command makes it before anything is chosen.
     std::unique_ptr<frmFlexGrid> NewViewer() {
         auto viewer = std::make_unique<frmFlexGrid>(host_);
@@ -40,7 +41,7 @@ class ViewerTest : public ::testing::Test {
     }
     void TearDown() override {
         viewer_.reset();
-        CloseAuctionDb();
+        host_.session.Close();
     }
 
     TempFolder folder_;

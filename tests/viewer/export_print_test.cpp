@@ -9,7 +9,6 @@
 #include <sstream>
 
 #include "engine/Recordset.h"
-#include "store/AuctionDb.h"
 #include "support/AuctionDatabase.h"
 #include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"

@@ -13,7 +13,7 @@
 
 #include "engine/CorvError.h"
 #include "engine/Database.h"
-#include "store/AuctionDb.h"
+#include "store/Auction.h"
 #include "support/AuctionDatabase.h"
 #include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"
@@ -35,9 +35,9 @@ class ViewerWindowTest : public ::testing::Test {
         options_.rounds = 3;
         options_.bidsPerRound = 20;
         path_ = corv::test::BuildAuctionDatabase(folder_.Path(), options_);
-        corv::OpenAuctionDb(path_);
+        host_.session.Open(path_);
     }
-    void TearDown() override { corv::CloseAuctionDb(); }
+    void TearDown() override { host_.session.Close(); }
 
     // What the main window's New command does.
     std::unique_ptr<frmFlexGrid> NewViewer() {
@@ -243,7 +243,7 @@ TEST_F(ViewerWindowTest, CaptionReachesTheChildWindowFrame) {
 
 TEST_F(ViewerWindowTest, SetRecordsetBindsWithoutRunningTheQuery) {
     auto viewer = NewViewer();
-    auto narrowed = corv::AuctionDb()->OpenRecordset(
+    auto narrowed = host_.OpenAuction()->Data().OpenRecordset(
         "SELECT * FROM [Markets and Bidders] WHERE [Round] = 3 AND [Bid Amount] > 0",
         corv::RecordsetType::Snapshot);
     viewer->SetRecordset(narrowed);
@@ -330,7 +330,7 @@ TEST_F(ViewerWindowTest, ActivationShowsEachWindowsTableAndRound) {
 
 TEST_F(ViewerWindowTest, NoAuctionOpenReportsTheError) {
     auto viewer = NewViewer();
-    corv::CloseAuctionDb();
+    host_.session.Close();
     Choose(viewer->ddlRoundNum, "2");
     ASSERT_EQ(desktop_.boxes.size(), 1u);
     EXPECT_EQ(desktop_.boxes[0].text.rfind("Error 91: ", 0), 0u) << desktop_.boxes[0].text;
@@ -475,7 +475,7 @@ class ViewerWholeResultTest : public ViewerWindowTest {
 };
 
 TEST_F(ViewerWholeResultTest, SumOverAColumnStillLoadingCoversEveryRow) {
-    viewer_->SetRecordset(corv::AuctionDb()->OpenRecordset("SELECT [N] FROM [Big]"));
+    viewer_->SetRecordset(host_.OpenAuction()->Data().OpenRecordset("SELECT [N] FROM [Big]"));
     ClickHeader(0);
     ASSERT_LT(Rows(*viewer_), kBig);  // the grid has only the first rows so far
     viewer_->ComputeSelection("Sum");
@@ -487,7 +487,7 @@ TEST_F(ViewerWholeResultTest, SumOverAColumnStillLoadingCoversEveryRow) {
 }
 
 TEST_F(ViewerWholeResultTest, ALoadingFailureIsReportedByTheCommandOnce) {
-    viewer_->SetRecordset(corv::AuctionDb()->OpenRecordset("SELECT CLng([Code]) AS N FROM [Big]"));
+    viewer_->SetRecordset(host_.OpenAuction()->Data().OpenRecordset("SELECT CLng([Code]) AS N FROM [Big]"));
     ClickHeader(0);
     viewer_->ComputeSelection("Sum");
     EXPECT_EQ(host_.panels[3], "NUM");

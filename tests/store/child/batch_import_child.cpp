@@ -8,11 +8,6 @@
 
 namespace {
 
-struct NoWindow : corv::MainWindowHooks {
-    void FileOpen() override {}
-    void SetCaption(const std::string&) override {}
-};
-
 class ReportingDesktop : public corv::test::ScriptedDesktop {
   public:
     using ScriptedDesktop::ScriptedDesktop;
@@ -30,8 +25,8 @@ int main(int argc, char** argv) {
     ReportingDesktop desk(argv[1], {});
     desk.Install();
     desk.OpenFile(std::string(argv[2]));
-    NoWindow main;
-    corv::BatchImportAuction(main);
+    corv::store::AuctionSession session;
+    corv::BatchImportAuction(session, {});
     const bool finished = !desk.boxes.empty() && desk.boxes.back().title == "Finished Batch Import";
     std::printf("%s\n", finished ? "done" : desk.boxes.empty() ? "no box" : desk.boxes.back().text.c_str());
     return finished ? 0 : 1;

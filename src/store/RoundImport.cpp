@@ -1,0 +1,143 @@
+#include "store/RoundImport.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "engine/CorvError.h"
+#include "engine/Database.h"
+#include "engine/Recordset.h"
+#include "platform/DesktopServices.h"
+#include "store/Auction.h"
+#include "store/AuctionFile.h"
+#include "store/RoundFileNames.h"
+
+namespace fs = std::filesystem;
+
+namespace corv {
+
+namespace {
+
+constexpr const char* kWithdrawalStatistics = "Withdrawal Statistics";
+
+std::string QuoteJetText(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        out += c;
+        if (c == '"') out += '"';
+    }
+    return out + "\"";
+}
+
+bool IsRegularFile(const fs::path& path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
+
+bool IsMdbExtension(const std::string& ext) {
+    return ext.size() == 4 && ext[0] == '.' && std::tolower(static_cast<unsigned char>(ext[1])) == 'm' &&
+           std::tolower(static_cast<unsigned char>(ext[2])) == 'd' &&
+           std::tolower(static_cast<unsigned char>(ext[3])) == 'b';
+}
+
+}  // namespace
+
+// The round file's connection holds the transaction, with the auction attached through IN.
+void AppendRound(store::Auction& auction, const std::string& roundPath, int round, bool refusePresent) {
+    const std::vector<std::string> tables = auction.SuppliedTables();
+    std::shared_ptr<Database> roundDb = Engine().OpenDatabase(roundPath);
+    const std::string in = " IN " + QuoteJetText(auction.Path());
+    roundDb->BeginTrans();
+    try {
+        if (refusePresent) {
+            auto present = roundDb->OpenRecordset(
+                "SELECT Round FROM sysRounds" + in + " WHERE Round = " + std::to_string(round),
+                RecordsetType::Snapshot);
+            const bool already = present->RecordCount() > 0;
+            present->Close();
+            if (already)
+                throw CorvError(kRoundAlreadyImported,
+                                "Round " + std::to_string(round) + " has already been imported");
+        }
+        for (const std::string& name : tables) {
+            if (name == kWithdrawalStatistics) roundDb->Execute("DELETE * FROM [" + name + "]" + in);
+            roundDb->Execute("INSERT INTO [" + name + "]" + in + " SELECT * FROM [" + name + "]");
+        }
+        roundDb->Execute("INSERT INTO sysRounds" + in + " (Round) VALUES (" + std::to_string(round) + ")");
+        roundDb->CommitTrans();
+    } catch (...) {
+        try {
+            if (roundDb->InTransaction()) roundDb->Rollback();
+        } catch (...) {
+        }
+        roundDb->Close();
+        throw;
+    }
+    roundDb->Close();
+    auction.NoteRoundImported(round);
+}
+
+// Files saved elsewhere come as ".MDB".
+std::optional<std::string> FindRoundFile(const std::string& folder, const std::string& stem) {
+    for (const char* ext : {".mdb", ".MDB"})
+        if (IsRegularFile(folder + stem + ext)) return folder + stem + ext;
+    std::vector<std::string> others;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const fs::path& p = it->path();
+        if (p.stem() == stem && IsMdbExtension(p.extension().string()) && IsRegularFile(p))
+            others.push_back(p.filename().string());
+    }
+    if (others.empty()) return std::nullopt;
+    std::sort(others.begin(), others.end());
+    return folder + others.front();
+}
+
+int LastRoundInRow(const std::string& folder, const std::string& prefix, int first) {
+    int last = first - 1;
+    while (FindRoundFile(folder, RoundFileStem(prefix, last + 1))) ++last;
+    return last;
+}
+
+int ImportRoundFile(store::Auction& auction, const std::string& path) {
+    if (auction.ReadOnly())
+        throw CorvError(err::ReadOnlyDatabase, "The auction database " + SplitFilePath(auction.Path(), true) +
+                                                   " is in the Jet format and open read-only; convert it in "
+                                                   "Corvidel to import into it.");
+    const std::string name = SplitFilePath(path, true);
+    const int round = RoundNumberFromFileName(name);
+    const int fileAuction = AuctionNumberFromFileName(name);
+    const std::optional<int> number = auction.Number();
+    if (!number)
+        throw CorvError(kRoundOfAnotherAuction, "The auction number cannot be read from the name of " +
+                                                    SplitFilePath(auction.Path(), true));
+    if (fileAuction != *number)
+        throw CorvError(kRoundOfAnotherAuction, name + " is a round results file of auction " +
+                                                    std::to_string(fileAuction) + ", not of auction " +
+                                                    std::to_string(*number));
+    try {
+        AppendRound(auction, path, round, true);
+    } catch (const CorvError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw CommandError(e).value_or(CorvError(err::EngineFailure, e.what()));
+    }
+    return round;
+}
+
+int ImportRoundsInRow(store::Auction& auction, const std::string& folder, const std::string& prefix,
+                      const std::function<bool(int round)>& beforeRound) {
+    int round = 2;
+    for (;; ++round) {
+        const std::optional<std::string> found = FindRoundFile(folder, RoundFileStem(prefix, round));
+        if (!found || (beforeRound && !beforeRound(round))) break;
+        BusyPointer busy;
+        RetryInProgramFolder([&] { AppendRound(auction, *found, round); });
+    }
+    return round - 1;
+}
+
+}  // namespace corv

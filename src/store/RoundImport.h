@@ -1,0 +1,46 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace corv {
+
+namespace store {
+class Auction;
+}
+
+// ---- Appending rounds to the open auction, asking nobody: File > Import's work, the batch, following the
+// downloads folder, and corvidel-import ----
+
+// The numbers of the two refusals.
+inline constexpr int kRoundAlreadyImported = 3022;
+inline constexpr int kRoundOfAnotherAuction = 3001;
+
+// Appends one round results file to the auction and records the round, all in one transaction: a
+// failure anywhere leaves the auction database as it was. refusePresent: a round already recorded is refused
+// (3022) inside that transaction, so two programs importing the same round at once cannot both append it.
+// The auction is told of the round once it is committed.
+void AppendRound(store::Auction& auction, const std::string& roundPath, int round,
+                 bool refusePresent = false);
+
+// The round file named stem + ".mdb" in folder (ending in "/", or empty for the working folder), the
+// extension in any letter case; of several spellings the first of ".mdb", ".MDB", then the others in name
+// order. nullopt when there is none.
+std::optional<std::string> FindRoundFile(const std::string& folder, const std::string& stem);
+// The highest round r such that the files of rounds first to r (prefix "NN") are all in folder; first - 1
+// when the first is missing.
+int LastRoundInRow(const std::string& folder, const std::string& prefix, int first);
+
+// File > Import's atomic append of one round results file, without its questions; the file is kept.
+// Refuses a file of another auction than this one and a round already imported; a read-only auction takes
+// none. Returns the round. Every failure arrives as a CorvError with the auction unchanged.
+int ImportRoundFile(store::Auction& auction, const std::string& path);
+
+// Appends the rounds after round 1 whose files follow one another in folder (prefix "NN"), lowest first,
+// until one is missing. beforeRound(round) is asked first each time; false stops the batch there. Each round
+// is one RetryInProgramFolder step. Returns the last round imported.
+int ImportRoundsInRow(store::Auction& auction, const std::string& folder, const std::string& prefix,
+                      const std::function<bool(int round)>& beforeRound);
+
+}  // namespace corv
