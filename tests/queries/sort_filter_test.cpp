@@ -163,8 +163,8 @@ TEST_F(SortFilterTest, CancelKeepsGridAndChoices) {
     });
     corv::TableSort(*viewer_);
     EXPECT_EQ(Shown(kBidColumns), before);
-    ASSERT_NE(viewer_->SortFilterDialog, nullptr);
-    EXPECT_FALSE(viewer_->SortFilterDialog->Cancelled);
+    ASSERT_NE(corv::SortFilterDialog(*viewer_), nullptr);
+    EXPECT_FALSE(corv::SortFilterDialog(*viewer_)->Cancelled);
 
     Script([](frmTableActions& d) {
         ASSERT_EQ(d.lstSortCols->count(), 1);
