@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QTest>
 
 #include <functional>
 
@@ -214,6 +215,19 @@ TEST_F(SortFilterTest, RoundChangeReappliesFilterThenSortUntilTheTableChanges) {
     ChooseTable("Markets and Bidders");
     viewer_->ddlRoundNum->setCurrentIndex(2);
     EXPECT_EQ(Shown(kBidColumns), Expected(std::string(kBidSelect) + "WHERE Round = 3 ORDER BY rowid", 4));
+}
+
+TEST_F(SortFilterTest, RoundChangeReappliesWhatOkChoseNotWhatCancelLeftInTheDialog) {
+    Script([](frmTableActions& d) { Key(d, "Market"); });
+    corv::TableSort(*viewer_);
+    Script([](frmTableActions& d) {
+        Condition(d, 0, "Bidder Name", "=", "O'Brien Wireless");
+        QTest::keyClick(&d, Qt::Key_Escape);
+    });
+    corv::TableFilt(*viewer_);
+    viewer_->ddlRoundNum->setCurrentIndex(1);
+    EXPECT_EQ(Shown(kBidColumns),
+              Expected(std::string(kBidSelect) + "WHERE Round = 2 ORDER BY Market COLLATE NOCASE, rowid", 4));
 }
 
 TEST_F(SortFilterTest, PickedValuesFilterBackOnTheirOwnRows) {
