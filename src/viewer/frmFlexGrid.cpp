@@ -99,7 +99,7 @@ frmFlexGrid::frmFlexGrid(ViewerHost& host, QWidget* parent) : QWidget(parent), h
     connect(model_, &RecordsetModel::LoadingFailed, this, [](int number, const QString& description) {
         ShowErrorBox(ErrorForm::NumberColon, number, description.toStdString());
     });
-    // The state follows every choice, loaded or not: the commands read what the lists show.
+    // The state follows every choice made in the lists, loaded or not; a refill chooses nothing.
     connect(ddlTableName, &QComboBox::currentIndexChanged, this, [this](int index) {
         state_.table = ddlTableName->currentText().toStdString();
         if (index >= 0 && !refilling_) ddlTableName_Click();
