@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include <QComboBox>
+#include <QTabWidget>
 #include <QVariant>
 
 #include "engine/Recordset.h"
