@@ -1,6 +1,9 @@
 #include "analysis/ExcelView.h"
 
+#include <memory>
 #include <optional>
+
+#include <QObject>
 
 #include "analysis/Spreadsheet.h"
 #include "engine/CorvError.h"
@@ -11,6 +14,28 @@
 
 namespace corv {
 
+namespace {
+
+const char* const kExcelHolderName = "ExcelApp";
+
+class ExcelHolder : public QObject {
+  public:
+    ExcelHolder(std::unique_ptr<ExcelApplication> app, QObject* parent)
+        : QObject(parent), app(std::move(app)) {
+        setObjectName(QString::fromLatin1(kExcelHolderName));
+    }
+    const std::unique_ptr<ExcelApplication> app;
+};
+
+}  // namespace
+
+ExcelApplication& ViewerExcelApp(frmFlexGrid& viewer) {
+    auto* holder = dynamic_cast<ExcelHolder*>(
+        viewer.findChild<QObject*>(QString::fromLatin1(kExcelHolderName), Qt::FindDirectChildrenOnly));
+    if (!holder) holder = new ExcelHolder(CreateExcelApplication(), &viewer);
+    return *holder->app;
+}
+
 void ExcelView(frmFlexGrid& viewer) {
     try {
         // The shown set rather than its record source text run again: the workbook holds what the grid
@@ -20,8 +45,7 @@ void ExcelView(frmFlexGrid& viewer) {
         const std::shared_ptr<Recordset> rs = shown->Clone();
         rs->MoveFirst();
         BusyPointer busy;
-        if (!viewer.ExcelApp) viewer.ExcelApp = CreateExcelApplication();
-        ExcelApplication& app = *viewer.ExcelApp;
+        ExcelApplication& app = ViewerExcelApp(viewer);
         app.WorkbooksAdd(kLocaleUS);
         app.SheetsActivate("sheet1");
         const int columns = rs->FieldCount();

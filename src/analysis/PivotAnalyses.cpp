@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "analysis/AnalysisDialogs.h"
+#include "analysis/ExcelView.h"
 #include "analysis/Spreadsheet.h"
 #include "engine/CorvError.h"
 #include "engine/Recordset.h"
@@ -44,8 +45,7 @@ class AnalysisRun {
 // Copy and pivot on the viewer's application, then show it.
 void WriteWorkbook(frmFlexGrid& viewer, Recordset& rs, long lastColumn,
                    const std::vector<std::string>& columns, bool net) {
-    if (!viewer.ExcelApp) viewer.ExcelApp = CreateExcelApplication();
-    ExcelApplication& app = *viewer.ExcelApp;
+    ExcelApplication& app = ViewerExcelApp(viewer);
     app.WorkbooksAdd(kLocaleUS);
     app.SheetsActivate("sheet1");
     const long lastRow = CopyRecordsToSheet(app, rs);

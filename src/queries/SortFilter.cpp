@@ -1,19 +1,13 @@
 #include "queries/SortFilter.h"
 
 #include <exception>
-#include <optional>
 
-#include <QEventLoop>
-#include <QFutureWatcher>
-#include <QPointer>
-#include <QtConcurrent/QtConcurrentRun>
+#include <QTabWidget>
+#include <QVariant>
 
-#include <QComboBox>
-
-#include "engine/CorvError.h"
+#include "engine/Recordset.h"
 #include "platform/DesktopServices.h"
 #include "platform/ErrorBox.h"
-#include "queries/SortFilterText.h"
 #include "queries/frmTableActions.h"
 #include "viewer/ViewerHost.h"
 #include "viewer/frmFlexGrid.h"
@@ -26,25 +20,33 @@ constexpr int kSortTab = 0;
 constexpr int kFilterTab = 1;
 constexpr int kWizardTab = 2;
 
+const char* const kDialogName = "SortFilterDialog";
+// The viewer's table load the dialog's column lists were set up for.
+const char* const kPreparedFor = "preparedForLoad";
+
+frmTableActions& PreparedDialog(frmFlexGrid& viewer) {
+    frmTableActions* dialog = SortFilterDialog(viewer);
+    if (!dialog) {
+        // Parented to the viewer: it lives as long as the window and goes with it.
+        dialog = new frmTableActions([&viewer] { return QString::fromStdString(viewer.State().table); }, &viewer,
+                                     [&host = viewer.Host()] { return host.OpenAuction(); });
+        dialog->setObjectName(QString::fromLatin1(kDialogName));
+    }
+    const QVariant preparedFor = dialog->property(kPreparedFor);
+    if (!preparedFor.isValid() || preparedFor.toULongLong() != viewer.State().tableLoads) {
+        dialog->ClearColumnLists();
+        if (const std::shared_ptr<Recordset> shown = viewer.Data1.GetRecordset()) {
+            for (int i = 0; i < shown->FieldCount(); ++i)
+                dialog->AddColumn(QString::fromStdString(shown->Field(i).name));
+        }
+        dialog->setProperty(kPreparedFor, QVariant::fromValue<qulonglong>(viewer.State().tableLoads));
+    }
+    return *dialog;
+}
+
 void ShowSortFilter(frmFlexGrid& viewer, int tab) {
     try {
-        if (!viewer.SortFilterPrepared) {
-            if (!viewer.SortFilterDialog) {
-                // Parented to the viewer: it lives as long as the window and goes with it.
-                QComboBox* tables = viewer.ddlTableName;
-                viewer.SortFilterDialog =
-                    new frmTableActions([tables] { return tables->currentText(); }, &viewer,
-                                        [&host = viewer.Host()] { return host.OpenAuction(); });
-            }
-            frmTableActions& dialog = *viewer.SortFilterDialog;
-            dialog.ClearColumnLists();
-            if (const std::shared_ptr<Recordset> shown = viewer.Data1.GetRecordset()) {
-                for (int i = 0; i < shown->FieldCount(); ++i)
-                    dialog.AddColumn(QString::fromStdString(shown->Field(i).name));
-            }
-            viewer.SortFilterPrepared = true;
-        }
-        frmTableActions& dialog = *viewer.SortFilterDialog;
+        frmTableActions& dialog = PreparedDialog(viewer);
         dialog.SSTab1->setTabEnabled(kWizardTab, false);
         dialog.SSTab1->setCurrentIndex(tab);
         Desktop().RunModal(dialog);
@@ -52,50 +54,23 @@ void ShowSortFilter(frmFlexGrid& viewer, int tab) {
             dialog.Cancelled = false;
             return;
         }
-        const bool filter = !dialog.lstFiltCol[0]->currentText().isEmpty();
-        const bool sort = dialog.lstSortCols->count() > 0;
-        if (filter) HandelFlt(viewer);
-        if (sort) HandelSort(viewer);
+        std::vector<std::string> booleanColumns;
+        if (const std::shared_ptr<Recordset> shown = viewer.Data1.GetRecordset()) {
+            for (int i = 0; i < shown->FieldCount(); ++i)
+                if (shown->Field(i).type == FieldType::Boolean)
+                    booleanColumns.push_back(shown->Field(i).name);
+        }
+        viewer.ChooseSortAndFilter(dialog.SortKeys(), dialog.FilterRows(booleanColumns));
     } catch (const std::exception& e) {
         ShowErrorBox(ErrorForm::NumberColon, e);
     }
 }
 
-// The derived set is computed on a worker thread while the window goes on repainting; user input waits,
-// as for any command, until the new set is bound. It is complete before it is bound, so the grid goes from
-// the old rows to the new ones in one step. Ownership: the worker only reads `shown`, whose rows are all
-// there and whose Filter and Sort the UI thread leaves alone until the worker has ended.
-void ShowDerived(frmFlexGrid& viewer, const std::string& filter, const std::string& sort) {
-    std::shared_ptr<Recordset> shown = viewer.WholeResult();
-    if (!shown) return;
-    shown->Filter = filter;
-    shown->Sort = sort;
-    struct Outcome {
-        std::shared_ptr<Recordset> derived;
-        std::exception_ptr failure;
-    };
-    QFuture<Outcome> work = QtConcurrent::run([shown] {
-        try {
-            return Outcome{shown->OpenRecordset(shown->Type()), nullptr};
-        } catch (...) {
-            return Outcome{nullptr, std::current_exception()};
-        }
-    });
-    QPointer<frmFlexGrid> alive(&viewer);
-    QFutureWatcher<Outcome> watcher;
-    QEventLoop waiting;
-    QObject::connect(&watcher, &QFutureWatcher<Outcome>::finished, &waiting, &QEventLoop::quit);
-    watcher.setFuture(work);
-    if (!work.isFinished()) waiting.exec(QEventLoop::ExcludeUserInputEvents);
-    Outcome outcome = work.result();
-    shown->Filter.clear();
-    shown->Sort.clear();
-    if (outcome.failure) std::rethrow_exception(outcome.failure);
-    // The window may have been closed meanwhile.
-    if (alive) viewer.SetRecordset(std::move(outcome.derived));
-}
-
 }  // namespace
+
+frmTableActions* SortFilterDialog(const frmFlexGrid& viewer) {
+    return viewer.findChild<frmTableActions*>(QString::fromLatin1(kDialogName), Qt::FindDirectChildrenOnly);
+}
 
 void TableSort(frmFlexGrid& viewer) {
     ShowSortFilter(viewer, kSortTab);
@@ -107,43 +82,6 @@ void TableFilt(frmFlexGrid& viewer) {
 
 void TableReset(frmFlexGrid& viewer) {
     viewer.ddlTableName_Click();
-}
-
-void HandelSort(frmFlexGrid& viewer) {
-    if (!viewer.SortFilterDialog) return;
-    std::optional<BusyPointer> busy;
-    try {
-        const std::vector<SortKey> keys = viewer.SortFilterDialog->SortKeys();
-        if (keys.empty()) return;
-        busy.emplace();
-        ShowDerived(viewer, {}, SortText(keys));
-    } catch (const std::exception& e) {
-        busy.reset();
-        ShowErrorBox(ErrorForm::ColonNoSpace, e);
-    }
-}
-
-void HandelFlt(frmFlexGrid& viewer) {
-    if (!viewer.SortFilterDialog) return;
-    std::optional<BusyPointer> busy;
-    try {
-        // A viewer with no round or no table chosen has nothing to narrow.
-        if (viewer.ddlRoundNum->currentText().isEmpty() || viewer.ddlTableName->currentText().isEmpty())
-            return;
-        busy.emplace();
-        std::vector<std::string> booleanColumns;
-        if (const std::shared_ptr<Recordset> shown = viewer.Data1.GetRecordset()) {
-            for (int i = 0; i < shown->FieldCount(); ++i)
-                if (shown->Field(i).type == FieldType::Boolean)
-                    booleanColumns.push_back(shown->Field(i).name);
-        }
-        const std::string filter = FilterText(viewer.SortFilterDialog->FilterRows(booleanColumns));
-        if (filter.empty()) return;
-        ShowDerived(viewer, filter, {});
-    } catch (const std::exception& e) {
-        busy.reset();
-        ShowErrorBox(ErrorForm::ColonNoSpace, e);
-    }
 }
 
 }  // namespace corv

@@ -3,14 +3,16 @@
 namespace corv {
 
 class frmFlexGrid;
+class frmTableActions;
 
-// Sort, filter and reset of a viewer through its sort-and-filter dialog. Sort and filter derive a new
-// record set from the rows the viewer shows; reset loads the table afresh.
+// Sort, filter and reset of a viewer through its sort-and-filter dialog. On OK the dialog's choices become
+// the viewer's sort and filter, which the viewer applies to the rows it shows; reset loads the table afresh.
 void TableSort(frmFlexGrid& viewer);
 void TableFilt(frmFlexGrid& viewer);
 void TableReset(frmFlexGrid& viewer);
-// Apply the dialog's sort list / condition rows to the rows shown now (also after a round change).
-void HandelSort(frmFlexGrid& viewer);
-void HandelFlt(frmFlexGrid& viewer);
+
+// The viewer's sort-and-filter dialog: made by its first Sort or Filter and kept, as a child of the window,
+// for the window's life; its lists are set up afresh after each table load. nullptr before first use.
+frmTableActions* SortFilterDialog(const frmFlexGrid& viewer);
 
 }  // namespace corv

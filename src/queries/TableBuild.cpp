@@ -4,8 +4,8 @@
 #include <optional>
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTabWidget>
 
 #include "engine/CorvError.h"
@@ -15,6 +15,7 @@
 #include "queries/frmTableActions.h"
 #include "store/Auction.h"
 #include "store/AuctionCommands.h"
+#include "viewer/ViewStateText.h"
 #include "viewer/ViewerHost.h"
 #include "viewer/frmFlexGrid.h"
 
@@ -107,46 +108,31 @@ void BuildTable(Database& db, const std::string& statement, const std::string& n
 
 void TableWiz(frmFlexGrid& viewer) {
     if (!RequireWritableAuction(viewer.Host().OpenAuction())) return;
+    // Parented to the viewer so a closing window takes it along; gone however the wizard ends.
+    QPointer<frmTableActions> dialog =
+        new frmTableActions([&viewer] { return QString::fromStdString(viewer.State().table); }, &viewer,
+                            [&host = viewer.Host()] { return host.OpenAuction(); });
     try {
-        QComboBox* tables = viewer.ddlTableName;
-        delete viewer.WizardDialog;
-        // Parented to the viewer so a closing window takes it along.
-        viewer.WizardDialog = new frmTableActions([tables] { return tables->currentText(); }, &viewer,
-                                                  [&host = viewer.Host()] { return host.OpenAuction(); });
-        frmTableActions& dialog = *viewer.WizardDialog;
         if (const std::shared_ptr<Recordset> shown = viewer.Data1.GetRecordset()) {
             for (int i = 0; i < shown->FieldCount(); ++i)
-                dialog.lstSourceTable->addItem(QString::fromStdString(shown->Field(i).name));
+                dialog->lstSourceTable->addItem(QString::fromStdString(shown->Field(i).name));
         }
-        dialog.SSTab1->setCurrentIndex(kWizardTab);
-        Desktop().RunModal(dialog);
-        if (dialog.Cancelled) {
-            delete viewer.WizardDialog;
-            viewer.WizardDialog = nullptr;
-            return;
-        }
-        HandelWiz(viewer);
+        dialog->SSTab1->setCurrentIndex(kWizardTab);
+        Desktop().RunModal(*dialog);
+        if (dialog && !dialog->Cancelled) HandelWiz(viewer, *dialog);
     } catch (const std::exception& e) {
         ShowErrorBox(ErrorForm::NumberColon, e);
     }
+    delete dialog.data();
 }
 
-void HandelWiz(frmFlexGrid& viewer) {
+void HandelWiz(frmFlexGrid& viewer, frmTableActions& dialog) {
     std::optional<BusyPointer> busy;
-    auto forgetDialog = [&viewer] {
-        delete viewer.WizardDialog;
-        viewer.WizardDialog = nullptr;
-    };
     try {
-        if (!viewer.WizardDialog) return;
-        frmTableActions& dialog = *viewer.WizardDialog;
         WizardChoices c;
         for (int i = 0; i < dialog.lstTargetTable->count(); ++i)
             c.columns.push_back(dialog.lstTargetTable->item(i)->text().toStdString());
-        if (c.columns.empty()) {
-            forgetDialog();
-            return;
-        }
+        if (c.columns.empty()) return;
         busy.emplace();
         c.name = dialog.txtTableName->text().toStdString();
         if (c.name.empty()) {
@@ -157,19 +143,17 @@ void HandelWiz(frmFlexGrid& viewer) {
             dialog.txtTableName->setText(QString::fromStdString(c.name));
             c.nameFromInputBox = true;
         }
-        c.source = viewer.ddlTableName->currentText().toStdString();
+        c.source = viewer.State().table;
         c.rows = dialog.FilterRows();
         c.includeAllRounds = dialog.chkIncludeAll->isChecked();
-        c.round = viewer.ddlRoundNum->currentText().toStdString();
+        c.round = viewer.State().round;
         c.order = dialog.SortKeys();
         const std::string statement = WizardStatement(c);
         std::shared_ptr<Database> db = Engine().OpenDatabase(viewer.Data1.DatabaseName());
-        forgetDialog();
         BuildTable(*db, statement, c.name);
         if (store::Auction* auction = viewer.Host().OpenAuction()) auction->NoteTableAdded(c.name);
     } catch (const std::exception& e) {
         busy.reset();
-        forgetDialog();
         ShowErrorBox(ErrorForm::NumberColon, e);
     }
 }

@@ -3,12 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "queries/SortFilterText.h"
+#include "viewer/ViewState.h"
 
 namespace corv {
 
 class Database;
 class frmFlexGrid;
+class frmTableActions;
 
 // What the table wizard reads from its dialog and its viewer.
 struct WizardChoices {
@@ -43,9 +44,10 @@ std::string SqlText(const std::string& text);
 // stays.
 void BuildTable(Database& db, const std::string& statement, const std::string& name);
 
-// The table wizard on the viewer's table: a fresh dialog on its wizard tab, then HandelWiz after OK.
+// The table wizard on the viewer's table: a fresh dialog on its wizard tab, then HandelWiz after OK. The
+// dialog is a child of the viewer while shown and is gone when the wizard ends.
 void TableWiz(frmFlexGrid& viewer);
-void HandelWiz(frmFlexGrid& viewer);
+void HandelWiz(frmFlexGrid& viewer, frmTableActions& dialog);
 
 // The SQL builder's OK on the active viewer: builds from the boxes on the auction database.
 void TableSQL(frmFlexGrid& viewer, const QueryBoxes& boxes);

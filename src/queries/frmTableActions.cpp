@@ -15,6 +15,7 @@
 #include <QTabWidget>
 
 #include "platform/ErrorBox.h"
+#include "queries/SortFilterText.h"
 #include "store/Auction.h"
 
 namespace corv {

@@ -9,7 +9,7 @@
 #include <QListWidget>
 
 #include "platform/DesktopServices.h"
-#include "queries/SortFilterText.h"
+#include "viewer/ViewState.h"
 
 class QCheckBox;
 class QComboBox;

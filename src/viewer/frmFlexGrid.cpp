@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QPointer>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -15,10 +16,10 @@
 #include "engine/CorvError.h"
 #include "platform/DesktopServices.h"
 #include "platform/ErrorBox.h"
-#include "queries/SortFilter.h"
-#include "queries/frmTableActions.h"
 #include "store/Auction.h"
+#include "viewer/DerivedRecordset.h"
 #include "viewer/RecordsetModel.h"
+#include "viewer/ViewStateText.h"
 #include "viewer/ViewerComboBox.h"
 #include "viewer/ViewerHost.h"
 
@@ -98,10 +99,13 @@ frmFlexGrid::frmFlexGrid(ViewerHost& host, QWidget* parent) : QWidget(parent), h
     connect(model_, &RecordsetModel::LoadingFailed, this, [](int number, const QString& description) {
         ShowErrorBox(ErrorForm::NumberColon, number, description.toStdString());
     });
+    // The state follows every choice made in the lists, loaded or not; a refill chooses nothing.
     connect(ddlTableName, &QComboBox::currentIndexChanged, this, [this](int index) {
+        state_.table = ddlTableName->currentText().toStdString();
         if (index >= 0 && !refilling_) ddlTableName_Click();
     });
     connect(ddlRoundNum, &QComboBox::currentIndexChanged, this, [this](int index) {
+        state_.round = ddlRoundNum->currentText().toStdString();
         if (index >= 0 && !refilling_) ddlRoundNum_Click();
     });
     connect(tables, &ViewerComboBox::DroppingDown, this,
@@ -133,7 +137,10 @@ void frmFlexGrid::ddlTableName_Click() {
             ShowCaption(table + QStringLiteral(" - Round ") + round);
         else
             ShowCaption(table);
-        SortFilterPrepared = false;
+        // Sort and filter were chosen for the rows of the previous load.
+        state_.sort.clear();
+        state_.filter.clear();
+        ++state_.tableLoads;
     } catch (const std::exception& e) {
         busy.reset();
         ShowErrorBox(ErrorForm::NumberColon, e);
@@ -152,19 +159,58 @@ void frmFlexGrid::ddlRoundNum_Click() {
             QString::fromStdString(store::Auction::RowsSource(table.toStdString(), round.toStdString()));
         Data1.Refresh();
         ShowCaption(table + QStringLiteral(" - Round ") + round);
-        if (!SortFilterPrepared) return;
-        ReapplySortAndFilter();
+        ApplySortAndFilter();
     } catch (const std::exception& e) {
         busy.reset();
         ShowErrorBox(ErrorForm::NumberColon, e);
     }
 }
 
-void frmFlexGrid::ReapplySortAndFilter() {
-    // Nothing to re-apply until a sort/filter dialog has been prepared for this table.
-    if (!SortFilterDialog) return;
-    if (!SortFilterDialog->lstFiltCol[0]->currentText().isEmpty()) HandelFlt(*this);
-    if (SortFilterDialog->lstSortCols->count() > 0) HandelSort(*this);
+void frmFlexGrid::ChooseSortAndFilter(std::vector<SortKey> sort, std::vector<FilterRow> filter) {
+    state_.sort = std::move(sort);
+    state_.filter = std::move(filter);
+    ApplySortAndFilter();
+}
+
+void frmFlexGrid::ApplySortAndFilter() {
+    QPointer<frmFlexGrid> alive(this);
+    if (!state_.filter.empty() && !state_.filter.front().column.empty()) HandelFlt();
+    if (alive && !state_.sort.empty()) HandelSort();
+}
+
+void frmFlexGrid::HandelSort() {
+    std::optional<BusyPointer> busy;
+    try {
+        busy.emplace();
+        ShowDerived({}, SortText(state_.sort));
+    } catch (const std::exception& e) {
+        busy.reset();
+        ShowErrorBox(ErrorForm::ColonNoSpace, e);
+    }
+}
+
+void frmFlexGrid::HandelFlt() {
+    std::optional<BusyPointer> busy;
+    try {
+        // A viewer with no round or no table chosen has nothing to narrow.
+        if (state_.round.empty() || state_.table.empty()) return;
+        busy.emplace();
+        const std::string filter = FilterText(state_.filter);
+        if (filter.empty()) return;
+        ShowDerived(filter, {});
+    } catch (const std::exception& e) {
+        busy.reset();
+        ShowErrorBox(ErrorForm::ColonNoSpace, e);
+    }
+}
+
+void frmFlexGrid::ShowDerived(const std::string& filter, const std::string& sort) {
+    const std::shared_ptr<Recordset> shown = WholeResult();
+    if (!shown) return;
+    QPointer<frmFlexGrid> alive(this);
+    std::shared_ptr<Recordset> derived = DeriveRecordset(shown, filter, sort);
+    // The window may have been closed while the rows were computed.
+    if (alive) SetRecordset(std::move(derived));
 }
 
 void frmFlexGrid::Activate() {

@@ -8,6 +8,7 @@
 
 #include "viewer/DataControl.h"
 #include "viewer/SelectionStats.h"
+#include "viewer/ViewState.h"
 
 class QComboBox;
 class QItemSelection;
@@ -16,11 +17,9 @@ class QTableView;
 
 namespace corv {
 
-class ExcelApplication;
 class ViewerHost;
 class Recordset;
 class RecordsetModel;
-class frmTableActions;
 
 // A child window showing one table of the open auction, one round at a time or whole.
 class frmFlexGrid : public QWidget {
@@ -36,13 +35,8 @@ class frmFlexGrid : public QWidget {
     QTableView* MSFlexGrid1 = nullptr;
     DataControl Data1;
 
-    bool SortFilterPrepared = false;
     long SavedTableIndex = 0;
     long SavedRoundIndex = 0;
-    frmTableActions* SortFilterDialog = nullptr;
-    frmTableActions* WizardDialog = nullptr;
-    std::shared_ptr<ExcelApplication>
-        ExcelApp;  // started by the first export or analysis, kept for the window's life
 
     // Loads the table named by ddlTableName: per round or whole, caption and status text follow.
     void ddlTableName_Click();
@@ -56,6 +50,11 @@ class frmFlexGrid : public QWidget {
     void ComputeSelection(const QString& operation);
     // Shows a record set derived from the current one (sorted, filtered) without running the query again.
     void SetRecordset(std::shared_ptr<Recordset> recordset);
+
+    const ViewState& State() const { return state_; }
+    // The table actions dialog's OK: the sort and filter become the state's and are applied to the rows
+    // shown now, filter first. A failure is reported in the error box; the rows shown stay.
+    void ChooseSortAndFilter(std::vector<SortKey> sort, std::vector<FilterRow> filter);
 
     RecordsetModel* GridModel() const { return model_; }
     ViewerHost& Host() const { return host_; }
@@ -73,11 +72,15 @@ class frmFlexGrid : public QWidget {
     void ShowCaption(const QString& text);
     void DroppingDown(QComboBox* list, long& savedIndex, bool tables);
     void ClosedUp(QComboBox* list, const long& savedIndex);
-    void ReapplySortAndFilter();
+    void ApplySortAndFilter();
+    void HandelFlt();
+    void HandelSort();
+    void ShowDerived(const std::string& filter, const std::string& sort);
     void ColumnHeaderChosen(int column);
     void SelectionChanged(const QItemSelection& deselected);
 
     ViewerHost& host_;
+    ViewState state_;
     RecordsetModel* model_ = nullptr;
     bool refilling_ = false;
     std::vector<bool> headerColumns_;  // columns selected through the header and still whole

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QTest>
 
 #include <functional>
 
@@ -162,8 +163,8 @@ TEST_F(SortFilterTest, CancelKeepsGridAndChoices) {
     });
     corv::TableSort(*viewer_);
     EXPECT_EQ(Shown(kBidColumns), before);
-    ASSERT_NE(viewer_->SortFilterDialog, nullptr);
-    EXPECT_FALSE(viewer_->SortFilterDialog->Cancelled);
+    ASSERT_NE(corv::SortFilterDialog(*viewer_), nullptr);
+    EXPECT_FALSE(corv::SortFilterDialog(*viewer_)->Cancelled);
 
     Script([](frmTableActions& d) {
         ASSERT_EQ(d.lstSortCols->count(), 1);
@@ -213,6 +214,19 @@ TEST_F(SortFilterTest, RoundChangeReappliesFilterThenSortUntilTheTableChanges) {
     ChooseTable("Markets and Bidders");
     viewer_->ddlRoundNum->setCurrentIndex(2);
     EXPECT_EQ(Shown(kBidColumns), Expected(std::string(kBidSelect) + "WHERE Round = 3 ORDER BY rowid", 4));
+}
+
+TEST_F(SortFilterTest, RoundChangeReappliesWhatOkChoseNotWhatCancelLeftInTheDialog) {
+    Script([](frmTableActions& d) { Key(d, "Market"); });
+    corv::TableSort(*viewer_);
+    Script([](frmTableActions& d) {
+        Condition(d, 0, "Bidder Name", "=", "O'Brien Wireless");
+        QTest::keyClick(&d, Qt::Key_Escape);
+    });
+    corv::TableFilt(*viewer_);
+    viewer_->ddlRoundNum->setCurrentIndex(1);
+    EXPECT_EQ(Shown(kBidColumns),
+              Expected(std::string(kBidSelect) + "WHERE Round = 2 ORDER BY Market COLLATE NOCASE, rowid", 4));
 }
 
 TEST_F(SortFilterTest, PickedValuesFilterBackOnTheirOwnRows) {

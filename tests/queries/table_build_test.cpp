@@ -133,7 +133,7 @@ TEST_F(TableBuildTest, WizardBuildsTheChosenRowsInOrderAndListsTheTable) {
         d.lstSortCols->item(0)->setCheckState(Qt::Unchecked);
     });
     EXPECT_TRUE(desktop_.boxes.empty());
-    EXPECT_EQ(viewer_->WizardDialog, nullptr);
+    EXPECT_EQ(viewer_->findChild<frmTableActions*>(), nullptr);
     EXPECT_EQ(Count("SELECT COUNT(*) FROM pragma_table_info('Top Bids')"), 2);
     EXPECT_EQ(
         Count("SELECT COUNT(*) FROM [Top Bids]"),

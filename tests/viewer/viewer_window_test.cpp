@@ -86,7 +86,9 @@ TEST_F(ViewerWindowTest, FreshWindowBeforeAnyChoice) {
     EXPECT_EQ(viewer.lblRoundNum->text(), "Round:");
     EXPECT_FALSE(viewer.ddlTableName->isEditable());
     EXPECT_FALSE(viewer.ddlRoundNum->isEditable());
-    EXPECT_FALSE(viewer.SortFilterPrepared);
+    EXPECT_EQ(viewer.State().tableLoads, 0u);
+    EXPECT_TRUE(viewer.State().sort.empty());
+    EXPECT_TRUE(viewer.State().filter.empty());
     EXPECT_EQ(viewer.SavedTableIndex, 0);
     EXPECT_EQ(viewer.SavedRoundIndex, 0);
     EXPECT_EQ(viewer.MSFlexGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
@@ -184,7 +186,8 @@ TEST_F(ViewerWindowTest, PerRoundTableWithoutRoundColumnReportsError) {
 
 TEST_F(ViewerWindowTest, RoundChangeFiltersByRoundAndKeepsSortFilterState) {
     auto viewer = NewViewer();
-    viewer->SortFilterPrepared = true;
+    viewer->ChooseSortAndFilter({{"Market", true}}, {});
+    const unsigned long loads = viewer->State().tableLoads;
     Choose(viewer->ddlRoundNum, "2");
     EXPECT_EQ(viewer->CaptionText(), "Markets and Bidders - Round 2");
     EXPECT_EQ(host_.panels[1], "Markets and Bidders - Round 2");
@@ -192,14 +195,18 @@ TEST_F(ViewerWindowTest, RoundChangeFiltersByRoundAndKeepsSortFilterState) {
     const int round = Column(*viewer, "Round");
     ASSERT_EQ(Rows(*viewer), options_.bidsPerRound);
     EXPECT_EQ(viewer->GridModel()->CellText(0, round), "2");
-    EXPECT_TRUE(viewer->SortFilterPrepared);
+    EXPECT_EQ(viewer->State().round, "2");
+    EXPECT_EQ(viewer->State().tableLoads, loads);
+    EXPECT_EQ(viewer->State().sort.size(), 1u);
 
-    // A table change forgets the sort and filter preparation.
+    // A table change forgets the sort and filter.
     Choose(viewer->ddlTableName, "Waiver Statistics");
-    EXPECT_FALSE(viewer->SortFilterPrepared);
-    viewer->SortFilterPrepared = true;
+    EXPECT_GT(viewer->State().tableLoads, loads);
+    EXPECT_TRUE(viewer->State().sort.empty());
+    viewer->ChooseSortAndFilter({}, {{"Round", "=", "2", ""}});
     Choose(viewer->ddlTableName, "Bidder Eligibility");
-    EXPECT_FALSE(viewer->SortFilterPrepared);
+    EXPECT_TRUE(viewer->State().filter.empty());
+    EXPECT_EQ(viewer->State().table, "Bidder Eligibility");
     EXPECT_EQ(viewer->CaptionText(), "Bidder Eligibility - Round 2");
 }
 
@@ -289,7 +296,7 @@ TEST_F(ViewerWindowTest, TableListShowsNewTablesAndReselects) {
     const int shownIndex = viewer->ddlTableName->currentIndex();
     corv::test::RunSqlite(path_, "CREATE TABLE \"Wizard Table\" AS SELECT * FROM \"Waiver Statistics\"");
     AddViewableTable("Wizard Table", false);
-    viewer->SortFilterPrepared = true;
+    const unsigned long loads = viewer->State().tableLoads;
 
     viewer->ddlTableName->showPopup();
     EXPECT_EQ(viewer->SavedTableIndex, shownIndex);
@@ -297,7 +304,7 @@ TEST_F(ViewerWindowTest, TableListShowsNewTablesAndReselects) {
     viewer->ddlTableName->hidePopup();
     QTest::qWait(20);
     EXPECT_EQ(viewer->ddlTableName->currentText(), "Waiver Statistics");
-    EXPECT_FALSE(viewer->SortFilterPrepared);  // reselecting is choosing: the table loaded again
+    EXPECT_GT(viewer->State().tableLoads, loads);  // reselecting is choosing: the table loaded again
 
     // Dropped down twice without a choice: the remembered position stays.
     viewer->ddlTableName->setCurrentIndex(-1);
