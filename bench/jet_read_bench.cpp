@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "engine/CorvError.h"
-#include "engine/JetReader.h"
+#include "engine/jet/JetReader.h"
 #include "tools/JetSandbox.h"
 
 extern char** environ;

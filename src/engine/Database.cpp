@@ -8,10 +8,10 @@
 #include <optional>
 
 #include "engine/EngineInternal.h"
-#include "engine/JetFunctions.h"
-#include "engine/JetSql.h"
 #include "engine/Schema.h"
 #include "engine/SnapshotData.h"
+#include "engine/functions/JetFunctions.h"
+#include "engine/sql/JetSql.h"
 
 namespace corv {
 

@@ -8,8 +8,8 @@
 
 #include "engine/Database.h"
 #include "engine/EngineInternal.h"
-#include "engine/JetFunctions.h"
-#include "engine/JetReader.h"
+#include "engine/functions/JetFunctions.h"
+#include "engine/jet/JetReader.h"
 
 namespace corv {
 

@@ -2,8 +2,8 @@
 
 #include "engine/Database.h"
 #include "engine/EngineInternal.h"
-#include "engine/JetSql.h"
 #include "engine/SnapshotData.h"
+#include "engine/sql/JetSql.h"
 
 namespace corv {
 

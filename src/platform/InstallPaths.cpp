@@ -4,6 +4,8 @@
 #include <initializer_list>
 #include <system_error>
 
+#include "engine/jet/JetReader.h"
+
 namespace corv {
 
 namespace {
@@ -39,6 +41,11 @@ std::string DataFilePath(const std::string& exeFolder, const std::string& name) 
     const fs::path dir(exeFolder);
     return FirstFile({dir / CORVIDEL_DATA_FROM_BIN / name, dir / ".." / ".." / "docs" / "help" / name,
                       dir / ".." / "docs" / "help" / name});
+}
+
+void LocateJetReader() {
+    const std::string self = ExecutableFolder();
+    if (!self.empty()) SetJetReaderProgram(HelperProgramPath(self, "corvidel-jetread"));
 }
 
 }  // namespace corv

@@ -18,4 +18,7 @@ std::string HelperProgramPath(const std::string& exeFolder, const std::string& n
 // else in the source tree's docs/help seen from build/bin. "" when there is none.
 std::string DataFilePath(const std::string& exeFolder, const std::string& name);
 
+// Tells the engine where this installation's Jet reader is. Every program calls it once at start-up.
+void LocateJetReader();
+
 }  // namespace corv

@@ -11,7 +11,8 @@
 #include <optional>
 #include <string>
 
-#include "engine/JetReader.h"
+#include "engine/jet/JetReader.h"
+#include "platform/InstallPaths.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/SystemJetLocale.h"
 #include "platform/qt/TerminationSignals.h"
@@ -56,6 +57,7 @@ std::optional<std::string> ReadCommandLine(int argc, char** argv) {
 int main(int argc, char** argv) {
     const std::optional<std::string> file = ReadCommandLine(argc, argv);
     QApplication app(argc, argv);
+    corv::LocateJetReader();
     NameTheApplication();
     corv::SetJetLocale(corv::JetLocaleOf(QLocale::system()));  // before any thread evaluates SQL
     corv::InitShellResources();

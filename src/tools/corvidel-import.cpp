@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/CorvError.h"
+#include "platform/InstallPaths.h"
 #include "store/Auction.h"
 #include "store/RoundFileNames.h"
 #include "store/RoundImport.h"
@@ -61,6 +62,7 @@ corv::CorvError AsCorvError(const std::exception& e) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    corv::LocateJetReader();
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(kHelp, stdout);

@@ -11,7 +11,8 @@
 
 #include "engine/CorvError.h"
 #include "engine/Database.h"
-#include "engine/JetSql.h"
+#include "engine/sql/JetSql.h"
+#include "platform/InstallPaths.h"
 
 namespace {
 
@@ -87,6 +88,7 @@ constexpr const char* kHelp =
     "standard error); 2 for a wrong command line. See corvidel-sql(1).\n";
 
 int main(int argc, char** argv) {
+    corv::LocateJetReader();
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::cout << kUsage << '\n' << kHelp;
         return 0;

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "engine/CorvError.h"
-#include "engine/JetReader.h"
+#include "engine/jet/JetReader.h"
 #include "tools/JetSandbox.h"
 
 namespace fs = std::filesystem;
@@ -473,6 +473,9 @@ TEST(JetReader, ProgramIsBesideTheExecutableUnlessSet) {
         EnvVar e("CORVIDEL_JETREAD", "");
         fs::path self = fs::read_symlink("/proc/self/exe");
         EXPECT_EQ(corv::JetReaderProgram(), (self.parent_path() / "corvidel-jetread").string());
+        corv::SetJetReaderProgram("/opt/y/reader");  // as a program says at start-up
+        EXPECT_EQ(corv::JetReaderProgram(), "/opt/y/reader");
+        corv::SetJetReaderProgram({});
     }
 }
 

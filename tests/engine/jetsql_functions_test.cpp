@@ -10,9 +10,9 @@
 
 #include "engine/CorvError.h"
 #include "engine/Database.h"
-#include "engine/JetFunctions.h"
-#include "engine/JetLocale.h"
 #include "engine/engine_support.h"
+#include "engine/functions/JetFunctions.h"
+#include "engine/functions/JetLocale.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "engine/CorvError.h"
-#include "engine/JetFunctions.h"
-#include "engine/JetSql.h"
 #include "engine/Schema.h"
+#include "engine/functions/JetFunctions.h"
+#include "engine/sql/JetSql.h"
 
 using corv::CorvError;
 using corv::FieldInfo;

@@ -2,7 +2,7 @@
 
 #include <QLocale>
 
-#include "engine/JetLocale.h"
+#include "engine/functions/JetLocale.h"
 
 namespace corv {
 

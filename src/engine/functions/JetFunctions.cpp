@@ -1,4 +1,4 @@
-#include "engine/JetFunctions.h"
+#include "engine/functions/JetFunctions.h"
 
 #include <cctype>
 #include <cerrno>
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/JetFunctionSupport.h"
+#include "engine/functions/JetFunctionSupport.h"
 
 namespace corv {
 

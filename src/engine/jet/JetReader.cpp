@@ -1,4 +1,4 @@
-#include "engine/JetReader.h"
+#include "engine/jet/JetReader.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -21,7 +21,6 @@
 #include <vector>
 
 #include "engine/CorvError.h"
-#include "platform/InstallPaths.h"
 
 extern char** environ;
 
@@ -245,11 +244,26 @@ void SetJetReaderWaitHook(ReaderWaitHook hook) {
     hookThread = std::this_thread::get_id();
 }
 
+namespace {
+std::mutex programMutex;
+std::string program;  // what the program said at start-up; guarded by programMutex
+}  // namespace
+
+void SetJetReaderProgram(std::string path) {
+    std::lock_guard lock(programMutex);
+    program = std::move(path);
+}
+
 std::string JetReaderProgram() {
     if (const char* env = std::getenv("CORVIDEL_JETREAD"); env && *env) return env;
-    const std::string self = ExecutableFolder();
-    if (self.empty()) return "corvidel-jetread";
-    return HelperProgramPath(self, "corvidel-jetread");
+    {
+        std::lock_guard lock(programMutex);
+        if (!program.empty()) return program;
+    }
+    // Nobody said: beside the running executable, as in the build folder.
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string("corvidel-jetread") : (self.parent_path() / "corvidel-jetread").string();
 }
 
 void ConvertJetFile(const std::string& mdbPath, const std::string& sqlitePath,

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "engine/JetFunctions.h"
-#include "engine/JetSqlParser.h"
+#include "engine/functions/JetFunctions.h"
+#include "engine/sql/JetSqlParser.h"
 
 namespace corv::jetsql::detail {
 

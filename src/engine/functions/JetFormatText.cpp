@@ -1,11 +1,11 @@
 // Format's text codes: @ (a character or a space), & (a character or nothing), < and > for letter case,
 // ! to fill the placeholders from the left.
 
-#include "engine/JetFormatText.h"
+#include "engine/functions/JetFormatText.h"
 
 #include <vector>
 
-#include "engine/JetFunctionSupport.h"
+#include "engine/functions/JetFunctionSupport.h"
 
 namespace corv::jetfn {
 

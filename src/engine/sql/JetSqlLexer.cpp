@@ -4,8 +4,8 @@
 #include <cctype>
 #include <cstring>
 
-#include "engine/JetFunctions.h"
-#include "engine/JetSqlParser.h"
+#include "engine/functions/JetFunctions.h"
+#include "engine/sql/JetSqlParser.h"
 
 namespace corv::jetsql::detail {
 

@@ -1,6 +1,6 @@
 // Format's date patterns: the codes d to yyyy, h to ss, AM/PM, q, w, ww, y and the locale's named forms.
 
-#include "engine/JetFormatDates.h"
+#include "engine/functions/JetFormatDates.h"
 
 #include <cctype>
 #include <cstdio>

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/JetFunctionSupport.h"
-#include "engine/JetLocale.h"
+#include "engine/functions/JetFunctionSupport.h"
+#include "engine/functions/JetLocale.h"
 
 namespace corv::jetfn {
 

@@ -1,7 +1,7 @@
-#include "engine/JetSql.h"
+#include "engine/sql/JetSql.h"
 
-#include "engine/JetSqlParser.h"
 #include "engine/Schema.h"
+#include "engine/sql/JetSqlParser.h"
 
 namespace corv::jetsql {
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "engine/JetSqlParser.h"
+#include "engine/sql/JetSqlParser.h"
 
 namespace corv::jetsql::detail {
 

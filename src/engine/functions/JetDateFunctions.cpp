@@ -10,9 +10,9 @@
 #include <string>
 #include <utility>
 
-#include "engine/JetFunctionSupport.h"
-#include "engine/JetFunctions.h"
-#include "engine/JetLocale.h"
+#include "engine/functions/JetFunctionSupport.h"
+#include "engine/functions/JetFunctions.h"
+#include "engine/functions/JetLocale.h"
 
 namespace corv {
 

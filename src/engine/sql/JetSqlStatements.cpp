@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "engine/JetSqlParser.h"
 #include "engine/Schema.h"
+#include "engine/sql/JetSqlParser.h"
 
 namespace corv::jetsql::detail {
 

@@ -1,4 +1,4 @@
-#include "engine/JetLocale.h"
+#include "engine/functions/JetLocale.h"
 
 #include <mutex>
 #include <utility>

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/JetFunctionSupport.h"
-#include "engine/JetFunctions.h"
+#include "engine/functions/JetFunctionSupport.h"
+#include "engine/functions/JetFunctions.h"
 
 namespace corv {
 

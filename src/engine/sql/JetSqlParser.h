@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/CorvError.h"
-#include "engine/JetSql.h"
+#include "engine/sql/JetSql.h"
 
 namespace corv::jetsql::detail {
 

@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-#include "engine/JetFunctionSupport.h"
+#include "engine/functions/JetFunctionSupport.h"
 
 namespace corv::jetfn {
 

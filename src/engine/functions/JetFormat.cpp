@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/JetFormatDates.h"
-#include "engine/JetFormatText.h"
-#include "engine/JetFunctionSupport.h"
-#include "engine/JetLocale.h"
+#include "engine/functions/JetFormatDates.h"
+#include "engine/functions/JetFormatText.h"
+#include "engine/functions/JetFunctionSupport.h"
+#include "engine/functions/JetLocale.h"
 
 namespace corv::jetfn {
 

@@ -30,8 +30,9 @@ using ReaderWaitHook = std::function<void(ReaderWait)>;
 // itself runs without the hook. An empty hook removes it.
 void SetJetReaderWaitHook(ReaderWaitHook hook);
 
-// Where the corvidel-jetread program is: $CORVIDEL_JETREAD, else beside the running executable or in its
-// installed helper folder.
+// Where the corvidel-jetread program is: $CORVIDEL_JETREAD, else what the program set at start-up (it knows
+// its installed layout), else beside the running executable.
 std::string JetReaderProgram();
+void SetJetReaderProgram(std::string path);
 
 }  // namespace corv
