@@ -1,3 +1,7 @@
+// A database connection and its record sets. Past the usual size because the readers/writer rule (write-ahead
+// log, snapshots held in read transactions, tables in use) is kept in one place; copying lives in
+// DatabaseCopy.cpp.
+
 #include "engine/Database.h"
 
 #include <sqlite3.h>

@@ -5,6 +5,9 @@
 // Files come from the internet: once set up, the reader confines itself (JetSandbox.h) before it parses
 // a single table. Values are read from the row bytes and converted here: libmdb's text binding loses dates,
 // precision, the difference between Null and "" and the tail of long memos.
+//
+// One file past the usual size on purpose: it is linked alone, and all that runs before and after the
+// confinement is best reviewed in one place.
 #include <fcntl.h>
 #include <glib.h>  // mdbtools.h includes it inside extern "C"
 #include <mdbtools.h>
@@ -12,6 +15,9 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+//
+// One file past the usual size on purpose: it is linked alone, and the whole of what runs before and after
+// the confinement is best reviewed in one place.
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,6 @@
 // Date parsing, date parts and the clock; dates are stored as "YYYY-MM-DD HH:MM:SS".
+// One file past the usual size: every function here works on the private Stamp and its day arithmetic, which
+// would otherwise have to be published to the rest of the engine.
 
 #include <algorithm>
 #include <cctype>
