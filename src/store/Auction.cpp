@@ -24,6 +24,15 @@ std::string SqlText(const std::string& text) {
     return out + "'";
 }
 
+std::string SqlDoubleQuoted(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        out += c;
+        if (c == '"') out += '"';
+    }
+    return out + "\"";
+}
+
 bool IsStatisticsTable(const std::string& tableName) {
     static const char* const kStatistics[] = {
         "Round Statistics",     "Increment Statistics",  "Miscellaneous Statistics",

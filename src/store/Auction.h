@@ -28,6 +28,8 @@ class AuctionListener {
 std::string SqlName(const std::string& name);
 // A text value as Jet SQL writes it: in single quotes, quotes inside doubled.
 std::string SqlText(const std::string& text);
+// The same in double quotes, as the statements that name a file after IN write it.
+std::string SqlDoubleQuoted(const std::string& text);
 
 // The six statistics tables, shown whole.
 bool IsStatisticsTable(const std::string& tableName);

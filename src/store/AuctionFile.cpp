@@ -18,15 +18,6 @@ namespace {
 constexpr int kPermissionDenied = 70;
 constexpr int kPathFileAccess = 75;
 
-std::string QuoteJetText(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        out += c;
-        if (c == '"') out += '"';
-    }
-    return out + "\"";
-}
-
 std::string Timestamp() {
     const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
     std::tm local{};
@@ -57,7 +48,8 @@ void BuildCatalog(Database& db) {
     const std::vector<TableDef> tables = db.TableDefs();
     for (const TableDef& t : tables) {
         if (store::IsProgramOwnTable(t.Name)) continue;
-        db.Execute("INSERT INTO [sysSuppliedTables] (TableName) VALUES (" + QuoteJetText(t.Name) + ")");
+        db.Execute("INSERT INTO [sysSuppliedTables] (TableName) VALUES (" + store::SqlDoubleQuoted(t.Name) +
+                   ")");
     }
     db.Execute("CREATE TABLE [sysRounds] ([Round] Number)");
     db.Execute("INSERT INTO [sysRounds] VALUES (1)");

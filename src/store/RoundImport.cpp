@@ -22,15 +22,6 @@ namespace {
 
 constexpr const char* kWithdrawalStatistics = "Withdrawal Statistics";
 
-std::string QuoteJetText(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        out += c;
-        if (c == '"') out += '"';
-    }
-    return out + "\"";
-}
-
 bool IsRegularFile(const fs::path& path) {
     std::error_code ec;
     return fs::is_regular_file(path, ec);
@@ -48,7 +39,7 @@ bool IsMdbExtension(const std::string& ext) {
 void AppendRound(store::Auction& auction, const std::string& roundPath, int round, bool refusePresent) {
     const std::vector<std::string> tables = auction.SuppliedTables();
     std::shared_ptr<Database> roundDb = Engine().OpenDatabase(roundPath);
-    const std::string in = " IN " + QuoteJetText(auction.Path());
+    const std::string in = " IN " + store::SqlDoubleQuoted(auction.Path());
     roundDb->BeginTrans();
     try {
         if (refusePresent) {
