@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdio>
 #include <string>
+#include "engine/functions/JetFunctionSupport.h"
 
 namespace corv::jetfn {
 
@@ -38,19 +39,10 @@ std::string Lowered(std::string_view s) {
 }
 
 bool IsDatePattern(std::string_view f) {
-    for (size_t i = 0; i < f.size(); ++i) {
-        if (f[i] == '\\') {
-            ++i;
-        } else if (f[i] == '"') {
-            const size_t close = f.find('"', i + 1);
-            if (close == std::string_view::npos) return false;
-            i = close;
-        } else if (IsDateLetter(f[i]) || StartsWithNoCase(f, i, "ttttt") || StartsWithNoCase(f, i, "am/pm") ||
-                   StartsWithNoCase(f, i, "a/p")) {
-            return true;
-        }
-    }
-    return false;
+    return HasCodeOutsideLiterals(f, [f](std::size_t i) {
+        return IsDateLetter(f[i]) || StartsWithNoCase(f, i, "ttttt") || StartsWithNoCase(f, i, "am/pm") ||
+               StartsWithNoCase(f, i, "a/p");
+    });
 }
 
 std::string GeneralDate(const Stamp& st, const DateContext& cx, int depth) {

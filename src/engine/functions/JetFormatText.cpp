@@ -23,18 +23,7 @@ struct TextItem {
 }  // namespace
 
 bool IsTextPattern(std::string_view f) {
-    for (size_t i = 0; i < f.size(); ++i) {
-        if (f[i] == '\\') {
-            ++i;
-        } else if (f[i] == '"') {
-            const size_t close = f.find('"', i + 1);
-            if (close == std::string_view::npos) return false;
-            i = close;
-        } else if (IsTextCode(f[i])) {
-            return true;
-        }
-    }
-    return false;
+    return HasCodeOutsideLiterals(f, [f](std::size_t i) { return IsTextCode(f[i]); });
 }
 
 std::string FormatText(std::string_view text, std::string_view section) {

@@ -89,4 +89,22 @@ void RegisterTextFunctions(sqlite3* db);
 void RegisterDateFunctions(sqlite3* db);
 void RegisterFormatFunction(sqlite3* db);
 
+// Whether a Format pattern holds a code, a position where isCode(i) holds, outside its quoted and escaped
+// literals. An unclosed quote makes the rest literal.
+template <class IsCode>
+bool HasCodeOutsideLiterals(std::string_view f, IsCode isCode) {
+    for (std::size_t i = 0; i < f.size(); ++i) {
+        if (f[i] == '\\') {
+            ++i;
+        } else if (f[i] == '"') {
+            const std::size_t close = f.find('"', i + 1);
+            if (close == std::string_view::npos) return false;
+            i = close;
+        } else if (isCode(i)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace corv::jetfn
