@@ -37,14 +37,17 @@ void ShowWrongFile() {
 
 // Creation steps shared by the single and the batch command. Returns the auction number.
 int CreateFromRoundOne(store::AuctionSession& session, const std::string& roundPath,
-                       const std::string& fileName) {
+                       const std::string& fileName, const std::string& keepAsideAs = {}) {
     const int auction = AuctionNumberFromFileName(fileName);
-    const std::string target = Desktop().ProgramFolder() + "/Auction" + std::to_string(auction) + ".mdb";
+    const std::string target = NewAuctionPath(fileName);
     BusyPointer busy;
     RetryInProgramFolder([&] {
-        WriteAuctionFile(roundPath, target, [&session](const std::string& path) {
-            if (session.Current() && SameFile(path, session.Current()->Path())) session.Close();
-        });
+        WriteAuctionFile(
+            roundPath, target,
+            [&session](const std::string& path) {
+                if (session.Current() && SameFile(path, session.Current()->Path())) session.Close();
+            },
+            keepAsideAs);
     });
     RetryInProgramFolder([&] { session.Open(target); });
     return auction;
@@ -69,10 +72,11 @@ bool IsRoundOneFile(const std::string& path) {
     return false;
 }
 
-void RunCreateAuctionFrom(store::AuctionSession& session, const std::string& path) {
+void RunCreateAuctionFrom(store::AuctionSession& session, const std::string& path,
+                          const std::string& keepAsideAs = {}) {
     if (!IsRoundOneFile(path)) return;
     const std::string fileName = SplitFilePath(path, true);
-    const int auction = CreateFromRoundOne(session, path, fileName);
+    const int auction = CreateFromRoundOne(session, path, fileName, keepAsideAs);
     const MsgAnswer answer =
         Desktop().MessageBox("Auction " + std::to_string(auction) +
                                  " has been successfully created.\r   Would you like to "
@@ -161,8 +165,14 @@ void CreateAuction(store::AuctionSession& session, const std::function<void()>& 
     Handled([&] { RunCreateAuction(session, askAgain); });
 }
 
-void CreateAuctionFrom(store::AuctionSession& session, const std::string& roundOnePath) {
-    Handled([&] { RunCreateAuctionFrom(session, roundOnePath); });
+void CreateAuctionFrom(store::AuctionSession& session, const std::string& roundOnePath,
+                       const std::string& keepAsideAs) {
+    Handled([&] { RunCreateAuctionFrom(session, roundOnePath, keepAsideAs); });
+}
+
+std::string NewAuctionPath(const std::string& roundFileName) {
+    return Desktop().ProgramFolder() + "/Auction" + std::to_string(AuctionNumberFromFileName(roundFileName)) +
+           ".mdb";
 }
 
 void ImportRound(store::Auction* auction) {

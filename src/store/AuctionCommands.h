@@ -14,8 +14,12 @@ namespace corv {
 // A downloaded round 1 file becomes a new auction database in the program's folder, opened in session.
 // askAgain: a cancelled file dialog asks the opening question again.
 void CreateAuction(store::AuctionSession& session, const std::function<void()>& askAgain);
-// The same with the round 1 file already chosen, as after the file dialog.
-void CreateAuctionFrom(store::AuctionSession& session, const std::string& roundOnePath);
+// The same with the round 1 file already chosen, as after the file dialog. keepAsideAs: where an existing
+// auction of that number goes, as a question already told the user (empty: KeepAsidePath).
+void CreateAuctionFrom(store::AuctionSession& session, const std::string& roundOnePath,
+                       const std::string& keepAsideAs = {});
+// The auction database creation makes from the round results file of that name, in the program's folder.
+std::string NewAuctionPath(const std::string& roundFileName);
 // One later round appended to the open auction (none: the error box says so).
 void ImportRound(store::Auction* auction);
 // The same with the round results file already chosen.

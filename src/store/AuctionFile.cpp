@@ -8,6 +8,8 @@
 #include "engine/Database.h"
 #include "platform/DesktopServices.h"
 #include "store/Auction.h"
+#include "store/RoundFileNames.h"
+#include "store/RoundImport.h"
 
 namespace fs = std::filesystem;
 
@@ -29,16 +31,13 @@ std::string Timestamp() {
 
 // An earlier auction database of the same number is kept beside the new one under a dated name, whole on
 // its own. Whatever stray companion files are left at the name go, so none is ever paired with the new file.
-void SetAsideExisting(const std::string& target, const std::function<void(const std::string&)>& releaseOpen) {
+void SetAsideExisting(const std::string& target, const std::function<void(const std::string&)>& releaseOpen,
+                      const std::string& keepAsideAs) {
     std::error_code ec;
     if (fs::exists(target, ec)) {
         if (releaseOpen) releaseOpen(target);
-        const fs::path t(target);
-        const std::string stem = t.stem().string() + " " + Timestamp();
-        fs::path aside = t.parent_path() / (stem + t.extension().string());
-        for (int n = 2; DbEngine::FileOrSidecarExists(aside.string()); ++n)
-            aside = t.parent_path() / (stem + " (" + std::to_string(n) + ")" + t.extension().string());
-        Engine().RenameDatabaseFile(target, aside.string());
+        const bool promised = !keepAsideAs.empty() && !DbEngine::FileOrSidecarExists(keepAsideAs);
+        Engine().RenameDatabaseFile(target, promised ? keepAsideAs : KeepAsidePath(target));
     }
     DbEngine::RemoveOrphanSidecars(target);
 }
@@ -59,6 +58,15 @@ void BuildCatalog(Database& db) {
 }
 
 }  // namespace
+
+std::string KeepAsidePath(const std::string& target) {
+    const fs::path t(target);
+    const std::string stem = t.stem().string() + " " + Timestamp();
+    fs::path aside = t.parent_path() / (stem + t.extension().string());
+    for (int n = 2; DbEngine::FileOrSidecarExists(aside.string()); ++n)
+        aside = t.parent_path() / (stem + " (" + std::to_string(n) + ")" + t.extension().string());
+    return aside.string();
+}
 
 CorvError FileError(const std::error_code& ec, const fs::path& source) {
     if (ec == std::errc::no_such_file_or_directory) {
@@ -121,9 +129,13 @@ void DiscardBuild(const std::string& path) {
 }
 
 void WriteAuctionFile(const std::string& source, const std::string& target,
-                      const std::function<void(const std::string& path)>& releaseOpen) {
-    // Open the source before anything is touched, so a file that is no database leaves everything as it was.
+                      const std::function<void(const std::string& path)>& releaseOpen,
+                      const std::string& keepAsideAs) {
+    // Open and check the source before anything is touched, so a file that is no database, or not the round
+    // 1 it is named as, leaves everything as it was.
     std::shared_ptr<Database> round = Engine().OpenDatabase(source);
+    CheckRoundFileRows(*round, SplitFilePath(source, true), 1,
+                       AuctionNumberFromDatabaseName(SplitFilePath(target, true)));
     if (!fs::is_directory(fs::path(target).parent_path()))
         throw CorvError(err::PathNotFound, "Path not found");
     const std::string building = BuildingPath(target);
@@ -141,7 +153,7 @@ void WriteAuctionFile(const std::string& source, const std::string& target,
     }
     round->Close();
     try {
-        SetAsideExisting(target, releaseOpen);
+        SetAsideExisting(target, releaseOpen, keepAsideAs);
         std::error_code ec;
         fs::rename(building, target, ec);
         if (ec) throw FileError(ec, {});

@@ -40,10 +40,16 @@ void DiscardBuild(const std::string& path);
 
 // The new auction database at target: the round 1 file's tables and rows and the catalog, built whole under
 // a passing name, then renamed into place after any earlier file of that name is set aside (closed first
-// when it is the open auction: releaseOpen is called). A source that is no database leaves everything as it
+// when it is the open auction: releaseOpen is called; it may throw to keep that file, and nothing changes).
+// The earlier file goes to keepAsideAs when given and free, else to KeepAsidePath(target). A source that is
+// no database, or whose rows are not round 1 of that auction (CheckRoundFileRows), leaves everything as it
 // was.
 void WriteAuctionFile(const std::string& source, const std::string& target,
-                      const std::function<void(const std::string& path)>& releaseOpen);
+                      const std::function<void(const std::string& path)>& releaseOpen,
+                      const std::string& keepAsideAs = {});
+// Where an earlier auction database at target is kept when a new one takes its place now:
+// "AuctionN YYYY-MM-DD HHMMSS.mdb" beside it, with " (2)", " (3)", ... after the time when that is taken.
+std::string KeepAsidePath(const std::string& target);
 
 // An index on Round, named "sysRoundIndex TABLE", for every table viewers read a round at a time. Runs in
 // the caller's transaction; a failure is a CorvError.

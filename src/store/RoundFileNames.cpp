@@ -14,31 +14,42 @@ std::string SplitFilePath(const std::string& path, bool fileName) {
 
 namespace {
 
-// The whole number written in the characters [first, first + count) of a file name. Surrounding blanks are
-// allowed; anything else that is not a digit, or nothing at all, is a type mismatch.
-int NumberInName(const std::string& fileName, std::size_t first, std::size_t count) {
-    const std::string part = first < fileName.size() ? fileName.substr(first, count) : std::string();
-    std::size_t b = 0, e = part.size();
-    while (b < e && part[b] == ' ') ++b;
-    while (e > b && part[e - 1] == ' ') --e;
-    if (b == e) throw CorvError(err::TypeMismatch, "Type mismatch");
+bool IsDigit(char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+int Digits(const std::string& s, std::size_t first, std::size_t count) {
     int value = 0;
-    for (std::size_t i = b; i < e; ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(part[i])))
-            throw CorvError(err::TypeMismatch, "Type mismatch");
-        value = value * 10 + (part[i] - '0');
-    }
+    for (std::size_t i = first; i < first + count; ++i) value = value * 10 + (s[i] - '0');
     return value;
+}
+
+// A longer name would still have digits where the rule looks (31_0002.mdb reads as round 0), so the whole
+// name is checked, not only those characters.
+const std::string& RoundFileName(const std::string& fileName) {
+    if (!IsRoundFileName(fileName))
+        throw CorvError(err::TypeMismatch, fileName + " is not a round results file name (NN_RRR.mdb)");
+    return fileName;
 }
 
 }  // namespace
 
+bool IsRoundFileName(const std::string& fileName) {
+    static const std::string ext = ".mdb";
+    if (fileName.size() != 6 + ext.size() || fileName[2] != '_') return false;
+    for (int i : {0, 1, 3, 4, 5})
+        if (!IsDigit(fileName[i])) return false;
+    for (std::size_t i = 0; i < ext.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(fileName[6 + i])) != ext[i]) return false;
+    return true;
+}
+
 int RoundNumberFromFileName(const std::string& fileName) {
-    return NumberInName(fileName, 3, 3);
+    return Digits(RoundFileName(fileName), 3, 3);
 }
 
 int AuctionNumberFromFileName(const std::string& fileName) {
-    return NumberInName(fileName, 0, 2);
+    return Digits(RoundFileName(fileName), 0, 2);
 }
 
 std::string AuctionPrefixFromFileName(const std::string& fileName) {

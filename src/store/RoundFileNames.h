@@ -9,8 +9,10 @@ namespace corv {
 // including it) of a path.
 std::string SplitFilePath(const std::string& path, bool fileName);
 
-// Round results file name rule: characters 1-2 the auction number, 4-6 the round number. Characters there
-// that do not form a whole number raise a type-mismatch error (13).
+// Round results file name rule: NN_RRR.mdb (the extension in any letter case), characters 1-2 the auction
+// number, 4-6 the round number. Any other name raises a type-mismatch error (13) saying it is no round
+// results file name.
+bool IsRoundFileName(const std::string& fileName);
 int RoundNumberFromFileName(const std::string& fileName);
 int AuctionNumberFromFileName(const std::string& fileName);
 std::string AuctionPrefixFromFileName(const std::string& fileName);  // characters 1-2 as text

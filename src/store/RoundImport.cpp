@@ -21,6 +21,7 @@ namespace corv {
 namespace {
 
 constexpr const char* kWithdrawalStatistics = "Withdrawal Statistics";
+constexpr const char* kBids = "Markets and Bidders";
 
 bool IsRegularFile(const fs::path& path) {
     std::error_code ec;
@@ -33,12 +34,61 @@ bool IsMdbExtension(const std::string& ext) {
            std::tolower(static_cast<unsigned char>(ext[3])) == 'b';
 }
 
+bool SameJetName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The distinct values of column in the bids other than expected, lowest first; none when the table or the
+// column is missing.
+std::vector<std::string> OtherBidValues(Database& db, const std::string& column, int expected) {
+    const std::vector<TableDef> tables = db.TableDefs();
+    const auto bids = std::find_if(tables.begin(), tables.end(),
+                                   [](const TableDef& t) { return SameJetName(t.Name, kBids); });
+    if (bids == tables.end()) return {};
+    const std::string from = " FROM [" + bids->Name + "]";
+    auto rs = db.OpenRecordset("SELECT *" + from + " WHERE 0 = 1", RecordsetType::Snapshot);
+    const bool hasColumn = rs->FieldIndex(column) >= 0;
+    rs->Close();
+    if (!hasColumn) return {};
+    rs = db.OpenRecordset("SELECT DISTINCT [" + column + "]" + from + " WHERE [" + column + "] <> " +
+                              std::to_string(expected) + " ORDER BY [" + column + "]",
+                          RecordsetType::Snapshot);
+    std::vector<std::string> values;
+    for (; !rs->Eof(); rs->MoveNext()) values.push_back(rs->GetValue(0).toString());
+    rs->Close();
+    return values;
+}
+
 }  // namespace
+
+void CheckRoundFileRows(Database& roundDb, const std::string& fileName, int round,
+                        std::optional<int> auction) {
+    const std::vector<std::string> rounds = OtherBidValues(roundDb, "Round", round);
+    if (!rounds.empty())
+        throw CorvError(kRoundOfAnotherAuction, fileName + " is named as round " + std::to_string(round) +
+                                                    ", but its bids in " + kBids + " are of round " +
+                                                    rounds.front());
+    if (!auction) return;
+    const std::vector<std::string> auctions = OtherBidValues(roundDb, "Auction Id", *auction);
+    if (!auctions.empty())
+        throw CorvError(kRoundOfAnotherAuction, fileName + " holds bids of auction " + auctions.front() +
+                                                    " in " + kBids + ", not of auction " +
+                                                    std::to_string(*auction));
+}
 
 // The round file's connection holds the transaction, with the auction attached through IN.
 void AppendRound(store::Auction& auction, const std::string& roundPath, int round, bool refusePresent) {
     const std::vector<std::string> tables = auction.SuppliedTables();
     std::shared_ptr<Database> roundDb = Engine().OpenDatabase(roundPath);
+    try {
+        CheckRoundFileRows(*roundDb, SplitFilePath(roundPath, true), round, auction.Number());
+    } catch (...) {
+        roundDb->Close();
+        throw;
+    }
     const std::string in = " IN " + store::SqlDoubleQuoted(auction.Path());
     roundDb->BeginTrans();
     try {
@@ -93,22 +143,31 @@ int LastRoundInRow(const std::string& folder, const std::string& prefix, int fir
     return last;
 }
 
-int ImportRoundFile(store::Auction& auction, const std::string& path) {
+int AuctionNumberOf(const std::string& auctionPath) {
+    const std::string name = SplitFilePath(auctionPath, true);
+    const std::optional<int> number = AuctionNumberFromDatabaseName(name);
+    if (!number)
+        throw CorvError(kRoundOfAnotherAuction, "The auction number cannot be read from the name of " + name);
+    return *number;
+}
+
+int AuctionTakingRounds(const store::Auction& auction) {
     if (auction.ReadOnly())
         throw CorvError(err::ReadOnlyDatabase, "The auction database " + SplitFilePath(auction.Path(), true) +
                                                    " is in the Jet format and open read-only; convert it in "
                                                    "Corvidel to import into it.");
+    return AuctionNumberOf(auction.Path());
+}
+
+int ImportRoundFile(store::Auction& auction, const std::string& path) {
+    const int number = AuctionTakingRounds(auction);
     const std::string name = SplitFilePath(path, true);
     const int round = RoundNumberFromFileName(name);
     const int fileAuction = AuctionNumberFromFileName(name);
-    const std::optional<int> number = auction.Number();
-    if (!number)
-        throw CorvError(kRoundOfAnotherAuction, "The auction number cannot be read from the name of " +
-                                                    SplitFilePath(auction.Path(), true));
-    if (fileAuction != *number)
+    if (fileAuction != number)
         throw CorvError(kRoundOfAnotherAuction, name + " is a round results file of auction " +
                                                     std::to_string(fileAuction) + ", not of auction " +
-                                                    std::to_string(*number));
+                                                    std::to_string(number));
     try {
         AppendRound(auction, path, round, true);
     } catch (const CorvError&) {

@@ -6,6 +6,8 @@
 
 namespace corv {
 
+class Database;
+
 namespace store {
 class Auction;
 }
@@ -17,9 +19,17 @@ class Auction;
 inline constexpr int kRoundAlreadyImported = 3022;
 inline constexpr int kRoundOfAnotherAuction = 3001;
 
+// The round a file holds is read from its name, so a renamed copy would land under another round. Refuses
+// (3001) a round results file whose bids in "Markets and Bidders" hold a Round other than round, or an
+// Auction Id other than auction when that is known. A file without those bids, or without those columns,
+// passes. fileName: the name the message shows.
+void CheckRoundFileRows(Database& roundDb, const std::string& fileName, int round,
+                        std::optional<int> auction);
+
 // Appends one round results file to the auction and records the round, all in one transaction: a
 // failure anywhere leaves the auction database as it was. refusePresent: a round already recorded is refused
 // (3022) inside that transaction, so two programs importing the same round at once cannot both append it.
+// The file's rows are checked against round and the auction's number first (CheckRoundFileRows).
 // The auction is told of the round once it is committed.
 void AppendRound(store::Auction& auction, const std::string& roundPath, int round,
                  bool refusePresent = false);
@@ -31,6 +41,12 @@ std::optional<std::string> FindRoundFile(const std::string& folder, const std::s
 // The highest round r such that the files of rounds first to r (prefix "NN") are all in folder; first - 1
 // when the first is missing.
 int LastRoundInRow(const std::string& folder, const std::string& prefix, int first);
+
+// The number in an auction database's name (AuctionN.mdb); 3001 for a name that holds none.
+int AuctionNumberOf(const std::string& auctionPath);
+// The number of an auction that can take rounds without questions; a read-only auction (3027) or one whose
+// name holds no number (3001) is refused.
+int AuctionTakingRounds(const store::Auction& auction);
 
 // File > Import's atomic append of one round results file, without its questions; the file is kept.
 // Refuses a file of another auction than this one and a round already imported; a read-only auction takes

@@ -1,16 +1,19 @@
 // corvidel-import AUCTION ROUNDFILE...: imports round results files into an auction database, in round
-// order, each in one transaction, the way File > Import does, for scripts and cron jobs.
+// order, each in one transaction, the way File > Import does, for scripts and cron jobs. A missing auction is
+// created from its round 1 file, the way the program creates one.
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "engine/CorvError.h"
 #include "platform/InstallPaths.h"
 #include "store/Auction.h"
+#include "store/AuctionFile.h"
 #include "store/RoundFileNames.h"
 #include "store/RoundImport.h"
 
@@ -25,12 +28,17 @@ constexpr int kNoAuction = 4;
 
 constexpr const char* kHelp =
     "usage: corvidel-import AUCTION ROUNDFILE...\n"
+    "       corvidel-import --help | --version\n"
     "\n"
     "Imports round results files (named like 14_007.mdb: auction 14, round 7) into the auction\n"
     "database AUCTION (AuctionN.mdb), lowest round first, each round in one transaction. Round files\n"
-    "are kept. A round already imported and a file of another auction are refused. The program\n"
-    "stops at the first round that fails; rounds imported before it stay imported. An auction\n"
-    "database still in the Jet format takes no rounds (Error 3027): convert it in Corvidel first.\n"
+    "are kept. When AUCTION does not exist and the lowest round given is 1, AUCTION is created from\n"
+    "that file as the program creates an auction, and the other rounds are imported into it; an\n"
+    "existing auction is never replaced. A round already imported, a file of another auction and a\n"
+    "file whose bids (Markets and Bidders) hold another round or auction than its name says are\n"
+    "refused. The program stops at the first round that fails; rounds imported before it stay\n"
+    "imported. An auction database still in the Jet format takes no rounds (Error 3027): convert it\n"
+    "in Corvidel first.\n"
     "\n"
     "Output, one line per round tried:\n"
     "  Round N imported from FILE                       (standard output)\n"
@@ -40,10 +48,16 @@ constexpr const char* kHelp =
     "\n"
     "Exit codes:\n"
     "  0  every round imported\n"
-    "  1  a round failed to import (or a file name is not a round file name: nothing imported)\n"
+    "  1  a round failed to import (or a file name is not a round file name, NN_RRR.mdb: nothing\n"
+    "     imported)\n"
     "  2  wrong arguments\n"
-    "  3  a round refused: already imported (Error 3022) or of another auction (Error 3001)\n"
-    "  4  the auction database cannot be opened, or its name holds no auction number\n";
+    "  3  a round refused: already imported (Error 3022), or of another auction or another round than\n"
+    "     its name says (Error 3001)\n"
+    "  4  the auction database cannot be opened, is in the Jet format (Error 3027), or its name holds\n"
+    "     no auction number\n"
+    "\n"
+    "Example: build auction 31 from the round files in a folder:\n"
+    "  corvidel-import ~/.local/share/Corvidel/Auction31.mdb ~/Downloads/31_*.mdb\n";
 
 struct RoundFile {
     std::string path;
@@ -59,6 +73,32 @@ corv::CorvError AsCorvError(const std::exception& e) {
     return corv::CorvError(corv::err::EngineFailure, e.what());
 }
 
+int RoundFailed(const RoundFile& f, const std::exception& e) {
+    const corv::CorvError error = AsCorvError(e);
+    Report("Round " + std::to_string(f.round) + " not imported from " + f.path, error);
+    const bool refused =
+        error.number() == corv::kRoundAlreadyImported || error.number() == corv::kRoundOfAnotherAuction;
+    return refused ? kRefused : kImportFailed;
+}
+
+void Imported(const RoundFile& f) {
+    std::printf("Round %d imported from %s\n", f.round, f.path.c_str());
+    std::fflush(stdout);
+}
+
+// The new auction at path from its round 1 file. An auction that appears at path meanwhile is kept as it is.
+void CreateAuction(const std::string& path, int number, const RoundFile& roundOne) {
+    const std::string fileName = corv::SplitFilePath(roundOne.path, true);
+    const int fileAuction = corv::AuctionNumberFromFileName(fileName);
+    if (fileAuction != number)
+        throw corv::CorvError(corv::kRoundOfAnotherAuction,
+                              fileName + " is a round results file of auction " +
+                                  std::to_string(fileAuction) + ", not of auction " + std::to_string(number));
+    corv::WriteAuctionFile(roundOne.path, path, [](const std::string&) {
+        throw corv::CorvError(corv::kRoundAlreadyImported, "The auction database already exists");
+    });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,6 +108,11 @@ int main(int argc, char** argv) {
             std::fputs(kHelp, stdout);
             return kAllImported;
         }
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("corvidel-import %d.%d.%d\n", CORVIDEL_VERSION_MAJOR, CORVIDEL_VERSION_MINOR,
+                    CORVIDEL_VERSION_PATCH);
+        return kAllImported;
     }
     if (argc < 3) {
         std::fputs("usage: corvidel-import AUCTION ROUNDFILE...\n", stderr);
@@ -86,31 +131,44 @@ int main(int argc, char** argv) {
     std::stable_sort(files.begin(), files.end(),
                      [](const RoundFile& a, const RoundFile& b) { return a.round < b.round; });
 
+    // Without its folder there is no auction to create: the open below reports the missing file.
+    auto next = files.begin();
+    const std::filesystem::path target = std::filesystem::absolute(argv[1]);
+    std::error_code ec;
+    if (next->round == 1 && !std::filesystem::exists(target, ec) && !ec &&
+        std::filesystem::is_directory(target.parent_path(), ec)) {
+        int number = 0;
+        try {
+            number = corv::AuctionNumberOf(argv[1]);
+        } catch (const std::exception& e) {
+            Report(argv[1], AsCorvError(e));
+            return kNoAuction;
+        }
+        try {
+            CreateAuction(target.string(), number, *next);
+            Imported(*next++);
+        } catch (const std::exception& e) {
+            return RoundFailed(*next, e);
+        }
+    }
+
     corv::store::AuctionSession session;
     corv::store::Auction* auction = nullptr;
     try {
         auction = &session.Open(argv[1], corv::store::JetAuctionOpen::ReadOnly);
-        if (!auction->Number())
-            throw corv::CorvError(
-                corv::kRoundOfAnotherAuction,
-                "The auction number cannot be read from the name of " + corv::SplitFilePath(argv[1], true));
+        corv::AuctionTakingRounds(*auction);
     } catch (const std::exception& e) {
         Report(argv[1], AsCorvError(e));
         return kNoAuction;
     }
 
     int code = kAllImported;
-    for (const RoundFile& f : files) {
+    for (; next != files.end(); ++next) {
         try {
-            corv::ImportRoundFile(*auction, f.path);
-            std::printf("Round %d imported from %s\n", f.round, f.path.c_str());
-            std::fflush(stdout);
+            corv::ImportRoundFile(*auction, next->path);
+            Imported(*next);
         } catch (const std::exception& e) {
-            const corv::CorvError error = AsCorvError(e);
-            Report("Round " + std::to_string(f.round) + " not imported from " + f.path, error);
-            const bool refused = error.number() == corv::kRoundAlreadyImported ||
-                                 error.number() == corv::kRoundOfAnotherAuction;
-            code = refused ? kRefused : kImportFailed;
+            code = RoundFailed(*next, e);
             break;
         }
     }

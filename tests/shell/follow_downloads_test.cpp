@@ -157,6 +157,18 @@ TEST_F(FollowTest, AFailureTurnsFollowingOffWithOneBoxAndTheAuctionUnchanged) {
               QueryCount(auction, "SELECT COUNT(*) FROM [Withdrawal Statistics]"));
 }
 
+TEST_F(FollowTest, ANextRoundHoldingAnotherAuctionsBidsIsRefused) {
+    Follow();
+    RunSqlite(Drop(2), "UPDATE [Markets and Bidders] SET [Auction Id] = 15");
+    ScanSettled();
+    ASSERT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.boxes[0].text,
+              "Error:3001 14_002.mdb holds bids of auction 15 in Markets and Bidders, not of auction 14");
+    EXPECT_FALSE(window->Follower()->IsOn());
+    EXPECT_EQ(Rounds(), "1");
+    EXPECT_EQ(QueryCount(auction, "SELECT COUNT(*) FROM [Markets and Bidders]"), options.bidsPerRound);
+}
+
 TEST_F(FollowTest, ANextRoundThatStaysUnreadableEndsFollowingWithOneBox) {
     Follow();
     std::ofstream(downloads + "/14_002.mdb", std::ios::binary) << std::string(8192, 'x');

@@ -278,7 +278,7 @@ TEST_F(AuctionCommandsTest, BadFileNamesAndFilesAreReported) {
     desk_.OpenFile(odd);
     CreateAuction(main_);
     ASSERT_EQ(desk_.boxes.size(), 1u);
-    EXPECT_EQ(desk_.boxes[0].text, "Error:13 Type mismatch");
+    EXPECT_EQ(desk_.boxes[0].text, "Error:13 ab_001.mdb is not a round results file name (NN_RRR.mdb)");
     ExpectErrorBox("Error:13 ");
 
     const std::string text = downloads_ + "/33_001.mdb";
@@ -429,15 +429,34 @@ TEST_F(AuctionCommandsTest, RoundsInAnyOrderWithGapsAndFromAnotherAuction) {
         ImportRound();
         EXPECT_EQ(desk_.LastBox().text.substr(0, 9), "  Round " + std::to_string(round));
     }
-    // Another auction's file is taken by its round number alone.
-    desk_.OpenFile(WriteRound(15, 7)).Answer(MsgAnswer::No);
+    // Another auction's file name is taken by its round number alone, but not its bids of that auction.
+    const std::string other = WriteRound(15, 7);
+    desk_.OpenFile(other);
+    ImportRound();
+    EXPECT_EQ(desk_.LastBox().text,
+              "Error:3001 15_007.mdb holds bids of auction 15 in Markets and Bidders, not of auction 12");
+    Exec(other, "UPDATE [Markets and Bidders] SET [Auction Id] = 12");
+    desk_.OpenFile(other).Answer(MsgAnswer::No);
     ImportRound();
     EXPECT_EQ(Rounds(auction), (std::vector<std::string>{"1", "5", "3", "7"}));
     EXPECT_EQ(
         Column(Query(auction, "SELECT DISTINCT [Auction Id] FROM [Markets and Bidders] WHERE Round = 7")),
-        std::vector<std::string>{"15"});
+        std::vector<std::string>{"12"});
     EXPECT_EQ(Column(Query(auction, "SELECT DISTINCT Round FROM [Withdrawal Statistics]")),
               std::vector<std::string>{"7"});
+}
+
+TEST_F(AuctionCommandsTest, ImportRefusesARoundFileWhoseBidsAreOfAnotherRound) {
+    const std::string auction = Create(12);
+    const auto before = Snapshot(auction);
+    fs::copy_file(WriteRound(12, 2), RoundFile(12, 5));
+    desk_.OpenFile(RoundFile(12, 5));
+    ImportRound();
+    EXPECT_EQ(
+        desk_.LastBox().text,
+        "Error:3001 12_005.mdb is named as round 5, but its bids in Markets and Bidders are of round 2");
+    ExpectErrorBox("Error:3001 ");
+    EXPECT_EQ(Snapshot(auction), before);
 }
 
 TEST_F(AuctionCommandsTest, CancelledImportIsSilent) {
@@ -504,7 +523,7 @@ TEST_F(AuctionCommandsTest, ImportNeedsAnOpenAuctionAndARoundName) {
     fs::copy_file(WriteRound(12, 2), odd, fs::copy_options::overwrite_existing);
     desk_.OpenFile(odd);
     ImportRound();
-    EXPECT_EQ(desk_.LastBox().text, "Error:13 Type mismatch");
+    EXPECT_EQ(desk_.LastBox().text, "Error:13 12_x02.mdb is not a round results file name (NN_RRR.mdb)");
 }
 
 TEST_F(AuctionCommandsTest, AuctionFolderWithADoubleQuoteImports) {
@@ -618,6 +637,22 @@ TEST_F(AuctionCommandsTest, BatchFailureKeepsEarlierRounds) {
     EXPECT_TRUE(desk_.progress[0].ended);
     EXPECT_EQ(desk_.busyDepth, 0);
     EXPECT_EQ(desk_.BusyAtOkBoxes(), 0);
+}
+
+TEST_F(AuctionCommandsTest, BatchStopsAtARoundFileWhoseBidsAreOfAnotherRound) {
+    const auto files = WriteRounds(14, 4);
+    fs::copy_file(files[1], files[2], fs::copy_options::overwrite_existing);
+    // A round without bids is taken as it is.
+    Exec(files[1], "DELETE FROM [Markets and Bidders]");
+    desk_.OpenFile(files[0]);
+    BatchImportAuction(main_);
+    EXPECT_EQ(
+        desk_.LastBox().text,
+        "Error:3001 14_003.mdb is named as round 3, but its bids in Markets and Bidders are of round 2");
+    const std::string auction = program_ + "/Auction14.mdb";
+    EXPECT_EQ(Rounds(auction), (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(Column(Query(auction, "SELECT DISTINCT Round FROM [Markets and Bidders]")),
+              std::vector<std::string>{"1"});
 }
 
 TEST_F(AuctionCommandsTest, BatchTakesRoundFilesWhateverTheCaseOfTheirExtension) {
@@ -748,4 +783,83 @@ TEST_F(AuctionCommandsTest, ImportToolGoesInRoundOrderAndStopsAtTheFirstFailure)
     run = RunImportTool({QString::fromStdString(unnumbered), QString::fromStdString(RoundFile(12, 6))});
     EXPECT_EQ(run.exitCode, 4);
     EXPECT_EQ(run.err.rfind(unnumbered + ": Error 3001: ", 0), 0u) << run.err;
+}
+
+TEST_F(AuctionCommandsTest, ImportToolCreatesAMissingAuctionButNeverReplacesOne) {
+    const auto files = WriteRounds(12, 3);
+    const std::string auction = program_ + "/Auction12.mdb";
+    const QString db = QString::fromStdString(auction);
+    // A round 1 file holding round 2's bids creates nothing.
+    const std::string misnamed = (root_ / "12_001.mdb").string();
+    fs::copy_file(files[1], misnamed);
+    ToolRun run = RunImportTool({db, QString::fromStdString(misnamed)});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(run.err.rfind("Round 1 not imported from " + misnamed + ": Error 3001: ", 0), 0u) << run.err;
+    EXPECT_TRUE(fs::is_empty(program_));
+
+    run = RunImportTool({db, QString::fromStdString(files[2]), QString::fromStdString(files[0]),
+                         QString::fromStdString(files[1])});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "Round 1 imported from " + files[0] + "\nRound 2 imported from " + files[1] +
+                           "\nRound 3 imported from " + files[2] + "\n");
+    EXPECT_EQ(Rounds(auction), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(Column(Query(auction, "SELECT TableName FROM sysTables ORDER BY rowid")), kFixtureTables);
+    EXPECT_EQ(
+        Query(auction, "SELECT tbl_name FROM sqlite_master WHERE name = 'sysRoundIndex Markets and Bidders'"),
+        (Rows{{"Markets and Bidders"}}));
+
+    const auto before = Snapshot(auction);
+    run = RunImportTool({db, QString::fromStdString(files[0])});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(run.err,
+              "Round 1 not imported from " + files[0] + ": Error 3022: Round 1 has already been imported\n");
+    EXPECT_EQ(Snapshot(auction), before);
+    for (const auto& e : fs::directory_iterator(program_))
+        EXPECT_EQ(e.path().filename().string().rfind("Auction12.mdb", 0), 0u) << e.path();
+}
+
+TEST_F(AuctionCommandsTest, ImportToolRefusesAJetRoundFileSavedUnderAnotherRoundsName) {
+    const std::string samples = std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/auction";
+    if (!fs::exists(samples)) GTEST_SKIP() << "no Jet auction samples at " << samples;
+    for (const char* name : {"31_001.mdb", "31_002.mdb"})
+        fs::copy_file(samples + "/" + name, downloads_ + "/" + name);
+    const std::string seventh = downloads_ + "/31_007.mdb";
+    fs::copy_file(samples + "/31_003.mdb", seventh);
+    const QString db = QString::fromStdString(program_ + "/Auction31.mdb");
+    ToolRun run = RunImportTool({db, QString::fromStdString(downloads_ + "/31_001.mdb"),
+                                 QString::fromStdString(downloads_ + "/31_002.mdb")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+
+    const auto before = Snapshot(db.toStdString());
+    run = RunImportTool({db, QString::fromStdString(seventh)});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(run.err,
+              "Round 7 not imported from " + seventh +
+                  ": Error 3001: 31_007.mdb is named as round 7, but its bids in Markets and Bidders "
+                  "are of round 3\n");
+    EXPECT_EQ(Snapshot(db.toStdString()), before);
+}
+
+TEST_F(AuctionCommandsTest, ImportToolExitCodesForNamesVersionAndJetAuctions) {
+    const std::string auction = Create(12);
+    session_.Close();
+    const std::string longName = downloads_ + "/12_0002.mdb";
+    fs::copy_file(WriteRound(12, 2), longName);
+    ToolRun run = RunImportTool({QString::fromStdString(auction), QString::fromStdString(longName)});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, longName + ": Error 13: 12_0002.mdb is not a round results file name (NN_RRR.mdb)\n");
+
+    run = RunImportTool({"--version"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out.rfind("corvidel-import ", 0), 0u) << run.out;
+
+    const std::string samples = std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/auction";
+    if (!fs::exists(samples)) GTEST_SKIP() << "no Jet auction samples at " << samples;
+    const std::string jet = program_ + "/Auction31.mdb";
+    fs::copy_file(samples + "/Auction31.mdb", jet);
+    fs::copy_file(samples + "/31_004.mdb", downloads_ + "/31_004.mdb");
+    run = RunImportTool({QString::fromStdString(jet), QString::fromStdString(downloads_ + "/31_004.mdb")});
+    EXPECT_EQ(run.exitCode, 4);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind(jet + ": Error 3027: ", 0), 0u) << run.err;
 }

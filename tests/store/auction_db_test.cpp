@@ -48,19 +48,20 @@ TEST(FileNameRuleTest, NumbersComeFromFixedPositions) {
     EXPECT_EQ(AuctionNumberFromFileName("07_012.mdb"), 7);
     EXPECT_EQ(AuctionNumberFromFileName("14_001.mdb"), 14);
     EXPECT_EQ(AuctionPrefixFromFileName("07_012.mdb"), "07");
-    // Character 3 is not looked at.
-    EXPECT_EQ(RoundNumberFromFileName("05-003.mdb"), 3);
+    EXPECT_EQ(RoundNumberFromFileName("07_012.MDB"), 12);
 }
 
-TEST(FileNameRuleTest, NonDigitsAreATypeMismatch) {
-    for (const char* name : {"14_abc.mdb", "14_1.mdb", "14_", "14_0x1.mdb", "Auction12.mdb", ""}) {
+TEST(FileNameRuleTest, AnyOtherNameIsATypeMismatchNamingTheForm) {
+    // 31_0002.mdb has digits where the round is read, and would be round 0.
+    for (const char* name : {"14_abc.mdb", "14_1.mdb", "14_", "14_0x1.mdb", "Auction12.mdb", "",
+                             "31_0002.mdb", "05-003.mdb", "14_003.mdb.bak", " 7_012.mdb"}) {
         SCOPED_TRACE(name);
         try {
             RoundNumberFromFileName(name);
             ADD_FAILURE() << "no error";
         } catch (const CorvError& e) {
             EXPECT_EQ(e.number(), 13);
-            EXPECT_EQ(e.description(), "Type mismatch");
+            EXPECT_EQ(e.description(), std::string(name) + " is not a round results file name (NN_RRR.mdb)");
         }
     }
     EXPECT_EQ(ErrorNumberOf([] { AuctionNumberFromFileName("x7_001.mdb"); }), 13);
