@@ -6,7 +6,8 @@
 
 namespace corv {
 
-enum class MsgButtons { OK, OKCancel, YesNo, YesNoCancel };
+// YesNoDefaultNo: Yes and No with No the default, for a question whose Yes cannot be taken back.
+enum class MsgButtons { OK, OKCancel, YesNo, YesNoCancel, YesNoDefaultNo };
 enum class MsgIcon { None, Information, Exclamation, Critical, Question };
 enum class MsgAnswer { OK, Cancel, Yes, No };
 

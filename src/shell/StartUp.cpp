@@ -5,6 +5,7 @@
 #include <QString>
 #include <algorithm>
 #include <exception>
+#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "shell/frmMain.h"
 #include "shell/frmOpeningQuestions.h"
 #include "store/AuctionCommands.h"
+#include "store/AuctionFile.h"
 #include "store/RoundFileNames.h"
 #include "viewer/frmFlexGrid.h"
 
@@ -35,6 +37,35 @@ bool IsRoundResultsFile(const std::string& path) {
     } catch (const std::exception&) {
         return false;
     }
+}
+
+// The highest round of the auction database at path.
+long LastRoundOf(const std::string& path) {
+    std::shared_ptr<Database> db = Engine().OpenDatabase(path);
+    auto rs = db->OpenRecordset("SELECT Max([Round]) AS Last FROM sysRounds", RecordsetType::Snapshot);
+    const long last = rs->Eof() ? 0 : static_cast<long>(rs->GetValue(0).asInteger());
+    rs->Close();
+    db->Close();
+    return last;
+}
+
+// Creation from the command line would set an existing auction of that number aside unasked, as a double
+// click on a round 1 file is easily made: ask first. Returns where the existing auction goes (empty when
+// there is none), nullopt when the user keeps it.
+std::optional<std::string> ConfirmCreatingAnew(const std::string& roundOnePath) {
+    const std::string fileName = SplitFilePath(roundOnePath, true);
+    const std::string target = NewAuctionPath(fileName);
+    std::error_code ec;
+    if (!std::filesystem::exists(target, ec)) return std::string();
+    const std::string aside = KeepAsidePath(target);
+    const std::string number = std::to_string(AuctionNumberFromFileName(fileName));
+    const MsgAnswer a = Desktop().MessageBox(
+        "Auction " + number + " already exists with rounds 1 to " + std::to_string(LastRoundOf(target)) +
+            ".\rCreate it anew from this file? The existing auction is kept as '" +
+            SplitFilePath(aside, true) + "'.",
+        MsgButtons::YesNoDefaultNo, MsgIcon::Question, "New Auction");
+    if (a != MsgAnswer::Yes) return std::nullopt;
+    return aside;
 }
 
 }  // namespace
@@ -139,7 +170,8 @@ void StartUp::OpenCommandLineFile(const std::string& path) {
             return;
         }
         if (RoundNumberFromFileName(SplitFilePath(path, true)) == 1) {
-            CreateAuctionFrom(main_.Session(), path);
+            if (const std::optional<std::string> aside = ConfirmCreatingAnew(path))
+                CreateAuctionFrom(main_.Session(), path, *aside);
             return;
         }
         FileOpen();

@@ -133,6 +133,14 @@ TEST_F(QtDesktopTest, MessageBoxReturnsTheClickedButton) {
     EXPECT_EQ(desktop.MessageBox("Note", MsgButtons::OK, MsgIcon::Information, ""), MsgAnswer::OK);
 }
 
+TEST_F(QtDesktopTest, EnterAnswersNoWhereNoIsTheDefault) {
+    WhenModal([](QWidget* w) {
+        if (qobject_cast<QMessageBox*>(w)) QTest::keyClick(w, Qt::Key_Return);
+    });
+    EXPECT_EQ(desktop.MessageBox("Replace?", MsgButtons::YesNoDefaultNo, MsgIcon::Question, "T"),
+              MsgAnswer::No);
+}
+
 TEST_F(QtDesktopTest, FileDialogTakesFilterFolderTitleAndName) {
     QTemporaryDir dir;
     FileDialogOptions o;

@@ -48,6 +48,48 @@ TEST_F(CommandLineTest, ARoundOneFileCreatesItsAuction) {
     EXPECT_TRUE(w.Viewers().isEmpty());
 }
 
+// What the question says before "DATE TIME.mdb'.", and the file name it names.
+const std::string kAnewPrefix =
+    "Auction 14 already exists with rounds 1 to 3.\rCreate it anew from this file? The existing auction is "
+    "kept as "
+    "'Auction14 ";
+std::string NamedAside(const std::string& text) {
+    const auto open = text.find('\''), close = text.rfind('\'');
+    return text.substr(open + 1, close - open - 1);
+}
+
+TEST_F(CommandLineTest, ARoundOneFileOfAnExistingAuctionAsksAndNoKeepsIt) {
+    const std::string auction = BuildAuctionDatabase(folder.Path(), fixture::AuctionOptions{});
+    const std::string roundOne = fixture::WriteAuctionRounds(folder.File("download"), {}).front();
+    frmMain w;
+    desktop.Answer(MsgAnswer::No);
+    w.OpenCommandLineFile(roundOne);
+
+    ASSERT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.boxes[0].text.rfind(kAnewPrefix, 0), 0u) << desktop.boxes[0].text;
+    EXPECT_EQ(desktop.boxes[0].buttons, MsgButtons::YesNoDefaultNo);
+    EXPECT_EQ(Rounds(auction), 3);
+    for (const auto& e : std::filesystem::directory_iterator(folder.Path()))
+        EXPECT_NE(e.path().filename().string().rfind("Auction14 ", 0), 0u) << e.path();
+    EXPECT_FALSE(w.OpenAuction());
+}
+
+TEST_F(CommandLineTest, ARoundOneFileOfAnExistingAuctionKeepsItUnderTheNameTheQuestionGave) {
+    const std::string auction = BuildAuctionDatabase(folder.Path(), fixture::AuctionOptions{});
+    const std::string roundOne = fixture::WriteAuctionRounds(folder.File("download"), {}).front();
+    frmMain w;
+    desktop.Answer(MsgAnswer::Yes).Answer(MsgAnswer::No);
+    w.OpenCommandLineFile(roundOne);
+
+    ASSERT_EQ(desktop.boxes.size(), 2u);
+    EXPECT_EQ(desktop.boxes[1].title, "Round Imported Successfully");
+    const std::string aside = folder.File(NamedAside(desktop.boxes[0].text));
+    ASSERT_TRUE(std::filesystem::exists(aside)) << desktop.boxes[0].text;
+    EXPECT_EQ(Rounds(aside), 3);
+    EXPECT_EQ(Rounds(auction), 1);
+    EXPECT_EQ(OpenPath(w), auction);
+}
+
 TEST_F(CommandLineTest, ALaterRoundIsImportedIntoTheAuctionTheQuestionOpens) {
     fixture::AuctionOptions options;
     options.rounds = 1;

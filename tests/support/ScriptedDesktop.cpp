@@ -64,7 +64,8 @@ MsgAnswer ScriptedDesktop::MessageBox(const std::string& text, MsgButtons button
         answer = MsgAnswer::OK;  // nothing to choose: not a question the script had to answer
     } else {
         ++unscripted;
-        answer = buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Cancel;
+        answer = buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoDefaultNo ? MsgAnswer::No
+                                                                                       : MsgAnswer::Cancel;
     }
     boxes.push_back({text, title, icon, buttons, answer, busyDepth});
     return answer;
@@ -164,6 +165,8 @@ std::string ButtonsName(MsgButtons b) {
             return "YesNo";
         case MsgButtons::YesNoCancel:
             return "YesNoCancel";
+        case MsgButtons::YesNoDefaultNo:
+            return "YesNoDefaultNo";
     }
     return "?";
 }

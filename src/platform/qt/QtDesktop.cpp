@@ -134,6 +134,11 @@ std::unique_ptr<QMessageBox> QtDesktop::BuildMessageBox(const std::string& text,
             box->setDefaultButton(QMessageBox::Yes);
             box->setEscapeButton(QMessageBox::No);
             break;
+        case MsgButtons::YesNoDefaultNo:
+            box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box->setDefaultButton(QMessageBox::No);
+            box->setEscapeButton(QMessageBox::No);
+            break;
         case MsgButtons::YesNoCancel:
             box->setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             box->setDefaultButton(QMessageBox::Yes);
