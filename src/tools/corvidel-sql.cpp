@@ -79,13 +79,14 @@ constexpr const char* kHelp =
     "Runs one Jet SQL statement on FILE, an auction database or a round results file (Jet or SQLite).\n"
     "A SELECT prints its rows tab-separated after a line of field names; a tab, line feed, carriage\n"
     "return or backslash inside a value is written \\t, \\n, \\r or \\\\. Any other statement is\n"
-    "executed. Without a statement the file's tables are listed.\n"
+    "executed. Without a statement the file's tables are listed. A Jet file is read-only: a statement\n"
+    "that would change it fails with Error 3027.\n"
     "\n"
     "  -h, --help     print this help and exit\n"
     "      --version  print the version and exit\n"
     "\n"
     "Exit status: 0 on success; 1 when the file or the statement fails (\"Error N: description\" on\n"
-    "standard error); 2 for a wrong command line. See corvidel-sql(1).\n";
+    "standard error); 2 for a wrong command line (an unknown option included). See corvidel-sql(1).\n";
 
 int main(int argc, char** argv) {
     corv::LocateJetReader();
@@ -97,6 +98,13 @@ int main(int argc, char** argv) {
         std::cout << "corvidel-sql " << CORVIDEL_VERSION_MAJOR << '.' << CORVIDEL_VERSION_MINOR << '.'
                   << CORVIDEL_VERSION_PATCH << '\n';
         return 0;
+    }
+    for (int i = 1; i < argc; ++i) {
+        // Taken as a file name, a mistyped option would only report a missing file.
+        if (argv[i][0] == '-') {
+            std::cerr << "corvidel-sql: unknown option " << argv[i] << '\n' << kUsage;
+            return 2;
+        }
     }
     if (argc < 2 || argc > 3) {
         std::cerr << kUsage;

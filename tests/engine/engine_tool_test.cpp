@@ -119,6 +119,19 @@ TEST_F(EngineTool, FailuresGoToStandardErrorWithTheirNumber) {
     r = RunTool({dir.sub("absent.mdb")}, dir.sub("stderr.txt"));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.rfind("Error 3024: ", 0), 0u) << r.err;
+
+    const std::string nwind = CORVIDEL_SHARED_DIR "/jet-samples/nwind.mdb";
+    if (!std::filesystem::exists(nwind)) GTEST_SKIP() << "no " << nwind;
+    r = RunTool({nwind, "DELETE * FROM Employees"}, dir.sub("stderr.txt"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("Error 3027: ", 0), 0u) << r.err;
+}
+
+TEST_F(EngineTool, AnUnknownOptionIsAWrongCommandLineNotAFile) {
+    const ToolRun r = RunTool({"--tables", path}, dir.sub("stderr.txt"));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("usage: corvidel-sql"), std::string::npos) << r.err;
 }
 
 }  // namespace
