@@ -102,7 +102,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         // Taken as a file name, a mistyped option would only report a missing file.
         if (argv[i][0] == '-') {
-            std::cerr << "corvidel-sql: unknown option " << argv[i] << '\n' << kUsage;
+            const std::string option = argv[i];
+            if (option != "--help" && option != "-h" && option != "--version")
+                std::cerr << "corvidel-sql: unknown option " << option << '\n';
+            std::cerr << kUsage;
             return 2;
         }
     }
