@@ -267,6 +267,8 @@ void QtDesktop::ProgressEnd() {
 }
 
 bool QtDesktop::MoveToTrash(const std::string& path) {
+    // Without the user's data folder Qt makes its trash in the working folder instead.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     return QFile::moveToTrash(Q(path));
 }
 
