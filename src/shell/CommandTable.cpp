@@ -20,7 +20,7 @@ constexpr CommandRow kRows[] = {
      .toolbarKey = "New", .icon = ":/icons/New.png", .toolTip = "New", .toolbarPlace = 1},
     {.kind = Item, .parent = "mnuFile", .name = "mnuFileOpenAuction", .caption = "&Open Auction...",
      .shortcut = "Ctrl+O", .command = W::FileOpenAuction},
-    // Filled from the settings as the menu opens.
+    // Its entries come from the settings, rebuilt whenever an auction opens.
     {.kind = Menu, .parent = "mnuFile", .name = "mnuFileRecent", .caption = "Recent &Auctions"},
     {.kind = Bar, .parent = "mnuFile", .name = "mnuFileBar1"},
     {.kind = Item, .parent = "mnuFile", .name = "mnuFileImport", .caption = "&Import...",
