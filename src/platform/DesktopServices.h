@@ -57,6 +57,9 @@ class DesktopServices {
     virtual bool ProgressStep(int value, const std::string& text) = 0;
     virtual void ProgressEnd() = 0;
 
+    // Moves a file to the desktop's trash; false when it could not go there (no trash on its file system).
+    virtual bool MoveToTrash(const std::string& path) = 0;
+
     // Opens a file with the desktop's default program for its type; false when none could be started.
     virtual bool OpenWithDefaultApplication(const std::string& path) = 0;
 

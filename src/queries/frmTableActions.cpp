@@ -8,6 +8,7 @@
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -106,6 +107,20 @@ void DragList::dragMoveEvent(QDragMoveEvent* event) {
     }
 }
 
+void DragList::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const bool space = event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier;
+    const QListWidgetItem* item = currentItem();
+    // Space on an entry with a check box ticks it instead, as nothing else reaches that box by keyboard.
+    if (item && (enter || (space && !item->data(Qt::CheckStateRole).isValid()))) {
+        // Taken here, so Enter does not also press the dialog's default button.
+        event->accept();
+        emit EntryChosen();
+        return;
+    }
+    QListWidget::keyPressEvent(event);
+}
+
 void DragList::dropEvent(QDropEvent* event) {
     event->setDropAction(Qt::CopyAction);
     event->accept();
@@ -163,6 +178,8 @@ void frmTableActions::BuildSortTab(QWidget* page) {
 
     connect(lstSource, &QListWidget::itemDoubleClicked, this, [this] { lstSource_DblClick(); });
     connect(lstSortCols, &QListWidget::itemDoubleClicked, this, [this] { lstSortCols_DblClick(); });
+    connect(lstSource, &DragList::EntryChosen, this, &frmTableActions::lstSource_DblClick);
+    connect(lstSortCols, &DragList::EntryChosen, this, &frmTableActions::lstSortCols_DblClick);
     connect(lstSource, &DragList::Dropped, this, &frmTableActions::lstSource_DragDrop);
     connect(lstSortCols, &DragList::Dropped, this, &frmTableActions::lstSortCols_DragDrop);
 }
@@ -225,6 +242,8 @@ void frmTableActions::BuildWizardTab(QWidget* page) {
 
     connect(lstSourceTable, &QListWidget::itemDoubleClicked, this, [this] { lstSourceTable_DblClick(); });
     connect(lstTargetTable, &QListWidget::itemDoubleClicked, this, [this] { lstTargetTable_DblClick(); });
+    connect(lstSourceTable, &DragList::EntryChosen, this, &frmTableActions::lstSourceTable_DblClick);
+    connect(lstTargetTable, &DragList::EntryChosen, this, &frmTableActions::lstTargetTable_DblClick);
     connect(lstSourceTable, &DragList::Dropped, this, &frmTableActions::lstSourceTable_DragDrop);
     connect(lstTargetTable, &DragList::Dropped, this, &frmTableActions::lstTargetTable_DragDrop);
 }

@@ -36,8 +36,11 @@ class DragList : public QListWidget {
 
   signals:
     void Dropped();
+    // Enter or Space on an entry: the keyboard's double click.
+    void EntryChosen();
 
   protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void startDrag(Qt::DropActions actions) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;

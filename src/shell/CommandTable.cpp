@@ -18,6 +18,10 @@ constexpr CommandRow kRows[] = {
     {.kind = Menu, .parent = "", .name = "mnuFile", .caption = "&File"},
     {.kind = Item, .parent = "mnuFile", .name = "mnuFileNew", .caption = "&New", .command = W::FileNew,
      .toolbarKey = "New", .icon = ":/icons/New.png", .toolTip = "New", .toolbarPlace = 1},
+    {.kind = Item, .parent = "mnuFile", .name = "mnuFileOpenAuction", .caption = "&Open Auction...",
+     .shortcut = "Ctrl+O", .command = W::FileOpenAuction},
+    // Its entries come from the settings, rebuilt whenever an auction opens.
+    {.kind = Menu, .parent = "mnuFile", .name = "mnuFileRecent", .caption = "Recent &Auctions"},
     {.kind = Bar, .parent = "mnuFile", .name = "mnuFileBar1"},
     {.kind = Item, .parent = "mnuFile", .name = "mnuFileImport", .caption = "&Import...",
      .command = W::FileImport,
@@ -75,7 +79,7 @@ constexpr CommandRow kRows[] = {
      .toolbarKey = "DropTable", .icon = ":/icons/DropTable.png", .toolTip = "Drop Table", .toolbarPlace = 9,
      .separatorAfter = true},
     {.kind = Bar, .parent = "mnuTools", .name = "mnuToolsBar3"},
-    {.kind = Toggle, .parent = "mnuTools", .name = "mnuToolsFollowDownloads", .caption = "Follow &Downloads",
+    {.kind = Toggle, .parent = "mnuTools", .name = "mnuToolsFollowDownloads", .caption = "F&ollow Downloads",
      .command = W::FollowDownloads,
      .toolbarKey = "Follow", .icon = ":/icons/Follow.png", .toolTip = "Follow Downloads", .toolbarPlace = 11},
 
@@ -94,7 +98,7 @@ constexpr CommandRow kRows[] = {
 
     {.kind = Menu, .parent = "", .name = "mnuHelp", .caption = "&Help"},
     {.kind = Item, .parent = "mnuHelp", .name = "mnuHelpContents", .caption = "&Contents",
-     .command = W::HelpContents},
+     .shortcut = "F1", .command = W::HelpContents},
     {.kind = Item, .parent = "mnuHelp", .name = "mnuHelpSearch", .caption = "&Search For Help On...",
      .command = W::HelpSearch},
     {.kind = Bar, .parent = "mnuHelp", .name = "mnuHelpBar1"},

@@ -14,6 +14,7 @@ namespace corv {
 enum class WindowCommandId {
     None,
     FileNew,
+    FileOpenAuction,
     FileImport,
     FileExit,
     ViewToolbar,

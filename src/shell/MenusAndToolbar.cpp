@@ -78,6 +78,9 @@ void frmMain::RunCommand(WindowCommandId id, bool on) {
         case WindowCommandId::WindowNew:
             FileNew();
             break;
+        case WindowCommandId::FileOpenAuction:
+            FileOpenAuction();
+            break;
         case WindowCommandId::FileImport:
             FileImport();
             break;

@@ -142,19 +142,22 @@ void StartUp::FileOpen() {
     }
 }
 
-void StartUp::OpenExistingAuction() {
+FileDialogOptions StartUp::AuctionFileDialog() {
     FileDialogOptions options;
     options.filter = "Access (*.mdb)|*.mdb";
     options.initialDir = Desktop().ProgramFolder();
     options.hideReadOnly = true;
-    const std::optional<std::string> chosen = Desktop().OpenFileDialog(options);
+    return options;
+}
+
+void StartUp::OpenExistingAuction() {
+    const std::optional<std::string> chosen = Desktop().OpenFileDialog(AuctionFileDialog());
     if (!chosen) Desktop().EndProgram();
     if (chosen->empty()) return;
     OpenAuction(*chosen);
 }
 
 void StartUp::OpenAuction(const std::string& path) {
-    // A failure below leaves this viewer open and empty.
     QPointer<frmFlexGrid> viewer = main_.NewViewer();
     main_.Session().Open(path);
     main_.PopulateTables();

@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/DesktopServices.h"
+
 namespace corv {
 
 class frmMain;
@@ -24,6 +26,12 @@ class StartUp {
     // auction to import into. Failures show the error boxes of those commands.
     void OpenCommandLineFile(const std::string& path);
 
+    // Opens path in a new viewer on its first table and round, as "Open an Existing Auction" does once a
+    // file is chosen. A failure leaves the viewer open and empty.
+    void OpenAuction(const std::string& path);
+    // The file dialog that chooses an auction database.
+    static FileDialogOptions AuctionFileDialog();
+
     // The question dialog while it is loaded; closing unloads it.
     frmOpeningQuestions* Dialog() const { return dialog_.get(); }
     void CloseDialog();
@@ -31,7 +39,6 @@ class StartUp {
   private:
     void LoadDialog();
     void OpenExistingAuction();
-    void OpenAuction(const std::string& path);
 
     frmMain& main_;
     std::unique_ptr<frmOpeningQuestions> dialog_;

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTextBrowser>
 #include <QTextDocumentFragment>
@@ -107,6 +108,10 @@ bool frmHelp::LoadFile(const QString& path) {
     const QString html = QString::fromUtf8(f.readAll());
     txtHelp->setHtml(html);
     sections_ = HelpSections(html);
+    Filter(QString());
+    // Room for the longest title, so none is cut off; a search only ever lists fewer.
+    lstTopics->setMinimumWidth(lstTopics->sizeHintForColumn(0) + 2 * lstTopics->frameWidth() +
+                               lstTopics->verticalScrollBar()->sizeHint().width());
     Filter(txtSearch->text());
     return true;
 }

@@ -18,6 +18,7 @@
 #include "platform/InstallPaths.h"
 #include "shell/CommandTable.h"
 #include "shell/DatePanel.h"
+#include "shell/RecentAuctions.h"
 #include "shell/ShellText.h"
 #include "shell/StartUp.h"
 #include "shell/ViewerLists.h"
@@ -98,6 +99,7 @@ frmMain::frmMain(QWidget* parent, FollowTiming followTiming)
     SetUpFollowing(std::move(followTiming));
 
     helpFile_ = FindHelpDocument();
+    RefreshRecentMenu();
     LoadPosition();
 }
 
@@ -235,10 +237,13 @@ void frmMain::SetCaption(const std::string& caption) {
 // The lists are not refilled here: a viewer refills them as they drop down, keeping the entry it shows.
 void frmMain::AuctionOpened(store::Auction& auction) {
     SetCaption("Corvidel - " + auction.Path());
+    NoteRecentAuction(auction.Path());
+    RefreshRecentMenu();
     UpdateFollowing();
 }
 
 void frmMain::AuctionClosed() {
+    SetCaption("Corvidel");
     UpdateFollowing();
 }
 

@@ -36,7 +36,8 @@ void InitShellResources();
 
 // The main window: menus, toolbar, status bar, the child windows that show tables, and the routing of
 // commands to them. Menus and toolbar come from the command table (CommandTable); the start-up flow and the
-// list filling live beside it (StartUp, ViewerLists). It holds the program's open auction and follows its news.
+// list filling live beside it (StartUp, ViewerLists). It holds the program's open auction and follows its
+// news.
 class frmMain : public QMainWindow, public ViewerHost, public store::AuctionListener, public CommandBinder {
     Q_OBJECT
   public:
@@ -75,6 +76,10 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
 
     // Menu and toolbar commands.
     void FileNew();
+    // File > Open Auction: the auction chosen replaces the open one, whose viewers and windows close first.
+    void FileOpenAuction();
+    // A File > Recent Auctions entry; a file no longer there is offered for removal from the list.
+    void OpenRecentAuction(const std::string& path);
     void FileImport();
     void ToolbarClick(const QString& key);
     void ComputeSelection(const QString& what);
@@ -88,6 +93,8 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
     // The Window menu's list of child windows, rebuilt as the menu opens.
     void RefreshWindowList();
     QList<QAction*> WindowListItems() const { return windowList_; }
+    // The Recent Auctions submenu, rebuilt from the settings.
+    void RefreshRecentMenu();
 
     // The help document; empty when none was found.
     QString HelpFile() const { return helpFile_; }
@@ -134,6 +141,9 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
     void UpdateFollowing();
     void FollowFailed(int number, const QString& description);
     void ShowMissingRound(int round);
+    // false when a viewer would not close.
+    bool CloseAuctionWindows();
+    void SwitchToAuction(const std::string& path);
 
     std::map<QString, QAction*> items_;
     std::map<QString, QMenu*> menus_;

@@ -64,10 +64,14 @@ frmOpeningQuestions::frmOpeningQuestions(QWidget* parent) : QDialog(parent) {
     setMinimumWidth(380);
 }
 
-// Escape is Cancel, as in every dialog; only the close box gives a fresh question.
+// Escape is Cancel, as in every dialog; only the close box gives a fresh question. F1 is the Help button.
 void frmOpeningQuestions::keyPressEvent(QKeyEvent* event) {
     if (event->matches(QKeySequence::Cancel)) {
         done(CancelPressed);
+        return;
+    }
+    if (event->matches(QKeySequence::HelpContents)) {
+        emit HelpRequested();
         return;
     }
     QDialog::keyPressEvent(event);

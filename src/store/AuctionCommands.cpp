@@ -82,7 +82,7 @@ void RunCreateAuctionFrom(store::AuctionSession& session, const std::string& pat
                                  " has been successfully created.\r   Would you like to "
                                  "delete the round\r      results file you just imported?",
                              MsgButtons::YesNo, MsgIcon::None, "Round Imported Successfully");
-    if (answer == MsgAnswer::Yes) DeleteFile(path);
+    if (answer == MsgAnswer::Yes) DiscardFile(path);
 }
 
 void RunCreateAuction(store::AuctionSession& session, const std::function<void()>& askAgain) {
@@ -124,7 +124,7 @@ void RunImportRoundFile(store::Auction* auction, const std::string& path) {
                 "    This round has already been imported!\rDo you wish to delete this round "
                 "results file?",
                 MsgButtons::YesNo, MsgIcon::None, "Round Already Imported") == MsgAnswer::Yes)
-            DeleteFile(path);
+            DiscardFile(path);
         return;
     }
 
@@ -137,7 +137,7 @@ void RunImportRoundFile(store::Auction* auction, const std::string& path) {
                                  "results\r                file you just imported?",
                              MsgButtons::YesNo, MsgIcon::None,
                              "Round Imported Successfully") == MsgAnswer::Yes)
-        DeleteFile(path);
+        DiscardFile(path);
 }
 
 void RunImportRound(store::Auction* auction) {

@@ -93,7 +93,8 @@ bool SameFile(const std::string& a, const std::string& b) {
     return ec ? fs::path(a).lexically_normal() == fs::path(b).lexically_normal() : same;
 }
 
-void DeleteFile(const std::string& path) {
+void DiscardFile(const std::string& path) {
+    if (Desktop().MoveToTrash(path)) return;
     std::error_code ec;
     if (!fs::remove(path, ec) || ec)
         throw FileError(ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory), path);

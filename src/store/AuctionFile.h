@@ -22,8 +22,9 @@ CorvError FileError(const std::error_code& ec, const std::filesystem::path& sour
 std::optional<CorvError> CommandError(const std::exception& e);
 // Whether two paths name one file (by the file system, else by their spelling); never for an empty one.
 bool SameFile(const std::string& a, const std::string& b);
-// Removes a file; a failure is a CorvError.
-void DeleteFile(const std::string& path);
+// Moves a file the user let go of to the desktop's trash, or removes it where there is no trash; a failure
+// is a CorvError.
+void DiscardFile(const std::string& path);
 
 // A second path-not-found failure of the same step is not the step's to report: it goes to whoever called
 // the command, as the retry has nothing more to try.

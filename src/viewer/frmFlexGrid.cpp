@@ -63,6 +63,8 @@ frmFlexGrid::frmFlexGrid(ViewerHost& host, QWidget* parent) : QWidget(parent), h
     MSFlexGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
     MSFlexGrid1->setWordWrap(false);
     MSFlexGrid1->setSortingEnabled(false);
+    // Tab moves on to the lists rather than through the cells, which the arrow keys reach.
+    MSFlexGrid1->setTabKeyNavigation(false);
     // Fixed, uniform rows keep scrolling a million-row table as cheap as a small one.
     QHeaderView* rowsHeader = MSFlexGrid1->verticalHeader();
     rowsHeader->setSectionResizeMode(QHeaderView::Fixed);

@@ -104,6 +104,34 @@ TEST_F(TableActionsDialogTest, DoubleClicksMoveBetweenSortLists) {
     EXPECT_EQ(dialog_.lstSortCols->item(0)->checkState(), Qt::Checked);
 }
 
+TEST_F(TableActionsDialogTest, EnterOrSpaceMovesAnEntryWithoutPressingOK) {
+    dialog_.show();
+    for (const char* c : {"Round", "Market"}) dialog_.lstSourceTable->addItem(c);
+    Select(dialog_.lstSource, "Market");
+    QTest::keyClick(dialog_.lstSource, Qt::Key_Return);
+    Select(dialog_.lstSource, "Round");
+    QTest::keyClick(dialog_.lstSource, Qt::Key_Space);
+    EXPECT_EQ(Entries(dialog_.lstSortCols), QStringList({"Market", "Round"}));
+
+    // In the sort columns Space ticks the ascending box; Enter moves the entry back.
+    Select(dialog_.lstSortCols, "Round");
+    QTest::keyClick(dialog_.lstSortCols, Qt::Key_Space);
+    EXPECT_EQ(dialog_.lstSortCols->item(1)->checkState(), Qt::Unchecked);
+    QTest::keyClick(dialog_.lstSortCols, Qt::Key_Enter);
+    EXPECT_EQ(Entries(dialog_.lstSortCols), QStringList({"Market"}));
+
+    Select(dialog_.lstSourceTable, "Market");
+    QTest::keyClick(dialog_.lstSourceTable, Qt::Key_Return);
+    EXPECT_EQ(Entries(dialog_.lstTargetTable), QStringList({"Market"}));
+    Select(dialog_.lstTargetTable, "Market");
+    QTest::keyClick(dialog_.lstTargetTable, Qt::Key_Space);
+    EXPECT_EQ(dialog_.lstTargetTable->count(), 0);
+
+    EXPECT_TRUE(dialog_.isVisible());
+    EXPECT_NE(dialog_.result(), QDialog::Accepted);
+    dialog_.hide();
+}
+
 TEST_F(TableActionsDialogTest, DropMovesOnlyWhenItComesFromTheOtherList) {
     Select(dialog_.lstSource, "Bidder Name");
     dialog_.lstSource->BeginDrag();

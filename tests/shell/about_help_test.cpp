@@ -147,6 +147,31 @@ TEST_F(AboutHelpTest, ContentsAndSearchOpenTheHelpWindow) {
     EXPECT_FALSE(help->isVisible());
 }
 
+TEST_F(AboutHelpTest, F1OpensTheHelp) {
+    frmMain w;
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_F1);
+    ASSERT_NE(w.HelpWindow(), nullptr);
+    EXPECT_TRUE(w.HelpWindow()->isVisible());
+}
+
+TEST_F(AboutHelpTest, TopicListShowsWholeTitles) {
+    frmMain w;
+    w.HelpContents();
+    frmHelp* help = w.HelpWindow();
+    ASSERT_NE(help, nullptr);
+    QApplication::processEvents();
+    const QFontMetrics fm(help->lstTopics->font());
+    ASSERT_GT(help->lstTopics->count(), 0);
+    for (int i = 0; i < help->lstTopics->count(); ++i) {
+        const QString title = help->lstTopics->item(i)->text();
+        EXPECT_LT(fm.horizontalAdvance(title), help->lstTopics->viewport()->width()) << title.toStdString();
+    }
+    help->close();
+}
+
 TEST(HelpDocument, SectionsSplitAtHeadingsWithAnchors) {
     const QString html =
         "<h1>Top</h1><p>intro</p>"

@@ -16,6 +16,8 @@
 #include <QToolBar>
 #include <csignal>
 #include <filesystem>
+#include <map>
+#include <set>
 #include <vector>
 
 #include <QPlainTextEdit>
@@ -58,13 +60,14 @@ TEST_F(MainWindowTest, MenuBarCaptionsAccessKeysAndOrder) {
     for (QAction* a : w.menuBar()->actions()) bar.push_back(a->text().toStdString());
     EXPECT_EQ(bar, (std::vector<std::string>{"&File", "&View", "&Tools", "&Window", "&Help"}));
 
-    EXPECT_EQ(Entries(w.Menu("mnuFile")), (std::vector<std::string>{"&New", "-", "&Import...", "&Export...",
-                                                                    "-", "&Print...", "-", "E&xit"}));
+    EXPECT_EQ(Entries(w.Menu("mnuFile")),
+              (std::vector<std::string>{"&New", "&Open Auction...", "Recent &Auctions", "-", "&Import...",
+                                        "&Export...", "-", "&Print...", "-", "E&xit"}));
     EXPECT_EQ(Entries(w.Menu("mnuView")), (std::vector<std::string>{"&Toolbar", "Status &Bar"}));
     EXPECT_EQ(Entries(w.Menu("mnuTools")),
               (std::vector<std::string>{"&Pivot Table Wizard", "Export Table To Excel", "-", "&Sort Table...",
                                         "&Filter Table...", "&Reset Table", "-", "&Table Wizard...",
-                                        "S&QL Query Builder...", "&Drop Table", "-", "Follow &Downloads"}));
+                                        "S&QL Query Builder...", "&Drop Table", "-", "F&ollow Downloads"}));
     EXPECT_EQ(Entries(w.Menu("mnuToolsAnalysis")),
               (std::vector<std::string>{"&Markets...", "&Rounds...", "&Bidders..."}));
     EXPECT_EQ(Entries(w.Menu("mnuWindow")),
@@ -78,6 +81,8 @@ TEST_F(MainWindowTest, MenuBarCaptionsAccessKeysAndOrder) {
 
     // Object names are the program's own, separators included.
     for (const char* name : {"mnuFileNew",
+                             "mnuFileOpenAuction",
+                             "mnuFileRecent",
                              "mnuFileBar1",
                              "mnuFileImport",
                              "mnuFileExport",
@@ -119,6 +124,7 @@ TEST_F(MainWindowTest, MenuBarCaptionsAccessKeysAndOrder) {
         EXPECT_EQ(a->objectName(), name);
     }
     EXPECT_EQ(w.MenuItem("mnuFilePrint")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+    EXPECT_EQ(w.MenuItem("mnuFileOpenAuction")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
     EXPECT_TRUE(w.MenuItem("mnuViewToolbar")->isCheckable());
     EXPECT_TRUE(w.MenuItem("mnuViewToolbar")->isChecked());
     EXPECT_TRUE(w.MenuItem("mnuViewStatusBar")->isChecked());
@@ -140,6 +146,35 @@ TEST_F(MainWindowTest, EveryMenuOpensWithAltAndItsLetter) {
         EXPECT_TRUE(w.Menu(menu)->isVisible()) << menu;
         w.Menu(menu)->hide();
         QTest::qWait(20);
+    }
+}
+
+// Alt and a letter inside a menu must lead to one command, not cycle between two.
+TEST(CommandTableKeys, NoTwoEntriesOfAMenuShareAnAccessKey) {
+    std::map<std::string, std::set<QChar>> keys;
+    for (const CommandRow& row : CommandTable()) {
+        const QString caption = QString::fromLatin1(row.caption);
+        const qsizetype amp = caption.indexOf('&');
+        if (amp < 0 || amp + 1 >= caption.size()) continue;
+        EXPECT_TRUE(keys[row.parent].insert(caption.at(amp + 1).toLower()).second)
+            << row.name << " shares its access key in " << (*row.parent ? row.parent : "the menu bar");
+    }
+}
+
+TEST_F(MainWindowTest, TabGoesFromTheTableListToTheRoundListToTheGridAndBack) {
+    frmMain w;
+    OpenFixtureAuction(w);
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.FileNew();
+    frmFlexGrid* v = w.ActiveViewer();
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), v->ddlTableName);
+    const QWidget* order[] = {v->ddlRoundNum, v->MSFlexGrid1, v->ddlTableName};
+    for (const QWidget* next : order) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();
     }
 }
 

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 
@@ -199,6 +200,20 @@ TEST_F(OpeningQuestionTest, HelpButtonShowsHelpWithoutEndingTheQuestion) {
     EXPECT_FALSE(w.HelpWindow()->Sections().empty());
     EXPECT_TRUE(desktop.boxes.empty());
     EXPECT_EQ(desktop.fileDialogs.size(), 1u);
+}
+
+TEST_F(OpeningQuestionTest, F1ShowsHelpLikeTheHelpButton) {
+    frmMain w;
+    desktop.Modal([&](ModalDialog& modal) {
+        frmOpeningQuestions* dialog = OpeningDialogOf(modal);
+        ASSERT_NE(dialog, nullptr);
+        QTest::keyClick(dialog, Qt::Key_F1);
+        EXPECT_EQ(dialog->result(), frmOpeningQuestions::Closed);
+        dialog->cmdCancel->click();
+    });
+    EXPECT_THROW(w.FileOpen(), ProgramEnded);
+    ASSERT_NE(w.HelpWindow(), nullptr);
+    EXPECT_TRUE(w.HelpWindow()->isVisible());
 }
 
 TEST_F(OpeningQuestionTest, HelpButtonWithoutHelpFileIsSilent) {

@@ -217,14 +217,23 @@ TEST_F(AuctionCommandsTest, StrayLogFilesAtTheAuctionsNameAreNotTakenIn) {
     EXPECT_EQ(Count(auction, "Markets and Bidders"), 20);
 }
 
-TEST_F(AuctionCommandsTest, YesDeletesTheRoundFileOnly) {
+TEST_F(AuctionCommandsTest, YesMovesTheRoundFileOnlyToTheTrash) {
     const std::string r1 = WriteRound(12, 1);
     desk_.OpenFile(r1).Answer(MsgAnswer::Yes);
     CreateAuction(main_);
-    EXPECT_FALSE(fs::exists(r1));
+    EXPECT_EQ(desk_.trashed, std::vector<std::string>{r1});
     const std::string auction = program_ + "/Auction12.mdb";
     EXPECT_EQ(Count(auction, "Markets and Bidders"), 20);
     EXPECT_EQ(Rounds(auction), std::vector<std::string>{"1"});
+}
+
+TEST_F(AuctionCommandsTest, YesDeletesTheRoundFileWhereThereIsNoTrash) {
+    const std::string r1 = WriteRound(12, 1);
+    desk_.trashAvailable = false;
+    desk_.OpenFile(r1).Answer(MsgAnswer::Yes);
+    CreateAuction(main_);
+    EXPECT_FALSE(fs::exists(r1));
+    EXPECT_EQ(desk_.boxes.size(), 1u);
 }
 
 TEST_F(AuctionCommandsTest, OwnTablesOfTheRoundFileAreNotSupplied) {

@@ -1,6 +1,7 @@
 #include "support/ScriptedDesktop.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <stdexcept>
 
 namespace corv::test {
@@ -142,6 +143,13 @@ bool ScriptedDesktop::ProgressStep(int value, const std::string& text) {
 
 void ScriptedDesktop::ProgressEnd() {
     if (!progress.empty()) progress.back().ended = true;
+}
+
+bool ScriptedDesktop::MoveToTrash(const std::string& path) {
+    std::error_code ec;
+    if (!trashAvailable || !std::filesystem::remove(path, ec)) return false;
+    trashed.push_back(path);
+    return true;
 }
 
 std::string ScriptedDesktop::GetSetting(const std::string& app, const std::string& section,

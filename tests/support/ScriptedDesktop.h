@@ -84,6 +84,8 @@ class ScriptedDesktop : public DesktopServices {
     std::map<std::string, std::string> settings;  // "app/section/key" -> value
     std::vector<std::string> openedFiles;         // files given to the desktop's default program
     bool openSucceeds = true;                     // whether such a program is there
+    std::vector<std::string> trashed;             // files moved to the trash
+    bool trashAvailable = true;
 
     // Queued answers not used yet.
     bool ScriptUsedUp() const;
@@ -106,6 +108,8 @@ class ScriptedDesktop : public DesktopServices {
                        int showAfterMs = 0) override;
     bool ProgressStep(int value, const std::string& text) override;
     void ProgressEnd() override;
+    // Takes the file away as a trash would, unless there is none.
+    bool MoveToTrash(const std::string& path) override;
     bool OpenWithDefaultApplication(const std::string& path) override {
         openedFiles.push_back(path);
         return openSucceeds;

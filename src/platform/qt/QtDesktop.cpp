@@ -6,13 +6,16 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QScreen>
 #include <QSettings>
 #include <QSpacerItem>
 #include <QStandardPaths>
@@ -39,6 +42,16 @@ QString EnvFolder(const char* name) {
 std::string EnsureFolder(const QString& path) {
     if (!path.isEmpty()) QDir().mkpath(path);
     return QDir::cleanPath(path).toStdString();
+}
+
+// The widest a message line may be. QMessageBox never grows past the screen's width (on a small screen)
+// or 1000 pixels and 480 less than it; the rest leaves room for the icon and margins.
+int MessageLineLimit(const QWidget* parent) {
+    const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return 640;
+    const int width = screen->availableGeometry().width();
+    const int boxLimit = width <= 1024 ? width : std::min(width - 480, 1000);
+    return std::clamp(boxLimit - 160, 200, 640);
 }
 
 }  // namespace
@@ -145,16 +158,16 @@ std::unique_ptr<QMessageBox> QtDesktop::BuildMessageBox(const std::string& text,
             box->setEscapeButton(QMessageBox::Cancel);
             break;
     }
-    // QMessageBox wraps long lines at a width of its own choosing; the program's texts are laid out line by
-    // line with leading blanks, so keep every line whole and make the box at least that wide.
+    // The program's texts are laid out line by line with leading blanks: the box is wide enough to keep each
+    // such line whole. A line longer than the box may be (an error's description) wraps instead, since
+    // QMessageBox would otherwise clip the text at its width limit.
     if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
-        label->setWordWrap(false);
         QFontMetrics fm(label->font());
         int widest = 0;
         for (const QString& line : label->text().split(QLatin1Char('\n')))
             widest = std::max(widest, fm.horizontalAdvance(line));
-        label->setMinimumWidth(widest + fm.averageCharWidth());
-        label->setMinimumHeight(fm.lineSpacing() * (int(label->text().count(QLatin1Char('\n'))) + 1));
+        label->setWordWrap(true);
+        label->setMinimumWidth(std::min(widest + fm.averageCharWidth(), MessageLineLimit(parent_)));
     }
     return box;
 }
@@ -256,6 +269,12 @@ void QtDesktop::ProgressEnd() {
         progress_->close();
         delete progress_.data();
     }
+}
+
+bool QtDesktop::MoveToTrash(const std::string& path) {
+    // Without the user's data folder Qt makes its trash in the working folder instead.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    return QFile::moveToTrash(Q(path));
 }
 
 bool QtDesktop::OpenWithDefaultApplication(const std::string& path) {

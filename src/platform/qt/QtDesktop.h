@@ -38,6 +38,7 @@ class QtDesktop : public DesktopServices {
                        int showAfterMs = 0) override;
     bool ProgressStep(int value, const std::string& text) override;
     void ProgressEnd() override;
+    bool MoveToTrash(const std::string& path) override;
     bool OpenWithDefaultApplication(const std::string& path) override;
     std::string ProgramFolder() override;
     std::string DownloadsFolder() override;
@@ -48,7 +49,8 @@ class QtDesktop : public DesktopServices {
 
     // The pieces below are what the dialogs are built from; tests look at them without showing anything.
 
-    // A message box ready to exec(): "\r" pieces on lines of their own, sized so no line is cut or wrapped.
+    // A message box ready to exec(): "\r" pieces on lines of their own, each kept whole unless it is wider
+    // than the box may grow; then it wraps. Nothing is cut off.
     std::unique_ptr<QMessageBox> BuildMessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon,
                                                  const std::string& title) const;
     std::unique_ptr<QFileDialog> BuildFileDialog(const FileDialogOptions& options, bool save) const;
