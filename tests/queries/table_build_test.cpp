@@ -304,7 +304,7 @@ TEST_F(TableBuildTest, QueryBuilderBuildsReportsAndKeepsItsTexts) {
 
 // A crosstab typed into the SELECT box, its GROUP BY and PIVOT after the FROM: one Currency column a bidder.
 TEST_F(TableBuildTest, QueryBuilderMakesATableOfACrosstab) {
-    corv::TableSQL(*viewer_, {" transform Sum([Bid Amount]) SELECT [Round]", "Bids By Bidder",
+    corv::TableSQL(*viewer_, {" transform Sum([Bid Amount]) SELECT [Round]", "[Bids By Bidder]",
                               "[Markets and Bidders] GROUP BY [Round] PIVOT [Bidder Name]", "", ""});
     EXPECT_EQ(desktop_.LastBox().text.rfind("     Finished building", 0), 0u) << desktop_.LastBox().text;
     const long long bidders = Count("SELECT COUNT(DISTINCT [Bidder Name]) FROM [Markets and Bidders]");

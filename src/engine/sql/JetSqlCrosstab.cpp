@@ -67,7 +67,7 @@ void Parser::Crosstab() {
         order = OrderList();
     }
     if (!AcceptWord("pivot")) TransformSyntax();
-    const std::string pivot = Value(Expression());
+    const std::string pivot = Value(Operand());
 
     std::vector<PivotColumn> columns;
     if (AcceptWord("in")) {
@@ -86,10 +86,13 @@ void Parser::Crosstab() {
         } while (AcceptOp(","));
         ExpectOp(")");
     } else if (ctx_.rows) {
-        // The values the rows hold, in ascending order; Null, first, heads a column named "<>".
+        // The values the rows hold, in ascending order; Null, first, heads a column named "<>". Of the
+        // spellings of one text the first in binary order names its column.
         const std::string values =
-            "SELECT quote(v), CASE WHEN v IS NOT NULL THEN jet_cstr(v) END FROM (SELECT " + pivot +
-            " AS v FROM " + from + where + ") GROUP BY v COLLATE NOCASE ORDER BY v COLLATE NOCASE";
+            "SELECT quote(w), CASE WHEN w IS NOT NULL THEN jet_cstr(w) END FROM (SELECT min(v COLLATE "
+            "BINARY) "
+            "AS w, v FROM (SELECT " +
+            pivot + " AS v FROM " + from + where + ") GROUP BY v COLLATE NOCASE) ORDER BY v COLLATE NOCASE";
         for (const auto& row : ctx_.rows(values)) {
             if (!row.at(1)) {
                 columns.push_back({"(" + pivot + " IS NULL)", "<>"});

@@ -229,6 +229,10 @@ Expr Parser::Expression(int minBp) {
     return left;
 }
 
+Expr Parser::Operand() {
+    return Expression(kConcat);
+}
+
 std::string Parser::ValueList(bool* allCaseless) {
     std::string list;
     if (allCaseless) *allCaseless = true;

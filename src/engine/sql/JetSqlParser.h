@@ -183,6 +183,7 @@ class Parser {
 
     // expressions
     Expr Expression(int minBp = 1);
+    Expr Operand();  // an expression without comparisons, so that PIVOT x IN (...) keeps its IN
     Expr Primary();
     Expr Function(const std::string& name);
     Expr Like(const Expr& value, const Expr& pattern, bool negate);
