@@ -261,6 +261,32 @@ void MakeNamesUnique(std::vector<FieldInfo>& fields) {
     }
 }
 
+// A crosstab's cells from pivotFirst on take the declared type its aggregate keeps, when it keeps one.
+struct PivotType {
+    int first = -1;
+    std::string declared;
+};
+
+std::vector<FieldInfo> FieldsOf(sqlite3_stmt* stmt, const PivotType& pivot) {
+    std::vector<FieldInfo> fields = StatementFields(stmt);
+    if (pivot.first < 0) return fields;
+    for (std::size_t i = static_cast<std::size_t>(pivot.first); i < fields.size(); ++i) {
+        fields[i].declaredType = pivot.declared;
+        fields[i].type = FieldTypeFromDeclared(pivot.declared);
+    }
+    return fields;
+}
+
+PivotType PivotTypeOf(sqlite3* db, const jetsql::Translation& tr) {
+    if (tr.pivotTypeSql.empty()) return {};
+    Stmt probe;
+    // Should the probe fail, so does the query itself, which reports it.
+    if (sqlite3_prepare_v2(db, tr.pivotTypeSql.c_str(), -1, &probe.s, nullptr) != SQLITE_OK) return {};
+    const char* decl = sqlite3_column_decltype(probe.s, 0);
+    if (!decl || (tr.pivotTypeMoneyOnly && FieldTypeFromDeclared(decl) != FieldType::Currency)) return {};
+    return {tr.pivotFirst, decl};
+}
+
 }  // namespace
 
 void Database::Execute(std::string_view jetSql) {
@@ -270,6 +296,7 @@ void Database::Execute(std::string_view jetSql) {
     ctx.columns = [this](const std::string& schema, const std::string& table) {
         return TableColumns(db_, schema, table);
     };
+    ctx.rows = [this](const std::string& query) { return ReadRows(query); };
     const jetsql::Translation tr = jetsql::Translate(jetSql, ctx);
 
     if (tr.kind == jetsql::StatementKind::Select) {
@@ -293,7 +320,7 @@ void Database::Execute(std::string_view jetSql) {
         if (rc != SQLITE_OK) throw ErrorOf(db_, path_, readOnlyHit_);
         if (!sel.s || !IsBlank(tail))
             throw CorvError(err::SyntaxError, "Only one statement can be executed at a time.");
-        std::vector<FieldInfo> fields = StatementFields(sel.s);
+        std::vector<FieldInfo> fields = FieldsOf(sel.s, PivotTypeOf(db_, tr));
         auto untyped = std::count_if(fields.begin(), fields.end(),
                                      [](const FieldInfo& f) { return f.declaredType.empty(); });
         // Expression columns have no declared type: take it from each one's first value that is not Null.
@@ -357,7 +384,7 @@ constexpr std::size_t kFirstRows = 4096;
 // reader is an idle read-only connection to reuse, or nullptr; on return it holds the connection to keep for
 // the next call (nullptr when the connection went to a background loader or was given up).
 std::shared_ptr<SnapshotData> OpenProgressively(const std::string& path, const std::string& sql,
-                                                sqlite3*& reader) {
+                                                const PivotType& pivot, sqlite3*& reader) {
     sqlite3* db = reader ? reader : engine::OpenReaderConnection(path);
     reader = nullptr;
     if (!db) return nullptr;
@@ -374,7 +401,7 @@ std::shared_ptr<SnapshotData> OpenProgressively(const std::string& path, const s
     std::shared_ptr<SnapshotData> data;
     int rc;
     try {
-        data = std::make_shared<SnapshotData>(StatementFields(stmt));
+        data = std::make_shared<SnapshotData>(FieldsOf(stmt, pivot));
         rc = data->AppendRows(stmt, kFirstRows);
     } catch (...) {
         give_up();
@@ -400,6 +427,7 @@ std::shared_ptr<Recordset> Database::OpenRecordset(std::string_view source, Reco
     std::string sql;
     std::vector<std::string> tables;
     bool external = false;
+    PivotType pivot;
     if (LooksLikeQuery(text)) {
         jetsql::Context ctx;
         ctx.attach = [this, &external](const std::string& p) {
@@ -409,11 +437,13 @@ std::shared_ptr<Recordset> Database::OpenRecordset(std::string_view source, Reco
         ctx.columns = [this](const std::string& schema, const std::string& table) {
             return TableColumns(db_, schema, table);
         };
+        ctx.rows = [this](const std::string& query) { return ReadRows(query); };
         jetsql::Translation tr = jetsql::Translate(text, ctx);
         if (tr.kind != jetsql::StatementKind::Select) {
             throw CorvError(engine::kInvalidOperation,
                             "Only a select query or a table name can be opened as a record set.");
         }
+        pivot = PivotTypeOf(db_, tr);
         sql = std::move(tr.sql);
         tables = std::move(tr.sourceTables);
     } else {
@@ -428,7 +458,7 @@ std::shared_ptr<Recordset> Database::OpenRecordset(std::string_view source, Reco
     // Another connection sees only what is committed to the file itself: not the changes of an open
     // transaction, nor other files attached here.
     if (origin_ == DatabaseOrigin::Sqlite && !external && transDepth_ == 0 && sqlite3_get_autocommit(db_)) {
-        if (auto data = OpenProgressively(path_, sql, reader_)) {
+        if (auto data = OpenProgressively(path_, sql, pivot, reader_)) {
             return std::make_shared<Recordset>(weak_from_this(), std::move(data), type, std::string(source),
                                                std::move(tables));
         }
@@ -441,7 +471,7 @@ std::shared_ptr<Recordset> Database::OpenRecordset(std::string_view source, Reco
     if (rc != SQLITE_OK) throw ErrorOf(db_, path_, readOnlyHit_);
     if (!st.s || !IsBlank(tail))
         throw CorvError(err::SyntaxError, "Only one statement can be opened at a time.");
-    auto data = std::make_shared<SnapshotData>(StatementFields(st.s));
+    auto data = std::make_shared<SnapshotData>(FieldsOf(st.s, pivot));
     rc = data->AppendRows(st.s);
     if (rc != SQLITE_DONE) throw ErrorOf(db_, path_, readOnlyHit_);
     sqlite3_finalize(st.s);
@@ -449,6 +479,29 @@ std::shared_ptr<Recordset> Database::OpenRecordset(std::string_view source, Reco
     data->ShrinkToFit();
     return std::make_shared<Recordset>(weak_from_this(), std::move(data), type, std::string(source),
                                        std::move(tables));
+}
+
+std::vector<std::vector<std::optional<std::string>>> Database::ReadRows(const std::string& sql) {
+    readOnlyHit_ = false;
+    Stmt st;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st.s, nullptr) != SQLITE_OK)
+        throw ErrorOf(db_, path_, readOnlyHit_);
+    std::vector<std::vector<std::optional<std::string>>> rows;
+    const int n = sqlite3_column_count(st.s);
+    int rc;
+    while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) {
+        auto& row = rows.emplace_back();
+        for (int i = 0; i < n; ++i) {
+            if (sqlite3_column_type(st.s, i) == SQLITE_NULL) {
+                row.emplace_back(std::nullopt);
+                continue;
+            }
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st.s, i));
+            row.emplace_back(std::string(text ? text : "", sqlite3_column_bytes(st.s, i)));
+        }
+    }
+    if (rc != SQLITE_DONE) throw ErrorOf(db_, path_, readOnlyHit_);
+    return rows;
 }
 
 std::vector<TableDef> Database::TableDefs() {

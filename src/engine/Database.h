@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,6 +92,8 @@ class Database : public std::enable_shared_from_this<Database> {
 
   private:
     std::string AttachAlias(const std::string& path);
+    // Rows of an SQLite SELECT as texts, Null as nullopt: what a crosstab learns its columns from.
+    std::vector<std::vector<std::optional<std::string>>> ReadRows(const std::string& sql);
     bool TableInUse(const std::string& table) const;
 
     sqlite3* db_ = nullptr;

@@ -1,5 +1,6 @@
 #include "queries/TableBuild.h"
 
+#include <cctype>
 #include <exception>
 #include <optional>
 
@@ -81,7 +82,14 @@ bool HasRequiredBoxes(const QueryBoxes& b) {
 }
 
 std::string QueryStatement(const QueryBoxes& b) {
-    std::string s = "SELECT " + b.select + " INTO " + b.into + " FROM " + b.from;
+    // A crosstab typed into the SELECT box ("TRANSFORM Sum([Bid Amount]) SELECT [Round]") brings its own
+    // SELECT; its GROUP BY and PIVOT follow in the last box filled.
+    const std::size_t start = b.select.find_first_not_of(" \t\r\n");
+    const std::string head = start == std::string::npos ? std::string() : b.select.substr(start, 10);
+    const bool crosstab = head.size() == 10 &&
+                          QString::fromStdString(head.substr(0, 9)).toUpper() == "TRANSFORM" &&
+                          std::isspace(static_cast<unsigned char>(head[9]));
+    std::string s = (crosstab ? "" : "SELECT ") + b.select + " INTO " + b.into + " FROM " + b.from;
     if (!b.where.empty()) s += " WHERE " + b.where;
     if (!b.orderBy.empty()) s += " ORDER BY " + b.orderBy;
     if (s.back() != ';') s += ';';

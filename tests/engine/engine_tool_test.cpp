@@ -85,6 +85,18 @@ TEST_F(EngineTool, SelectPrintsTabSeparatedRows) {
     EXPECT_EQ(r.err, "");
 }
 
+TEST_F(EngineTool, TransformPrintsTheCrosstab) {
+    const std::string crosstab =
+        "TRANSFORM Sum([Bid Amount]) SELECT [Round] FROM [Markets and Bidders] GROUP BY [Round]";
+    ToolRun r = Tool({crosstab + " PIVOT [Bidder Name]"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Round\t<>\tAcme\n1\t\t1000000\n2\t2500.75\t\n");
+
+    r = Tool({crosstab});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("Error 3143: ", 0), 0u) << r.err;
+}
+
 TEST_F(EngineTool, LineBreaksTabsAndBackslashesInValuesAreEscaped) {
     RawDb(path).exec(
         "INSERT INTO [Markets and Bidders] VALUES (3, 'a' || char(9) || 'b\\c' || char(13, 10) || 'd', 1)");

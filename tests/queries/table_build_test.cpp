@@ -302,6 +302,19 @@ TEST_F(TableBuildTest, QueryBuilderBuildsReportsAndKeepsItsTexts) {
     EXPECT_EQ(desktop_.BusyAtOkBoxes(), 0);
 }
 
+// A crosstab typed into the SELECT box, its GROUP BY and PIVOT after the FROM: one Currency column a bidder.
+TEST_F(TableBuildTest, QueryBuilderMakesATableOfACrosstab) {
+    corv::TableSQL(*viewer_, {" transform Sum([Bid Amount]) SELECT [Round]", "[Bids By Bidder]",
+                              "[Markets and Bidders] GROUP BY [Round] PIVOT [Bidder Name]", "", ""});
+    EXPECT_EQ(desktop_.LastBox().text.rfind("     Finished building", 0), 0u) << desktop_.LastBox().text;
+    const long long bidders = Count("SELECT COUNT(DISTINCT [Bidder Name]) FROM [Markets and Bidders]");
+    EXPECT_GT(bidders, 1);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM pragma_table_info('Bids By Bidder') WHERE type = 'Currency'"),
+              bidders);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM [Bids By Bidder]"),
+              Count("SELECT COUNT(DISTINCT [Round]) FROM [Markets and Bidders]"));
+}
+
 TEST_F(TableBuildTest, DropRefusesSuppliedTablesAndKeepsWhatIsDeclinedOrHeld) {
     const long long before = Tables();
     corv::DropTable(*viewer_);

@@ -17,6 +17,7 @@
 #include "support/AuctionDatabase.h"
 #include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"
+#include "viewer/CellFormatter.h"
 #include "viewer/RecordsetModel.h"
 #include "viewer/ViewerHost.h"
 #include "viewer/frmFlexGrid.h"
@@ -118,6 +119,20 @@ TEST_F(ViewerWindowTest, NewViewerShowsFirstTableForRoundOne) {
     EXPECT_EQ(desktop_.boxes.size(), 0u);
     EXPECT_EQ(desktop_.busyDepth, 0);
     EXPECT_EQ(desktop_.BusyAtOkBoxes(), 0);
+}
+
+// A crosstab as the window's source: a column per bidder, its sums shown as money.
+TEST_F(ViewerWindowTest, CrosstabSourceShowsMoneyColumns) {
+    auto viewer = NewViewer();
+    viewer->Data1.RecordSource =
+        "TRANSFORM Sum([Bid Amount]) SELECT [Round] FROM [Markets and Bidders] GROUP BY [Round] "
+        "PIVOT [Bidder Name]";
+    viewer->Data1.Refresh();
+    EXPECT_EQ(Rows(*viewer), Count("SELECT COUNT(DISTINCT Round) FROM [Markets and Bidders]"));
+    const auto rs = viewer->Data1.GetRecordset();
+    ASSERT_GT(rs->FieldCount(), 1);
+    EXPECT_EQ(viewer->GridModel()->CellText(0, 1),
+              corv::CellFormatter().Format(rs->Cell(0, 1), corv::CellKind::Currency));
 }
 
 TEST_F(ViewerWindowTest, StatisticsTableShownWholeWithRoundListDisabled) {

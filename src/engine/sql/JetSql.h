@@ -27,10 +27,13 @@ using ColumnLookup = std::function<std::optional<std::vector<std::string>>(const
                                                                            const std::string& table)>;
 // Gives the schema alias under which an external file named with IN "path" is reachable.
 using AttachResolver = std::function<std::string(const std::string& path)>;
+// Runs an SQLite SELECT and gives its rows, each cell as text or nullopt for Null.
+using RowReader = std::function<std::vector<std::vector<std::optional<std::string>>>(const std::string& sql)>;
 
 struct Context {
     AttachResolver attach;  // required when the text names IN "path"
     ColumnLookup columns;   // optional
+    RowReader rows;  // a TRANSFORM without IN takes its columns from the data; without this it has none
 };
 
 struct Translation {
@@ -45,6 +48,11 @@ struct Translation {
     std::string targetSchema = "main";      // its schema alias
     std::vector<std::string> sourceTables;  // tables read from the main schema, unbracketed, in order of
                                             // first appearance
+    // TRANSFORM: its pivot columns start at pivotFirst. pivotTypeSql, when set, selects the column its
+    // aggregate reads: Min, Max, First and Last keep that column's type, Sum and Avg only a Currency.
+    int pivotFirst = -1;
+    std::string pivotTypeSql;
+    bool pivotTypeMoneyOnly = false;
 };
 
 // Translates one Jet SQL statement into SQLite SQL. A trailing ";" is allowed; any text after it, or a

@@ -229,6 +229,10 @@ Expr Parser::Expression(int minBp) {
     return left;
 }
 
+Expr Parser::Operand() {
+    return Expression(kConcat);
+}
+
 std::string Parser::ValueList(bool* allCaseless) {
     std::string list;
     if (allCaseless) *allCaseless = true;
@@ -384,15 +388,18 @@ Expr Parser::Function(const std::string& name) {
     for (const FunctionInfo& f : kFunctions)
         if (key == f.jet) info = &f;
     if (!info) throw CorvError(kUndefinedFunction, "Undefined function '" + name + "' in expression.");
-    if (key == "sum" || key == "avg" || key == "count" || key == "min" || key == "max" || key == "first" ||
-        key == "last" || key == "stdev" || key == "stdevp" || key == "var" || key == "varp")
-        aggregate_ = true;
+    const bool isAggregate = key == "sum" || key == "avg" || key == "count" || key == "min" || key == "max" ||
+                             key == "first" || key == "last" || key == "stdev" || key == "stdevp" ||
+                             key == "var" || key == "varp";
+    if (isAggregate) aggregate_ = true;
+    // In a crosstab cell an aggregate sees only the cell's rows; a cell without rows is Null, even for Count.
+    const std::string filter = isAggregate && !aggFilter_.empty() ? " FILTER (WHERE " + aggFilter_ + ")" : "";
     ExpectOp("(");
     std::vector<Expr> args;
     if (key == "count" && IsOp(Peek(), "*") && IsOp(Peek(1), ")")) {
         Next();
         Next();
-        return ValueExpr("count(*)");
+        return ValueExpr(filter.empty() ? "count(*)" : "nullif(count(*)" + filter + ", 0)");
     }
     if (!IsOp(Peek(), ")")) {
         do {
@@ -437,7 +444,14 @@ Expr Parser::Function(const std::string& name) {
         // Min and Max of text ignore letter case like every other comparison, whatever a column's collation.
         if (key == "min" || key == "max") sql += " COLLATE NOCASE";
     }
-    return ValueExpr(sql + ")");
+    sql += ")" + filter;
+    if (key == "count" && !filter.empty()) sql = "(CASE WHEN count(*)" + filter + " THEN " + sql + " END)";
+    Expr e = ValueExpr(sql);
+    if (isAggregate && n == 1 && args[0].isColumn) {
+        e.aggregate = key;
+        e.aggColumn = args[0].sql;
+    }
+    return e;
 }
 
 std::string Parser::OrderList(const std::vector<ResultItem>* items) {

@@ -18,6 +18,7 @@ constexpr int kUndefinedFunction = 3085;
 constexpr int kInvalidStatement = 3129;
 constexpr int kFieldDefinition = 3292;
 constexpr int kValueCount = 3346;
+constexpr int kTransformSyntax = 3143;
 constexpr int kMaxDepth = 200;  // nesting beyond this would only exhaust the stack
 
 [[noreturn]] void Syntax(const std::string& what);
@@ -49,6 +50,8 @@ struct Expr {
     bool isString = false;  // a string literal; text holds its value
     bool caseless = false;  // a literal without letters: letter case cannot matter to comparisons with it
     std::string text;       // a string literal's value; a column's own name, without its table
+    std::string aggregate;  // the whole expression is this aggregate ("sum", ...) of aggColumn
+    std::string aggColumn;
 };
 
 inline bool HasLetters(std::string_view s) {
@@ -180,6 +183,7 @@ class Parser {
 
     // expressions
     Expr Expression(int minBp = 1);
+    Expr Operand();  // an expression without comparisons, so that PIVOT x IN (...) keeps its IN
     Expr Primary();
     Expr Function(const std::string& name);
     Expr Like(const Expr& value, const Expr& pattern, bool negate);
@@ -194,6 +198,7 @@ class Parser {
     std::string FromClause(SelectShape& shape);
     std::string JoinExpr(SelectShape& shape, int& tables);
     std::string TableTerm(SelectShape& shape, int& tables);
+    void Crosstab();
     void Insert();
     void Update();
     void Delete();
@@ -219,6 +224,7 @@ class Parser {
     Translation* out_;
     int depth_ = 0;
     bool aggregate_ = false;  // the SELECT being read calls an aggregate function
+    std::string aggFilter_;   // a crosstab cell's condition, which its aggregates count rows by
 };
 
 }  // namespace corv::jetsql::detail

@@ -63,6 +63,7 @@ std::string Parser::SelectCore(bool allowInto, SelectResult& res, bool first, bo
                                bool& topPercent) {
     ExpectWord("select");
     const bool outerAggregate = std::exchange(aggregate_, false);
+    const std::string outerFilter = std::exchange(aggFilter_, std::string());
     std::string sql = "SELECT ";
     bool distinct = false;
     if (AcceptWord("distinct")) {
@@ -170,6 +171,7 @@ std::string Parser::SelectCore(bool allowInto, SelectResult& res, bool first, bo
     }
     if (first) res.columns = columns;
     aggregate_ = outerAggregate;
+    aggFilter_ = outerFilter;
     if (first) {
         shape.starOnly = simple;
         shape.table = from.table;

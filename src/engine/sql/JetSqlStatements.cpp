@@ -276,6 +276,8 @@ Translation Parser::Statement() {
             out_->kind = StatementKind::Select;
         }
         out_->sql = sel.sql;
+    } else if (IsWord(t, "transform")) {
+        Crosstab();
     } else if (IsWord(t, "insert")) {
         Insert();
     } else if (IsWord(t, "update")) {
