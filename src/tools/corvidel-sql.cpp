@@ -77,10 +77,10 @@ constexpr const char* kUsage = "usage: corvidel-sql FILE [STATEMENT]\n";
 
 constexpr const char* kHelp =
     "Runs one Jet SQL statement on FILE, an auction database or a round results file (Jet or SQLite).\n"
-    "A SELECT prints its rows tab-separated after a line of field names; a tab, line feed, carriage\n"
-    "return or backslash inside a value is written \\t, \\n, \\r or \\\\. Any other statement is\n"
-    "executed. Without a statement the file's tables are listed. A Jet file is read-only: a statement\n"
-    "that would change it fails with Error 3027.\n"
+    "A SELECT or TRANSFORM (crosstab) prints its rows tab-separated after a line of field names; a tab,\n"
+    "line feed, carriage return or backslash inside a value is written \\t, \\n, \\r or \\\\. Any other\n"
+    "statement is executed. Without a statement the file's tables are listed. A Jet file is read-only:\n"
+    "a statement that would change it fails with Error 3027.\n"
     "\n"
     "  -h, --help     print this help and exit\n"
     "      --version  print the version and exit\n"
