@@ -78,6 +78,10 @@ constexpr CommandRow kRows[] = {
     {.kind = Toggle, .parent = "mnuTools", .name = "mnuToolsFollowDownloads", .caption = "Follow &Downloads",
      .command = W::FollowDownloads,
      .toolbarKey = "Follow", .icon = ":/icons/Follow.png", .toolTip = "Follow Downloads", .toolbarPlace = 11},
+    {.kind = Bar, .parent = "mnuTools", .name = "mnuToolsBar4"},
+    {.kind = Item, .parent = "mnuTools", .name = "mnuToolsOverview", .caption = "Auction &Overview",
+     .shortcut = "Ctrl+Shift+O", .command = W::AuctionOverview,
+     .toolbarKey = "Overview", .icon = ":/icons/Overview.png", .toolTip = "Auction Overview", .toolbarPlace = 12},
 
     {.kind = Menu, .parent = "", .name = "mnuWindow", .caption = "&Window"},
     {.kind = Item, .parent = "mnuWindow", .name = "mnuWindowNewWindow", .caption = "&New Window",

@@ -20,6 +20,7 @@ enum class WindowCommandId {
     ViewStatusBar,
     QueryBuilder,
     FollowDownloads,
+    AuctionOverview,
     WindowNew,
     WindowCascade,
     WindowTileHorizontal,

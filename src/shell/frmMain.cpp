@@ -92,7 +92,9 @@ frmMain::frmMain(QWidget* parent, FollowTiming followTiming)
     BuildStatusBar();
     // Every viewer command stays disabled until its feature binds it.
     for (const CommandRow& row : CommandTable())
-        if (row.viewer || row.command == WindowCommandId::QueryBuilder) SetCommandEnabled(row.name, false);
+        if (row.viewer || row.command == WindowCommandId::QueryBuilder ||
+            row.command == WindowCommandId::AuctionOverview)
+            SetCommandEnabled(row.name, false);
     BindFeatureCommands(*this);
 
     SetUpFollowing(std::move(followTiming));
@@ -101,7 +103,10 @@ frmMain::frmMain(QWidget* parent, FollowTiming followTiming)
     LoadPosition();
 }
 
-frmMain::~frmMain() = default;
+// Child windows that follow the session (the overview) go while it is still there.
+frmMain::~frmMain() {
+    delete mdiArea;
+}
 
 // ---- status bar ----
 
@@ -236,10 +241,12 @@ void frmMain::SetCaption(const std::string& caption) {
 void frmMain::AuctionOpened(store::Auction& auction) {
     SetCaption("Corvidel - " + auction.Path());
     UpdateFollowing();
+    UpdateAuctionCommands();
 }
 
 void frmMain::AuctionClosed() {
     UpdateFollowing();
+    UpdateAuctionCommands();
 }
 
 // ---- closing ----

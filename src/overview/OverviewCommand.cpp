@@ -1,0 +1,28 @@
+#include "overview/OverviewCommand.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+#include "overview/frmOverview.h"
+
+namespace corv {
+
+void ShowAuctionOverview(store::AuctionSession& session, QMdiArea& area) {
+    if (!session.Current()) return;
+    for (QMdiSubWindow* sub : area.subWindowList()) {
+        // One being closed is already hidden.
+        if (!sub->isHidden() && qobject_cast<overview::frmOverview*>(sub->widget())) {
+            if (sub->isMinimized()) sub->showNormal();
+            area.setActiveSubWindow(sub);
+            return;
+        }
+    }
+    auto* window = new overview::frmOverview(session);
+    QMdiSubWindow* sub = area.addSubWindow(window);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->resize(sub->sizeHint().boundedTo(area.size()).expandedTo(QSize(640, 420)));
+    sub->show();
+    area.setActiveSubWindow(sub);
+}
+
+}  // namespace corv

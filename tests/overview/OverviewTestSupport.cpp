@@ -1,0 +1,94 @@
+#include "OverviewTestSupport.h"
+
+#include <sqlite3.h>
+
+#include <QCoreApplication>
+#include <QString>
+#include <stdexcept>
+
+namespace corv::test {
+
+std::vector<BidRow> ReadRows(const std::string& auctionPath) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(auctionPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db,
+                           "SELECT Round, Market, Block, [Bidder Name], [Bid Amount], [Net Bid Amount] "
+                           "FROM [Markets and Bidders] ORDER BY rowid",
+                           -1, &st, nullptr) != SQLITE_OK)
+        throw std::runtime_error(sqlite3_errmsg(db));
+    std::vector<BidRow> rows;
+    auto text = [st](int c) {
+        return sqlite3_column_type(st, c) == SQLITE_NULL
+                   ? std::optional<std::string>()
+                   : std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, c)));
+    };
+    auto number = [st](int c) {
+        return sqlite3_column_type(st, c) == SQLITE_NULL ? std::optional<double>() : sqlite3_column_double(st, c);
+    };
+    while (sqlite3_step(st) == SQLITE_ROW)
+        rows.push_back({sqlite3_column_int(st, 0), text(1).value_or(""), text(2).value_or(""), text(3), number(4),
+                        number(5)});
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return rows;
+}
+
+Expected ExpectedRound(const std::vector<BidRow>& rows, int round, bool net) {
+    struct Lead {
+        double high;
+        std::string bidder;
+        int since;
+    };
+    std::map<std::string, std::string> spelling;  // lower case -> first spelling
+    auto name = [&](const BidRow& r) {
+        const std::string n = r.bidder.value_or("");
+        return spelling.emplace(QString::fromStdString(n).toLower().toStdString(), n).first->second;
+    };
+    std::map<std::pair<std::string, std::string>, Lead> after, before;
+    Expected e;
+    // Rows of a round in table order, rounds ascending: a stable pass per round.
+    for (int r = 1; r <= round; ++r) {
+        if (r == round) before = after;
+        for (const BidRow& row : rows) {
+            if (row.round != r) continue;
+            const std::optional<double> amount = net ? row.net : row.gross;
+            if (!amount) continue;
+            const std::string bidder = name(row);
+            const auto key = std::make_pair(row.market, row.block == "  " ? std::string() : row.block);
+            auto it = after.find(key);
+            if (it == after.end() || *amount > it->second.high) after[key] = {*amount, bidder, r};
+            ExpectedBidder& b = e.bidders[bidder];
+            if (b.first == 0) b.first = r;
+            b.last = r;
+            if (r == round) {
+                ++b.bids;
+                ++e.markets[key].bids;
+            }
+        }
+    }
+    for (const auto& [key, lead] : after) {
+        ExpectedMarket& m = e.markets[key];
+        m.high = lead.high;
+        m.bidder = lead.bidder;
+        m.since = lead.since;
+        e.standing += lead.high;
+        e.change += lead.high;
+        if (auto it = before.find(key); it != before.end()) {
+            m.previous = it->second.high;
+            m.leaderChanged = it->second.bidder != lead.bidder;
+            e.change -= it->second.high;
+            e.leaderChanges += m.leaderChanged;
+        }
+        e.bidders[lead.bidder].leads++;
+        e.bidders[lead.bidder].held += lead.high;
+    }
+    return e;
+}
+
+void WaitIdle(overview::frmOverview& w) {
+    QCoreApplication::processEvents();
+    while (w.Busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+}  // namespace corv::test
