@@ -83,16 +83,18 @@ int main(int argc, char** argv) {
     market.Print("a market's chart", "[aim < 100 ms]");
 
     const long rssOpen = RssKb();
-    std::printf("RSS: before %.1f MB, window open %.1f MB (delta %.1f MB)   [aim < 50 MB]\n", rssBefore / 1024.0,
-                rssOpen / 1024.0, (rssOpen - rssBefore) / 1024.0);
+    std::printf("RSS: before %.1f MB, window open %.1f MB (delta %.1f MB)   [aim < 50 MB]\n",
+                rssBefore / 1024.0, rssOpen / 1024.0, (rssOpen - rssBefore) / 1024.0);
 
     // A followed round: committed, then the news; the window was showing the latest round.
     corv::Database& db = session.Current()->Data();
     const std::string next = std::to_string(last + 1);
     db.BeginTrans();
-    db.Execute("INSERT INTO [Markets and Bidders] SELECT [Auction Id], " + next +
-               ", Market, Block, [Bidder Name], [Bid Amount] + 1000, [Net Bid Amount] FROM [Markets and Bidders] "
-               "WHERE Round = " + std::to_string(last));
+    db.Execute(
+        "INSERT INTO [Markets and Bidders] SELECT [Auction Id], " + next +
+        ", Market, Block, [Bidder Name], [Bid Amount] + 1000, [Net Bid Amount] FROM [Markets and Bidders] "
+        "WHERE Round = " +
+        std::to_string(last));
     db.Execute("INSERT INTO sysRounds (Round) VALUES (" + next + ")");
     db.CommitTrans();
     Timer follow;

@@ -77,7 +77,8 @@ double Amount(sqlite3_stmt* st, int col) {
 
 std::string_view Text(sqlite3_stmt* st, int col) {
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-    return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(st, col))) : std::string_view();
+    return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(st, col)))
+             : std::string_view();
 }
 
 }  // namespace
@@ -107,8 +108,8 @@ LoadedAuction ReadAuction(sqlite3* db, const BidHistory* base, const std::vector
     for (const char* needed : {"Round", "Market", "Bidder Name", "Bid Amount"}) {
         const auto name = Find(columns, needed);
         if (!name) {
-            out.problem = std::string("The \"Markets and Bidders\" table of this auction has no \"") + needed +
-                          "\" column, so there are no bids to show.";
+            out.problem = std::string("The \"Markets and Bidders\" table of this auction has no \"") +
+                          needed + "\" column, so there are no bids to show.";
             return out;
         }
         select += (select.empty() ? "" : ", ") + Quoted(*name);
@@ -158,7 +159,8 @@ LoadedAuction ReadAuction(sqlite3* db, const BidHistory* base, const std::vector
     return out;
 }
 
-LoadedAuction ReadAuctionFile(const std::string& path, const BidHistory* base, const std::vector<int>& rounds) {
+LoadedAuction ReadAuctionFile(const std::string& path, const BidHistory* base,
+                              const std::vector<int>& rounds) {
     // Only this thread uses the connection: SQLite's own locking of it is not needed.
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -166,7 +168,8 @@ LoadedAuction ReadAuctionFile(const std::string& path, const BidHistory* base, c
         sqlite3* db;
         ~Close() { sqlite3_close_v2(db); }
     } close{db};
-    if (rc != SQLITE_OK) throw CorvError(err::FileNotFound, "The auction database " + path + " cannot be read");
+    if (rc != SQLITE_OK)
+        throw CorvError(err::FileNotFound, "The auction database " + path + " cannot be read");
     sqlite3_busy_timeout(db, 5000);
     return ReadAuction(db, base, rounds);
 }

@@ -92,7 +92,8 @@ QString LicenceTitle(const Licence& licence) {
 }
 
 QChart* TotalChart(const std::vector<double>& totals, int round, Measure measure) {
-    QChart* chart = NewChart(QStringLiteral("Standing total after each round (%1 amounts)").arg(MeasureText(measure)));
+    QChart* chart =
+        NewChart(QStringLiteral("Standing total after each round (%1 amounts)").arg(MeasureText(measure)));
     auto* line = new QLineSeries;
     line->setName("Standing total");
     double high = 0;
@@ -114,7 +115,8 @@ QChart* TotalChart(const std::vector<double>& totals, int round, Measure measure
     return chart;
 }
 
-QChart* MarketChart(const BidHistory& history, std::int32_t licence, const MarketHistory& series, Measure measure) {
+QChart* MarketChart(const BidHistory& history, std::int32_t licence, const MarketHistory& series,
+                    Measure measure) {
     QChart* chart = NewChart(QStringLiteral("%1: high bid after each round (%2 amounts)")
                                  .arg(LicenceTitle(history.Licences()[static_cast<std::size_t>(licence)]))
                                  .arg(MeasureText(measure)));
@@ -159,7 +161,8 @@ QChart* MarketChart(const BidHistory& history, std::int32_t licence, const Marke
     return chart;
 }
 
-QChart* BidderChart(const BidHistory& history, std::int32_t bidder, const BidderHistory& series, Measure measure) {
+QChart* BidderChart(const BidHistory& history, std::int32_t bidder, const BidderHistory& series,
+                    Measure measure) {
     QString name = ShownName(history, bidder);
     QChart* chart = NewChart(QStringLiteral("%1: high bids held after each round (%2 amounts)")
                                  .arg(name.isEmpty() ? QStringLiteral("Unnamed bidder") : name)

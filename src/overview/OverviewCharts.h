@@ -18,7 +18,8 @@ namespace corv::overview {
 // The standing total after each round (totals[0] is round 1), with round marked.
 QChart* TotalChart(const std::vector<double>& totals, int round, Measure measure);
 // The high bid after each round as a step line and every bid as a point, one series per bidder.
-QChart* MarketChart(const BidHistory& history, std::int32_t licence, const MarketHistory& series, Measure measure);
+QChart* MarketChart(const BidHistory& history, std::int32_t licence, const MarketHistory& series,
+                    Measure measure);
 // The sum of the high bids a bidder holds after each round, and how many markets and blocks it leads.
 QChart* BidderChart(const BidHistory& history, std::int32_t bidder, const BidderHistory& series,
                     Measure measure);

@@ -41,7 +41,8 @@ QVariant RightAligned() {
 
 // ---- markets ----
 
-void MarketsModel::Set(std::shared_ptr<const BidHistory> history, std::shared_ptr<const RoundStandings> standings) {
+void MarketsModel::Set(std::shared_ptr<const BidHistory> history,
+                       std::shared_ptr<const RoundStandings> standings) {
     beginResetModel();
     history_ = std::move(history);
     standings_ = std::move(standings);
@@ -104,14 +105,15 @@ QVariant MarketsModel::data(const QModelIndex& index, int role) const {
 
 QVariant MarketsModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const char* const kNames[Columns] = {"Market",        "Block",      "High Bid", "High Bidder",
-                                                "Since Round",   "Previous High", "Change %", "Bids"};
+    static const char* const kNames[Columns] = {"Market",      "Block",         "High Bid", "High Bidder",
+                                                "Since Round", "Previous High", "Change %", "Bids"};
     return QString::fromLatin1(kNames[section]);
 }
 
 // ---- bidders ----
 
-void BiddersModel::Set(std::shared_ptr<const BidHistory> history, std::shared_ptr<const RoundStandings> standings) {
+void BiddersModel::Set(std::shared_ptr<const BidHistory> history,
+                       std::shared_ptr<const RoundStandings> standings) {
     beginResetModel();
     history_ = std::move(history);
     standings_ = std::move(standings);
@@ -152,8 +154,8 @@ QVariant BiddersModel::data(const QModelIndex& index, int role) const {
 
 QVariant BiddersModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const char* const kNames[Columns] = {"Bidder",         "Markets Led", "High Bids Held",
-                                                "Bids in Round",  "First Round", "Last Round"};
+    static const char* const kNames[Columns] = {"Bidder",        "Markets Led", "High Bids Held",
+                                                "Bids in Round", "First Round", "Last Round"};
     return QString::fromLatin1(kNames[section]);
 }
 
@@ -172,7 +174,11 @@ void OverviewFilter::SetText(const QString& text) {
 bool OverviewFilter::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const {
     if (text_.isEmpty()) return true;
     for (int column : textColumns_)
-        if (sourceModel()->index(sourceRow, column, sourceParent).data().toString().contains(text_, Qt::CaseInsensitive))
+        if (sourceModel()
+                ->index(sourceRow, column, sourceParent)
+                .data()
+                .toString()
+                .contains(text_, Qt::CaseInsensitive))
             return true;
     return false;
 }

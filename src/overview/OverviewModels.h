@@ -25,7 +25,17 @@ QIcon NewHighIcon();
 class MarketsModel : public QAbstractTableModel {
     Q_OBJECT
   public:
-    enum Column { Market, Block, HighBid, HighBidder, SinceRound, PreviousHigh, ChangePercent, Bids, Columns };
+    enum Column {
+        Market,
+        Block,
+        HighBid,
+        HighBidder,
+        SinceRound,
+        PreviousHigh,
+        ChangePercent,
+        Bids,
+        Columns
+    };
     using QAbstractTableModel::QAbstractTableModel;
     void Set(std::shared_ptr<const BidHistory> history, std::shared_ptr<const RoundStandings> standings);
     const MarketRow& Row(int row) const { return standings_->markets[static_cast<std::size_t>(row)]; }

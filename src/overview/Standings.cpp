@@ -109,7 +109,9 @@ std::vector<double> StandingTotals(const BidHistory& history, Measure measure, i
     double total = 0;
     Walk(
         history, measure, lastRound, leads, kNothing,
-        [&](const Lead& old, std::int32_t, std::int32_t, double a) { total += a - (old.Held() ? old.high : 0); },
+        [&](const Lead& old, std::int32_t, std::int32_t, double a) {
+            total += a - (old.Held() ? old.high : 0);
+        },
         [&](int) { out.push_back(total); });
     return out;
 }

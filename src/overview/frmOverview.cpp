@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTableView>
@@ -65,7 +66,8 @@ struct ChartSeries {
 
 }  // namespace
 
-frmOverview::frmOverview(store::AuctionSession& session, QWidget* parent) : QWidget(parent), session_(&session) {
+frmOverview::frmOverview(store::AuctionSession& session, QWidget* parent)
+    : QWidget(parent), session_(&session) {
     setObjectName("frmOverview");
     setWindowTitle("Auction Overview");
     store::Auction& auction = *session.Current();
@@ -216,7 +218,8 @@ void frmOverview::Load(const std::vector<int>& rounds) {
         BusyPointer busy;
         LoadedAuction loaded;
         try {
-            loaded = ReadAuction(session_->Current()->Data().Handle(), whole ? nullptr : history_.get(), rounds);
+            loaded =
+                ReadAuction(session_->Current()->Data().Handle(), whole ? nullptr : history_.get(), rounds);
         } catch (const std::exception& e) {
             loaded.problem = e.what();
         }
@@ -269,8 +272,9 @@ void frmOverview::Compute() {
             const int round = shown_->round;
             const Totals& t = shown_->totals;
             lblTotals->setText(
-                QStringLiteral("Standing total: %1     Change since round %2: %3     Markets and blocks with a "
-                               "high bid: %4     Leader changed in round %5: %6")
+                QStringLiteral(
+                    "Standing total: %1     Change since round %2: %3     Markets and blocks with a "
+                    "high bid: %4     Leader changed in round %5: %6")
                     .arg(FormatAmount(t.standing))
                     .arg(round - 1)
                     .arg(Signed(t.change))
@@ -332,7 +336,8 @@ int frmOverview::ChosenRound() const {
 
 void frmOverview::RoundImported(store::Auction&, int round) {
     // Queued: the news may come from whichever thread committed the round.
-    QMetaObject::invokeMethod(this, [this, round] { Load({round}); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, round] { Load({round}); }, Qt::QueuedConnection);
 }
 
 void frmOverview::AuctionOpened(store::Auction&) {

@@ -36,7 +36,8 @@ void InitShellResources();
 
 // The main window: menus, toolbar, status bar, the child windows that show tables, and the routing of
 // commands to them. Menus and toolbar come from the command table (CommandTable); the start-up flow and the
-// list filling live beside it (StartUp, ViewerLists). It holds the program's open auction and follows its news.
+// list filling live beside it (StartUp, ViewerLists). It holds the program's open auction and follows its
+// news.
 class frmMain : public QMainWindow, public ViewerHost, public store::AuctionListener, public CommandBinder {
     Q_OBJECT
   public:

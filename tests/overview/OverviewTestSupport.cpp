@@ -24,11 +24,12 @@ std::vector<BidRow> ReadRows(const std::string& auctionPath) {
                    : std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, c)));
     };
     auto number = [st](int c) {
-        return sqlite3_column_type(st, c) == SQLITE_NULL ? std::optional<double>() : sqlite3_column_double(st, c);
+        return sqlite3_column_type(st, c) == SQLITE_NULL ? std::optional<double>()
+                                                         : sqlite3_column_double(st, c);
     };
     while (sqlite3_step(st) == SQLITE_ROW)
-        rows.push_back({sqlite3_column_int(st, 0), text(1).value_or(""), text(2).value_or(""), text(3), number(4),
-                        number(5)});
+        rows.push_back({sqlite3_column_int(st, 0), text(1).value_or(""), text(2).value_or(""), text(3),
+                        number(4), number(5)});
     sqlite3_finalize(st);
     sqlite3_close(db);
     return rows;

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <QChart>
+#include <QComboBox>
 #include <QFile>
 #include <QLineSeries>
+#include <QPushButton>
 #include <QScatterSeries>
 #include <QTabWidget>
 #include <QTableView>
@@ -112,7 +114,8 @@ TEST_F(OverviewChartsTest, MarketChartStepsThroughItsHighBidsAndShowsEveryBidByB
     for (const BidRow& row : rows)
         if (row.market == market && (row.block == "  " ? "" : row.block) == block && row.gross)
             bids[row.bidder.value_or("")].append(QPointF(row.round, *row.gross));
-    for (const auto& [bidder, points] : bids) EXPECT_EQ(Points(QString::fromStdString(bidder)), points) << bidder;
+    for (const auto& [bidder, points] : bids)
+        EXPECT_EQ(Points(QString::fromStdString(bidder)), points) << bidder;
     EXPECT_EQ(overview::BidPointText("D'Arcy Mobile", 3, 1234567), "D'Arcy Mobile\nRound 3\n1,234,567");
     ExpectSavesAsPngAndSvg("market");
 }
@@ -122,7 +125,9 @@ TEST_F(OverviewChartsTest, BidderChartHasTheHighBidsItHoldsAndHowManyItLeads) {
     QTableView& grid = *window->grdBidders;
     const QModelIndex first = grid.model()->index(0, 0);
     const std::string bidder = first.data().toString().toStdString();
-    QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, grid.visualRect(first).center());
+    const QPoint at = grid.visualRect(first).center();
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, at);
     WaitIdle(*window);
     ASSERT_EQ(window->ShownChart(), frmOverview::ChartKind::Bidder);
     const QList<QPointF> held = Points("Sum of high bids held"), leads = Points("Markets and blocks led");

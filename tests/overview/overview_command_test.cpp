@@ -36,6 +36,8 @@ TEST(OverviewCommandTest, OpensOnceRaisesOnTheSecondCallAndClosesWithTheAuction)
 
     frmMain w;
     w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     QAction* item = w.MenuItem("mnuToolsOverview");
     EXPECT_EQ(item->shortcut(), QKeySequence("Ctrl+Shift+O"));
     EXPECT_FALSE(item->isEnabled());
