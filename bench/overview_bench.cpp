@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "BenchSupport.h"
+#include "overview/BidReader.h"
 #include "overview/OverviewCharts.h"
 #include "overview/frmOverview.h"
 #include "store/Auction.h"
@@ -104,6 +105,14 @@ int main(int argc, char** argv) {
     follow.Print(("round " + next + " committed -> shown").c_str(), "[aim < 200 ms]");
     std::printf("  shown: %s\n", w.windowTitle().toUtf8().constData());
 
+    {
+        Timer read;
+        const auto loaded = corv::overview::ReadAuctionFile(path);
+        read.Print("for comparison: reading every bid alone", "");
+        Timer compute;
+        corv::overview::ComputeRound(*loaded.history, last, corv::overview::Measure::Gross);
+        compute.Print("for comparison: computing the latest round alone", "");
+    }
     session.Close();
     std::filesystem::remove_all(folder);
     return 0;

@@ -11,14 +11,14 @@ std::size_t BidHistory::BidCount() const {
 }
 
 std::int32_t BidHistory::LicenceOf(std::string_view market, std::string_view block) {
-    std::string key;
-    key.reserve(market.size() + block.size() + 1);
-    key.append(market).push_back('\x1f');
+    // One key buffer for every row: a lookup allocates nothing.
+    std::string& key = keyBuffer_;
+    key.assign(market).push_back('\x1f');
     key.append(block);
     if (auto it = licenceIndex_.find(key); it != licenceIndex_.end()) return it->second;
     const auto index = static_cast<std::int32_t>(licences_.size());
     licences_.push_back({std::string(market), std::string(block)});
-    licenceIndex_.emplace(std::move(key), index);
+    licenceIndex_.emplace(key, index);
     return index;
 }
 

@@ -61,6 +61,7 @@ class BidHistory {
     bool hasNet_;
     std::vector<Licence> licences_;
     NameIndex licenceIndex_;  // market, '\x1f', block
+    std::string keyBuffer_;
     std::vector<std::string> bidders_;
     NameIndex bidderSpelling_;  // every spelling seen
     NameIndex bidderFolded_;    // letter case folded

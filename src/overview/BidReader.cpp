@@ -140,7 +140,15 @@ LoadedAuction ReadAuction(sqlite3* db, const BidHistory* base, const std::vector
         if (!bids || *r != lastRound) {
             lastRound = static_cast<int>(*r);
             auto& slot = read[lastRound];
-            if (!slot) slot = std::make_shared<RoundBids>();
+            if (!slot) {
+                // Rounds are much alike in size: reserving the last one's saves growing and trimming.
+                const std::size_t expect = bids ? bids->size() : 0;
+                slot = std::make_shared<RoundBids>();
+                slot->licence.reserve(expect);
+                slot->bidder.reserve(expect);
+                slot->gross.reserve(expect);
+                if (hasNet) slot->net.reserve(expect);
+            }
             bids = slot.get();
         }
         bids->licence.push_back(history->LicenceOf(Text(*st, 1), block ? Text(*st, 4) : std::string_view()));

@@ -34,6 +34,8 @@ QTableView* NewTable(QAbstractItemModel* model, const char* name, QWidget* paren
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->verticalHeader()->hide();
     view->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Widths from the first rows: measuring thousands of rows on every change would cost more than it shows.
+    view->horizontalHeader()->setResizeContentsPrecision(200);
     view->horizontalHeader()->setStretchLastSection(true);
     view->sortByColumn(0, Qt::AscendingOrder);
     return view;
