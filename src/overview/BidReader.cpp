@@ -179,6 +179,8 @@ LoadedAuction ReadAuctionFile(const std::string& path, const BidHistory* base,
     if (rc != SQLITE_OK)
         throw CorvError(err::FileNotFound, "The auction database " + path + " cannot be read");
     sqlite3_busy_timeout(db, 5000);
+    // Pages mapped rather than copied: one pass over a million rows reads a good deal faster.
+    sqlite3_exec(db, "PRAGMA mmap_size = 1073741824", nullptr, nullptr, nullptr);
     return ReadAuction(db, base, rounds);
 }
 
