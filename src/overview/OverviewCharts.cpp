@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QLineSeries>
 #include <QPainter>
+#include <QPen>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QSvgGenerator>
@@ -36,12 +37,14 @@ double NiceStep(double span) {
     return 10 * power;
 }
 
-QValueAxis* WholeNumberAxis(const QString& title, double low, double high) {
+// Ticks on whole numbers only; margin keeps points at either end whole.
+QValueAxis* WholeNumberAxis(const QString& title, double low, double high, double margin = 0) {
     auto* axis = new QValueAxis;
     axis->setTitleText(title);
-    axis->setLabelFormat("%d");
+    // "%d" shows nothing once numbers are localized: the values are doubles.
+    axis->setLabelFormat("%.0f");
     if (high <= low) high = low + 1;
-    axis->setRange(low, high);
+    axis->setRange(low - margin, high + margin);
     axis->setTickType(QValueAxis::TicksDynamic);
     axis->setTickAnchor(low);
     axis->setTickInterval(NiceStep(high - low));
@@ -106,7 +109,7 @@ QChart* TotalChart(const std::vector<double>& totals, int round, Measure measure
     marked->setMarkerSize(11);
     if (round >= 1 && static_cast<std::size_t>(round) <= totals.size())
         marked->append(round, totals[static_cast<std::size_t>(round - 1)]);
-    QValueAxis* x = WholeNumberAxis("Round", 1, static_cast<double>(totals.size()));
+    QValueAxis* x = WholeNumberAxis("Round", 1, static_cast<double>(totals.size()), 0.5);
     QValueAxis* y = AmountAxis("Standing total", high);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
@@ -120,7 +123,7 @@ QChart* MarketChart(const BidHistory& history, std::int32_t licence, const Marke
     QChart* chart = NewChart(QStringLiteral("%1: high bid after each round (%2 amounts)")
                                  .arg(LicenceTitle(history.Licences()[static_cast<std::size_t>(licence)]))
                                  .arg(MeasureText(measure)));
-    QValueAxis* x = WholeNumberAxis("Round", 1, static_cast<double>(series.highAfter.size()));
+    QValueAxis* x = WholeNumberAxis("Round", 1, static_cast<double>(series.highAfter.size()), 0.5);
     double highest = 0;
     for (const PlacedBid& b : series.bids) highest = std::max(highest, b.amount);
     QValueAxis* y = AmountAxis("Amount", highest);
@@ -129,6 +132,7 @@ QChart* MarketChart(const BidHistory& history, std::int32_t licence, const Marke
 
     auto* step = new QLineSeries;
     step->setName("High bid");
+    step->setPen(QPen(Qt::black, 2));
     std::optional<double> last;
     for (std::size_t i = 0; i < series.highAfter.size(); ++i) {
         const auto& high = series.highAfter[i];
@@ -147,7 +151,11 @@ QChart* MarketChart(const BidHistory& history, std::int32_t licence, const Marke
             points = new QScatterSeries;
             const QString name = ShownName(history, b.bidder);
             points->setName(name);
-            points->setMarkerSize(8);
+            points->setMarkerSize(9);
+            // The theme's few colours repeat; hues a golden angle apart keep many bidders apart.
+            const int nth = static_cast<int>(chart->series().size()) - 1;
+            points->setColor(QColor::fromHsv((nth * 137) % 360, 200, 210));
+            points->setBorderColor(Qt::darkGray);
             QObject::connect(points, &QScatterSeries::hovered, points, [name](const QPointF& p, bool on) {
                 if (on)
                     QToolTip::showText(QCursor::pos(), BidPointText(name, qRound(p.x()), p.y()));
@@ -179,7 +187,7 @@ QChart* BidderChart(const BidHistory& history, std::int32_t bidder, const Bidder
         highHeld = std::max(highHeld, series.heldAfter[i]);
         mostLeads = std::max(mostLeads, series.leadsAfter[i]);
     }
-    QValueAxis* x = WholeNumberAxis("Round", 1, static_cast<double>(series.heldAfter.size()));
+    QValueAxis* x = WholeNumberAxis("Round", 1, static_cast<double>(series.heldAfter.size()), 0.5);
     QValueAxis* y = AmountAxis("High bids held", highHeld);
     QValueAxis* count = WholeNumberAxis("Markets and blocks led", 0, mostLeads + 1);
     chart->addAxis(x, Qt::AlignBottom);
@@ -197,7 +205,7 @@ ChartPane::ChartPane(QWidget* parent) : QWidget(parent) {
     view_->setObjectName("chartView");
     view_->setRenderHint(QPainter::Antialiasing);
     view_->setMinimumSize(480, 320);
-    cmdTotal = new QPushButton("Standing &Total", this);
+    cmdTotal = new QPushButton("Standing T&otal", this);
     cmdTotal->setObjectName("cmdTotal");
     cmdSave = new QPushButton("&Save Chart...", this);
     cmdSave->setObjectName("cmdSave");
