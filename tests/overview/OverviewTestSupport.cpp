@@ -1,37 +1,28 @@
 #include "OverviewTestSupport.h"
 
-#include <sqlite3.h>
-
 #include <QCoreApplication>
 #include <QString>
 #include <stdexcept>
 
 namespace corv::test {
 
-std::vector<BidRow> ReadRows(const std::string& auctionPath) {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(auctionPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db,
-                           "SELECT Round, Market, Block, [Bidder Name], [Bid Amount], [Net Bid Amount] "
-                           "FROM [Markets and Bidders] ORDER BY rowid",
-                           -1, &st, nullptr) != SQLITE_OK)
-        throw std::runtime_error(sqlite3_errmsg(db));
+std::vector<BidRow> ReadRows(Database& auction) {
+    auto rs = auction.OpenRecordset(
+        "SELECT Round, Market, Block, [Bidder Name], [Bid Amount], [Net Bid Amount] FROM [Markets and Bidders]",
+        RecordsetType::Snapshot);
+    rs->WaitComplete();
     std::vector<BidRow> rows;
-    auto text = [st](int c) {
-        return sqlite3_column_type(st, c) == SQLITE_NULL
-                   ? std::optional<std::string>()
-                   : std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, c)));
+    auto text = [&](std::size_t r, int c) {
+        const Value v = rs->Cell(r, c);
+        return v.isNull() ? std::optional<std::string>() : v.toString();
     };
-    auto number = [st](int c) {
-        return sqlite3_column_type(st, c) == SQLITE_NULL ? std::optional<double>()
-                                                         : sqlite3_column_double(st, c);
+    auto number = [&](std::size_t r, int c) {
+        const Value v = rs->Cell(r, c);
+        return v.isNull() ? std::optional<double>() : v.asDouble();
     };
-    while (sqlite3_step(st) == SQLITE_ROW)
-        rows.push_back({sqlite3_column_int(st, 0), text(1).value_or(""), text(2).value_or(""), text(3),
-                        number(4), number(5)});
-    sqlite3_finalize(st);
-    sqlite3_close(db);
+    for (std::size_t r = 0; r < rs->RowCount(); ++r)
+        rows.push_back({static_cast<int>(rs->Cell(r, 0).asInteger()), text(r, 1).value_or(""),
+                        text(r, 2).value_or(""), text(r, 3), number(r, 4), number(r, 5)});
     return rows;
 }
 

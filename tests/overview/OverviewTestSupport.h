@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/Database.h"
 #include "overview/frmOverview.h"
 #include "store/Auction.h"
 
@@ -18,8 +19,8 @@ struct BidRow {
     std::optional<std::string> bidder;
     std::optional<double> gross, net;
 };
-// Every row of "Markets and Bidders", in the table's order.
-std::vector<BidRow> ReadRows(const std::string& auctionPath);
+// Every row of "Markets and Bidders", in the table's order, read through the engine.
+std::vector<BidRow> ReadRows(Database& auction);
 
 struct ExpectedMarket {
     double high = 0;

@@ -34,8 +34,8 @@ class OverviewChartsTest : public ::testing::Test {
         o.bidders = 4;
         o.bidsPerRound = 12;
         path = BuildAuctionDatabase(folder.Path(), o);
-        rows = ReadRows(path);
         session.Open(path);
+        rows = ReadRows(session.Current()->Data());
         window = std::make_unique<frmOverview>(session);
         window->resize(1280, 800);
         window->show();
