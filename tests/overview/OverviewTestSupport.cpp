@@ -8,7 +8,8 @@ namespace corv::test {
 
 std::vector<BidRow> ReadRows(Database& auction) {
     auto rs = auction.OpenRecordset(
-        "SELECT Round, Market, Block, [Bidder Name], [Bid Amount], [Net Bid Amount] FROM [Markets and Bidders]",
+        "SELECT Round, Market, Block, [Bidder Name], [Bid Amount], [Net Bid Amount] FROM [Markets and "
+        "Bidders]",
         RecordsetType::Snapshot);
     rs->WaitComplete();
     std::vector<BidRow> rows;

@@ -144,10 +144,14 @@ TEST_F(OverviewTablesTest, FixtureAuctionMatchesARowByRowCountInEveryRound) {
     ExpectEveryRoundMatches();
     // The awkward rows as the count sees them, so the cases are really there.
     const Expected round2 = ExpectedRound(ReadRows(session.Current()->Data()), 2, false);
-    EXPECT_EQ(ExpectedRound(ReadRows(session.Current()->Data()), 1, false).markets.at({"ZZ Tie", ""}).bidder, "D'Arcy Mobile");
+    EXPECT_EQ(ExpectedRound(ReadRows(session.Current()->Data()), 1, false).markets.at({"ZZ Tie", ""}).bidder,
+              "D'Arcy Mobile");
     EXPECT_EQ(round2.markets.at({"ZZ Tie", ""}).bidder, "Kestrel Networks");
-    EXPECT_TRUE(ExpectedRound(ReadRows(session.Current()->Data()), 4, false).markets.at({"ZZ Tie", ""}).bidder.empty());
-    EXPECT_EQ(ExpectedRound(ReadRows(session.Current()->Data()), 3, false).markets.count({"ZZ Null", "A"}), 0u);
+    EXPECT_TRUE(ExpectedRound(ReadRows(session.Current()->Data()), 4, false)
+                    .markets.at({"ZZ Tie", ""})
+                    .bidder.empty());
+    EXPECT_EQ(ExpectedRound(ReadRows(session.Current()->Data()), 3, false).markets.count({"ZZ Null", "A"}),
+              0u);
 }
 
 TEST_F(OverviewTablesTest, JetSampleAuctionMatchesARowByRowCountInEveryRound) {
