@@ -20,8 +20,9 @@ void ShowAuctionOverview(store::AuctionSession& session, QMdiArea& area) {
     auto* window = new overview::frmOverview(session);
     QMdiSubWindow* sub = area.addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
-    sub->resize(sub->sizeHint().boundedTo(area.size()).expandedTo(QSize(640, 420)));
     sub->show();
+    // Its tables and charts want room: the whole area, inside it.
+    sub->setGeometry(QRect(QPoint(), area.viewport()->size().expandedTo(QSize(640, 420))));
     area.setActiveSubWindow(sub);
 }
 
