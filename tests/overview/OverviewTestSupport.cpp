@@ -80,7 +80,8 @@ Expected ExpectedRound(const std::vector<BidRow>& rows, int round, bool net) {
 }
 
 void WaitIdle(overview::frmOverview& w) {
-    QCoreApplication::processEvents();
+    // News arrives queued: deliver it, so that the work it starts counts.
+    QCoreApplication::sendPostedEvents();
     while (w.Busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
