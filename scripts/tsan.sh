@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the engine, store, viewer and query tests with ThreadSanitizer into build-tsan/ and runs them (windows
+# Builds the engine, store, viewer, query and overview tests with ThreadSanitizer into build-tsan/ and runs them (windows
 # offscreen); corvidel-sql is built too, for the engine's tool tests. Any reported race fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,14 +11,15 @@ generator=()
 launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 cmake -S . -B build-tsan "${generator[@]}" -DCORVIDEL_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g" "${launcher[@]}" >/dev/null
-cmake --build build-tsan -j"${CORVIDEL_JOBS:-$(nproc)}" --target tests_engine tests_store tests_viewer tests_queries corvidel-sql
+cmake --build build-tsan -j"${CORVIDEL_JOBS:-$(nproc)}" --target tests_engine tests_store tests_viewer tests_queries tests_overview \
+    corvidel-sql
 
 export QT_QPA_PLATFORM=offscreen
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/scripts/tsan.supp"
 # Qt's print engine, built without the sanitizer, leaves lock bookkeeping behind on memory it frees; a record
 # set later placed there is then misread as unlocked. Printing and export therefore run in a process of
 # their own.
-runs=("engine *" "store *" "viewer -ExportPrint*" "viewer ExportPrint*" "queries *")
+runs=("engine *" "store *" "viewer -ExportPrint*" "viewer ExportPrint*" "queries *" "overview *")
 for run in "${runs[@]}"; do
     area=${run%% *}
     filter=${run#* }

@@ -3,6 +3,7 @@
 #include "analysis/ExcelView.h"
 #include "analysis/PivotAnalyses.h"
 #include "engine/CorvError.h"
+#include "overview/OverviewCommand.h"
 #include "platform/ErrorBox.h"
 #include "queries/SortFilter.h"
 #include "queries/TableBuild.h"
@@ -44,6 +45,7 @@ void BindFeatureCommands(CommandBinder& binder) {
     binder.Bind(ViewerCommandId::RoundsAnalysis, NeedsAuction(A, RoundsAnalysis));
     binder.Bind(ViewerCommandId::TableWizard, NeedsAuction(A, TableWiz));
     binder.Bind(ViewerCommandId::DropTable, NeedsAuction(A, DropTable));
+    binder.BindOverview(ShowAuctionOverview);
     binder.BindQueryBuilder([&binder](QWidget* owner) {
         frmQuery::Show(owner, [&binder](const ViewerCommand& c) {
             binder.RunViewerCommand(NeedsAuction(A, [c](frmFlexGrid& viewer) { c(viewer); }));

@@ -21,6 +21,7 @@ enum class WindowCommandId {
     ViewStatusBar,
     QueryBuilder,
     FollowDownloads,
+    AuctionOverview,
     WindowNew,
     WindowCascade,
     WindowTileHorizontal,

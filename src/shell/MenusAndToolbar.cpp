@@ -100,6 +100,9 @@ void frmMain::RunCommand(WindowCommandId id, bool on) {
         case WindowCommandId::FollowDownloads:
             FollowToggled(on);
             break;
+        case WindowCommandId::AuctionOverview:
+            if (overview_ && session_.Current()) AsReportedCommand([this] { overview_(session_, *mdiArea); });
+            break;
         case WindowCommandId::WindowCascade:
             mdiArea->cascadeSubWindows();
             break;
@@ -197,6 +200,15 @@ void frmMain::Bind(ViewerCommandId id, ViewerCommand command) {
 void frmMain::BindQueryBuilder(std::function<void(QWidget* owner)> show) {
     queryBuilder_ = std::move(show);
     SetCommandEnabled("mnuToolsSQLCommandLine", static_cast<bool>(queryBuilder_));
+}
+
+void frmMain::BindOverview(std::function<void(store::AuctionSession&, QMdiArea&)> show) {
+    overview_ = std::move(show);
+    UpdateAuctionCommands();
+}
+
+void frmMain::UpdateAuctionCommands() {
+    SetCommandEnabled("mnuToolsOverview", overview_ && session_.Current());
 }
 
 void frmMain::ToolbarClick(const QString& key) {

@@ -2,11 +2,15 @@
 
 #include <functional>
 
+class QMdiArea;
 class QWidget;
 
 namespace corv {
 
 class frmFlexGrid;
+namespace store {
+class AuctionSession;
+}
 
 // The commands that act on the active viewer. The SQL query builder is not among them: it needs no viewer.
 enum class ViewerCommandId {
@@ -34,6 +38,9 @@ class CommandBinder {
     // Shown without a viewer check: the builder acts on the active viewer itself when confirmed. show gets
     // the main window, which owns the builder so that the builder goes when the window does.
     virtual void BindQueryBuilder(std::function<void(QWidget* owner)> show) = 0;
+    // A window of the open auction rather than of a viewer: enabled while an auction is open, whatever the
+    // viewers show. show gets the session and the area its window goes in.
+    virtual void BindOverview(std::function<void(store::AuctionSession&, QMdiArea&)> show) = 0;
     // Runs command on the active viewer, or answers that there is none.
     virtual void RunViewerCommand(const ViewerCommand& command) = 0;
 };

@@ -93,7 +93,9 @@ frmMain::frmMain(QWidget* parent, FollowTiming followTiming)
     BuildStatusBar();
     // Every viewer command stays disabled until its feature binds it.
     for (const CommandRow& row : CommandTable())
-        if (row.viewer || row.command == WindowCommandId::QueryBuilder) SetCommandEnabled(row.name, false);
+        if (row.viewer || row.command == WindowCommandId::QueryBuilder ||
+            row.command == WindowCommandId::AuctionOverview)
+            SetCommandEnabled(row.name, false);
     BindFeatureCommands(*this);
 
     SetUpFollowing(std::move(followTiming));
@@ -103,7 +105,10 @@ frmMain::frmMain(QWidget* parent, FollowTiming followTiming)
     LoadPosition();
 }
 
-frmMain::~frmMain() = default;
+// Child windows that follow the session (the overview) go while it is still there.
+frmMain::~frmMain() {
+    delete mdiArea;
+}
 
 // ---- status bar ----
 
@@ -240,11 +245,13 @@ void frmMain::AuctionOpened(store::Auction& auction) {
     NoteRecentAuction(auction.Path());
     RefreshRecentMenu();
     UpdateFollowing();
+    UpdateAuctionCommands();
 }
 
 void frmMain::AuctionClosed() {
     SetCaption("Corvidel");
     UpdateFollowing();
+    UpdateAuctionCommands();
 }
 
 // ---- closing ----

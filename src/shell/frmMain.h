@@ -65,6 +65,7 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
     // Features bind their commands at construction (BindFeatureCommands); binding again replaces.
     void Bind(ViewerCommandId id, ViewerCommand command) override;
     void BindQueryBuilder(std::function<void(QWidget* owner)> show) override;
+    void BindOverview(std::function<void(store::AuctionSession&, QMdiArea&)> show) override;
     // Runs command on the active viewer, or refuses when there is none.
     void RunViewerCommand(const ViewerCommand& command) override;
 
@@ -150,6 +151,8 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
     std::map<QString, QAction*> toolButtons_;
     std::map<ViewerCommandId, ViewerCommand> viewerCommands_;
     std::function<void(QWidget* owner)> queryBuilder_;
+    std::function<void(store::AuctionSession&, QMdiArea&)> overview_;
+    void UpdateAuctionCommands();
     QList<QAction*> windowList_;
     QAction* windowListSeparator_ = nullptr;
     QLabel* panels_[3] = {};

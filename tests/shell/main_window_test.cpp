@@ -67,7 +67,8 @@ TEST_F(MainWindowTest, MenuBarCaptionsAccessKeysAndOrder) {
     EXPECT_EQ(Entries(w.Menu("mnuTools")),
               (std::vector<std::string>{"&Pivot Table Wizard", "Export Table To Excel", "-", "&Sort Table...",
                                         "&Filter Table...", "&Reset Table", "-", "&Table Wizard...",
-                                        "S&QL Query Builder...", "&Drop Table", "-", "F&ollow Downloads"}));
+                                        "S&QL Query Builder...", "&Drop Table", "-", "Follow Do&wnloads", "-",
+                                        "Auction &Overview"}));
     EXPECT_EQ(Entries(w.Menu("mnuToolsAnalysis")),
               (std::vector<std::string>{"&Markets...", "&Rounds...", "&Bidders..."}));
     EXPECT_EQ(Entries(w.Menu("mnuWindow")),
@@ -106,6 +107,8 @@ TEST_F(MainWindowTest, MenuBarCaptionsAccessKeysAndOrder) {
                              "mnuToolsDropTable",
                              "mnuToolsBar3",
                              "mnuToolsFollowDownloads",
+                             "mnuToolsBar4",
+                             "mnuToolsOverview",
                              "mnuWindowNewWindow",
                              "mnuWindowBar1",
                              "mnuWindowCascade",
@@ -218,7 +221,7 @@ TEST_F(MainWindowTest, ToolbarKeysTipsSeparatorsAndIcons) {
                                               "Sort=Sort...", "Filter=Filter...", "Reset=Reset Table", "|",
                                               "TableWizard=Table Wizard...", "SQL=SQL Query Builder...",
                                               "DropTable=Drop Table", "|", "ExcelExp=Export Table To Excel",
-                                              "|", "Follow=Follow Downloads"}));
+                                              "|", "Follow=Follow Downloads", "Overview=Auction Overview"}));
 }
 
 TEST_F(MainWindowTest, ToolbarClickRunsTheCommandOfItsExactKey) {

@@ -1,0 +1,187 @@
+#include "overview/BidReader.h"
+
+#include <sqlite3.h>
+
+#include <QString>
+#include <cmath>
+#include <optional>
+
+#include "engine/CorvError.h"
+
+namespace corv::overview {
+
+namespace {
+
+const char* const kTable = "Markets and Bidders";
+
+std::string Quoted(const std::string& name) {
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+class Statement {
+  public:
+    Statement(sqlite3* db, const std::string& sql) : db_(db) {
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st_, nullptr) != SQLITE_OK) Fail();
+    }
+    ~Statement() { sqlite3_finalize(st_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    bool Step() {
+        const int rc = sqlite3_step(st_);
+        if (rc == SQLITE_ROW) return true;
+        if (rc != SQLITE_DONE) Fail();
+        return false;
+    }
+    sqlite3_stmt* operator*() const { return st_; }
+
+  private:
+    [[noreturn]] void Fail() { throw CorvError(err::EngineFailure, sqlite3_errmsg(db_)); }
+    sqlite3* db_;
+    sqlite3_stmt* st_ = nullptr;
+};
+
+// The table's own spelling of each column, matched without regard to letter case.
+std::vector<std::string> ColumnsOf(sqlite3* db) {
+    std::vector<std::string> names;
+    Statement st(db, "PRAGMA table_info(" + Quoted(kTable) + ")");
+    while (st.Step()) names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(*st, 1)));
+    return names;
+}
+
+std::optional<std::string> Find(const std::vector<std::string>& columns, const char* wanted) {
+    for (const std::string& c : columns)
+        if (QString::fromStdString(c).compare(QLatin1String(wanted), Qt::CaseInsensitive) == 0) return c;
+    return std::nullopt;
+}
+
+std::optional<long long> WholeNumber(sqlite3_stmt* st, int col) {
+    switch (sqlite3_column_type(st, col)) {
+        case SQLITE_INTEGER:
+            return sqlite3_column_int64(st, col);
+        case SQLITE_FLOAT:
+            return std::llround(sqlite3_column_double(st, col));
+        default:
+            return std::nullopt;
+    }
+}
+
+double Amount(sqlite3_stmt* st, int col) {
+    const int type = sqlite3_column_type(st, col);
+    return type == SQLITE_INTEGER || type == SQLITE_FLOAT ? sqlite3_column_double(st, col) : std::nan("");
+}
+
+std::string_view Text(sqlite3_stmt* st, int col) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+    return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(st, col)))
+             : std::string_view();
+}
+
+}  // namespace
+
+LoadedAuction ReadAuction(sqlite3* db, const BidHistory* base, const std::vector<int>& rounds) {
+    LoadedAuction out;
+    // One read transaction, so the rounds and the bids agree.
+    Statement(db, "BEGIN").Step();
+    struct End {
+        sqlite3* db;
+        ~End() { sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr); }
+    } end{db};
+
+    {
+        Statement st(db, "SELECT Round FROM sysRounds ORDER BY Round");
+        while (st.Step())
+            if (auto r = WholeNumber(*st, 0); r && (out.rounds.empty() || out.rounds.back() != *r))
+                out.rounds.push_back(static_cast<int>(*r));
+    }
+
+    const std::vector<std::string> columns = ColumnsOf(db);
+    if (columns.empty()) {
+        out.problem = "This auction has no \"Markets and Bidders\" table, so there are no bids to show.";
+        return out;
+    }
+    std::string select;
+    for (const char* needed : {"Round", "Market", "Bidder Name", "Bid Amount"}) {
+        const auto name = Find(columns, needed);
+        if (!name) {
+            out.problem = std::string("The \"Markets and Bidders\" table of this auction has no \"") +
+                          needed + "\" column, so there are no bids to show.";
+            return out;
+        }
+        select += (select.empty() ? "" : ", ") + Quoted(*name);
+    }
+    const auto block = Find(columns, "Block");
+    const auto net = Find(columns, "Net Bid Amount");
+    select += ", " + (block ? Quoted(*block) : "NULL") + ", " + (net ? Quoted(*net) : "NULL");
+
+    auto history = std::make_shared<BidHistory>(base ? *base : BidHistory(net.has_value()));
+    const bool hasNet = history->HasNet();
+    std::string sql = "SELECT " + select + " FROM " + Quoted(kTable);
+    if (base) {
+        std::string list;
+        for (int r : rounds) list += (list.empty() ? "" : ", ") + std::to_string(r);
+        sql += " WHERE " + Quoted(*Find(columns, "Round")) + " IN (" + list + ")";
+    }
+    sql += " ORDER BY rowid";
+
+    std::map<int, std::shared_ptr<RoundBids>> read;
+    if (base)  // a round read again replaces what the base held of it, even with nothing
+        for (int r : rounds) read[r] = std::make_shared<RoundBids>();
+    int lastRound = 0;
+    RoundBids* bids = nullptr;
+    Statement st(db, sql);
+    while (st.Step()) {
+        const auto r = WholeNumber(*st, 0);
+        if (!r) continue;  // a row of no round belongs to no round's standings
+        if (!bids || *r != lastRound) {
+            lastRound = static_cast<int>(*r);
+            auto& slot = read[lastRound];
+            if (!slot) {
+                // Rounds are much alike in size: reserving the last one's saves growing and trimming.
+                const std::size_t expect = bids ? bids->size() : 0;
+                slot = std::make_shared<RoundBids>();
+                slot->licence.reserve(expect);
+                slot->bidder.reserve(expect);
+                slot->gross.reserve(expect);
+                if (hasNet) slot->net.reserve(expect);
+            }
+            bids = slot.get();
+        }
+        bids->licence.push_back(history->LicenceOf(Text(*st, 1), block ? Text(*st, 4) : std::string_view()));
+        bids->bidder.push_back(history->BidderOf(Text(*st, 2)));
+        bids->gross.push_back(Amount(*st, 3));
+        if (hasNet) bids->net.push_back(Amount(*st, 5));
+    }
+    for (auto& [r, b] : read) {
+        b->licence.shrink_to_fit();
+        b->bidder.shrink_to_fit();
+        b->gross.shrink_to_fit();
+        b->net.shrink_to_fit();
+        history->SetRound(r, std::move(b));
+    }
+    out.history = std::move(history);
+    return out;
+}
+
+LoadedAuction ReadAuctionFile(const std::string& path, const BidHistory* base,
+                              const std::vector<int>& rounds) {
+    // Only this thread uses the connection: SQLite's own locking of it is not needed.
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    struct Close {
+        sqlite3* db;
+        ~Close() { sqlite3_close_v2(db); }
+    } close{db};
+    if (rc != SQLITE_OK)
+        throw CorvError(err::FileNotFound, "The auction database " + path + " cannot be read");
+    sqlite3_busy_timeout(db, 5000);
+    // Pages mapped rather than copied: one pass over a million rows reads a good deal faster.
+    sqlite3_exec(db, "PRAGMA mmap_size = 1073741824", nullptr, nullptr, nullptr);
+    return ReadAuction(db, base, rounds);
+}
+
+}  // namespace corv::overview

@@ -1,0 +1,186 @@
+#include "overview/OverviewModels.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QLocale>
+#include <QStyle>
+#include <cmath>
+
+namespace corv::overview {
+
+QString FormatAmount(double amount) {
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+    const bool whole = std::abs(amount - std::round(amount)) < 0.005;
+    return locale.toString(amount, 'f', whole ? 0 : 2);
+}
+
+QString ShownBlock(const std::string& block) {
+    return block == "  " ? QString() : QString::fromStdString(block);
+}
+
+QIcon LeaderChangedIcon() {
+    return QApplication::style()->standardIcon(QStyle::SP_BrowserReload);
+}
+
+QIcon NewHighIcon() {
+    return QApplication::style()->standardIcon(QStyle::SP_ArrowUp);
+}
+
+namespace {
+
+QString Name(const BidHistory& history, std::int32_t bidder) {
+    return QString::fromStdString(history.Bidders()[static_cast<std::size_t>(bidder)]);
+}
+
+QVariant RightAligned() {
+    return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+}
+
+}  // namespace
+
+// ---- markets ----
+
+void MarketsModel::Set(std::shared_ptr<const BidHistory> history,
+                       std::shared_ptr<const RoundStandings> standings) {
+    beginResetModel();
+    history_ = std::move(history);
+    standings_ = std::move(standings);
+    endResetModel();
+}
+
+int MarketsModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() || !standings_ ? 0 : static_cast<int>(standings_->markets.size());
+}
+
+int MarketsModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : Columns;
+}
+
+QVariant MarketsModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || !standings_) return {};
+    const MarketRow& r = Row(index.row());
+    const Licence& licence = history_->Licences()[static_cast<std::size_t>(r.licence)];
+    const bool marked = r.newHigh || r.leaderChanged;
+    const int column = index.column();
+    const bool sorting = role == kSortRole;
+    if (role == Qt::DisplayRole || sorting) {
+        switch (column) {
+            case Market:
+                return sorting ? QVariant(QString::fromStdString(licence.market).toCaseFolded())
+                               : QString::fromStdString(licence.market);
+            case Block:
+                return sorting ? ShownBlock(licence.block).toCaseFolded() : ShownBlock(licence.block);
+            case HighBid:
+                return sorting ? QVariant(r.high) : FormatAmount(r.high);
+            case HighBidder:
+                return sorting ? Name(*history_, r.leader).toCaseFolded() : Name(*history_, r.leader);
+            case SinceRound:
+                return r.since;
+            case PreviousHigh:
+                if (!r.previous) return sorting ? QVariant(-1.0) : QVariant();
+                return sorting ? QVariant(*r.previous) : FormatAmount(*r.previous);
+            case ChangePercent: {
+                if (!r.previous || *r.previous == 0) return sorting ? QVariant(-1e300) : QVariant();
+                const double change = (r.high - *r.previous) / *r.previous * 100;
+                return sorting ? QVariant(change) : QLocale().toString(change, 'f', 1) + "%";
+            }
+            case Bids:
+                return r.bids;
+        }
+    }
+    if (role == Qt::FontRole && marked) {
+        QFont bold;
+        bold.setBold(true);
+        return bold;
+    }
+    if (role == Qt::DecorationRole && column == Market && marked)
+        return r.leaderChanged ? LeaderChangedIcon() : NewHighIcon();
+    if (role == Qt::ToolTipRole && marked)
+        return r.leaderChanged ? QStringLiteral("The leader changed in round %1").arg(standings_->round)
+                               : QStringLiteral("New high bid in round %1").arg(standings_->round);
+    if (role == Qt::TextAlignmentRole && column >= HighBid && column != HighBidder) return RightAligned();
+    return {};
+}
+
+QVariant MarketsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    static const char* const kNames[Columns] = {"Market",      "Block",         "High Bid", "High Bidder",
+                                                "Since Round", "Previous High", "Change %", "Bids"};
+    return QString::fromLatin1(kNames[section]);
+}
+
+// ---- bidders ----
+
+void BiddersModel::Set(std::shared_ptr<const BidHistory> history,
+                       std::shared_ptr<const RoundStandings> standings) {
+    beginResetModel();
+    history_ = std::move(history);
+    standings_ = std::move(standings);
+    endResetModel();
+}
+
+int BiddersModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() || !standings_ ? 0 : static_cast<int>(standings_->bidders.size());
+}
+
+int BiddersModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : Columns;
+}
+
+QVariant BiddersModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || !standings_) return {};
+    const BidderRow& r = Row(index.row());
+    const bool sorting = role == kSortRole;
+    if (role == Qt::DisplayRole || sorting) {
+        switch (index.column()) {
+            case Bidder:
+                return sorting ? Name(*history_, r.bidder).toCaseFolded() : Name(*history_, r.bidder);
+            case Leads:
+                return r.leads;
+            case Held:
+                return sorting ? QVariant(r.held) : FormatAmount(r.held);
+            case Bids:
+                return r.bids;
+            case FirstRound:
+                return r.firstRound;
+            case LastRound:
+                return r.lastRound;
+        }
+    }
+    if (role == Qt::TextAlignmentRole && index.column() != Bidder) return RightAligned();
+    return {};
+}
+
+QVariant BiddersModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    static const char* const kNames[Columns] = {"Bidder",        "Markets Led", "High Bids Held",
+                                                "Bids in Round", "First Round", "Last Round"};
+    return QString::fromLatin1(kNames[section]);
+}
+
+// ---- filter ----
+
+OverviewFilter::OverviewFilter(QList<int> textColumns, QObject* parent)
+    : QSortFilterProxyModel(parent), textColumns_(std::move(textColumns)) {
+    setSortRole(kSortRole);
+}
+
+void OverviewFilter::SetText(const QString& text) {
+    text_ = text.trimmed();
+    invalidateFilter();
+}
+
+bool OverviewFilter::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const {
+    if (text_.isEmpty()) return true;
+    for (int column : textColumns_)
+        if (sourceModel()
+                ->index(sourceRow, column, sourceParent)
+                .data()
+                .toString()
+                .contains(text_, Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+}  // namespace corv::overview

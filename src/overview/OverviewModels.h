@@ -1,0 +1,86 @@
+// The Markets and Bidders tabs' tables: models over one round's standings, and the filter and sort over them.
+// User-interface thread only.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QIcon>
+#include <QSortFilterProxyModel>
+#include <memory>
+
+#include "overview/Standings.h"
+
+namespace corv::overview {
+
+// The raw value a column sorts by: numbers as numbers, text without regard to letter case.
+constexpr int kSortRole = Qt::UserRole + 1;
+
+// An amount with thousands separators; cents only when there are any.
+QString FormatAmount(double amount);
+// A block as shown: blank for the two-space block of a market sold whole.
+QString ShownBlock(const std::string& block);
+// The marks of a market's row: the leader changed in the round, or a new high bid was placed.
+QIcon LeaderChangedIcon();
+QIcon NewHighIcon();
+
+class MarketsModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    enum Column {
+        Market,
+        Block,
+        HighBid,
+        HighBidder,
+        SinceRound,
+        PreviousHigh,
+        ChangePercent,
+        Bids,
+        Columns
+    };
+    using QAbstractTableModel::QAbstractTableModel;
+    void Set(std::shared_ptr<const BidHistory> history, std::shared_ptr<const RoundStandings> standings);
+    const MarketRow& Row(int row) const { return standings_->markets[static_cast<std::size_t>(row)]; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+  private:
+    std::shared_ptr<const BidHistory> history_;
+    std::shared_ptr<const RoundStandings> standings_;
+};
+
+class BiddersModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    enum Column { Bidder, Leads, Held, Bids, FirstRound, LastRound, Columns };
+    using QAbstractTableModel::QAbstractTableModel;
+    void Set(std::shared_ptr<const BidHistory> history, std::shared_ptr<const RoundStandings> standings);
+    const BidderRow& Row(int row) const { return standings_->bidders[static_cast<std::size_t>(row)]; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+  private:
+    std::shared_ptr<const BidHistory> history_;
+    std::shared_ptr<const RoundStandings> standings_;
+};
+
+// Sorts by kSortRole; keeps the rows whose text columns hold the filter text, letter case ignored.
+class OverviewFilter : public QSortFilterProxyModel {
+    Q_OBJECT
+  public:
+    OverviewFilter(QList<int> textColumns, QObject* parent);
+    void SetText(const QString& text);
+
+  protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
+
+  private:
+    QList<int> textColumns_;
+    QString text_;
+};
+
+}  // namespace corv::overview

@@ -1,0 +1,161 @@
+#include "overview/Standings.h"
+
+#include <cmath>
+
+namespace corv::overview {
+
+namespace {
+
+struct Lead {
+    double high = std::nan("");
+    std::int32_t leader = -1;
+    int since = 0;
+    bool Held() const { return leader >= 0; }
+};
+
+// Walks the bids of rounds up to last in order. onBid sees every bid that has an amount; onTake sees the
+// lead before a bid takes it (strictly higher only: an equal later bid leaves the earlier one leading);
+// onRoundEnd runs after each round 1..last, rounds without bids included.
+template <class OnBid, class OnTake, class OnRoundEnd>
+void Walk(const BidHistory& history, Measure measure, int last, std::vector<Lead>& leads, OnBid onBid,
+          OnTake onTake, OnRoundEnd onRoundEnd) {
+    leads.assign(history.Licences().size(), Lead{});
+    int ended = 0;
+    for (const auto& [round, bids] : history.Rounds()) {
+        if (round > last) break;
+        for (; ended + 1 < round; ++ended) onRoundEnd(ended + 1);
+        const std::vector<double>& amounts = bids->Amounts(measure);
+        const std::size_t n = amounts.size();
+        for (std::size_t i = 0; i < n; ++i) {
+            const double a = amounts[i];
+            if (std::isnan(a)) continue;
+            const std::int32_t licence = bids->licence[i], bidder = bids->bidder[i];
+            onBid(round, licence, bidder, a);
+            Lead& lead = leads[licence];
+            if (!lead.Held() || a > lead.high) {
+                onTake(lead, licence, bidder, a);
+                lead = {a, bidder, round};
+            }
+        }
+        if (round >= 1) onRoundEnd(ended = round);
+    }
+    for (; ended < last; ++ended) onRoundEnd(ended + 1);
+}
+
+constexpr auto kNothing = [](auto&&...) {};
+
+}  // namespace
+
+RoundStandings ComputeRound(const BidHistory& history, int round, Measure measure) {
+    RoundStandings out;
+    out.round = round;
+    out.measure = measure;
+    const std::size_t licences = history.Licences().size();
+    std::vector<Lead> leads, before;
+    std::vector<int> bidsOnLicence(licences, 0);
+    std::vector<BidderRow> bidders(history.Bidders().size());
+    Walk(
+        history, measure, round, leads,
+        [&](int r, std::int32_t licence, std::int32_t bidder, double) {
+            BidderRow& b = bidders[bidder];
+            if (b.firstRound == 0) b.firstRound = r;
+            b.lastRound = r;
+            if (r == round) {
+                ++b.bids;
+                ++bidsOnLicence[licence];
+            }
+        },
+        kNothing,
+        [&](int r) {
+            if (r == round - 1) before = leads;
+        });
+    if (before.empty()) before.assign(licences, Lead{});
+
+    for (std::size_t i = 0; i < licences; ++i) {
+        const Lead& now = leads[i];
+        if (!now.Held()) continue;
+        MarketRow row;
+        row.licence = static_cast<std::int32_t>(i);
+        row.high = now.high;
+        row.leader = now.leader;
+        row.since = now.since;
+        row.bids = bidsOnLicence[i];
+        row.newHigh = now.since == round;
+        if (before[i].Held()) {
+            row.previous = before[i].high;
+            row.leaderChanged = before[i].leader != now.leader;
+            out.totals.change -= before[i].high;
+        }
+        out.totals.standing += now.high;
+        out.totals.change += now.high;
+        ++out.totals.withHigh;
+        if (row.leaderChanged) ++out.totals.leaderChanges;
+        BidderRow& b = bidders[now.leader];
+        ++b.leads;
+        b.held += now.high;
+        out.markets.push_back(row);
+    }
+    for (std::size_t i = 0; i < bidders.size(); ++i) {
+        if (bidders[i].firstRound == 0) continue;
+        bidders[i].bidder = static_cast<std::int32_t>(i);
+        out.bidders.push_back(bidders[i]);
+    }
+    return out;
+}
+
+std::vector<double> StandingTotals(const BidHistory& history, Measure measure, int lastRound) {
+    std::vector<double> out;
+    std::vector<Lead> leads;
+    double total = 0;
+    Walk(
+        history, measure, lastRound, leads, kNothing,
+        [&](const Lead& old, std::int32_t, std::int32_t, double a) {
+            total += a - (old.Held() ? old.high : 0);
+        },
+        [&](int) { out.push_back(total); });
+    return out;
+}
+
+MarketHistory ComputeMarketHistory(const BidHistory& history, std::int32_t licence, Measure measure,
+                                   int lastRound) {
+    MarketHistory out;
+    std::vector<Lead> leads;
+    Walk(
+        history, measure, lastRound, leads,
+        [&](int r, std::int32_t l, std::int32_t bidder, double a) {
+            if (l == licence) out.bids.push_back({r, bidder, a});
+        },
+        kNothing,
+        [&](int) {
+            const Lead& lead = leads[licence];
+            out.highAfter.push_back(lead.Held() ? std::optional<double>(lead.high) : std::nullopt);
+        });
+    return out;
+}
+
+BidderHistory ComputeBidderHistory(const BidHistory& history, std::int32_t bidder, Measure measure,
+                                   int lastRound) {
+    BidderHistory out;
+    std::vector<Lead> leads;
+    double held = 0;
+    int count = 0;
+    Walk(
+        history, measure, lastRound, leads, kNothing,
+        [&](const Lead& old, std::int32_t, std::int32_t by, double a) {
+            if (old.Held() && old.leader == bidder) {
+                held -= old.high;
+                --count;
+            }
+            if (by == bidder) {
+                held += a;
+                ++count;
+            }
+        },
+        [&](int) {
+            out.heldAfter.push_back(held);
+            out.leadsAfter.push_back(count);
+        });
+    return out;
+}
+
+}  // namespace corv::overview

@@ -1,0 +1,73 @@
+// What the overview shows, computed from a BidHistory: pure functions, run on a worker thread.
+//
+// A market and block's high bid after round N is the highest amount bid on it in rounds 1 to N; on a tie the
+// earliest bid keeps it. A Null amount is no bid.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "overview/BidHistory.h"
+
+namespace corv::overview {
+
+struct MarketRow {
+    std::int32_t licence = 0;
+    double high = 0;
+    std::int32_t leader = 0;  // bidder index
+    int since = 0;            // the round of the high bid
+    std::optional<double> previous;
+    int bids = 0;                // in round N
+    bool newHigh = false;        // the high bid was placed in round N
+    bool leaderChanged = false;  // another bidder led after round N - 1
+};
+
+struct BidderRow {
+    std::int32_t bidder = 0;
+    int leads = 0;
+    double held = 0;  // the sum of the high bids it holds
+    int bids = 0;     // in round N
+    int firstRound = 0;
+    int lastRound = 0;  // of rounds 1 to N
+};
+
+struct Totals {
+    double standing = 0;  // the sum of every high bid
+    double change = 0;    // since round N - 1
+    int withHigh = 0;
+    int leaderChanges = 0;
+};
+
+struct RoundStandings {
+    int round = 0;
+    Measure measure = Measure::Gross;
+    std::vector<MarketRow> markets;  // in the order the licences were first bid on
+    std::vector<BidderRow> bidders;  // in the order the bidders first bid
+    Totals totals;
+};
+
+RoundStandings ComputeRound(const BidHistory& history, int round, Measure measure);
+
+// The standing total after each round 1 to lastRound (index 0 is round 1).
+std::vector<double> StandingTotals(const BidHistory& history, Measure measure, int lastRound);
+
+struct PlacedBid {
+    int round = 0;
+    std::int32_t bidder = 0;
+    double amount = 0;
+};
+struct MarketHistory {
+    std::vector<std::optional<double>> highAfter;  // index 0 is round 1; nullopt before the first bid
+    std::vector<PlacedBid> bids;
+};
+MarketHistory ComputeMarketHistory(const BidHistory& history, std::int32_t licence, Measure measure,
+                                   int lastRound);
+
+struct BidderHistory {
+    std::vector<double> heldAfter;  // index 0 is round 1
+    std::vector<int> leadsAfter;
+};
+BidderHistory ComputeBidderHistory(const BidHistory& history, std::int32_t bidder, Measure measure,
+                                   int lastRound);
+
+}  // namespace corv::overview

@@ -1,0 +1,363 @@
+#include "overview/frmOverview.h"
+
+#include <QBoxLayout>
+#include <QButtonGroup>
+#include <QChart>
+#include <QComboBox>
+#include <QFutureWatcher>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QtConcurrent>
+
+#include "engine/Database.h"
+#include "overview/OverviewCharts.h"
+#include "overview/OverviewModels.h"
+#include "platform/DesktopServices.h"
+
+namespace corv::overview {
+
+namespace {
+
+QTableView* NewTable(QAbstractItemModel* model, const char* name, QWidget* parent) {
+    auto* view = new QTableView(parent);
+    view->setObjectName(name);
+    view->setModel(model);
+    view->setSortingEnabled(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->verticalHeader()->hide();
+    view->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Widths from the first rows: measuring thousands of rows on every change would cost more than it shows.
+    view->horizontalHeader()->setResizeContentsPrecision(200);
+    view->horizontalHeader()->setStretchLastSection(true);
+    view->sortByColumn(0, Qt::AscendingOrder);
+    return view;
+}
+
+QWidget* Mark(const QIcon& icon, const QString& text, QWidget* parent) {
+    auto* w = new QWidget(parent);
+    auto* layout = new QHBoxLayout(w);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* picture = new QLabel(w);
+    picture->setPixmap(icon.pixmap(16, 16));
+    layout->addWidget(picture);
+    layout->addWidget(new QLabel(text, w));
+    return w;
+}
+
+QString Signed(double amount) {
+    return (amount > 0 ? "+" : "") + FormatAmount(amount);
+}
+
+struct Computed {
+    std::shared_ptr<const RoundStandings> standings;
+    std::vector<double> totals;
+};
+
+struct ChartSeries {
+    MarketHistory market;
+    BidderHistory bidder;
+};
+
+}  // namespace
+
+frmOverview::frmOverview(store::AuctionSession& session, QWidget* parent)
+    : QWidget(parent), session_(&session) {
+    setObjectName("frmOverview");
+    setWindowTitle("Auction Overview");
+    store::Auction& auction = *session.Current();
+    path_ = auction.Path();
+    readInPlace_ = auction.Db()->Origin() == DatabaseOrigin::Jet;
+    session.AddListener(this);
+
+    lblProblem = new QLabel(this);
+    lblProblem->setObjectName("lblProblem");
+    lblProblem->setWordWrap(true);
+    lblProblem->hide();
+
+    auto* controls = new QWidget(this);
+    controls->setObjectName("controls");
+    cboRound = new QComboBox(controls);
+    cboRound->setObjectName("cboRound");
+    cboRound->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    auto* roundLabel = new QLabel("&Round:", controls);
+    roundLabel->setBuddy(cboRound);
+    optGross = new QRadioButton("&Gross", controls);
+    optGross->setObjectName("optGross");
+    optGross->setChecked(true);
+    optNet = new QRadioButton("&Net", controls);
+    optNet->setObjectName("optNet");
+    optNet->setEnabled(false);
+    auto* measure = new QButtonGroup(this);
+    measure->addButton(optGross);
+    measure->addButton(optNet);
+    txtFilter = new QLineEdit(controls);
+    txtFilter->setObjectName("txtFilter");
+    txtFilter->setPlaceholderText("Market or bidder");
+    txtFilter->setClearButtonEnabled(true);
+    auto* filterLabel = new QLabel("F&ilter:", controls);
+    filterLabel->setBuddy(txtFilter);
+    auto* top = new QHBoxLayout(controls);
+    top->setContentsMargins(0, 0, 0, 0);
+    top->addWidget(roundLabel);
+    top->addWidget(cboRound);
+    top->addSpacing(16);
+    top->addWidget(new QLabel("Amounts:", controls));
+    top->addWidget(optGross);
+    top->addWidget(optNet);
+    top->addStretch();
+    top->addWidget(filterLabel);
+    top->addWidget(txtFilter, 1);
+
+    markets = new MarketsModel(this);
+    marketsShown = new OverviewFilter({MarketsModel::Market, MarketsModel::HighBidder}, this);
+    marketsShown->setSourceModel(markets);
+    bidders = new BiddersModel(this);
+    biddersShown = new OverviewFilter({BiddersModel::Bidder}, this);
+    biddersShown->setSourceModel(bidders);
+
+    tabs = new QTabWidget(this);
+    tabs->setObjectName("tabs");
+    auto* marketsPage = new QWidget(tabs);
+    grdMarkets = NewTable(marketsShown, "grdMarkets", marketsPage);
+    lblTotals = new QLabel(marketsPage);
+    lblTotals->setObjectName("lblTotals");
+    lblTotals->setWordWrap(true);
+    lblTotals->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* legend = new QHBoxLayout;
+    legend->addWidget(Mark(LeaderChangedIcon(), "Leader changed in the round (bold)", marketsPage));
+    legend->addSpacing(16);
+    legend->addWidget(Mark(NewHighIcon(), "New high bid in the round (bold)", marketsPage));
+    legend->addStretch();
+    legend->addWidget(new QLabel("Double-click or Enter: chart of a market", marketsPage));
+    auto* marketsLayout = new QVBoxLayout(marketsPage);
+    marketsLayout->addWidget(grdMarkets, 1);
+    marketsLayout->addWidget(lblTotals);
+    marketsLayout->addLayout(legend);
+    tabs->addTab(marketsPage, "&Markets");
+
+    auto* biddersPage = new QWidget(tabs);
+    grdBidders = NewTable(biddersShown, "grdBidders", biddersPage);
+    auto* biddersLayout = new QVBoxLayout(biddersPage);
+    biddersLayout->addWidget(grdBidders, 1);
+    biddersLayout->addWidget(new QLabel("Double-click or Enter: chart of a bidder", biddersPage));
+    tabs->addTab(biddersPage, "&Bidders");
+
+    charts = new ChartPane(tabs);
+    charts->setObjectName("charts");
+    tabs->addTab(charts, "&Charts");
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblProblem);
+    layout->addWidget(controls);
+    layout->addWidget(tabs, 1);
+
+    connect(cboRound, &QComboBox::currentIndexChanged, this, [this] { Compute(); });
+    connect(optNet, &QRadioButton::toggled, this, [this] { Compute(); });
+    connect(txtFilter, &QLineEdit::textChanged, this, [this](const QString& text) {
+        marketsShown->SetText(text);
+        biddersShown->SetText(text);
+    });
+    connect(grdMarkets, &QTableView::activated, this, [this](const QModelIndex& index) {
+        ShowChart(ChartKind::Market, markets->Row(marketsShown->mapToSource(index).row()).licence);
+        tabs->setCurrentWidget(charts);
+    });
+    connect(grdBidders, &QTableView::activated, this, [this](const QModelIndex& index) {
+        ShowChart(ChartKind::Bidder, bidders->Row(biddersShown->mapToSource(index).row()).bidder);
+        tabs->setCurrentWidget(charts);
+    });
+    connect(charts->cmdTotal, &QPushButton::clicked, this, [this] { ShowChart(ChartKind::Total, 0); });
+
+    resize(1000, 640);
+    Load({});
+}
+
+frmOverview::~frmOverview() {
+    if (session_) session_->RemoveListener(this);
+    if (jobs_ > 0) Desktop().SetBusy(false);
+}
+
+// ---- jobs ----
+
+template <class Result>
+void frmOverview::Run(std::function<Result()> work, std::function<void(Result&)> done) {
+    if (jobs_++ == 0) Desktop().SetBusy(true);
+    auto* watcher = new QFutureWatcher<Result>(this);
+    connect(watcher, &QFutureWatcher<Result>::finished, this, [this, watcher, done = std::move(done)] {
+        if (--jobs_ == 0) Desktop().SetBusy(false);
+        Result result = watcher->result();
+        watcher->deleteLater();
+        done(result);
+    });
+    watcher->setFuture(QtConcurrent::run(std::move(work)));
+}
+
+void frmOverview::Load(const std::vector<int>& rounds) {
+    if (loading_) {  // the running load's base lacks these rounds: read them after it
+        pending_.insert(pending_.end(), rounds.begin(), rounds.end());
+        return;
+    }
+    const bool whole = rounds.empty() || !history_;
+    auto read = [path = path_, base = whole ? nullptr : history_, rounds] {
+        try {
+            return ReadAuctionFile(path, base.get(), rounds);
+        } catch (const std::exception& e) {
+            LoadedAuction failed;
+            failed.problem = e.what();
+            return failed;
+        }
+    };
+    if (readInPlace_) {
+        if (!session_ || !session_->Current()) return;
+        // A Jet auction is held in memory by the user-interface thread's connection: read it there.
+        BusyPointer busy;
+        LoadedAuction loaded;
+        try {
+            loaded =
+                ReadAuction(session_->Current()->Data().Handle(), whole ? nullptr : history_.get(), rounds);
+        } catch (const std::exception& e) {
+            loaded.problem = e.what();
+        }
+        Loaded(loaded);
+        return;
+    }
+    loading_ = true;
+    Run<LoadedAuction>(read, [this](LoadedAuction& loaded) {
+        loading_ = false;
+        Loaded(loaded);
+        if (!pending_.empty()) Load(std::exchange(pending_, {}));
+    });
+}
+
+void frmOverview::Loaded(LoadedAuction& loaded) {
+    if (!loaded.problem.empty()) {
+        ShowProblem(QString::fromStdString(loaded.problem));
+        return;
+    }
+    const int chosen = ChosenRound();
+    const bool followLatest = rounds_.empty() || chosen == rounds_.back();
+    history_ = std::move(loaded.history);
+    rounds_ = std::move(loaded.rounds);
+    optNet->setEnabled(history_->HasNet());
+    {
+        const QSignalBlocker quiet(cboRound);
+        cboRound->clear();
+        for (int r : rounds_) cboRound->addItem(QString::number(r), r);
+        const int keep = cboRound->findData(chosen);
+        cboRound->setCurrentIndex(followLatest || keep < 0 ? cboRound->count() - 1 : keep);
+    }
+    Compute();
+}
+
+void frmOverview::Compute() {
+    const int round = ChosenRound();
+    if (!history_ || round == 0) return;
+    const unsigned asked = ++computeAsked_;
+    Run<Computed>(
+        [history = history_, round, measure = ChosenMeasure(), last = rounds_.back()] {
+            return Computed{std::make_shared<RoundStandings>(ComputeRound(*history, round, measure)),
+                            StandingTotals(*history, measure, last)};
+        },
+        [this, asked, history = history_](Computed& c) {
+            if (asked != computeAsked_) return;  // another round or amount was chosen meanwhile
+            shown_ = c.standings;
+            totals_ = std::move(c.totals);
+            markets->Set(history, shown_);
+            bidders->Set(history, shown_);
+            const int round = shown_->round;
+            const Totals& t = shown_->totals;
+            lblTotals->setText(
+                QStringLiteral(
+                    "Standing total: %1     Change since round %2: %3     Markets and blocks with a "
+                    "high bid: %4     Leader changed in round %5: %6")
+                    .arg(FormatAmount(t.standing))
+                    .arg(round - 1)
+                    .arg(Signed(t.change))
+                    .arg(t.withHigh)
+                    .arg(round)
+                    .arg(t.leaderChanges));
+            setWindowTitle(QStringLiteral("Auction Overview - Round %1").arg(round));
+            ShowChart(chartKind_, chartOf_);
+            emit RoundShown(round);
+        });
+}
+
+void frmOverview::ShowChart(ChartKind kind, std::int32_t which) {
+    chartKind_ = kind;
+    chartOf_ = which;
+    if (!shown_) return;
+    const Measure measure = shown_->measure;
+    if (kind == ChartKind::Total) {
+        ++chartAsked_;
+        charts->SetChart(TotalChart(totals_, shown_->round, measure));
+        return;
+    }
+    const unsigned asked = ++chartAsked_;
+    Run<ChartSeries>(
+        [history = history_, kind, which, measure, last = rounds_.back()] {
+            ChartSeries s;
+            if (kind == ChartKind::Market)
+                s.market = ComputeMarketHistory(*history, which, measure, last);
+            else
+                s.bidder = ComputeBidderHistory(*history, which, measure, last);
+            return s;
+        },
+        [this, asked, history = history_, kind, which, measure](ChartSeries& s) {
+            if (asked != chartAsked_) return;
+            charts->SetChart(kind == ChartKind::Market ? MarketChart(*history, which, s.market, measure)
+                                                       : BidderChart(*history, which, s.bidder, measure));
+            emit ChartShown();
+        });
+}
+
+// ---- the window ----
+
+void frmOverview::ShowProblem(const QString& sentence) {
+    lblProblem->setText(sentence);
+    lblProblem->show();
+    findChild<QWidget*>("controls")->hide();
+    tabs->hide();
+}
+
+Measure frmOverview::ChosenMeasure() const {
+    return optNet->isChecked() && optNet->isEnabled() ? Measure::Net : Measure::Gross;
+}
+
+int frmOverview::ChosenRound() const {
+    return cboRound->currentIndex() < 0 ? 0 : cboRound->currentData().toInt();
+}
+
+// ---- the session's news ----
+
+void frmOverview::RoundImported(store::Auction&, int round) {
+    // Queued: the news may come from whichever thread committed the round.
+    QMetaObject::invokeMethod(
+        this, [this, round] { Load({round}); }, Qt::QueuedConnection);
+}
+
+void frmOverview::AuctionOpened(store::Auction&) {
+    EndWithAuction();
+}
+
+void frmOverview::AuctionClosed() {
+    EndWithAuction();
+}
+
+void frmOverview::EndWithAuction() {
+    // The session tells its listeners from a copy of its list, so leaving it here is safe.
+    if (session_) session_->RemoveListener(this);
+    session_ = nullptr;
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        sub->close();
+    else
+        close();
+}
+
+}  // namespace corv::overview

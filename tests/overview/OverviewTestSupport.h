@@ -1,0 +1,49 @@
+// A row-by-row count of what the overview should show, made apart from the code under test, and helpers to
+// open the window on an auction and wait for its work.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/Database.h"
+#include "overview/frmOverview.h"
+#include "store/Auction.h"
+
+namespace corv::test {
+
+struct BidRow {
+    int round = 0;
+    std::string market, block;
+    std::optional<std::string> bidder;
+    std::optional<double> gross, net;
+};
+// Every row of "Markets and Bidders", in the table's order, read through the engine.
+std::vector<BidRow> ReadRows(Database& auction);
+
+struct ExpectedMarket {
+    double high = 0;
+    std::string bidder;  // as first spelled
+    int since = 0;
+    std::optional<double> previous;
+    int bids = 0;
+    bool leaderChanged = false;
+};
+struct ExpectedBidder {
+    int leads = 0;
+    double held = 0;
+    int bids = 0, first = 0, last = 0;
+};
+struct Expected {
+    std::map<std::pair<std::string, std::string>, ExpectedMarket> markets;  // (market, block as shown)
+    std::map<std::string, ExpectedBidder> bidders;                          // by first spelling
+    double standing = 0, change = 0;
+    int leaderChanges = 0;
+};
+Expected ExpectedRound(const std::vector<BidRow>& rows, int round, bool net);
+
+// Processes events until the window has no work under way.
+void WaitIdle(overview::frmOverview& w);
+
+}  // namespace corv::test
