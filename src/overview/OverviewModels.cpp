@@ -39,15 +39,15 @@ QVariant RightAligned() {
 
 }  // namespace
 
-// ---- markets ----
-
-void MarketsModel::Set(std::shared_ptr<const BidHistory> history,
-                       std::shared_ptr<const RoundStandings> standings) {
+void StandingsModel::Set(std::shared_ptr<const BidHistory> history,
+                         std::shared_ptr<const RoundStandings> standings) {
     beginResetModel();
     history_ = std::move(history);
     standings_ = std::move(standings);
     endResetModel();
 }
+
+// ---- markets ----
 
 int MarketsModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() || !standings_ ? 0 : static_cast<int>(standings_->markets.size());
@@ -111,14 +111,6 @@ QVariant MarketsModel::headerData(int section, Qt::Orientation orientation, int 
 }
 
 // ---- bidders ----
-
-void BiddersModel::Set(std::shared_ptr<const BidHistory> history,
-                       std::shared_ptr<const RoundStandings> standings) {
-    beginResetModel();
-    history_ = std::move(history);
-    standings_ = std::move(standings);
-    endResetModel();
-}
 
 int BiddersModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() || !standings_ ? 0 : static_cast<int>(standings_->bidders.size());

@@ -22,7 +22,18 @@ QString ShownBlock(const std::string& block);
 QIcon LeaderChangedIcon();
 QIcon NewHighIcon();
 
-class MarketsModel : public QAbstractTableModel {
+// One round's standings as a table; the tabs differ in which rows and columns they show.
+class StandingsModel : public QAbstractTableModel {
+  public:
+    using QAbstractTableModel::QAbstractTableModel;
+    void Set(std::shared_ptr<const BidHistory> history, std::shared_ptr<const RoundStandings> standings);
+
+  protected:
+    std::shared_ptr<const BidHistory> history_;
+    std::shared_ptr<const RoundStandings> standings_;
+};
+
+class MarketsModel : public StandingsModel {
     Q_OBJECT
   public:
     enum Column {
@@ -36,36 +47,26 @@ class MarketsModel : public QAbstractTableModel {
         Bids,
         Columns
     };
-    using QAbstractTableModel::QAbstractTableModel;
-    void Set(std::shared_ptr<const BidHistory> history, std::shared_ptr<const RoundStandings> standings);
+    using StandingsModel::StandingsModel;
     const MarketRow& Row(int row) const { return standings_->markets[static_cast<std::size_t>(row)]; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-
-  private:
-    std::shared_ptr<const BidHistory> history_;
-    std::shared_ptr<const RoundStandings> standings_;
 };
 
-class BiddersModel : public QAbstractTableModel {
+class BiddersModel : public StandingsModel {
     Q_OBJECT
   public:
     enum Column { Bidder, Leads, Held, Bids, FirstRound, LastRound, Columns };
-    using QAbstractTableModel::QAbstractTableModel;
-    void Set(std::shared_ptr<const BidHistory> history, std::shared_ptr<const RoundStandings> standings);
+    using StandingsModel::StandingsModel;
     const BidderRow& Row(int row) const { return standings_->bidders[static_cast<std::size_t>(row)]; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-
-  private:
-    std::shared_ptr<const BidHistory> history_;
-    std::shared_ptr<const RoundStandings> standings_;
 };
 
 // Sorts by kSortRole; keeps the rows whose text columns hold the filter text, letter case ignored.
