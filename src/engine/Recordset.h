@@ -62,7 +62,9 @@ class Recordset {
     Value GetValue(int index) const;              // error 3021 without a current record
     Value GetValue(std::string_view name) const;  // error 3265 for an unknown name
 
-    // Positional access for grids: cheap, no copy, never waits. RowCount() grows while the set loads.
+    // Positional access for grids: never waits for rows to arrive. RowCount() grows while the set loads.
+    // A large set reads the page of rows holding row from its file when it is not cached, and throws when
+    // that read fails.
     // RowCount and IsLoading are virtual so that the moment a load ends can be placed exactly in tests.
     virtual std::size_t RowCount() const;
     Value Cell(std::size_t row, int column) const;

@@ -98,8 +98,12 @@ void RecordsetModel::SetRecordset(std::shared_ptr<Recordset> recordset) {
 QString RecordsetModel::CellText(int row, int column) const {
     if (!recordset_ || row < 0 || row >= rows_ || column < 0 || column >= static_cast<int>(kinds_.size()))
         return {};
-    return formatter_.Format(recordset_->Cell(static_cast<std::size_t>(row), column),
-                             kinds_[static_cast<size_t>(column)]);
+    try {
+        return formatter_.Format(recordset_->Cell(static_cast<std::size_t>(row), column),
+                                 kinds_[static_cast<size_t>(column)]);
+    } catch (const CorvError&) {
+        return {};  // a page its file no longer gives: shown empty rather than ending the program
+    }
 }
 
 int RecordsetModel::rowCount(const QModelIndex& parent) const {
@@ -118,8 +122,13 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
         case Qt::TextAlignmentRole: {
             const CellKind kind = kinds_[static_cast<size_t>(index.column())];
             bool right = IsNumericKind(kind);
-            if (kind == CellKind::Auto)
-                right = recordset_->Cell(static_cast<std::size_t>(index.row()), index.column()).isNumber();
+            if (kind == CellKind::Auto) {
+                try {
+                    right =
+                        recordset_->Cell(static_cast<std::size_t>(index.row()), index.column()).isNumber();
+                } catch (const CorvError&) {
+                }
+            }
             return QVariant::fromValue(Qt::AlignVCenter | (right ? Qt::AlignRight : Qt::AlignLeft));
         }
         default:
