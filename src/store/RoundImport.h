@@ -1,11 +1,13 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace corv {
 
+class Database;
 namespace store {
 class Auction;
 }
@@ -22,6 +24,9 @@ inline constexpr int kRoundOfAnotherAuction = 3001;
 // (3022) inside that transaction, so two programs importing the same round at once cannot both append it.
 // The auction is told of the round once it is committed.
 void AppendRound(store::Auction& auction, const std::string& roundPath, int round,
+                 bool refusePresent = false);
+// The same with the round file already open; it is closed on return.
+void AppendRound(store::Auction& auction, std::shared_ptr<Database> roundDb, int round,
                  bool refusePresent = false);
 
 // The round file named stem + ".mdb" in folder (ending in "/", or empty for the working folder), the
