@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "engine/EngineInternal.h"
+#include "engine/Schema.h"
 #include "engine/SnapshotData.h"
 
 namespace corv {
@@ -96,14 +97,72 @@ std::shared_ptr<SnapshotData> PageSource::ReadIds(const std::vector<FieldInfo>& 
     return page;
 }
 
-namespace engine {
-
 namespace {
 
 struct Finalizer {
     sqlite3_stmt* s = nullptr;
     ~Finalizer() { sqlite3_finalize(s); }
 };
+
+Value ColumnValue(sqlite3_stmt* st, int i) {
+    switch (sqlite3_column_type(st, i)) {
+        case SQLITE_INTEGER:
+            return Value(static_cast<std::int64_t>(sqlite3_column_int64(st, i)));
+        case SQLITE_FLOAT:
+            return Value(sqlite3_column_double(st, i));
+        case SQLITE_TEXT:
+            return Value(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
+                                     static_cast<std::size_t>(sqlite3_column_bytes(st, i))));
+        case SQLITE_BLOB: {
+            const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(st, i));
+            return Value(Blob{std::vector<unsigned char>(p, p + sqlite3_column_bytes(st, i))});
+        }
+        default:
+            return Value();
+    }
+}
+
+}  // namespace
+
+std::size_t PageSource::ScanColumn(const std::vector<FieldInfo>& fields, int column, std::size_t rows,
+                                   const std::function<std::int64_t(std::size_t)>& idOf,
+                                   const std::function<bool(const Value&)>& visit) {
+    // A result file names its columns by position; a table by the names its rows were read with.
+    const std::string name = tempPath_.empty() ? QuoteName(fields[static_cast<std::size_t>(column)].name)
+                                               : "c" + std::to_string(column);
+    Finalizer st;
+    const std::string sql = "SELECT rowid, " + name + " FROM " + table_ + " WHERE rowid >= ?1";
+    if (const int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &st.s, nullptr); rc != SQLITE_OK)
+        engine::ThrowSqlite(db_, rc);
+    // Ids that run on (a whole table, or a filter keeping most rows) are read in one forward scan; an id
+    // behind the scan or far ahead of it is sought afresh.
+    constexpr std::int64_t kSeekGap = 16;
+    bool positioned = false;
+    std::int64_t at = 0;
+    const auto next = [&] {
+        const int rc = sqlite3_step(st.s);
+        if (rc == SQLITE_DONE) RowsChanged();
+        if (rc != SQLITE_ROW) engine::ThrowSqlite(db_, rc);
+        at = sqlite3_column_int64(st.s, 0);
+    };
+    for (std::size_t row = 0; row < rows; ++row) {
+        const std::int64_t id = idOf(row);
+        if (!positioned || id < at || id - at > kSeekGap) {
+            sqlite3_reset(st.s);
+            sqlite3_bind_int64(st.s, 1, id);
+            next();
+            positioned = true;
+        }
+        while (at < id) next();
+        if (at != id) RowsChanged();
+        if (!visit(ColumnValue(st.s, 1))) return row;
+    }
+    return rows;
+}
+
+namespace engine {
+
+namespace {
 
 std::string TempRowsPath() {
     static std::atomic<unsigned> counter{0};

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -40,6 +41,11 @@ class PageSource {
                                           std::size_t count);
     std::shared_ptr<SnapshotData> ReadIds(const std::vector<FieldInfo>& fields, const std::int64_t* ids,
                                           std::size_t count);
+    // Under Mutex(): one column of rows 0..rows-1, whose ids idOf gives, in that order, without reading
+    // the row's other columns. Stops where visit returns false and returns that row, else rows.
+    std::size_t ScanColumn(const std::vector<FieldInfo>& fields, int column, std::size_t rows,
+                           const std::function<std::int64_t(std::size_t)>& idOf,
+                           const std::function<bool(const Value&)>& visit);
 
   private:
     sqlite3_stmt* Prepare(sqlite3_stmt*& cached, const char* where);

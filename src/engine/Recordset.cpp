@@ -159,6 +159,11 @@ Value Recordset::Cell(std::size_t row, int column) const {
     return data_->Cell(row, column);
 }
 
+std::size_t Recordset::ScanColumn(int column, const std::function<bool(const Value&)>& visit) const {
+    if (column < 0 || column >= data_->ColumnCount()) return 0;
+    return data_->ScanColumn(column, visit);
+}
+
 std::shared_ptr<Recordset> Recordset::OpenRecordset() const {
     return OpenRecordset(type_);
 }

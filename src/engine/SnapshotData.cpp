@@ -468,6 +468,18 @@ std::shared_ptr<const SnapshotData> SnapshotData::ReadPage(std::size_t page) con
                    : source_->ReadRun(fields_, ids.first, ids.count);
 }
 
+std::size_t SnapshotData::ScanColumn(int column, const std::function<bool(const Value&)>& visit) const {
+    const std::size_t rows = RowCount();
+    if (!source_) {
+        for (std::size_t r = 0; r < rows; ++r)
+            if (!visit(Cell(r, column))) return r;
+        return rows;
+    }
+    std::lock_guard lock(source_->Mutex());
+    return source_->ScanColumn(
+        fields_, column, rows, [this](std::size_t row) { return RowId(row); }, visit);
+}
+
 std::int64_t SnapshotData::RowId(std::size_t row) const {
     const IdPage& ids = idPages_[row / kPageRows];
     const std::size_t i = row % kPageRows;

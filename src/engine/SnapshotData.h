@@ -107,6 +107,10 @@ class SnapshotData {
     const SnapshotData* PageOf(std::size_t row, std::size_t& first,
                                std::shared_ptr<const SnapshotData>& keep) const;
     std::int64_t RowId(std::size_t row) const;  // paged sets only
+    // The cells of one column of the rows there now, in order, until visit returns false; returns the row
+    // it stopped at, or RowCount(). A paged set reads that column alone from its file, bypassing the cache;
+    // visit must not read this set's rows. Throws when the file cannot be read.
+    std::size_t ScanColumn(int column, const std::function<bool(const Value&)>& visit) const;
     // Builders and loaders of paged sets: ids become rows a page at a time, and the last page at Finish.
     void AppendRowId(std::int64_t id);
     void FinishRowIds();

@@ -336,12 +336,36 @@ void frmFlexGrid::ComputeSelection(const QString& operation) {
             lastRow = row;
             return model_->CellText(row, column);
         };
+        // A whole column reads its values straight from the set: no text is built where the value alone
+        // tells the number its text shows.
+        const ColumnNumberReader column = [this, &lastColumn, &lastRow](
+                                              int c, const std::function<void(double)>& add) {
+            lastColumn = c;
+            lastRow = 0;
+            const std::shared_ptr<Recordset>& rs = model_->GetRecordset();
+            if (!rs) return;
+            const CellFormatter& formatter = model_->Formatter();
+            const CellKind kind = model_->ColumnKind(c);
+            const NumberReader numbers(formatter.Locale());
+            rs->ScanColumn(c, [&](const Value& v) {
+                if (v.isNull()) return false;
+                if (const std::optional<double> d = formatter.ShownNumber(v, kind)) {
+                    add(*d);
+                } else {
+                    const QString text = formatter.Format(v, kind);
+                    if (text.isEmpty()) return false;
+                    add(numbers.Read(text));
+                }
+                ++lastRow;
+                return true;
+            });
+        };
         const std::vector<SelectionBlock> blocks = SelectedBlocks();
         // A whole column is scanned to its first empty cell, which may lie in rows not yet arrived.
         if (std::any_of(blocks.begin(), blocks.end(), [](const SelectionBlock& b) { return b.firstRow < 0; }))
             WholeResult();
         const std::optional<QString> text =
-            ComputeSelectionText(blocks, reader, operation, model_->Formatter().Locale());
+            ComputeSelectionText(blocks, reader, operation, model_->Formatter().Locale(), column);
         if (text) host_.SetStatusPanel(3, *text);
     } catch (const std::exception& e) {
         ShowErrorBox(ErrorForm::ColonSpace, e);

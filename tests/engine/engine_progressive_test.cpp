@@ -431,3 +431,27 @@ TEST_F(EnginePaged, AJoinIsWrittenOnceToATemporaryFileAndPaged) {
     rs.reset();
     EXPECT_EQ(TempRowFiles(), filesBefore);
 }
+
+TEST_F(EnginePaged, AColumnScanReadsTheSetsOwnOrderAndStopsWhereAsked) {
+    auto rs = db->OpenRecordset("Bids");
+    RawDb(path).exec("UPDATE Bids SET Note = 'changed'");
+    rs->Sort = "[Market], [Id] DESC";
+    auto sorted = rs->OpenRecordset();
+    rs->Sort.clear();
+    rs->Filter = "[Round] = 7 Or [Note] Is Null";
+    auto narrowed = rs->OpenRecordset();
+    for (const auto& set : {rs, sorted, narrowed}) {
+        ASSERT_TRUE(set->Data()->IsPaged());
+        std::size_t row = 0;
+        bool same = true;
+        const std::size_t end = set->ScanColumn(4, [&](const Value& v) {
+            same = same && v == set->Cell(row, 4);
+            return ++row < 5000;
+        });
+        EXPECT_TRUE(same);
+        EXPECT_EQ(end, 4999u);
+        row = 0;
+        EXPECT_EQ(set->ScanColumn(0, [&](const Value& v) { return v == set->Cell(row++, 0); }),
+                  set->RowCount());
+    }
+}
