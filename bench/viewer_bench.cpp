@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     viewer.ddlTableName->setCurrentIndex(viewer.ddlTableName->findText("Markets and Bidders"));
     app.processEvents();
     viewer.grab();
-    const std::string all = QLocale::c().toString(rows).toStdString();
+    const std::string all = QLocale(QLocale::English).toString(rows).toStdString();
     t1.Print(("per-round table (3,000 of " + all + " rows) shown").c_str(), "[aim < 50 ms]");
     EngineOnly(host.OpenAuction()->Data(), "SELECT * FROM [Markets and Bidders] WHERE [Round] = 1");
     Timer t2;

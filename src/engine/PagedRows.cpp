@@ -237,8 +237,8 @@ std::shared_ptr<SnapshotData> PageQueryResult(const std::shared_ptr<SnapshotData
                                               sqlite3_stmt* stmt, const std::string& what) {
     const std::string path = TempRowsPath();
     sqlite3* tmp = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &tmp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK) {
+    if (sqlite3_open_v2(path.c_str(), &tmp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
         sqlite3_close_v2(tmp);
         return nullptr;
     }

@@ -1,5 +1,6 @@
 #include "viewer/RecordsetModel.h"
 
+#include <algorithm>
 #include <climits>
 #include <exception>
 
@@ -10,6 +11,9 @@ namespace corv {
 namespace {
 
 constexpr int kArrivalPollMs = 50;
+// The view does bookkeeping for every row added: rows that arrive faster than this (a paged set's ids)
+// are added a slice a tick, so no tick holds up the window.
+constexpr int kRowsPerPoll = 131072;
 
 int ShownRows(std::size_t count) {
     return count > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(count);
@@ -37,8 +41,9 @@ void RecordsetModel::AddArrivedRows() {
     }
     // Asked before counting, so rows that arrive in between are still picked up next time.
     const bool loading = recordset_->IsLoading();
-    ShowRows(recordset_->RowCount());
-    if (!loading) LoadingEnded();
+    const int arrived = ShownRows(recordset_->RowCount());
+    ShowRows(static_cast<std::size_t>(std::min(arrived, rows_ + std::min(kRowsPerPoll, INT_MAX - rows_))));
+    if (!loading && rows_ == arrived) LoadingEnded();
 }
 
 void RecordsetModel::LoadingEnded() {
