@@ -33,6 +33,8 @@ class PageSource {
     PageSource& operator=(const PageSource&) = delete;
 
     std::mutex& Mutex() { return mutex_; }
+    // Whether the rows are the auction's own, read in a transaction held open (not a result file).
+    bool HoldsFileSnapshot() const { return tempPath_.empty(); }
     sqlite3* Db() const { return db_; }  // under Mutex()
 
     // Under Mutex(): the rows of ids first..first+count-1, or of the ids listed, in that order, as a page

@@ -73,6 +73,11 @@ class Recordset {
     // stopped at, or RowCount(). Much faster than Cell() for a whole column of a large set.
     std::size_t ScanColumn(int column, const std::function<bool(const Value&)>& visit) const;
 
+    // Whether the set reads its rows from the database file in a read transaction it holds open: a file
+    // in write-ahead-log mode cannot fold its log back past that read, so a long-lived holder lets it go
+    // after writes.
+    bool HoldsFileSnapshot() const;
+
     // Whether every row is there; false while loading and after loading was stopped or failed.
     bool IsComplete() const;
     // Whether rows are still arriving.

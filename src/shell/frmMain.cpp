@@ -238,7 +238,14 @@ void frmMain::AuctionOpened(store::Auction& auction) {
     UpdateFollowing();
 }
 
+void frmMain::RoundImported(store::Auction& auction, int /*round*/) {
+    // A whole table shown through a long follow would otherwise keep the log growing with every round.
+    frmFlexGrid::ReadAgainAfterWrites(Viewers(), auction.Db().get());
+}
+
 void frmMain::AuctionClosed() {
+    // A closed auction may be renamed or replaced next (created anew, converted): no read of it may stay.
+    for (frmFlexGrid* viewer : Viewers()) viewer->LetGoOfFile();
     UpdateFollowing();
 }
 

@@ -36,7 +36,8 @@ void InitShellResources();
 
 // The main window: menus, toolbar, status bar, the child windows that show tables, and the routing of
 // commands to them. Menus and toolbar come from the command table (CommandTable); the start-up flow and the
-// list filling live beside it (StartUp, ViewerLists). It holds the program's open auction and follows its news.
+// list filling live beside it (StartUp, ViewerLists). It holds the program's open auction and follows its
+// news.
 class frmMain : public QMainWindow, public ViewerHost, public store::AuctionListener, public CommandBinder {
     Q_OBJECT
   public:
@@ -55,6 +56,7 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
     // An opened auction is named in the caption; following the downloads folder needs one that takes rounds.
     void AuctionOpened(store::Auction& auction) override;
     void AuctionClosed() override;
+    void RoundImported(store::Auction& auction, int round) override;
 
     void SetStatusPanel(int panel, const QString& text) override;
     QString StatusPanel(int panel) const override;
