@@ -238,9 +238,16 @@ void frmMain::AuctionOpened(store::Auction& auction) {
     UpdateFollowing();
 }
 
-void frmMain::RoundImported(store::Auction& auction, int /*round*/) {
+void frmMain::RoundImported(store::Auction& /*auction*/, int /*round*/) {
     // A whole table shown through a long follow would otherwise keep the log growing with every round.
-    frmFlexGrid::ReadAgainAfterWrites(Viewers(), auction.Db().get());
+    // Once the events are taken again, so that a batch's rounds cost one reading.
+    if (readAgainPending_) return;
+    readAgainPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        readAgainPending_ = false;
+        store::Auction* auction = session_.Current();
+        frmFlexGrid::ReadAgainAfterWrites(Viewers(), auction ? auction->Db().get() : nullptr);
+    });
 }
 
 void frmMain::AuctionClosed() {

@@ -154,6 +154,7 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
     QString followTip_;  // the Follow key's own tool tip, before a missing round is added
     int commandDepth_ = 0;
     QTimer* quitWhenIdle_ = nullptr;
+    bool readAgainPending_ = false;  // viewers read their rows again once the imports of a batch are done
     // The stored twips and the pixels they gave, so an unmoved window writes back exactly what it read.
     int loadedTwips_[4] = {};
     int loadedPixels_[4] = {};
