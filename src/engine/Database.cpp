@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "engine/EngineInternal.h"
+#include "engine/PagedRows.h"
 #include "engine/Schema.h"
 #include "engine/SnapshotData.h"
 #include "engine/functions/JetFunctions.h"
@@ -375,8 +376,42 @@ void Database::Execute(std::string_view jetSql) {
 
 namespace {
 
-// Rows a set reads before it opens; a larger result goes on loading in the background.
-constexpr std::size_t kFirstRows = 4096;
+using engine::kFirstRows;
+
+// The table a text names when it asks for every row of one table of this file as it stands: "t", "[t]" or
+// "SELECT * FROM [t]". Such a set pages by row ids.
+std::optional<std::string> WholeTable(const std::string& text) {
+    std::string rest = text;
+    while (!rest.empty() && (rest.back() == ';' || std::isspace(static_cast<unsigned char>(rest.back()))))
+        rest.pop_back();
+    if (StartsWithWord(rest, "SELECT")) {
+        rest = Trim(std::string_view(rest).substr(6));
+        if (rest.empty() || rest[0] != '*') return std::nullopt;
+        rest = Trim(std::string_view(rest).substr(1));
+        if (!StartsWithWord(rest, "FROM")) return std::nullopt;
+        rest = Trim(std::string_view(rest).substr(4));
+    } else if (LooksLikeQuery(rest)) {
+        return std::nullopt;
+    }
+    if (rest.size() >= 2 && rest.front() == '[' && rest.back() == ']') {
+        rest = rest.substr(1, rest.size() - 2);
+        if (rest.find_first_of("[]") != std::string::npos) return std::nullopt;
+    } else {
+        for (char c : rest)
+            if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return std::nullopt;
+    }
+    if (rest.empty()) return std::nullopt;
+    return rest;
+}
+
+bool InWalMode(sqlite3* db) {
+    Stmt st;
+    if (sqlite3_prepare_v2(db, "PRAGMA main.journal_mode", -1, &st.s, nullptr) != SQLITE_OK ||
+        sqlite3_step(st.s) != SQLITE_ROW)
+        return false;
+    const auto* mode = reinterpret_cast<const char*>(sqlite3_column_text(st.s, 0));
+    return mode && SameName(mode, "wal");
+}
 
 // The first rows of sql read on a connection of its own, which then goes on reading the rest in the
 // background; its read transaction keeps the copy as of now. nullptr when that cannot be done, for the
@@ -384,10 +419,16 @@ constexpr std::size_t kFirstRows = 4096;
 // reader is an idle read-only connection to reuse, or nullptr; on return it holds the connection to keep for
 // the next call (nullptr when the connection went to a background loader or was given up).
 std::shared_ptr<SnapshotData> OpenProgressively(const std::string& path, const std::string& sql,
-                                                const PivotType& pivot, sqlite3*& reader) {
+                                                const PivotType& pivot,
+                                                const std::optional<std::string>& table, sqlite3*& reader) {
     sqlite3* db = reader ? reader : engine::OpenReaderConnection(path);
     reader = nullptr;
     if (!db) return nullptr;
+    // Paging holds a read transaction for the set's life, which only the write-ahead log lets writers
+    // work past; a file in another journal mode is read whole and let go, as the writer waits for that.
+    if (table && InWalMode(db)) {
+        if (auto data = engine::OpenPagedTable(db, "main." + QuoteName(*table), reader)) return data;
+    }
     sqlite3_stmt* stmt = nullptr;
     const char* tail = nullptr;
     const auto give_up = [&]() -> std::shared_ptr<SnapshotData> {
@@ -408,6 +449,7 @@ std::shared_ptr<SnapshotData> OpenProgressively(const std::string& path, const s
         throw;
     }
     if (rc == SQLITE_ROW) {
+        if (auto paged = engine::PageQueryResult(data, db, stmt, path)) return paged;
         data->LoadInBackground(db, stmt, path);
         return data;
     }
@@ -458,7 +500,7 @@ std::shared_ptr<Recordset> Database::OpenRecordset(std::string_view source, Reco
     // Another connection sees only what is committed to the file itself: not the changes of an open
     // transaction, nor other files attached here.
     if (origin_ == DatabaseOrigin::Sqlite && !external && transDepth_ == 0 && sqlite3_get_autocommit(db_)) {
-        if (auto data = OpenProgressively(path_, sql, pivot, reader_)) {
+        if (auto data = OpenProgressively(path_, sql, pivot, WholeTable(text), reader_)) {
             return std::make_shared<Recordset>(weak_from_this(), std::move(data), type, std::string(source),
                                                std::move(tables));
         }

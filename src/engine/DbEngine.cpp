@@ -252,7 +252,10 @@ std::shared_ptr<Database> OpenJet(const std::string& path) {
 
 sqlite3* engine::OpenReaderConnection(const std::string& path) {
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    // One thread at a time uses a reader (a loader, or whoever holds its page source's lock), so SQLite's
+    // own per-call locking is only cost: a column scan calls it several times a row.
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK) {
         sqlite3_close_v2(db);
         return nullptr;
     }

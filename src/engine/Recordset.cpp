@@ -2,6 +2,7 @@
 
 #include "engine/Database.h"
 #include "engine/EngineInternal.h"
+#include "engine/PagedRows.h"
 #include "engine/SnapshotData.h"
 #include "engine/sql/JetSql.h"
 
@@ -157,6 +158,15 @@ void Recordset::WaitComplete() const {
 Value Recordset::Cell(std::size_t row, int column) const {
     if (row >= data_->RowCount() || column < 0 || column >= data_->ColumnCount()) return Value();
     return data_->Cell(row, column);
+}
+
+bool Recordset::HoldsFileSnapshot() const {
+    return data_->IsPaged() && data_->Source()->HoldsFileSnapshot();
+}
+
+std::size_t Recordset::ScanColumn(int column, const std::function<bool(const Value&)>& visit) const {
+    if (column < 0 || column >= data_->ColumnCount()) return 0;
+    return data_->ScanColumn(column, visit);
 }
 
 std::shared_ptr<Recordset> Recordset::OpenRecordset() const {

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "engine/EngineInternal.h"
+#include "engine/PagedRows.h"
 
 namespace corv {
 
@@ -28,6 +29,9 @@ double BitsDouble(std::uint64_t u) {
 
 SnapshotData::SnapshotData(std::vector<FieldInfo> fields)
     : fields_(std::move(fields)), columns_(fields_.size()) {}
+
+SnapshotData::SnapshotData(std::vector<FieldInfo> fields, std::shared_ptr<PageSource> source)
+    : fields_(std::move(fields)), source_(std::move(source)) {}
 
 SnapshotData::~SnapshotData() {
     StopLoading();
@@ -75,6 +79,13 @@ void SnapshotData::ShrinkToFit() {
 std::size_t SnapshotData::MemoryBytes() const {
     WaitForRows(SIZE_MAX);
     std::size_t n = 0;
+    if (source_) {
+        for (std::size_t i = 0; i < idPages_.size(); ++i)
+            n += sizeof(IdPage) + (idPages_[i].ids ? idPages_[i].count * sizeof(std::int64_t) : 0);
+        std::lock_guard lock(cacheMutex_);
+        for (const auto& entry : cache_) n += entry.second.first->MemoryBytes();
+        return n;
+    }
     for (const Column& c : columns_) {
         for (std::size_t i = 0; i < c.chunks.size(); ++i)
             n += c.chunks[i].capacity * (sizeof(Tag) + sizeof(std::uint64_t));
@@ -148,8 +159,41 @@ void SnapshotData::EndRow() {
     Publish();
 }
 
-int SnapshotData::AppendRows(sqlite3_stmt* stmt, std::size_t maxRows) {
+// The statement's current row, its columns from firstColumn on; not yet published.
+void SnapshotData::AppendRow(sqlite3_stmt* stmt, int firstColumn) {
     const int n = ColumnCount();
+    for (int i = 0; i < n; ++i) {
+        Column& c = columns_[i];
+        const int k = i + firstColumn;
+        switch (sqlite3_column_type(stmt, k)) {
+            case SQLITE_INTEGER:
+                Push(c, Tag::Integer, static_cast<std::uint64_t>(sqlite3_column_int64(stmt, k)));
+                break;
+            case SQLITE_FLOAT:
+                Push(c, Tag::Real, DoubleBits(sqlite3_column_double(stmt, k)));
+                break;
+            case SQLITE_TEXT: {
+                const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, k));
+                PushText(c, p, static_cast<std::size_t>(sqlite3_column_bytes(stmt, k)));
+                break;
+            }
+            case SQLITE_BLOB: {
+                const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(stmt, k));
+                const int len = sqlite3_column_bytes(stmt, k);
+                const std::size_t index = c.blobs.size();
+                c.blobs.emplace_back(Blob{std::vector<unsigned char>(p, p + len)});
+                Push(c, Tag::Blob, index);
+                break;
+            }
+            default:
+                Push(c, Tag::Null, 0);
+                break;
+        }
+    }
+    ++rows_;
+}
+
+int SnapshotData::AppendRows(sqlite3_stmt* stmt, std::size_t maxRows) {
     // Holding the connection's (recursive) mutex makes the per-cell API calls' own locking nearly free.
     struct Held {
         explicit Held(sqlite3_mutex* mutex) : m(mutex) { sqlite3_mutex_enter(m); }
@@ -161,34 +205,7 @@ int SnapshotData::AppendRows(sqlite3_stmt* stmt, std::size_t maxRows) {
     int rc = SQLITE_ROW;
     std::size_t done = 0;
     while (done < maxRows && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        for (int i = 0; i < n; ++i) {
-            Column& c = columns_[i];
-            switch (sqlite3_column_type(stmt, i)) {
-                case SQLITE_INTEGER:
-                    Push(c, Tag::Integer, static_cast<std::uint64_t>(sqlite3_column_int64(stmt, i)));
-                    break;
-                case SQLITE_FLOAT:
-                    Push(c, Tag::Real, DoubleBits(sqlite3_column_double(stmt, i)));
-                    break;
-                case SQLITE_TEXT: {
-                    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-                    PushText(c, p, static_cast<std::size_t>(sqlite3_column_bytes(stmt, i)));
-                    break;
-                }
-                case SQLITE_BLOB: {
-                    const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(stmt, i));
-                    const int len = sqlite3_column_bytes(stmt, i);
-                    const std::size_t index = c.blobs.size();
-                    c.blobs.emplace_back(Blob{std::vector<unsigned char>(p, p + len)});
-                    Push(c, Tag::Blob, index);
-                    break;
-                }
-                default:
-                    Push(c, Tag::Null, 0);
-                    break;
-            }
-        }
-        ++rows_;
+        AppendRow(stmt, 0);
         if (++done % kPublishEvery == 0) Publish();
     }
     held.reset();
@@ -218,34 +235,46 @@ void SnapshotData::LoadInBackground(sqlite3* db, sqlite3_stmt* stmt, std::string
         }
     }
     concurrent_ = true;
+    const auto step = [this, db, stmt, what = std::move(what)] {
+        const int rc = AppendRows(stmt, kPublishEvery * 4);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE && !StopRequested())
+            throw engine::SqliteError(sqlite3_extended_errcode(db), sqlite3_errmsg(db), what);
+        return rc;
+    };
+    // Ending the read before saying so lets a writer waiting on the file go ahead at once.
+    const auto finish = [db, stmt] {
+        sqlite3_finalize(stmt);
+        sqlite3_close_v2(db);
+    };
+    LoadInBackground(step, finish, db);
+}
+
+void SnapshotData::LoadInBackground(std::function<int()> step, std::function<void()> finish,
+                                    sqlite3* interruptible) {
     {
         std::lock_guard lock(loadMutex_);
         loading_ = true;
         complete_ = false;
-        loaderDb_ = db;
+        loaderDb_ = interruptible;
     }
-    loader_ = std::thread([this, db, stmt, what = std::move(what)] { RunLoader(db, stmt, what); });
+    loader_ =
+        std::thread([this, step = std::move(step), finish = std::move(finish)] { RunLoader(step, finish); });
 }
 
-void SnapshotData::RunLoader(sqlite3* db, sqlite3_stmt* stmt, const std::string& what) {
+void SnapshotData::RunLoader(const std::function<int()>& step, const std::function<void()>& finish) {
     std::exception_ptr error;
     bool complete = false;
     try {
         int rc = SQLITE_ROW;
         while (!cancel_.load(std::memory_order_relaxed) && rc == SQLITE_ROW) {
-            rc = AppendRows(stmt, kPublishEvery * 4);
+            rc = step();
             {
                 // Taking the lock orders the wake-up after the publication a waiter checks.
                 std::lock_guard lock(loadMutex_);
             }
             loadChanged_.notify_all();
         }
-        if (rc == SQLITE_DONE) {
-            complete = true;
-        } else if (rc != SQLITE_ROW && !cancel_.load()) {
-            error = std::make_exception_ptr(
-                engine::SqliteError(sqlite3_extended_errcode(db), sqlite3_errmsg(db), what));
-        }
+        complete = rc == SQLITE_DONE;
     } catch (...) {
         error = std::current_exception();
     }
@@ -253,9 +282,12 @@ void SnapshotData::RunLoader(sqlite3* db, sqlite3_stmt* stmt, const std::string&
         std::lock_guard lock(loadMutex_);
         loaderDb_ = nullptr;
     }
-    // Ending the read before saying so lets a writer waiting on the file go ahead at once.
-    sqlite3_finalize(stmt);
-    sqlite3_close_v2(db);
+    try {
+        finish();
+    } catch (...) {
+        if (!error) error = std::current_exception();
+        complete = false;
+    }
     {
         std::lock_guard lock(loadMutex_);
         loading_ = false;
@@ -338,6 +370,11 @@ std::string_view SnapshotData::TextAt(std::size_t row, int column) const {
 }
 
 Value SnapshotData::Cell(std::size_t row, int column) const {
+    if (source_) {
+        std::size_t first = 0;
+        std::shared_ptr<const SnapshotData> keep;
+        return PageOf(row, first, keep)->Cell(row - first, column);
+    }
     const Column& c = columns_[column];
     const std::uint64_t p = c.chunks[row >> kChunkBits].payload[row & (kChunkRows - 1)];
     switch (TagAt(row, column)) {
@@ -357,6 +394,21 @@ Value SnapshotData::Cell(std::size_t row, int column) const {
 }
 
 void SnapshotData::ResultCell(sqlite3_context* ctx, std::size_t row, int column) const {
+    if (source_) {
+        // The page may leave the cache as soon as this returns: SQLite gets its own copy.
+        const Value v = Cell(row, column);
+        if (v.isInteger())
+            sqlite3_result_int64(ctx, v.asInteger());
+        else if (v.isReal())
+            sqlite3_result_double(ctx, v.asDouble());
+        else if (v.isText())
+            sqlite3_result_text64(ctx, v.text().data(), v.text().size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+        else if (v.isBlob())
+            sqlite3_result_blob64(ctx, v.blob().bytes.data(), v.blob().bytes.size(), SQLITE_TRANSIENT);
+        else
+            sqlite3_result_null(ctx);
+        return;
+    }
     const Column& c = columns_[column];
     const std::uint64_t p = c.chunks[row >> kChunkBits].payload[row & (kChunkRows - 1)];
     switch (TagAt(row, column)) {
@@ -382,6 +434,91 @@ void SnapshotData::ResultCell(sqlite3_context* ctx, std::size_t row, int column)
             break;
         }
     }
+}
+
+const SnapshotData* SnapshotData::PageOf(std::size_t row, std::size_t& first,
+                                         std::shared_ptr<const SnapshotData>& keep) const {
+    if (!source_) {
+        first = 0;
+        return this;
+    }
+    const std::size_t page = row / kPageRows;
+    first = page * kPageRows;
+    std::lock_guard lock(cacheMutex_);
+    if (auto it = cache_.find(page); it != cache_.end()) {
+        lru_.splice(lru_.begin(), lru_, it->second.second);
+        keep = it->second.first;
+        return keep.get();
+    }
+    keep = ReadPage(page);
+    ++pageReads_;
+    lru_.push_front(page);
+    cache_.emplace(page, std::make_pair(keep, lru_.begin()));
+    if (cache_.size() > kCachePages) {
+        cache_.erase(lru_.back());
+        lru_.pop_back();
+    }
+    return keep.get();
+}
+
+std::shared_ptr<const SnapshotData> SnapshotData::ReadPage(std::size_t page) const {
+    const IdPage& ids = idPages_[page];
+    std::lock_guard lock(source_->Mutex());
+    return ids.ids ? source_->ReadIds(fields_, ids.ids.get(), ids.count)
+                   : source_->ReadRun(fields_, ids.first, ids.count);
+}
+
+std::size_t SnapshotData::ScanColumn(int column, const std::function<bool(const Value&)>& visit) const {
+    const std::size_t rows = RowCount();
+    if (!source_) {
+        for (std::size_t r = 0; r < rows; ++r)
+            if (!visit(Cell(r, column))) return r;
+        return rows;
+    }
+    std::lock_guard lock(source_->Mutex());
+    return source_->ScanColumn(
+        fields_, column, rows, [this](std::size_t row) { return RowId(row); }, visit);
+}
+
+std::int64_t SnapshotData::RowId(std::size_t row) const {
+    const IdPage& ids = idPages_[row / kPageRows];
+    const std::size_t i = row % kPageRows;
+    return ids.ids ? ids.ids[i] : ids.first + static_cast<std::int64_t>(i);
+}
+
+void SnapshotData::AppendRowId(std::int64_t id) {
+    pendingIds_.push_back(id);
+    if (pendingIds_.size() == kPageRows) PushIdPage();
+}
+
+void SnapshotData::FinishRowIds() {
+    if (!pendingIds_.empty()) PushIdPage();
+}
+
+void SnapshotData::PushIdPage() {
+    IdPage& page = idPages_.emplace_back();
+    page.first = pendingIds_.front();
+    page.count = pendingIds_.size();
+    bool runs = true;
+    for (std::size_t i = 1; i < pendingIds_.size() && runs; ++i)
+        runs = pendingIds_[i] == page.first + static_cast<std::int64_t>(i);
+    if (!runs) {
+        page.ids = std::make_unique<std::int64_t[]>(page.count);
+        std::memcpy(page.ids.get(), pendingIds_.data(), page.count * sizeof(std::int64_t));
+    }
+    rows_ += page.count;
+    pendingIds_.clear();
+    Publish();
+}
+
+std::size_t SnapshotData::PageReads() const {
+    std::lock_guard lock(cacheMutex_);
+    return pageReads_;
+}
+
+std::size_t SnapshotData::CachedPages() const {
+    std::lock_guard lock(cacheMutex_);
+    return cache_.size();
 }
 
 std::vector<FieldInfo> StatementFields(sqlite3_stmt* stmt) {

@@ -5,11 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <functional>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -21,6 +24,8 @@ struct sqlite3_stmt;
 struct sqlite3_context;
 
 namespace corv {
+
+class PageSource;
 
 // An append-only list whose elements never move. One thread appends while others read elements below a
 // count published to them separately (the slot table is replaced, never freed, when it grows).
@@ -71,11 +76,20 @@ class AppendList {
 // thread that builds the set) owns every count and capacity below; readers on any thread touch only buffer
 // addresses and cells below RowCount(), whose release/acquire publication orders the cells before them.
 // A buffer a reader may hold is never moved, grown or freed while a loader runs.
+//
+// A large set keeps its rows in the file instead (paged): it holds only the row ids of source's table in
+// its own order, a page of ids per kPageRows rows, and reads rows a page at a time inside source's read
+// transaction into a cache of at most kCachePages pages. A loader appends ids as it appends rows. Pages of
+// ids are published whole, so a page once read never changes. Threads: the cache and its counters are
+// guarded by cacheMutex_, taken before source's own mutex, never after.
 class SnapshotData {
   public:
     enum class Tag : std::uint8_t { Null, Integer, Real, Text, LongText, Blob };
+    static constexpr std::size_t kPageRows = 1024;
+    static constexpr std::size_t kCachePages = 48;
 
     explicit SnapshotData(std::vector<FieldInfo> fields);
+    SnapshotData(std::vector<FieldInfo> fields, std::shared_ptr<PageSource> source);
     ~SnapshotData();
     SnapshotData(const SnapshotData&) = delete;
     SnapshotData& operator=(const SnapshotData&) = delete;
@@ -85,6 +99,26 @@ class SnapshotData {
     // Rows readable now; grows while a loader runs.
     std::size_t RowCount() const { return published_.load(std::memory_order_acquire); }
 
+    bool IsPaged() const { return source_ != nullptr; }
+    const std::shared_ptr<PageSource>& Source() const { return source_; }
+    // The set's rows are the whole page: in-memory sets answer themselves, with first 0; paged sets the
+    // cached page holding row, kept alive by keep, and the row number of its first row. Throws when the
+    // page cannot be read.
+    const SnapshotData* PageOf(std::size_t row, std::size_t& first,
+                               std::shared_ptr<const SnapshotData>& keep) const;
+    std::int64_t RowId(std::size_t row) const;  // paged sets only
+    // The cells of one column of the rows there now, in order, until visit returns false; returns the row
+    // it stopped at, or RowCount(). A paged set reads that column alone from its file, bypassing the cache;
+    // visit must not read this set's rows. Throws when the file cannot be read.
+    std::size_t ScanColumn(int column, const std::function<bool(const Value&)>& visit) const;
+    // Builders and loaders of paged sets: ids become rows a page at a time, and the last page at Finish.
+    void AppendRowId(std::int64_t id);
+    void FinishRowIds();
+    // Pages read from the file so far, and pages cached now.
+    std::size_t PageReads() const;
+    std::size_t CachedPages() const;
+
+    // In-memory sets only.
     Tag TagAt(std::size_t row, int column) const {
         return columns_[column].chunks[row >> kChunkBits].tags[row & (kChunkRows - 1)];
     }
@@ -107,6 +141,11 @@ class SnapshotData {
     // Background loading. The loader takes over db and stmt, steps stmt to its end appending rows, then
     // finalizes and closes both on its own thread. what names the file in error texts.
     void LoadInBackground(sqlite3* db, sqlite3_stmt* stmt, std::string what);
+    // The same for any loader: step appends the next batch and returns SQLITE_ROW while more remain and
+    // SQLITE_DONE at the end, throwing on failure; finish runs last on the loader's thread, whatever
+    // happened. interruptible is a connection that stopping may interrupt (the loader's own), or nullptr.
+    void LoadInBackground(std::function<int()> step, std::function<void()> finish, sqlite3* interruptible);
+    bool StopRequested() const { return cancel_.load(std::memory_order_relaxed); }
     // True once every row is there (always, for a set filled without a loader).
     bool IsComplete() const;
     // True while the loader still runs.
@@ -150,13 +189,34 @@ class SnapshotData {
         AppendList<Blob> blobs;
         std::size_t cells = 0;  // owner only; one ahead of the rows while a row is being filled
     };
+    struct IdPage {
+        std::int64_t first = 0;  // the first id; the ids run on from it when ids is empty
+        std::size_t count = 0;
+        std::unique_ptr<std::int64_t[]> ids;  // the page's ids in order, when they do not run on
+    };
+    std::shared_ptr<const SnapshotData> ReadPage(std::size_t page) const;
+    void PushIdPage();
+    void AppendRow(sqlite3_stmt* stmt, int firstColumn);
+    friend class PageSource;
+
     void Push(Column& c, Tag tag, std::uint64_t payload);
     void PushText(Column& c, const char* p, std::size_t n);
     void DropPartialRow();
     void Publish();
-    void RunLoader(sqlite3* db, sqlite3_stmt* stmt, const std::string& what);
+    void RunLoader(const std::function<int()>& step, const std::function<void()>& finish);
 
     std::vector<FieldInfo> fields_;
+    // Paged sets.
+    std::shared_ptr<PageSource> source_;
+    AppendList<IdPage> idPages_;
+    std::vector<std::int64_t> pendingIds_;  // owner only: ids of the page being filled
+    mutable std::mutex cacheMutex_;
+    mutable std::list<std::size_t> lru_;  // page numbers, most recent first
+    mutable std::unordered_map<
+        std::size_t, std::pair<std::shared_ptr<const SnapshotData>, std::list<std::size_t>::iterator>>
+        cache_;
+    mutable std::size_t pageReads_ = 0;
+
     std::vector<Column> columns_;
     std::size_t rows_ = 0;  // owner's own count, ahead of published_ within a batch
     std::atomic<std::size_t> published_{0};

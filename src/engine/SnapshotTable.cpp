@@ -14,6 +14,7 @@ namespace corv::engine {
 namespace {
 
 constexpr const char* kRowColumn = "_corv_row";
+constexpr const char* kRowIdColumn = "_corv_rowid";  // a paged set's row id in its file
 
 struct ScratchState {
     std::mutex mutex;
@@ -32,6 +33,12 @@ struct SnapTable {
 struct SnapCursor {
     sqlite3_vtab_cursor base{};
     std::size_t row = 0;
+    // The page the cursor is in: its rows first..end-1. SQLite is done with a row's values before the
+    // cursor moves on, so they may point into the page.
+    std::shared_ptr<const SnapshotData> keep;
+    const SnapshotData* page = nullptr;
+    std::size_t first = 0;
+    std::size_t end = 0;
 };
 
 std::string SafeTypeName(std::string_view decl) {
@@ -51,9 +58,8 @@ bool HoldsText(const SnapshotData& d, int column, const FieldInfo& f) {
     }
     // An expression column: judge by its first value.
     for (std::size_t r = 0; r < d.RowCount(); ++r) {
-        const auto tag = d.TagAt(r, column);
-        if (tag == SnapshotData::Tag::Null) continue;
-        return tag == SnapshotData::Tag::Text || tag == SnapshotData::Tag::LongText;
+        const Value v = d.Cell(r, column);
+        if (!v.isNull()) return v.isText();
     }
     return false;
 }
@@ -77,7 +83,7 @@ std::string DeclareSql(const SnapshotData& d) {
         if (HoldsText(d, i, f)) sql += " COLLATE NOCASE";
         sql += ", ";
     }
-    sql += std::string(kRowColumn) + " HIDDEN)";
+    sql += std::string(kRowColumn) + " HIDDEN, " + kRowIdColumn + " HIDDEN)";
     return sql;
 }
 
@@ -139,10 +145,23 @@ int SnapEof(sqlite3_vtab_cursor* cur) {
 int SnapColumn(sqlite3_vtab_cursor* cur, sqlite3_context* ctx, int column) {
     const SnapshotData& d = DataOf(cur);
     const std::size_t row = reinterpret_cast<SnapCursor*>(cur)->row;
-    if (column >= d.ColumnCount()) {
+    if (column == d.ColumnCount()) {
         sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(row));
+    } else if (column > d.ColumnCount()) {
+        sqlite3_result_int64(ctx, d.IsPaged() ? d.RowId(row) : static_cast<sqlite3_int64>(row));
     } else {
-        d.ResultCell(ctx, row, column);
+        auto* c = reinterpret_cast<SnapCursor*>(cur);
+        if (!c->page || row < c->first || row >= c->end) {
+            try {
+                c->page = d.PageOf(row, c->first, c->keep);
+            } catch (const CorvError& e) {
+                c->page = nullptr;
+                sqlite3_result_error(ctx, e.description().c_str(), -1);
+                return SQLITE_ERROR;
+            }
+            c->end = c->first + c->page->RowCount();
+        }
+        c->page->ResultCell(ctx, row - c->first, column);
     }
     return SQLITE_OK;
 }
@@ -214,7 +233,8 @@ std::shared_ptr<SnapshotData> QuerySnapshot(const std::shared_ptr<const Snapshot
         ~DropSnap() { sqlite3_exec(db, "DROP TABLE temp.snap", nullptr, nullptr, nullptr); }
     } drop{s.db};
 
-    std::string sql = "SELECT * FROM temp.snap";
+    std::string sql = data->IsPaged() ? std::string("SELECT ") + kRowIdColumn + " FROM temp.snap"
+                                      : std::string("SELECT * FROM temp.snap");
     if (!whereSql.empty()) sql += " WHERE " + whereSql;
     // Rows that sort alike keep the order they had.
     if (!orderSql.empty()) sql += " ORDER BY " + orderSql + ", " + kRowColumn;
@@ -227,6 +247,14 @@ std::shared_ptr<SnapshotData> QuerySnapshot(const std::shared_ptr<const Snapshot
             if (*p != ' ' && *p != '\t' && *p != '\n' && *p != '\r' && *p != ';')
                 throw CorvError(err::SyntaxError,
                                 "Syntax error in the filter or sort: more than one statement.");
+    }
+    if (data->IsPaged()) {
+        // The result is the source's rows in another order or fewer of them: their ids are enough.
+        auto out = std::make_shared<SnapshotData>(data->Fields(), data->Source());
+        while ((rc = sqlite3_step(g.stmt)) == SQLITE_ROW) out->AppendRowId(sqlite3_column_int64(g.stmt, 0));
+        if (rc != SQLITE_DONE) ThrowSqlite(s.db, rc);
+        out->FinishRowIds();
+        return out;
     }
     auto out = std::make_shared<SnapshotData>(data->Fields());
     rc = out->AppendRows(g.stmt);

@@ -248,8 +248,22 @@ void frmMain::AuctionOpened(store::Auction& auction) {
     UpdateAuctionCommands();
 }
 
+void frmMain::RoundImported(store::Auction& /*auction*/, int /*round*/) {
+    // A whole table shown through a long follow would otherwise keep the log growing with every round.
+    // Once the events are taken again, so that a batch's rounds cost one reading.
+    if (readAgainPending_) return;
+    readAgainPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        readAgainPending_ = false;
+        store::Auction* auction = session_.Current();
+        frmFlexGrid::ReadAgainAfterWrites(Viewers(), auction ? auction->Db().get() : nullptr);
+    });
+}
+
 void frmMain::AuctionClosed() {
     SetCaption("Corvidel");
+    // A closed auction may be renamed or replaced next (created anew, converted): no read of it may stay.
+    for (frmFlexGrid* viewer : Viewers()) viewer->LetGoOfFile();
     UpdateFollowing();
     UpdateAuctionCommands();
 }

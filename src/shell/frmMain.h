@@ -56,6 +56,7 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
     // An opened auction is named in the caption; following the downloads folder needs one that takes rounds.
     void AuctionOpened(store::Auction& auction) override;
     void AuctionClosed() override;
+    void RoundImported(store::Auction& auction, int round) override;
 
     void SetStatusPanel(int panel, const QString& text) override;
     QString StatusPanel(int panel) const override;
@@ -165,6 +166,7 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
     QString followTip_;  // the Follow key's own tool tip, before a missing round is added
     int commandDepth_ = 0;
     QTimer* quitWhenIdle_ = nullptr;
+    bool readAgainPending_ = false;  // viewers read their rows again once the imports of a batch are done
     // The stored twips and the pixels they gave, so an unmoved window writes back exactly what it read.
     int loadedTwips_[4] = {};
     int loadedPixels_[4] = {};

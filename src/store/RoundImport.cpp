@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <vector>
 
@@ -79,12 +80,15 @@ void CheckRoundFileRows(Database& roundDb, const std::string& fileName, int roun
                                                     std::to_string(*auction));
 }
 
-// The round file's connection holds the transaction, with the auction attached through IN.
 void AppendRound(store::Auction& auction, const std::string& roundPath, int round, bool refusePresent) {
+    AppendRound(auction, Engine().OpenDatabase(roundPath), round, refusePresent);
+}
+
+// The round file's connection holds the transaction, with the auction attached through IN.
+void AppendRound(store::Auction& auction, std::shared_ptr<Database> roundDb, int round, bool refusePresent) {
     const std::vector<std::string> tables = auction.SuppliedTables();
-    std::shared_ptr<Database> roundDb = Engine().OpenDatabase(roundPath);
     try {
-        CheckRoundFileRows(*roundDb, SplitFilePath(roundPath, true), round, auction.Number());
+        CheckRoundFileRows(*roundDb, SplitFilePath(roundDb->Name(), true), round, auction.Number());
     } catch (...) {
         roundDb->Close();
         throw;
@@ -178,14 +182,41 @@ int ImportRoundFile(store::Auction& auction, const std::string& path) {
     return round;
 }
 
+namespace {
+
+// Opens (for a Jet file: converts) a round file on a thread of its own while the round before it is
+// appended. The database is handed over whole when it is taken, so only one thread uses it at a time.
+class RoundReadAhead {
+  public:
+    void Start(const std::string& path) {
+        ahead_ = std::async(std::launch::async, [path] { return Engine().OpenDatabase(path); });
+    }
+    // The file opened ahead; its failure is thrown here, at its own round. A retry opens it again.
+    std::shared_ptr<Database> Take(const std::string& path) {
+        if (!ahead_.valid()) return Engine().OpenDatabase(path);
+        return ahead_.get();
+    }
+
+  private:
+    std::future<std::shared_ptr<Database>> ahead_;  // waited for on destruction, when the batch stops early
+};
+
+}  // namespace
+
 int ImportRoundsInRow(store::Auction& auction, const std::string& folder, const std::string& prefix,
                       const std::function<bool(int round)>& beforeRound) {
     int round = 2;
+    std::optional<std::string> found = FindRoundFile(folder, RoundFileStem(prefix, round));
+    RoundReadAhead ahead;
+    if (found) ahead.Start(*found);
     for (;; ++round) {
-        const std::optional<std::string> found = FindRoundFile(folder, RoundFileStem(prefix, round));
         if (!found || (beforeRound && !beforeRound(round))) break;
         BusyPointer busy;
-        RetryInProgramFolder([&] { AppendRound(auction, *found, round); });
+        RoundReadAhead current = std::move(ahead);
+        const std::optional<std::string> next = FindRoundFile(folder, RoundFileStem(prefix, round + 1));
+        if (next) ahead.Start(*next);
+        RetryInProgramFolder([&] { AppendRound(auction, current.Take(*found), round); });
+        found = next;
     }
     return round - 1;
 }

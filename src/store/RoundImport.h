@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -32,6 +33,9 @@ void CheckRoundFileRows(Database& roundDb, const std::string& fileName, int roun
 // The file's rows are checked against round and the auction's number first (CheckRoundFileRows).
 // The auction is told of the round once it is committed.
 void AppendRound(store::Auction& auction, const std::string& roundPath, int round,
+                 bool refusePresent = false);
+// The same with the round file already open; it is closed on return.
+void AppendRound(store::Auction& auction, std::shared_ptr<Database> roundDb, int round,
                  bool refusePresent = false);
 
 // The round file named stem + ".mdb" in folder (ending in "/", or empty for the working folder), the

@@ -40,15 +40,27 @@ QLocale Concrete(const QLocale& locale) {
 
 }  // namespace
 
-QString FormatTwoDecimals(double value, const QString& group, const QString& decimal, const QString& minus,
-                          bool leadingZero) {
+namespace {
+
+// The whole part and exactly two decimals of |value|, rounded half away from zero as written: the whole
+// part is wholeLen digits from first, followed by the two decimals.
+struct TwoDecimals {
+    std::string digits;
+    std::size_t first = 0;
+    std::size_t wholeLen = 0;
+    bool zeroWhole = false;
+    bool zero = false;
+};
+
+TwoDecimals TwoDecimalDigits(double value) {
     char buf[400];
     const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::fixed);
     const char* end = res.ptr;
     const char* begin = buf;
     const char* dot = std::find(begin, end, '.');
-    // digits: the whole part followed by exactly two decimals
-    std::string digits(begin, dot);
+    TwoDecimals t;
+    std::string& digits = t.digits;
+    digits.assign(begin, dot);
     const char* frac = dot == end ? end : dot + 1;
     for (int i = 0; i < 2; ++i) digits += frac + i < end ? frac[i] : '0';
     if (frac + 2 < end && frac[2] >= '5') {
@@ -59,25 +71,43 @@ QString FormatTwoDecimals(double value, const QString& group, const QString& dec
         else
             ++digits[i - 1];
     }
-    std::size_t first = 0;
-    while (first + 3 < digits.size() && digits[first] == '0') ++first;
-    const std::size_t wholeLen = digits.size() - 2 - first;
-    const bool zeroWhole = wholeLen == 1 && digits[first] == '0';
-    const bool zero = zeroWhole && digits[digits.size() - 2] == '0' && digits[digits.size() - 1] == '0';
+    while (t.first + 3 < digits.size() && digits[t.first] == '0') ++t.first;
+    t.wholeLen = digits.size() - 2 - t.first;
+    t.zeroWhole = t.wholeLen == 1 && digits[t.first] == '0';
+    t.zero = t.zeroWhole && digits[digits.size() - 2] == '0' && digits[digits.size() - 1] == '0';
+    return t;
+}
 
+}  // namespace
+
+QString FormatTwoDecimals(double value, const QString& group, const QString& decimal, const QString& minus,
+                          bool leadingZero) {
+    const TwoDecimals t = TwoDecimalDigits(value);
+    const std::string& digits = t.digits;
     QString out;
     out.reserve(static_cast<qsizetype>(digits.size() + digits.size() / 3 + 2));
-    if (value < 0 && !zero) out += minus;
-    if (!zeroWhole || leadingZero) {
-        for (std::size_t i = 0; i < wholeLen; ++i) {
-            if (i > 0 && (wholeLen - i) % 3 == 0) out += group;
-            out += QLatin1Char(digits[first + i]);
+    if (value < 0 && !t.zero) out += minus;
+    if (!t.zeroWhole || leadingZero) {
+        for (std::size_t i = 0; i < t.wholeLen; ++i) {
+            if (i > 0 && (t.wholeLen - i) % 3 == 0) out += group;
+            out += QLatin1Char(digits[t.first + i]);
         }
     }
     out += decimal;
     out += QLatin1Char(digits[digits.size() - 2]);
     out += QLatin1Char(digits[digits.size() - 1]);
     return out;
+}
+
+double TwoDecimalsValue(double value) {
+    const TwoDecimals t = TwoDecimalDigits(value);
+    std::string text = value < 0 && !t.zero ? "-" : "";
+    text.append(t.digits, t.first, t.wholeLen);
+    text += '.';
+    text.append(t.digits, t.digits.size() - 2, 2);
+    double d = 0;
+    std::from_chars(text.data(), text.data() + text.size(), d);
+    return d;
 }
 
 CellKind CellKindOf(const FieldInfo& field) {
@@ -125,6 +155,7 @@ CellFormatter::CellFormatter(const QLocale& locale) : plain_(Concrete(locale)), 
     minus_ = grouped_.negativeSign();
     dateFormat_ = WidenYear(grouped_.dateFormat(QLocale::ShortFormat));
     timeFormat_ = grouped_.timeFormat(QLocale::ShortFormat);
+    plainDigits_ = plain_.zeroDigit() == u"0" && decimal_.size() == 1 && minus_.size() == 1;
     timeFormatSeconds_ = timeFormat_;
     if (!timeFormatSeconds_.contains(u's'))
         timeFormatSeconds_.replace(QLatin1String("mm"), QLatin1String("mm:ss"));
@@ -136,6 +167,24 @@ QString CellFormatter::FormatNumber(const Value& value, int significantDigits) c
     if (std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 1e15)
         return QString::number(static_cast<std::int64_t>(d));
     return plain_.toString(d, 'g', significantDigits);
+}
+
+std::optional<double> CellFormatter::ShownNumber(const Value& value, CellKind kind) const {
+    if (!plainDigits_ || kind == CellKind::DateTime || kind == CellKind::Boolean) return std::nullopt;
+    // A whole number is written in full (or with .00), which reads back as the nearest double.
+    if (value.isInteger()) return static_cast<double>(value.asInteger());
+    if (!value.isReal()) return std::nullopt;
+    const double d = value.asDouble();
+    if (!std::isfinite(d)) return std::nullopt;
+    if (kind == CellKind::Currency) return TwoDecimalsValue(d);
+    if (d == std::trunc(d) && std::fabs(d) < 1e15) return d;
+    // The locale writes the same correctly rounded significant digits.
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general,
+                                   kind == CellKind::Single ? 7 : 15);
+    double shown = 0;
+    std::from_chars(buf, res.ptr, shown);
+    return shown;
 }
 
 QString CellFormatter::FormatDate(const Value& value) const {

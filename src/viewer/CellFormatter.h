@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QLocale>
 #include <QString>
 
@@ -12,6 +14,9 @@ namespace corv {
 // written (2.125 -> "2.13"). leadingZero false writes 0.5 as ".50". A value rounding to zero has no sign.
 QString FormatTwoDecimals(double value, const QString& group, const QString& decimal, const QString& minus,
                           bool leadingZero);
+
+// The number FormatTwoDecimals shows for value.
+double TwoDecimalsValue(double value);
 
 // How a column's values are shown, decided once per column from its declared type.
 enum class CellKind { Auto, Text, Whole, Double, Single, Currency, DateTime, Boolean, Binary };
@@ -29,6 +34,9 @@ class CellFormatter {
     // when it is not midnight), Boolean True/False, Null empty, binary data "(binary)".
     QString Format(const Value& value, CellKind kind) const;
     const QLocale& Locale() const { return grouped_; }
+    // The number Format's text reads as in Locale(), where the value alone tells it without the text being
+    // built: nullopt for Null, text, binary data, dates, flags and other digit sets.
+    std::optional<double> ShownNumber(const Value& value, CellKind kind) const;
 
   private:
     QString FormatNumber(const Value& value, int significantDigits) const;
@@ -42,6 +50,7 @@ class CellFormatter {
     QString dateFormat_;
     QString timeFormat_;
     QString timeFormatSeconds_;
+    bool plainDigits_ = false;  // numbers written with ASCII digits and one-character signs
 };
 
 }  // namespace corv

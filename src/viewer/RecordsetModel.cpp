@@ -1,5 +1,6 @@
 #include "viewer/RecordsetModel.h"
 
+#include <algorithm>
 #include <climits>
 #include <exception>
 
@@ -10,6 +11,9 @@ namespace corv {
 namespace {
 
 constexpr int kArrivalPollMs = 50;
+// The view does bookkeeping for every row added: rows that arrive faster than this (a paged set's ids)
+// are added a slice a tick, so no tick holds up the window.
+constexpr int kRowsPerPoll = 131072;
 
 int ShownRows(std::size_t count) {
     return count > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(count);
@@ -37,8 +41,9 @@ void RecordsetModel::AddArrivedRows() {
     }
     // Asked before counting, so rows that arrive in between are still picked up next time.
     const bool loading = recordset_->IsLoading();
-    ShowRows(recordset_->RowCount());
-    if (!loading) LoadingEnded();
+    const int arrived = ShownRows(recordset_->RowCount());
+    ShowRows(static_cast<std::size_t>(std::min(arrived, rows_ + std::min(kRowsPerPoll, INT_MAX - rows_))));
+    if (!loading && rows_ == arrived) LoadingEnded();
 }
 
 void RecordsetModel::LoadingEnded() {
@@ -98,8 +103,12 @@ void RecordsetModel::SetRecordset(std::shared_ptr<Recordset> recordset) {
 QString RecordsetModel::CellText(int row, int column) const {
     if (!recordset_ || row < 0 || row >= rows_ || column < 0 || column >= static_cast<int>(kinds_.size()))
         return {};
-    return formatter_.Format(recordset_->Cell(static_cast<std::size_t>(row), column),
-                             kinds_[static_cast<size_t>(column)]);
+    try {
+        return formatter_.Format(recordset_->Cell(static_cast<std::size_t>(row), column),
+                                 kinds_[static_cast<size_t>(column)]);
+    } catch (const CorvError&) {
+        return {};  // a page its file no longer gives: shown empty rather than ending the program
+    }
 }
 
 int RecordsetModel::rowCount(const QModelIndex& parent) const {
@@ -118,8 +127,13 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
         case Qt::TextAlignmentRole: {
             const CellKind kind = kinds_[static_cast<size_t>(index.column())];
             bool right = IsNumericKind(kind);
-            if (kind == CellKind::Auto)
-                right = recordset_->Cell(static_cast<std::size_t>(index.row()), index.column()).isNumber();
+            if (kind == CellKind::Auto) {
+                try {
+                    right =
+                        recordset_->Cell(static_cast<std::size_t>(index.row()), index.column()).isNumber();
+                } catch (const CorvError&) {
+                }
+            }
             return QVariant::fromValue(Qt::AlignVCenter | (right ? Qt::AlignRight : Qt::AlignLeft));
         }
         default:

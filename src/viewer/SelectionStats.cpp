@@ -84,7 +84,7 @@ double CellTextToDouble(const QString& text, const QLocale& locale) {
 
 std::optional<QString> ComputeSelectionText(const std::vector<SelectionBlock>& blocks,
                                             const CellTextReader& cellText, const QString& operation,
-                                            const QLocale& locale) {
+                                            const QLocale& locale, const ColumnNumberReader& readColumn) {
     if (blocks.empty()) return std::nullopt;
 
     double sum = 0;
@@ -107,7 +107,13 @@ std::optional<QString> ComputeSelectionText(const std::vector<SelectionBlock>& b
         if (wholeColumn) {
             sum = 0;
             count = 0;
-            for (int row = 0;; ++row) {
+            if (readColumn) {
+                readColumn(column, [&sum, &count](double d) {
+                    sum += d;
+                    ++count;
+                });
+            }
+            for (int row = 0; !readColumn; ++row) {
                 const QString text = cellText(column, row);
                 if (text.isEmpty()) break;
                 sum += reader.Read(text);

@@ -45,12 +45,18 @@ double CellTextToDouble(const QString& text, const QLocale& locale);
 // Reads one cell's shown text by column and row; rows past the last one read as empty text.
 using CellTextReader = std::function<QString(int column, int row)>;
 
-// Sum, Average or Count of the selected cells of one column, as the text for the status bar.
+// Reads one whole column from its first row: calls add with each cell's shown number until a cell shows
+// empty text or the rows end, raising a type mismatch (13) at a cell that is not a number.
+using ColumnNumberReader = std::function<void(int column, const std::function<void(double)>& add)>;
+
+// Sum, Average or Count of the selected cells of one column, as the text for the status bar. A whole
+// column is read through readColumn when given, else cell by cell.
 // nullopt: nothing to write (no selection, or an operation other than the three).
 // "0": the selection spans more than one column or holds a cell that is not a number.
 // Other failures (Average over no cells, a sum out of range) raise CorvError.
 std::optional<QString> ComputeSelectionText(const std::vector<SelectionBlock>& blocks,
                                             const CellTextReader& cellText, const QString& operation,
-                                            const QLocale& locale);
+                                            const QLocale& locale,
+                                            const ColumnNumberReader& readColumn = {});
 
 }  // namespace corv

@@ -9,6 +9,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -241,6 +242,54 @@ void frmFlexGrid::ShowCaption(const QString& text) {
     setWindowTitle(text);
 }
 
+void frmFlexGrid::ReadAgainAfterWrites(const QList<frmFlexGrid*>& viewers, Database* db) {
+    QList<QPointer<frmFlexGrid>> renew;
+    for (frmFlexGrid* v : viewers)
+        if (v->LetGoOfFile()) renew.append(v);
+    if (renew.isEmpty()) return;
+    // With no read left open, the whole log is folded back and emptied; the rows read again then come
+    // from the file itself, so the next writes start the log afresh instead of lengthening it.
+    try {
+        if (db) db->Checkpoint();
+    } catch (const std::exception&) {
+    }
+    for (const QPointer<frmFlexGrid>& v : renew)
+        if (v) v->ReadAgain();
+}
+
+bool frmFlexGrid::LetGoOfFile() {
+    const std::shared_ptr<Recordset>& shown = model_->GetRecordset();
+    if (!shown || !shown->HoldsFileSnapshot() || Data1.RecordSource.isEmpty()) return false;
+    place_ = Place{MSFlexGrid1->verticalScrollBar()->value(),
+                   MSFlexGrid1->horizontalScrollBar()->value(),
+                   MSFlexGrid1->currentIndex().row(),
+                   MSFlexGrid1->currentIndex().column(),
+                   {}};
+    for (int c = 0; c < model_->columnCount(); ++c) place_.widths.push_back(MSFlexGrid1->columnWidth(c));
+    Data1.SetRecordset(nullptr);
+    return true;
+}
+
+void frmFlexGrid::ReadAgain() {
+    std::optional<BusyPointer> busy(std::in_place);
+    try {
+        Data1.Refresh();
+        ApplySortAndFilter();
+        // The place may lie in rows still arriving.
+        if (std::max(place_.top, place_.row) >= model_->rowCount()) WholeResult();
+        for (int c = 0; c < model_->columnCount() && c < static_cast<int>(place_.widths.size()); ++c)
+            MSFlexGrid1->setColumnWidth(c, place_.widths[static_cast<std::size_t>(c)]);
+        const QModelIndex current = model_->index(place_.row, place_.column);
+        if (current.isValid())
+            MSFlexGrid1->selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+        MSFlexGrid1->verticalScrollBar()->setValue(place_.top);
+        MSFlexGrid1->horizontalScrollBar()->setValue(place_.left);
+    } catch (const std::exception& e) {
+        busy.reset();
+        ShowErrorBox(ErrorForm::NumberColon, e);
+    }
+}
+
 void frmFlexGrid::SetRecordset(std::shared_ptr<Recordset> recordset) {
     Data1.SetRecordset(std::move(recordset));
 }
@@ -338,12 +387,36 @@ void frmFlexGrid::ComputeSelection(const QString& operation) {
             lastRow = row;
             return model_->CellText(row, column);
         };
+        // A whole column reads its values straight from the set: no text is built where the value alone
+        // tells the number its text shows.
+        const ColumnNumberReader column = [this, &lastColumn, &lastRow](
+                                              int c, const std::function<void(double)>& add) {
+            lastColumn = c;
+            lastRow = 0;
+            const std::shared_ptr<Recordset>& rs = model_->GetRecordset();
+            if (!rs) return;
+            const CellFormatter& formatter = model_->Formatter();
+            const CellKind kind = model_->ColumnKind(c);
+            const NumberReader numbers(formatter.Locale());
+            rs->ScanColumn(c, [&](const Value& v) {
+                if (v.isNull()) return false;
+                if (const std::optional<double> d = formatter.ShownNumber(v, kind)) {
+                    add(*d);
+                } else {
+                    const QString text = formatter.Format(v, kind);
+                    if (text.isEmpty()) return false;
+                    add(numbers.Read(text));
+                }
+                ++lastRow;
+                return true;
+            });
+        };
         const std::vector<SelectionBlock> blocks = SelectedBlocks();
         // A whole column is scanned to its first empty cell, which may lie in rows not yet arrived.
         if (std::any_of(blocks.begin(), blocks.end(), [](const SelectionBlock& b) { return b.firstRow < 0; }))
             WholeResult();
         const std::optional<QString> text =
-            ComputeSelectionText(blocks, reader, operation, model_->Formatter().Locale());
+            ComputeSelectionText(blocks, reader, operation, model_->Formatter().Locale(), column);
         if (text) host_.SetStatusPanel(3, *text);
     } catch (const std::exception& e) {
         ShowErrorBox(ErrorForm::ColonSpace, e);

@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include <QList>
 #include <QString>
 #include <QWidget>
 
@@ -17,6 +18,7 @@ class QTableView;
 
 namespace corv {
 
+class Database;
 class ViewerHost;
 class Recordset;
 class RecordsetModel;
@@ -52,6 +54,14 @@ class frmFlexGrid : public QWidget {
     void SetRecordset(std::shared_ptr<Recordset> recordset);
 
     const ViewState& State() const { return state_; }
+    // After rounds were written to the file: viewers whose rows hold a read of the file open let them go,
+    // the log is folded back into the file (best effort), and those viewers read their rows again, with
+    // table, round, sort, filter, column widths, scroll position and current cell as they were.
+    static void ReadAgainAfterWrites(const QList<frmFlexGrid*>& viewers, Database* db);
+    // Rows that hold a read of the file open are let go (the grid empties), so that the file can be
+    // renamed or replaced; the place they were shown at is kept for ReadAgainAfterWrites. Returns whether
+    // there were such rows.
+    bool LetGoOfFile();
     // The table actions dialog's OK: the sort and filter become the state's and are applied to the rows
     // shown now, filter first. A failure is reported in the error box; the rows shown stay.
     void ChooseSortAndFilter(std::vector<SortKey> sort, std::vector<FilterRow> filter);
@@ -67,6 +77,15 @@ class frmFlexGrid : public QWidget {
     std::shared_ptr<Recordset> WholeResult();
 
   private:
+    struct Place {
+        int top = 0;
+        int left = 0;
+        int row = -1;
+        int column = -1;
+        std::vector<int> widths;
+    };
+    void ReadAgain();
+
     void BindGrid();
     void SizeColumns();
     void ShowCaption(const QString& text);
@@ -84,6 +103,7 @@ class frmFlexGrid : public QWidget {
     RecordsetModel* model_ = nullptr;
     bool refilling_ = false;
     std::vector<bool> headerColumns_;  // columns selected through the header and still whole
+    Place place_;                      // where the rows let go of were shown
 };
 
 }  // namespace corv

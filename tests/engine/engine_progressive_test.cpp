@@ -1,7 +1,9 @@
 // Large sets read from a file open with their first rows and load the rest in the background.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -9,6 +11,7 @@
 
 #include "engine/Database.h"
 #include "engine/EngineInternal.h"
+#include "engine/SnapshotData.h"
 #include "engine/engine_support.h"
 
 using corv::Engine;
@@ -321,4 +324,139 @@ TEST_F(EngineProgressive, AFailureWhileLoadingIsReportedToWhoeverWaits) {
     EXPECT_EQ(visited, 119999);
     EXPECT_CORV_ERROR(db->OpenRecordset("SELECT CLng([Code]) AS N FROM [Codes]")->MoveLast(),
                       err::TypeMismatch);
+}
+
+// ---- In write-ahead-log mode a large set pages its rows from the file ----
+
+namespace {
+
+class EnginePaged : public EngineProgressive {
+  protected:
+    void SetUp() override {
+        EngineProgressive::SetUp();
+        RawDb(path).exec("PRAGMA journal_mode=WAL");
+        Open();
+    }
+    // Every cell as a plain read inside a transaction gives it.
+    std::uint64_t PlainChecksum(const std::string& sql) {
+        db->BeginTrans();
+        auto plain = db->OpenRecordset(sql, corv::RecordsetType::Snapshot);
+        db->Rollback();
+        EXPECT_FALSE(plain->Data()->IsPaged());
+        return Checksum(*plain);
+    }
+};
+
+int TempRowFiles() {
+    const std::string prefix = "corvidel-rows-" + std::to_string(::getpid()) + "-";
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(fs::temp_directory_path()))
+        n += e.path().filename().string().rfind(prefix, 0) == 0;
+    return n;
+}
+
+}  // namespace
+
+TEST_F(EnginePaged, PagesReadAfterAnotherConnectionWroteHoldTheRowsAsOpened) {
+    auto rs = db->OpenRecordset("SELECT * FROM [Bids]", corv::RecordsetType::Snapshot);
+    ASSERT_TRUE(rs->Data()->IsPaged());
+    RawDb writer(path);
+    writer.exec("UPDATE Bids SET Market = 'changed', Id = -Id");
+    writer.exec("DELETE FROM Bids WHERE Id < -100000");
+    EXPECT_EQ(writer.count("Bids"), 100000);
+    rs->WaitComplete();
+    ASSERT_EQ(rs->RowCount(), static_cast<std::size_t>(kRows));
+    EXPECT_EQ(rs->Cell(kRows - 1, 0), Value(kRows));
+    EXPECT_EQ(rs->Cell(120000, 2), Value("M" + std::to_string(120001 % 493) + "-Area"));
+}
+
+TEST_F(EnginePaged, MatchesAPlainReadCellForCell) {
+    auto rs = db->OpenRecordset("Bids");
+    rs->WaitComplete();
+    EXPECT_EQ(Checksum(*rs), PlainChecksum("SELECT * FROM [Bids]"));
+}
+
+TEST_F(EnginePaged, AJumpToTheLastRowReadsOnlyThePageShown) {
+    auto rs = db->OpenRecordset("Bids");
+    rs->WaitComplete();
+    const auto& data = rs->Data();
+    const std::size_t before = data->PageReads();
+    EXPECT_EQ(rs->Cell(kRows - 1, 0), Value(kRows));
+    EXPECT_EQ(rs->Cell(kRows - 40, 0), Value(kRows - 39));
+    EXPECT_EQ(data->PageReads(), before + 1);
+}
+
+TEST_F(EnginePaged, TheCacheStaysWithinItsBoundOverEveryRow) {
+    auto rs = db->OpenRecordset("Bids");
+    rs->WaitComplete();
+    const auto& data = rs->Data();
+    std::size_t most = 0;
+    for (std::size_t r = 0; r < rs->RowCount(); ++r) {
+        ASSERT_EQ(rs->Cell(r, 0), Value(static_cast<std::int64_t>(r + 1)));
+        most = std::max(most, data->CachedPages());
+    }
+    EXPECT_EQ(most, corv::SnapshotData::kCachePages);
+    EXPECT_EQ(data->PageReads(), (kRows + corv::SnapshotData::kPageRows - 1) / corv::SnapshotData::kPageRows);
+}
+
+TEST_F(EnginePaged, SortedAndFilteredSetsPageOverTheSameSnapshot) {
+    auto rs = db->OpenRecordset("Bids");
+    RawDb(path).exec("DELETE FROM Bids WHERE Round = 7");
+    rs->Sort = "[Market], [Id] DESC";
+    auto sorted = rs->OpenRecordset();
+    rs->Sort.clear();
+    rs->Filter = "[Round] = 7 Or [Note] Is Null";
+    auto narrowed = rs->OpenRecordset();
+    ASSERT_TRUE(sorted->Data()->IsPaged());
+    ASSERT_TRUE(narrowed->Data()->IsPaged());
+    ASSERT_EQ(sorted->RowCount(), static_cast<std::size_t>(kRows));
+    EXPECT_EQ(sorted->Cell(0, 2), Value("M0-Area"));
+    EXPECT_EQ(sorted->Cell(0, 0), Value(199665));  // the highest multiple of 493
+    EXPECT_EQ(sorted->Cell(kRows - 1, 2), Value("M99-Area"));
+    ASSERT_EQ(narrowed->RowCount(), static_cast<std::size_t>(kRows / kRounds + kRows / 1000));
+    EXPECT_EQ(narrowed->Cell(0, 0), Value(6));
+    EXPECT_EQ(narrowed->Cell(narrowed->RowCount() - 1, 0), Value(kRows));
+}
+
+TEST_F(EnginePaged, AJoinIsWrittenOnceToATemporaryFileAndPaged) {
+    const std::string join =
+        "SELECT A.[Id], B.[Market], B.[Raw] FROM [Bids] AS A INNER JOIN [Bids] AS B ON A.[Id] = B.[Id]";
+    const int filesBefore = TempRowFiles();
+    auto rs = db->OpenRecordset(join);
+    ASSERT_TRUE(rs->Data()->IsPaged());
+    EXPECT_EQ(TempRowFiles(), filesBefore + 1);
+    rs->WaitComplete();
+    ASSERT_EQ(rs->RowCount(), static_cast<std::size_t>(kRows));
+    EXPECT_EQ(Checksum(*rs), PlainChecksum(join));
+    rs.reset();
+    EXPECT_EQ(TempRowFiles(), filesBefore);
+}
+
+TEST_F(EnginePaged, AColumnScanReadsTheSetsOwnOrderAndStopsWhereAsked) {
+    auto rs = db->OpenRecordset("Bids");
+    RawDb(path).exec("UPDATE Bids SET Note = 'changed'");
+    rs->Sort = "[Market], [Id] DESC";
+    auto sorted = rs->OpenRecordset();
+    rs->Sort.clear();
+    rs->Filter = "[Round] = 7 Or [Note] Is Null";
+    auto narrowed = rs->OpenRecordset();
+    for (const auto& set : {rs, sorted, narrowed}) {
+        ASSERT_TRUE(set->Data()->IsPaged());
+        std::vector<Value> seen;
+        EXPECT_EQ(set->ScanColumn(4,
+                                  [&](const Value& v) {
+                                      seen.push_back(v);
+                                      return seen.size() < 3000;
+                                  }),
+                  2999u);
+        std::vector<Value> ids;
+        EXPECT_EQ(set->ScanColumn(0,
+                                  [&](const Value& v) {
+                                      ids.push_back(v);
+                                      return true;
+                                  }),
+                  set->RowCount());
+        for (std::size_t r = 0; r < seen.size(); ++r) ASSERT_EQ(seen[r], set->Cell(r, 4)) << r;
+        for (std::size_t r = 0; r < ids.size(); ++r) ASSERT_EQ(ids[r], set->Cell(r, 0)) << r;
+    }
 }

@@ -664,6 +664,18 @@ TEST_F(AuctionCommandsTest, BatchStopsAtARoundFileWhoseBidsAreOfAnotherRound) {
               std::vector<std::string>{"1"});
 }
 
+// Round 3 is read while round 2 is appended: its failure still stops the batch at round 3.
+TEST_F(AuctionCommandsTest, BatchWhoseFileReadAheadFailsStopsAtThatRound) {
+    auto files = WriteRounds(14, 4);
+    std::ofstream(files[2], std::ios::binary | std::ios::trunc) << "not a round file";
+    desk_.OpenFile(files[0]);
+    BatchImportAuction(main_);
+    ExpectErrorBox("Error:");
+    EXPECT_EQ(Rounds(program_ + "/Auction14.mdb"), (std::vector<std::string>{"1", "2"}));
+    ASSERT_EQ(desk_.progress.size(), 1u);
+    EXPECT_TRUE(desk_.progress[0].ended);
+}
+
 TEST_F(AuctionCommandsTest, BatchTakesRoundFilesWhateverTheCaseOfTheirExtension) {
     const auto files = WriteRounds(14, 3);
     fs::rename(files[1], downloads_ + "/14_002.MDB");

@@ -79,6 +79,21 @@ TEST_F(ProgressiveModelTest, ALoadEndingWhileTheGridTakesTheSetStillShowsEveryRo
     EXPECT_EQ(model.CellText(9, 0), "10");
 }
 
+TEST_F(ProgressiveModelTest, RowsArrivingAtOnceAreAddedInSeveralTicks) {
+    auto rows =
+        std::make_shared<corv::SnapshotData>(std::vector<corv::FieldInfo>{{"Id", FieldType::Long, ""}});
+    for (int i = 1; i <= kRows; ++i) {
+        rows->AppendValue(0, corv::Value(i));
+        rows->EndRow();
+    }
+    corv::RecordsetModel model;
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    model.SetRecordset(std::make_shared<EndsWhileCounted>(rows, 4));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return model.rowCount() == kRows; }, 5000));
+    EXPECT_GT(inserted.size(), 1);
+    EXPECT_EQ(AnnouncedRows(inserted, 4), kRows - 4);
+}
+
 TEST_F(ProgressiveModelTest, ShowsTheFirstRowsAndAddsTheRestAsTheyArrive) {
     corv::RecordsetModel model;
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);

@@ -6,9 +6,11 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 
+#include <filesystem>
 #include <map>
 
 #include "engine/CorvError.h"
@@ -518,4 +520,43 @@ TEST_F(ViewerWholeResultTest, ALoadingFailureIsReportedByTheCommandOnce) {
     viewer_->GridModel()->AddArrivedRows();  // the grid's own look must not report it again
     EXPECT_EQ(desktop_.boxes.size(), 1u);
     EXPECT_EQ(Rows(*viewer_), 149999);
+}
+
+TEST_F(ViewerWholeResultTest, AfterWritesAWholeTableLetsGoOfItsReadAndKeepsItsPlace) {
+    corv::test::RunSqlite(path_, "INSERT INTO sysTables VALUES ('Big');");
+    host_.PopulateTables();
+    Choose(viewer_->ddlTableName, "Big");
+    viewer_->ChooseSortAndFilter({{"N", false}}, {});
+    ASSERT_TRUE(viewer_->GridModel()->GetRecordset()->HoldsFileSnapshot());
+    auto* grid = viewer_->MSFlexGrid1;
+    grid->setColumnWidth(1, 77);
+    grid->scrollTo(viewer_->GridModel()->index(150000, 0), QAbstractItemView::PositionAtTop);
+    grid->selectionModel()->setCurrentIndex(viewer_->GridModel()->index(150010, 1),
+                                            QItemSelectionModel::NoUpdate);
+    const int top = grid->verticalScrollBar()->value();
+    corv::test::RunSqlite(path_, "INSERT INTO Big VALUES (" + std::to_string(kBig + 1) + ", 'new');");
+    const std::string log = path_ + "-wal";
+    ASSERT_GT(std::filesystem::file_size(log), 0u);
+
+    frmFlexGrid::ReadAgainAfterWrites({viewer_.get()}, host_.OpenAuction()->Db().get());
+    EXPECT_EQ(std::filesystem::file_size(log), 0u);
+    EXPECT_EQ(viewer_->GridModel()->CellText(0, 0), QString::number(kBig + 1));  // still sorted
+    EXPECT_EQ(Rows(*viewer_), kBig + 1);
+    EXPECT_EQ(grid->verticalScrollBar()->value(), top);
+    EXPECT_EQ(grid->currentIndex(), viewer_->GridModel()->index(150010, 1));
+    EXPECT_EQ(grid->columnWidth(1), 77);
+    EXPECT_EQ(desktop_.boxes.size(), 0u);
+}
+
+TEST_F(ViewerWholeResultTest, AWholeTableLetGoOfLeavesTheClosedFileFreeToRename) {
+    corv::test::RunSqlite(path_, "INSERT INTO sysTables VALUES ('Big');");
+    host_.PopulateTables();
+    Choose(viewer_->ddlTableName, "Big");
+    ASSERT_TRUE(viewer_->GridModel()->GetRecordset()->HoldsFileSnapshot());
+    host_.session.Close();
+    EXPECT_TRUE(viewer_->LetGoOfFile());
+    EXPECT_EQ(Rows(*viewer_), 0);
+    const std::string aside = folder_.File("aside.mdb");
+    corv::Engine().RenameDatabaseFile(path_, aside);
+    EXPECT_TRUE(std::filesystem::exists(aside));
 }

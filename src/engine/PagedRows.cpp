@@ -1,0 +1,338 @@
+// Record sets too large to hold: row ids in memory, rows read from the file a page at a time.
+
+#include "engine/PagedRows.h"
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+
+#include "engine/EngineInternal.h"
+#include "engine/Schema.h"
+#include "engine/SnapshotData.h"
+
+namespace corv {
+
+PageSource::PageSource(sqlite3* db, std::string table, std::string tempPath)
+    : db_(db), table_(std::move(table)), tempPath_(std::move(tempPath)) {}
+
+PageSource::~PageSource() {
+    sqlite3_finalize(run_);
+    sqlite3_finalize(one_);
+    // Closing ends the read transaction, so the log can be checkpointed past it again.
+    sqlite3_close_v2(db_);
+    if (!tempPath_.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(tempPath_, ec);
+        std::filesystem::remove(tempPath_ + "-journal", ec);
+    }
+}
+
+sqlite3_stmt* PageSource::Prepare(sqlite3_stmt*& cached, const char* where) {
+    if (!cached) {
+        const std::string sql = "SELECT rowid, * FROM " + table_ + " WHERE " + where;
+        const int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &cached, nullptr);
+        if (rc != SQLITE_OK) engine::ThrowSqlite(db_, rc);
+    }
+    sqlite3_reset(cached);
+    return cached;
+}
+
+namespace {
+
+[[noreturn]] void RowsChanged() {
+    throw CorvError(err::EngineFailure, "The rows of the record set could not be read again from the file.");
+}
+
+}  // namespace
+
+std::shared_ptr<SnapshotData> PageSource::ReadRun(const std::vector<FieldInfo>& fields, std::int64_t first,
+                                                  std::size_t count) {
+    sqlite3_stmt* st = Prepare(run_, "rowid BETWEEN ?1 AND ?2");
+    sqlite3_bind_int64(st, 1, first);
+    sqlite3_bind_int64(st, 2, first + static_cast<std::int64_t>(count) - 1);
+    auto page = std::make_shared<SnapshotData>(fields);
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) page->AppendRow(st, 1);
+    sqlite3_reset(st);
+    if (rc != SQLITE_DONE) engine::ThrowSqlite(db_, rc);
+    page->Publish();
+    if (page->RowCount() != count) RowsChanged();
+    return page;
+}
+
+std::shared_ptr<SnapshotData> PageSource::ReadIds(const std::vector<FieldInfo>& fields,
+                                                  const std::int64_t* ids, std::size_t count) {
+    auto page = std::make_shared<SnapshotData>(fields);
+    bool ascending = true;
+    for (std::size_t i = 1; i < count && ascending; ++i) ascending = ids[i] > ids[i - 1];
+    // A filtered table keeps its ids in order: one scan over their span beats a lookup per row.
+    if (ascending && static_cast<std::uint64_t>(ids[count - 1] - ids[0]) < 4 * count) {
+        sqlite3_stmt* st = Prepare(run_, "rowid BETWEEN ?1 AND ?2");
+        sqlite3_bind_int64(st, 1, ids[0]);
+        sqlite3_bind_int64(st, 2, ids[count - 1]);
+        std::size_t next = 0;
+        int rc;
+        while (next < count && (rc = sqlite3_step(st)) == SQLITE_ROW) {
+            if (sqlite3_column_int64(st, 0) != ids[next]) continue;
+            page->AppendRow(st, 1);
+            ++next;
+        }
+        sqlite3_reset(st);
+        if (next < count) RowsChanged();
+    } else {
+        sqlite3_stmt* st = Prepare(one_, "rowid = ?1");
+        for (std::size_t i = 0; i < count; ++i) {
+            sqlite3_reset(st);
+            sqlite3_bind_int64(st, 1, ids[i]);
+            const int rc = sqlite3_step(st);
+            if (rc == SQLITE_DONE) RowsChanged();
+            if (rc != SQLITE_ROW) engine::ThrowSqlite(db_, rc);
+            page->AppendRow(st, 1);
+        }
+        sqlite3_reset(st);
+    }
+    page->Publish();
+    return page;
+}
+
+namespace {
+
+struct Finalizer {
+    sqlite3_stmt* s = nullptr;
+    ~Finalizer() { sqlite3_finalize(s); }
+};
+
+Value ColumnValue(sqlite3_stmt* st, int i) {
+    switch (sqlite3_column_type(st, i)) {
+        case SQLITE_INTEGER:
+            return Value(static_cast<std::int64_t>(sqlite3_column_int64(st, i)));
+        case SQLITE_FLOAT:
+            return Value(sqlite3_column_double(st, i));
+        case SQLITE_TEXT:
+            return Value(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
+                                     static_cast<std::size_t>(sqlite3_column_bytes(st, i))));
+        case SQLITE_BLOB: {
+            const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(st, i));
+            return Value(Blob{std::vector<unsigned char>(p, p + sqlite3_column_bytes(st, i))});
+        }
+        default:
+            return Value();
+    }
+}
+
+}  // namespace
+
+std::size_t PageSource::ScanColumn(const std::vector<FieldInfo>& fields, int column, std::size_t rows,
+                                   const std::function<std::int64_t(std::size_t)>& idOf,
+                                   const std::function<bool(const Value&)>& visit) {
+    // A result file names its columns by position; a table by the names its rows were read with.
+    const std::string name = tempPath_.empty() ? QuoteName(fields[static_cast<std::size_t>(column)].name)
+                                               : "c" + std::to_string(column);
+    Finalizer st;
+    const std::string sql = "SELECT rowid, " + name + " FROM " + table_ + " WHERE rowid >= ?1";
+    if (const int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &st.s, nullptr); rc != SQLITE_OK)
+        engine::ThrowSqlite(db_, rc);
+    // Ids that run on (a whole table, or a filter keeping most rows) are read in one forward scan; an id
+    // behind the scan or far ahead of it is sought afresh.
+    constexpr std::int64_t kSeekGap = 16;
+    bool positioned = false;
+    std::int64_t at = 0;
+    const auto next = [&] {
+        const int rc = sqlite3_step(st.s);
+        if (rc == SQLITE_DONE) RowsChanged();
+        if (rc != SQLITE_ROW) engine::ThrowSqlite(db_, rc);
+        at = sqlite3_column_int64(st.s, 0);
+    };
+    for (std::size_t row = 0; row < rows; ++row) {
+        const std::int64_t id = idOf(row);
+        if (!positioned || id < at || id - at > kSeekGap) {
+            sqlite3_reset(st.s);
+            sqlite3_bind_int64(st.s, 1, id);
+            next();
+            positioned = true;
+        }
+        while (at < id) next();
+        if (at != id) RowsChanged();
+        if (!visit(ColumnValue(st.s, 1))) return row;
+    }
+    return rows;
+}
+
+namespace engine {
+
+namespace {
+
+std::string TempRowsPath() {
+    static std::atomic<unsigned> counter{0};
+    std::error_code ec;
+    auto dir = std::filesystem::temp_directory_path(ec);
+    if (ec) dir = "/tmp";
+    return (dir /
+            ("corvidel-rows-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".sqlite"))
+        .string();
+}
+
+}  // namespace
+
+std::shared_ptr<SnapshotData> OpenPagedTable(sqlite3* db, const std::string& table, sqlite3*& idle) {
+    idle = nullptr;
+    // The read transaction begins with the first step below and lasts as long as the source.
+    if (sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) return nullptr;
+    Finalizer all;
+    const std::string select = "SELECT * FROM " + table;
+    sqlite3_stmt* ids = nullptr;
+    if (sqlite3_prepare_v2(db, select.c_str(), -1, &all.s, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(db, ("SELECT rowid FROM " + table + " ORDER BY rowid").c_str(), -1, &ids,
+                           nullptr) != SQLITE_OK) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return nullptr;
+    }
+    std::vector<FieldInfo> fields = StatementFields(all.s);
+    std::vector<std::int64_t> first;
+    int rc = SQLITE_ROW;
+    while (first.size() < kFirstRows && (rc = sqlite3_step(ids)) == SQLITE_ROW)
+        first.push_back(sqlite3_column_int64(ids, 0));
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        sqlite3_finalize(ids);
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return nullptr;
+    }
+    if (rc == SQLITE_DONE) {
+        // Small enough to hold: read it whole in the same transaction, and keep the connection for reuse.
+        sqlite3_finalize(ids);
+        auto data = std::make_shared<SnapshotData>(std::move(fields));
+        rc = data->AppendRows(all.s);
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_DONE) return nullptr;
+        data->ShrinkToFit();
+        idle = db;
+        return data;
+    }
+    auto source = std::make_shared<PageSource>(db, table, std::string());
+    auto data = std::make_shared<SnapshotData>(std::move(fields), source);
+    for (std::int64_t id : first) data->AppendRowId(id);
+    SnapshotData* d = data.get();
+    const auto step = [d, source, ids] {
+        std::lock_guard lock(source->Mutex());
+        int rc = SQLITE_ROW;
+        for (std::size_t n = 0; n < kFirstRows && (rc = sqlite3_step(ids)) == SQLITE_ROW; ++n)
+            d->AppendRowId(sqlite3_column_int64(ids, 0));
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) ThrowSqlite(source->Db(), rc);
+        return rc;
+    };
+    const auto finish = [d, source, ids] {
+        {
+            std::lock_guard lock(source->Mutex());
+            sqlite3_finalize(ids);
+        }
+        d->FinishRowIds();
+    };
+    data->LoadInBackground(step, finish, nullptr);
+    return data;
+}
+
+std::shared_ptr<SnapshotData> PageQueryResult(const std::shared_ptr<SnapshotData>& first, sqlite3* db,
+                                              sqlite3_stmt* stmt, const std::string& what) {
+    const std::string path = TempRowsPath();
+    sqlite3* tmp = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &tmp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
+        sqlite3_close_v2(tmp);
+        return nullptr;
+    }
+    const int n = first->ColumnCount();
+    std::string create = "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; CREATE TABLE r(";
+    std::string insert = "INSERT INTO r VALUES(";
+    for (int i = 0; i < n; ++i) {
+        create += (i ? ", c" : "c") + std::to_string(i);
+        insert += i ? ", ?" : "?";
+    }
+    create += ")";
+    insert += ")";
+    sqlite3_stmt* ins = nullptr;
+    if (sqlite3_exec(tmp, create.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(tmp, insert.c_str(), -1, &ins, nullptr) != SQLITE_OK) {
+        sqlite3_close_v2(tmp);
+        std::error_code ec;
+        std::filesystem::remove(path, ec);
+        return nullptr;
+    }
+    auto source = std::make_shared<PageSource>(tmp, "main.r", path);
+    auto data = std::make_shared<SnapshotData>(first->Fields(), source);
+    // The rows already read go first; the file is private, so nothing of it needs to survive a crash.
+    sqlite3_exec(tmp, "BEGIN", nullptr, nullptr, nullptr);
+    for (std::size_t r = 0; r < first->RowCount(); ++r) {
+        for (int i = 0; i < n; ++i) {
+            const Value v = first->Cell(r, i);
+            if (v.isInteger())
+                sqlite3_bind_int64(ins, i + 1, v.asInteger());
+            else if (v.isReal())
+                sqlite3_bind_double(ins, i + 1, v.asDouble());
+            else if (v.isText())
+                sqlite3_bind_text64(ins, i + 1, v.text().data(), v.text().size(), SQLITE_TRANSIENT,
+                                    SQLITE_UTF8);
+            else if (v.isBlob())
+                sqlite3_bind_blob64(ins, i + 1, v.blob().bytes.data(), v.blob().bytes.size(),
+                                    SQLITE_TRANSIENT);
+            else
+                sqlite3_bind_null(ins, i + 1);
+        }
+        sqlite3_step(ins);
+        sqlite3_reset(ins);
+        data->AppendRowId(sqlite3_last_insert_rowid(tmp));
+    }
+    if (sqlite3_exec(tmp, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(ins);
+        return nullptr;
+    }
+    SnapshotData* d = data.get();
+    // The query steps outside the lock, so a slow query never holds up the rows being shown.
+    const auto step = [d, source, db, stmt, ins, n, what] {
+        std::vector<sqlite3_value*> batch;
+        int rc = SQLITE_ROW;
+        for (std::size_t k = 0; k < SnapshotData::kPageRows && (rc = sqlite3_step(stmt)) == SQLITE_ROW; ++k)
+            for (int i = 0; i < n; ++i) batch.push_back(sqlite3_value_dup(sqlite3_column_value(stmt, i)));
+        struct Free {
+            std::vector<sqlite3_value*>& b;
+            ~Free() {
+                for (sqlite3_value* v : b) sqlite3_value_free(v);
+            }
+        } release{batch};
+        const bool failed = rc != SQLITE_ROW && rc != SQLITE_DONE && !d->StopRequested();
+        const CorvError failure =
+            failed ? SqliteError(sqlite3_extended_errcode(db), sqlite3_errmsg(db), what) : CorvError(0, {});
+        std::lock_guard lock(source->Mutex());
+        sqlite3* t = source->Db();
+        sqlite3_exec(t, "BEGIN", nullptr, nullptr, nullptr);
+        for (std::size_t at = 0; at < batch.size(); at += n) {
+            for (int i = 0; i < n; ++i) sqlite3_bind_value(ins, i + 1, batch[at + i]);
+            const int irc = sqlite3_step(ins);
+            sqlite3_reset(ins);
+            if (irc != SQLITE_DONE) {
+                sqlite3_exec(t, "ROLLBACK", nullptr, nullptr, nullptr);
+                ThrowSqlite(t, irc);
+            }
+            d->AppendRowId(sqlite3_last_insert_rowid(t));
+        }
+        if (sqlite3_exec(t, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) ThrowSqlite(t, SQLITE_ERROR);
+        // The rows before a failure stay readable.
+        if (failed) throw failure;
+        return rc;
+    };
+    const auto finish = [d, source, db, stmt, ins] {
+        sqlite3_finalize(stmt);
+        sqlite3_close_v2(db);
+        {
+            std::lock_guard lock(source->Mutex());
+            sqlite3_finalize(ins);
+        }
+        d->FinishRowIds();
+    };
+    data->LoadInBackground(step, finish, db);
+    return data;
+}
+
+}  // namespace engine
+}  // namespace corv
