@@ -11,9 +11,6 @@ namespace corv {
 namespace {
 
 constexpr int kArrivalPollMs = 50;
-// The view does bookkeeping for every row added: rows that arrive faster than this (a paged set's ids)
-// are added a slice a tick, so no tick holds up the window.
-constexpr int kRowsPerPoll = 131072;
 
 int ShownRows(std::size_t count) {
     return count > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(count);
@@ -42,7 +39,8 @@ void RecordsetModel::AddArrivedRows() {
     // Asked before counting, so rows that arrive in between are still picked up next time.
     const bool loading = recordset_->IsLoading();
     const int arrived = ShownRows(recordset_->RowCount());
-    ShowRows(static_cast<std::size_t>(std::min(arrived, rows_ + std::min(kRowsPerPoll, INT_MAX - rows_))));
+    ShowRows(static_cast<std::size_t>(std::min(arrived, rows_ + std::min(kRowsPerTick, INT_MAX - rows_))));
+    arrivals_.setInterval(rows_ < arrived ? 0 : kArrivalPollMs);
     if (!loading && rows_ == arrived) LoadingEnded();
 }
 
@@ -95,7 +93,7 @@ void RecordsetModel::SetRecordset(std::shared_ptr<Recordset> recordset) {
     }
     endResetModel();
     if (loading)
-        arrivals_.start();
+        arrivals_.start(kArrivalPollMs);
     else if (recordset_)
         LoadingEnded();
 }

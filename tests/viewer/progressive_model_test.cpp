@@ -82,16 +82,17 @@ TEST_F(ProgressiveModelTest, ALoadEndingWhileTheGridTakesTheSetStillShowsEveryRo
 TEST_F(ProgressiveModelTest, RowsArrivingAtOnceAreAddedInSeveralTicks) {
     auto rows =
         std::make_shared<corv::SnapshotData>(std::vector<corv::FieldInfo>{{"Id", FieldType::Long, ""}});
-    for (int i = 1; i <= kRows; ++i) {
+    const int count = corv::RecordsetModel::kRowsPerTick + 1000;
+    for (int i = 1; i <= count; ++i) {
         rows->AppendValue(0, corv::Value(i));
         rows->EndRow();
     }
     corv::RecordsetModel model;
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
     model.SetRecordset(std::make_shared<EndsWhileCounted>(rows, 4));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return model.rowCount() == kRows; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return model.rowCount() == count; }, 5000));
     EXPECT_GT(inserted.size(), 1);
-    EXPECT_EQ(AnnouncedRows(inserted, 4), kRows - 4);
+    EXPECT_EQ(AnnouncedRows(inserted, 4), count - 4);
 }
 
 TEST_F(ProgressiveModelTest, ShowsTheFirstRowsAndAddsTheRestAsTheyArrive) {
