@@ -5,8 +5,10 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "engine/EngineInternal.h"
 #include "engine/Schema.h"
@@ -18,8 +20,10 @@ PageSource::PageSource(sqlite3* db, std::string table, std::string tempPath)
     : db_(db), table_(std::move(table)), tempPath_(std::move(tempPath)) {}
 
 PageSource::~PageSource() {
-    sqlite3_finalize(run_);
-    sqlite3_finalize(one_);
+    for (auto& [used, st] : statements_) {
+        sqlite3_finalize(st.run);
+        sqlite3_finalize(st.one);
+    }
     // Closing ends the read transaction, so the log can be checkpointed past it again.
     sqlite3_close_v2(db_);
     if (!tempPath_.empty()) {
@@ -29,14 +33,41 @@ PageSource::~PageSource() {
     }
 }
 
-sqlite3_stmt* PageSource::Prepare(sqlite3_stmt*& cached, const char* where) {
-    if (!cached) {
-        const std::string sql = "SELECT rowid, * FROM " + table_ + " WHERE " + where;
-        const int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &cached, nullptr);
+std::unique_lock<std::mutex> PageSource::ReaderLock() {
+    readersWaiting_.fetch_add(1, std::memory_order_relaxed);
+    std::unique_lock lock(mutex_);
+    readersWaiting_.fetch_sub(1, std::memory_order_relaxed);
+    return lock;
+}
+
+std::unique_lock<std::mutex> PageSource::LoaderLock() {
+    while (readersWaiting_.load(std::memory_order_relaxed) > 0) std::this_thread::yield();
+    return std::unique_lock(mutex_);
+}
+
+std::string PageSource::ColumnName(const std::vector<FieldInfo>& fields, int column) const {
+    // A result file names its columns by position; a table by the names its rows were read with.
+    return tempPath_.empty() ? QuoteName(fields[static_cast<std::size_t>(column)].name)
+                             : "c" + std::to_string(column);
+}
+
+sqlite3_stmt* PageSource::Prepare(const std::vector<FieldInfo>& fields, std::uint64_t used, bool run) {
+    Statements& cached = statements_[used];
+    sqlite3_stmt*& st = run ? cached.run : cached.one;
+    if (!st) {
+        std::string sql = "SELECT rowid";
+        if (used == kAllColumns) {
+            sql += ", *";
+        } else {
+            for (int i = 0; i < static_cast<int>(fields.size()); ++i)
+                sql += (used >> std::min(i, 63)) & 1 ? ", " + ColumnName(fields, i) : ", NULL";
+        }
+        sql += " FROM " + table_ + (run ? " WHERE rowid BETWEEN ?1 AND ?2" : " WHERE rowid = ?1");
+        const int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr);
         if (rc != SQLITE_OK) engine::ThrowSqlite(db_, rc);
     }
-    sqlite3_reset(cached);
-    return cached;
+    sqlite3_reset(st);
+    return st;
 }
 
 namespace {
@@ -48,8 +79,8 @@ namespace {
 }  // namespace
 
 std::shared_ptr<SnapshotData> PageSource::ReadRun(const std::vector<FieldInfo>& fields, std::int64_t first,
-                                                  std::size_t count) {
-    sqlite3_stmt* st = Prepare(run_, "rowid BETWEEN ?1 AND ?2");
+                                                  std::size_t count, std::uint64_t used) {
+    sqlite3_stmt* st = Prepare(fields, used, true);
     sqlite3_bind_int64(st, 1, first);
     sqlite3_bind_int64(st, 2, first + static_cast<std::int64_t>(count) - 1);
     auto page = std::make_shared<SnapshotData>(fields);
@@ -63,13 +94,14 @@ std::shared_ptr<SnapshotData> PageSource::ReadRun(const std::vector<FieldInfo>& 
 }
 
 std::shared_ptr<SnapshotData> PageSource::ReadIds(const std::vector<FieldInfo>& fields,
-                                                  const std::int64_t* ids, std::size_t count) {
+                                                  const std::int64_t* ids, std::size_t count,
+                                                  std::uint64_t used) {
     auto page = std::make_shared<SnapshotData>(fields);
     bool ascending = true;
     for (std::size_t i = 1; i < count && ascending; ++i) ascending = ids[i] > ids[i - 1];
     // A filtered table keeps its ids in order: one scan over their span beats a lookup per row.
     if (ascending && static_cast<std::uint64_t>(ids[count - 1] - ids[0]) < 4 * count) {
-        sqlite3_stmt* st = Prepare(run_, "rowid BETWEEN ?1 AND ?2");
+        sqlite3_stmt* st = Prepare(fields, used, true);
         sqlite3_bind_int64(st, 1, ids[0]);
         sqlite3_bind_int64(st, 2, ids[count - 1]);
         std::size_t next = 0;
@@ -82,7 +114,7 @@ std::shared_ptr<SnapshotData> PageSource::ReadIds(const std::vector<FieldInfo>& 
         sqlite3_reset(st);
         if (next < count) RowsChanged();
     } else {
-        sqlite3_stmt* st = Prepare(one_, "rowid = ?1");
+        sqlite3_stmt* st = Prepare(fields, used, false);
         for (std::size_t i = 0; i < count; ++i) {
             sqlite3_reset(st);
             sqlite3_bind_int64(st, 1, ids[i]);
@@ -125,37 +157,59 @@ Value ColumnValue(sqlite3_stmt* st, int i) {
 }  // namespace
 
 std::size_t PageSource::ScanColumn(const std::vector<FieldInfo>& fields, int column, std::size_t rows,
-                                   const std::function<std::int64_t(std::size_t)>& idOf,
+                                   const std::function<IdSpan(std::size_t row)>& spanAt,
                                    const std::function<bool(const Value&)>& visit) {
-    // A result file names its columns by position; a table by the names its rows were read with.
-    const std::string name = tempPath_.empty() ? QuoteName(fields[static_cast<std::size_t>(column)].name)
-                                               : "c" + std::to_string(column);
-    Finalizer st;
-    const std::string sql = "SELECT rowid, " + name + " FROM " + table_ + " WHERE rowid >= ?1";
-    if (const int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &st.s, nullptr); rc != SQLITE_OK)
-        engine::ThrowSqlite(db_, rc);
-    // Ids that run on (a whole table, or a filter keeping most rows) are read in one forward scan; an id
-    // behind the scan or far ahead of it is sought afresh.
+    const std::string select =
+        "SELECT rowid, " + ColumnName(fields, column) + " FROM " + table_ + " WHERE rowid ";
+    Finalizer seek;
+    Finalizer run;
+    for (auto [st, where] : {std::pair{&seek.s, ">= ?1"}, std::pair{&run.s, "BETWEEN ?1 AND ?2"}})
+        if (const int rc = sqlite3_prepare_v2(db_, (select + where).c_str(), -1, st, nullptr);
+            rc != SQLITE_OK)
+            engine::ThrowSqlite(db_, rc);
+    const auto step = [this](sqlite3_stmt* st) {
+        const int rc = sqlite3_step(st);
+        if (rc == SQLITE_DONE) RowsChanged();
+        if (rc != SQLITE_ROW) engine::ThrowSqlite(db_, rc);
+        return sqlite3_column_int64(st, 0);
+    };
+    // Listed ids that run on (a filter keeping most rows) are read in one forward scan; an id behind the
+    // scan or far ahead of it is sought afresh.
     constexpr std::int64_t kSeekGap = 16;
     bool positioned = false;
     std::int64_t at = 0;
-    const auto next = [&] {
-        const int rc = sqlite3_step(st.s);
-        if (rc == SQLITE_DONE) RowsChanged();
-        if (rc != SQLITE_ROW) engine::ThrowSqlite(db_, rc);
-        at = sqlite3_column_int64(st.s, 0);
-    };
-    for (std::size_t row = 0; row < rows; ++row) {
-        const std::int64_t id = idOf(row);
-        if (!positioned || id < at || id - at > kSeekGap) {
-            sqlite3_reset(st.s);
-            sqlite3_bind_int64(st.s, 1, id);
-            next();
-            positioned = true;
+    std::size_t row = 0;
+    while (row < rows) {
+        const IdSpan span = spanAt(row);
+        if (!span.ids) {
+            // Pages whose ids run on from one another (a whole table) are one range, read without seeking.
+            std::size_t n = span.count;
+            for (IdSpan next; row + n < rows && !(next = spanAt(row + n)).ids &&
+                              next.first == span.first + static_cast<std::int64_t>(n);)
+                n += next.count;
+            n = std::min(n, rows - row);
+            sqlite3_bind_int64(run.s, 1, span.first);
+            sqlite3_bind_int64(run.s, 2, span.first + static_cast<std::int64_t>(n) - 1);
+            for (std::size_t k = 0; k < n; ++k, ++row) {
+                if (step(run.s) != span.first + static_cast<std::int64_t>(k)) RowsChanged();
+                if (!visit(ColumnValue(run.s, 1))) return row;
+            }
+            sqlite3_reset(run.s);
+            positioned = false;
+            continue;
         }
-        while (at < id) next();
-        if (at != id) RowsChanged();
-        if (!visit(ColumnValue(st.s, 1))) return row;
+        for (std::size_t k = 0; k < span.count && row < rows; ++k, ++row) {
+            const std::int64_t id = span.ids[k];
+            if (!positioned || id < at || id - at > kSeekGap) {
+                sqlite3_reset(seek.s);
+                sqlite3_bind_int64(seek.s, 1, id);
+                at = step(seek.s);
+                positioned = true;
+            }
+            while (at < id) at = step(seek.s);
+            if (at != id) RowsChanged();
+            if (!visit(ColumnValue(seek.s, 1))) return row;
+        }
     }
     return rows;
 }
@@ -215,7 +269,7 @@ std::shared_ptr<SnapshotData> OpenPagedTable(sqlite3* db, const std::string& tab
     for (std::int64_t id : first) data->AppendRowId(id);
     SnapshotData* d = data.get();
     const auto step = [d, source, ids] {
-        std::lock_guard lock(source->Mutex());
+        auto lock = source->LoaderLock();
         int rc = SQLITE_ROW;
         for (std::size_t n = 0; n < kFirstRows && (rc = sqlite3_step(ids)) == SQLITE_ROW; ++n)
             d->AppendRowId(sqlite3_column_int64(ids, 0));
@@ -224,7 +278,7 @@ std::shared_ptr<SnapshotData> OpenPagedTable(sqlite3* db, const std::string& tab
     };
     const auto finish = [d, source, ids] {
         {
-            std::lock_guard lock(source->Mutex());
+            auto lock = source->LoaderLock();
             sqlite3_finalize(ids);
         }
         d->FinishRowIds();
@@ -303,7 +357,7 @@ std::shared_ptr<SnapshotData> PageQueryResult(const std::shared_ptr<SnapshotData
         const bool failed = rc != SQLITE_ROW && rc != SQLITE_DONE && !d->StopRequested();
         const CorvError failure =
             failed ? SqliteError(sqlite3_extended_errcode(db), sqlite3_errmsg(db), what) : CorvError(0, {});
-        std::lock_guard lock(source->Mutex());
+        auto lock = source->LoaderLock();
         sqlite3* t = source->Db();
         sqlite3_exec(t, "BEGIN", nullptr, nullptr, nullptr);
         for (std::size_t at = 0; at < batch.size(); at += n) {
@@ -325,7 +379,7 @@ std::shared_ptr<SnapshotData> PageQueryResult(const std::shared_ptr<SnapshotData
         sqlite3_finalize(stmt);
         sqlite3_close_v2(db);
         {
-            std::lock_guard lock(source->Mutex());
+            auto lock = source->LoaderLock();
             sqlite3_finalize(ins);
         }
         d->FinishRowIds();

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -20,9 +22,10 @@ class SnapshotData;
 // The connection a paged set reads its rows from, shared by the set and the sets sorted or filtered from
 // it. It is either a read-only connection to the auction held in one read transaction (BEGIN and a first
 // read), which is the set's snapshot, or a private temporary file holding a query's result, removed when
-// the source goes. Threads: the connection is used by one thread at a time, whoever holds Mutex(): the
-// loader while it appends, and any thread reading a page (the user interface's for the rows it shows,
-// workers for sort, filter and export).
+// the source goes. Threads: the connection is used by one thread at a time, whoever holds its mutex: the
+// loader while it appends (LoaderLock), and any thread reading a page (ReaderLock: the user interface's
+// for the rows it shows, workers for sort, filter and export). The loader takes the lock batch after
+// batch; it lets a waiting reader go first, or the rows on screen would wait for the whole load.
 class PageSource {
   public:
     // table: the quoted table the rows are read from, with its schema. tempPath: the file to remove at the
@@ -32,32 +35,47 @@ class PageSource {
     PageSource(const PageSource&) = delete;
     PageSource& operator=(const PageSource&) = delete;
 
-    std::mutex& Mutex() { return mutex_; }
+    std::unique_lock<std::mutex> ReaderLock();
+    std::unique_lock<std::mutex> LoaderLock();
     // Whether the rows are the auction's own, read in a transaction held open (not a result file).
     bool HoldsFileSnapshot() const { return tempPath_.empty(); }
-    sqlite3* Db() const { return db_; }  // under Mutex()
+    sqlite3* Db() const { return db_; }  // under the lock
 
-    // Under Mutex(): the rows of ids first..first+count-1, or of the ids listed, in that order, as a page
-    // with fields. Throws when the file cannot be read.
+    // Under the lock: the rows of ids first..first+count-1, or of the ids listed, in that order, as a page
+    // with fields. Only the columns whose bit is set in used are read (bit 63 stands for every column from
+    // 63 on); the others are Null. Throws when the file cannot be read.
+    static constexpr std::uint64_t kAllColumns = ~std::uint64_t{0};
     std::shared_ptr<SnapshotData> ReadRun(const std::vector<FieldInfo>& fields, std::int64_t first,
-                                          std::size_t count);
+                                          std::size_t count, std::uint64_t used = kAllColumns);
     std::shared_ptr<SnapshotData> ReadIds(const std::vector<FieldInfo>& fields, const std::int64_t* ids,
-                                          std::size_t count);
-    // Under Mutex(): one column of rows 0..rows-1, whose ids idOf gives, in that order, without reading
-    // the row's other columns. Stops where visit returns false and returns that row, else rows.
+                                          std::size_t count, std::uint64_t used = kAllColumns);
+    // The ids of count rows of a set: the ids listed, or first and those running on from it.
+    struct IdSpan {
+        std::int64_t first = 0;
+        std::size_t count = 0;
+        const std::int64_t* ids = nullptr;
+    };
+    // Under the lock: one column of rows 0..rows-1 in that order, without reading the rows' other columns;
+    // spanAt gives the ids of the rows from a row on. Stops where visit returns false and returns that
+    // row, else rows.
     std::size_t ScanColumn(const std::vector<FieldInfo>& fields, int column, std::size_t rows,
-                           const std::function<std::int64_t(std::size_t)>& idOf,
+                           const std::function<IdSpan(std::size_t row)>& spanAt,
                            const std::function<bool(const Value&)>& visit);
 
   private:
-    sqlite3_stmt* Prepare(sqlite3_stmt*& cached, const char* where);
+    struct Statements {
+        sqlite3_stmt* run = nullptr;  // rows of a range of ids
+        sqlite3_stmt* one = nullptr;  // the row of one id
+    };
+    sqlite3_stmt* Prepare(const std::vector<FieldInfo>& fields, std::uint64_t used, bool run);
+    std::string ColumnName(const std::vector<FieldInfo>& fields, int column) const;
 
     std::mutex mutex_;
+    std::atomic<int> readersWaiting_{0};
     sqlite3* db_;
     std::string table_;
     std::string tempPath_;
-    sqlite3_stmt* run_ = nullptr;
-    sqlite3_stmt* one_ = nullptr;
+    std::map<std::uint64_t, Statements> statements_;  // by the columns they read
 };
 
 namespace engine {

@@ -461,11 +461,17 @@ const SnapshotData* SnapshotData::PageOf(std::size_t row, std::size_t& first,
     return keep.get();
 }
 
-std::shared_ptr<const SnapshotData> SnapshotData::ReadPage(std::size_t page) const {
+std::shared_ptr<const SnapshotData> SnapshotData::ReadPage(std::size_t page, std::uint64_t used) const {
     const IdPage& ids = idPages_[page];
-    std::lock_guard lock(source_->Mutex());
-    return ids.ids ? source_->ReadIds(fields_, ids.ids.get(), ids.count)
-                   : source_->ReadRun(fields_, ids.first, ids.count);
+    auto lock = source_->ReaderLock();
+    return ids.ids ? source_->ReadIds(fields_, ids.ids.get(), ids.count, used)
+                   : source_->ReadRun(fields_, ids.first, ids.count, used);
+}
+
+std::shared_ptr<const SnapshotData> SnapshotData::ReadPageColumns(std::size_t row, std::uint64_t used,
+                                                                  std::size_t& first) const {
+    first = row / kPageRows * kPageRows;
+    return ReadPage(row / kPageRows, used);
 }
 
 std::size_t SnapshotData::ScanColumn(int column, const std::function<bool(const Value&)>& visit) const {
@@ -475,9 +481,14 @@ std::size_t SnapshotData::ScanColumn(int column, const std::function<bool(const 
             if (!visit(Cell(r, column))) return r;
         return rows;
     }
-    std::lock_guard lock(source_->Mutex());
-    return source_->ScanColumn(
-        fields_, column, rows, [this](std::size_t row) { return RowId(row); }, visit);
+    auto lock = source_->ReaderLock();
+    const auto spanAt = [this](std::size_t row) {
+        const IdPage& ids = idPages_[row / kPageRows];
+        const std::size_t i = row % kPageRows;
+        return PageSource::IdSpan{ids.first + static_cast<std::int64_t>(i), ids.count - i,
+                                  ids.ids ? ids.ids.get() + i : nullptr};
+    };
+    return source_->ScanColumn(fields_, column, rows, spanAt, visit);
 }
 
 std::int64_t SnapshotData::RowId(std::size_t row) const {

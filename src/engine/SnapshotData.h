@@ -106,6 +106,11 @@ class SnapshotData {
     // page cannot be read.
     const SnapshotData* PageOf(std::size_t row, std::size_t& first,
                                std::shared_ptr<const SnapshotData>& keep) const;
+    // Paged sets only: the page holding row read afresh, bypassing the cache (for scans that would only
+    // push the pages on screen out of it), with only the columns whose bit is set in used (bit 63 for
+    // every column from 63 on) and the others Null; first is the row number of its first row.
+    std::shared_ptr<const SnapshotData> ReadPageColumns(std::size_t row, std::uint64_t used,
+                                                        std::size_t& first) const;
     std::int64_t RowId(std::size_t row) const;  // paged sets only
     // The cells of one column of the rows there now, in order, until visit returns false; returns the row
     // it stopped at, or RowCount(). A paged set reads that column alone from its file, bypassing the cache;
@@ -194,7 +199,8 @@ class SnapshotData {
         std::size_t count = 0;
         std::unique_ptr<std::int64_t[]> ids;  // the page's ids in order, when they do not run on
     };
-    std::shared_ptr<const SnapshotData> ReadPage(std::size_t page) const;
+    std::shared_ptr<const SnapshotData> ReadPage(std::size_t page,
+                                                 std::uint64_t used = ~std::uint64_t{0}) const;
     void PushIdPage();
     void AppendRow(sqlite3_stmt* stmt, int firstColumn);
     friend class PageSource;

@@ -3,6 +3,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdlib>
 #include <mutex>
 
 #include "engine/EngineInternal.h"
@@ -39,6 +40,7 @@ struct SnapCursor {
     const SnapshotData* page = nullptr;
     std::size_t first = 0;
     std::size_t end = 0;
+    std::uint64_t used = ~std::uint64_t{0};  // the columns the query reads, as SQLite's colUsed
 };
 
 std::string SafeTypeName(std::string_view decl) {
@@ -110,6 +112,9 @@ int SnapBestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
     const auto* t = reinterpret_cast<SnapTable*>(vt);
     info->estimatedCost = static_cast<double>(t->data->RowCount()) + 1;
     info->estimatedRows = static_cast<sqlite3_int64>(t->data->RowCount());
+    // A paged set reads from its file only the columns the query uses.
+    info->idxStr = sqlite3_mprintf("%llu", static_cast<unsigned long long>(info->colUsed));
+    info->needToFreeIdxStr = 1;
     return SQLITE_OK;
 }
 
@@ -124,8 +129,12 @@ int SnapClose(sqlite3_vtab_cursor* cur) {
     return SQLITE_OK;
 }
 
-int SnapFilter(sqlite3_vtab_cursor* cur, int, const char*, int, sqlite3_value**) {
-    reinterpret_cast<SnapCursor*>(cur)->row = 0;
+int SnapFilter(sqlite3_vtab_cursor* cur, int, const char* idxStr, int, sqlite3_value**) {
+    auto* c = reinterpret_cast<SnapCursor*>(cur);
+    c->row = 0;
+    c->used = idxStr ? std::strtoull(idxStr, nullptr, 10) : ~std::uint64_t{0};
+    c->page = nullptr;
+    c->keep.reset();
     return SQLITE_OK;
 }
 
@@ -153,7 +162,12 @@ int SnapColumn(sqlite3_vtab_cursor* cur, sqlite3_context* ctx, int column) {
         auto* c = reinterpret_cast<SnapCursor*>(cur);
         if (!c->page || row < c->first || row >= c->end) {
             try {
-                c->page = d.PageOf(row, c->first, c->keep);
+                if (d.IsPaged()) {
+                    c->keep = d.ReadPageColumns(row, c->used, c->first);
+                    c->page = c->keep.get();
+                } else {
+                    c->page = d.PageOf(row, c->first, c->keep);
+                }
             } catch (const CorvError& e) {
                 c->page = nullptr;
                 sqlite3_result_error(ctx, e.description().c_str(), -1);

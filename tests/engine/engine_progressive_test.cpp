@@ -460,3 +460,18 @@ TEST_F(EnginePaged, AColumnScanReadsTheSetsOwnOrderAndStopsWhereAsked) {
         for (std::size_t r = 0; r < ids.size(); ++r) ASSERT_EQ(ids[r], set->Cell(r, 0)) << r;
     }
 }
+
+TEST_F(EnginePaged, AColumnScanOverATableWithGapsReadsEveryRowLeft) {
+    // Pages whose ids run on, and are read as one range, alternate with pages listing their ids.
+    RawDb(path).exec("DELETE FROM Bids WHERE Id BETWEEN 1500 AND 1600 OR Id % 7000 = 0");
+    auto rs = db->OpenRecordset("Bids");
+    rs->WaitComplete();
+    ASSERT_TRUE(rs->Data()->IsPaged());
+    std::vector<Value> ids;
+    rs->ScanColumn(0, [&](const Value& v) {
+        ids.push_back(v);
+        return true;
+    });
+    ASSERT_EQ(ids.size(), static_cast<std::size_t>(kRows - 101 - kRows / 7000));
+    for (std::size_t r = 0; r < ids.size(); ++r) ASSERT_EQ(ids[r], rs->Cell(r, 0)) << r;
+}
