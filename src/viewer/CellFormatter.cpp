@@ -176,8 +176,8 @@ std::optional<double> CellFormatter::ShownNumber(const Value& value, CellKind ki
     if (!value.isReal()) return std::nullopt;
     const double d = value.asDouble();
     if (!std::isfinite(d)) return std::nullopt;
-    if (kind == CellKind::Currency) return TwoDecimalsValue(d);
     if (d == std::trunc(d) && std::fabs(d) < 1e15) return d;
+    if (kind == CellKind::Currency) return TwoDecimalsValue(d);
     // The locale writes the same correctly rounded significant digits.
     char buf[64];
     const auto res = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general,
