@@ -35,6 +35,7 @@ using namespace bench;
 void EngineOnly(corv::Database& db, const std::string& sql) {
     Timer t;
     auto rs = db.OpenRecordset(sql, corv::RecordsetType::Snapshot);
+    t.Print("  engine alone: the set opened", "");
     const std::size_t first = rs->RowCount();
     rs->WaitComplete();
     char label[128];
