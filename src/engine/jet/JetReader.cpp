@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -157,6 +158,9 @@ class Spawned {
             pid_ = -1;
             Fail(program, rc);
         }
+        // Readable once the child has exited, so the wait ends then rather than at its next look; a kernel
+        // without it leaves the looks.
+        pidFd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
     }
     ~Spawned() {
         if (pid_ > 0) {  // only reached when something threw while the child ran
@@ -166,6 +170,7 @@ class Spawned {
             }
         }
         if (readFd_ >= 0) ::close(readFd_);
+        if (pidFd_ >= 0) ::close(pidFd_);
     }
     Spawned(const Spawned&) = delete;
     Spawned& operator=(const Spawned&) = delete;
@@ -176,22 +181,25 @@ class Spawned {
         WaitTicks ticks;
         for (;;) {
             ticks.Tick();
-            auto now = Clock::now();
-            if (readFd_ >= 0) {
-                auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-                pollfd p{readFd_, POLLIN, 0};
-                int n = ::poll(&p, 1, static_cast<int>(std::clamp<long long>(left, 0, kTickEvery.count())));
-                if (n > 0) {
-                    ssize_t got = ::read(readFd_, buf, sizeof buf);
-                    if (got > 0) {
-                        if (err.size() < kMaxMessage) err.append(buf, static_cast<std::size_t>(got));
-                    } else if (got == 0 || errno != EINTR) {
-                        ::close(readFd_);
-                        readFd_ = -1;
-                    }
-                }
-            } else {
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            const int timeout = static_cast<int>(std::clamp<long long>(left, 0, kTickEvery.count()));
+            // The message pipe ends when the child closes it, usually on its way out, a moment before it can
+            // be reaped.
+            pollfd p[2];
+            nfds_t n = 0;
+            if (readFd_ >= 0) p[n++] = {readFd_, POLLIN, 0};
+            if (pidFd_ >= 0) p[n++] = {pidFd_, POLLIN, 0};
+            if (n == 0) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            } else if (::poll(p, n, timeout) > 0 && readFd_ >= 0 && p[0].revents != 0) {
+                ssize_t got = ::read(readFd_, buf, sizeof buf);
+                if (got > 0) {
+                    if (err.size() < kMaxMessage) err.append(buf, static_cast<std::size_t>(got));
+                } else if (got == 0 || errno != EINTR) {
+                    ::close(readFd_);
+                    readFd_ = -1;
+                }
             }
             pid_t r = ::waitpid(pid_, &status, WNOHANG);
             if (r == pid_) {
@@ -229,6 +237,7 @@ class Spawned {
 
     pid_t pid_ = -1;
     int readFd_ = -1;
+    int pidFd_ = -1;
 };
 
 }  // namespace
