@@ -190,15 +190,19 @@ class Spawned {
             nfds_t n = 0;
             if (readFd_ >= 0) p[n++] = {readFd_, POLLIN, 0};
             if (pidFd_ >= 0) p[n++] = {pidFd_, POLLIN, 0};
+            bool exited = false;
             if (n == 0) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            } else if (::poll(p, n, timeout) > 0 && readFd_ >= 0 && p[0].revents != 0) {
-                ssize_t got = ::read(readFd_, buf, sizeof buf);
-                if (got > 0) {
-                    if (err.size() < kMaxMessage) err.append(buf, static_cast<std::size_t>(got));
-                } else if (got == 0 || errno != EINTR) {
-                    ::close(readFd_);
-                    readFd_ = -1;
+            } else if (::poll(p, n, timeout) > 0) {
+                exited = pidFd_ >= 0 && p[n - 1].revents != 0;
+                if (readFd_ >= 0 && p[0].revents != 0) {
+                    ssize_t got = ::read(readFd_, buf, sizeof buf);
+                    if (got > 0) {
+                        if (err.size() < kMaxMessage) err.append(buf, static_cast<std::size_t>(got));
+                    } else if (got == 0 || errno != EINTR) {
+                        ::close(readFd_);
+                        readFd_ = -1;
+                    }
                 }
             }
             pid_t r = ::waitpid(pid_, &status, WNOHANG);
@@ -206,6 +210,10 @@ class Spawned {
                 pid_ = -1;
                 Drain(err);
                 return true;
+            }
+            if (exited) {  // gone, yet not ours to reap: the pidfd would wake every poll from now on
+                ::close(pidFd_);
+                pidFd_ = -1;
             }
             if (Clock::now() >= deadline) {
                 ::kill(pid_, SIGKILL);
