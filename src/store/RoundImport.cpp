@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <deque>
 #include <filesystem>
 #include <future>
 #include <memory>
@@ -184,39 +185,68 @@ int ImportRoundFile(store::Auction& auction, const std::string& path) {
 
 namespace {
 
-// Opens (for a Jet file: converts) a round file on a thread of its own while the round before it is
-// appended. The database is handed over whole when it is taken, so only one thread uses it at a time.
+// Round files opened at once ahead of the round being appended. A Jet file is converted by a process of its
+// own, whose start and whose waits a second one fills on the other core; more would only contend for two.
+constexpr std::size_t kReadsAhead = 2;
+
+// Opens (for a Jet file: converts) the files of the rounds after the one being appended, each on a thread of
+// its own, in round order. A database is handed over whole when it is taken, so only one thread uses it at a
+// time. Owned by the thread running the batch.
 class RoundReadAhead {
   public:
-    void Start(const std::string& path) {
-        ahead_ = std::async(std::launch::async, [path] { return Engine().OpenDatabase(path); });
-    }
-    // The file opened ahead; its failure is thrown here, at its own round. A retry opens it again.
-    std::shared_ptr<Database> Take(const std::string& path) {
-        if (!ahead_.valid()) return Engine().OpenDatabase(path);
-        return ahead_.get();
+    // One round's file being opened.
+    class Read {
+      public:
+        explicit Read(std::string path)
+            : path_(std::move(path)),
+              db_(std::async(std::launch::async, [p = path_] { return Engine().OpenDatabase(p); })) {}
+        // The file opened ahead; its failure is thrown here, at its own round. A retry opens it again.
+        std::shared_ptr<Database> Take() {
+            if (!db_.valid()) return Engine().OpenDatabase(path_);
+            return db_.get();
+        }
+
+      private:
+        std::string path_;
+        std::future<std::shared_ptr<Database>> db_;  // waited for on destruction, when the batch stops early
+    };
+
+    // Starts opening the file of the round after the last one started.
+    void Start(const std::string& path) { reads_.emplace_back(path); }
+    std::size_t Count() const { return reads_.size(); }
+    // The read of the earliest round not yet taken; there must be one.
+    Read Next() {
+        Read next = std::move(reads_.front());
+        reads_.pop_front();
+        return next;
     }
 
   private:
-    std::future<std::shared_ptr<Database>> ahead_;  // waited for on destruction, when the batch stops early
+    std::deque<Read> reads_;
 };
 
 }  // namespace
 
 int ImportRoundsInRow(store::Auction& auction, const std::string& folder, const std::string& prefix,
                       const std::function<bool(int round)>& beforeRound) {
-    int round = 2;
-    std::optional<std::string> found = FindRoundFile(folder, RoundFileStem(prefix, round));
     RoundReadAhead ahead;
-    if (found) ahead.Start(*found);
+    int listed = 1;  // the files of rounds 2 to listed are found, in a row, and being opened
+    bool rowGoesOn = true;
+    const auto listNext = [&] {
+        const std::optional<std::string> found = FindRoundFile(folder, RoundFileStem(prefix, listed + 1));
+        if (!found) return rowGoesOn = false;
+        ahead.Start(*found);
+        ++listed;
+        return true;
+    };
+    listNext();
+    int round = 2;
     for (;; ++round) {
-        if (!found || (beforeRound && !beforeRound(round))) break;
+        if (round > listed || (beforeRound && !beforeRound(round))) break;
         BusyPointer busy;
-        RoundReadAhead current = std::move(ahead);
-        const std::optional<std::string> next = FindRoundFile(folder, RoundFileStem(prefix, round + 1));
-        if (next) ahead.Start(*next);
-        RetryInProgramFolder([&] { AppendRound(auction, current.Take(*found), round); });
-        found = next;
+        RoundReadAhead::Read current = ahead.Next();
+        while (rowGoesOn && ahead.Count() < kReadsAhead) listNext();
+        RetryInProgramFolder([&] { AppendRound(auction, current.Take(), round); });
     }
     return round - 1;
 }

@@ -547,6 +547,9 @@ int main(int argc, char** argv) {
         }
     }
     SetLimits(cpu);
+    // One thread, and nobody asks how much memory SQLite holds: its locks and counters are only cost.
+    sqlite3_config(SQLITE_CONFIG_SINGLETHREAD);
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
     // What libmdb reads from the environment must not change what we get.
     unsetenv("MDBOPTS");
     setenv("MDBICONV", "UTF-8", 1);

@@ -676,6 +676,28 @@ TEST_F(AuctionCommandsTest, BatchWhoseFileReadAheadFailsStopsAtThatRound) {
     EXPECT_TRUE(desk_.progress[0].ended);
 }
 
+// Round 4 is read while round 2 is appended, two rounds ahead: the batch still stops at round 4.
+TEST_F(AuctionCommandsTest, BatchWhoseFileTwoRoundsAheadFailsStopsAtThatRound) {
+    auto files = WriteRounds(14, 5);
+    std::ofstream(files[3], std::ios::binary | std::ios::trunc) << "not a round file";
+    desk_.OpenFile(files[0]);
+    BatchImportAuction(main_);
+    ExpectErrorBox("Error:" + std::to_string(err::UnrecognizedFormat) + " ");
+    EXPECT_EQ(Rounds(program_ + "/Auction14.mdb"), (std::vector<std::string>{"1", "2", "3"}));
+}
+
+// Round 4's file fails while it is read ahead; round 3, before it, fails later, when it is appended, and is
+// the failure shown.
+TEST_F(AuctionCommandsTest, BatchShowsTheFirstFailingRoundWhateverFailedFirst) {
+    auto files = WriteRounds(14, 5);
+    fs::copy_file(files[1], files[2], fs::copy_options::overwrite_existing);
+    std::ofstream(files[3], std::ios::binary | std::ios::trunc) << "not a round file";
+    desk_.OpenFile(files[0]);
+    BatchImportAuction(main_);
+    ExpectErrorBox("Error:" + std::to_string(kRoundOfAnotherAuction) + " 14_003.mdb ");
+    EXPECT_EQ(Rounds(program_ + "/Auction14.mdb"), (std::vector<std::string>{"1", "2"}));
+}
+
 TEST_F(AuctionCommandsTest, BatchTakesRoundFilesWhateverTheCaseOfTheirExtension) {
     const auto files = WriteRounds(14, 3);
     fs::rename(files[1], downloads_ + "/14_002.MDB");

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -157,6 +158,9 @@ class Spawned {
             pid_ = -1;
             Fail(program, rc);
         }
+        // Readable once the child has exited, so the wait ends then rather than at its next look; a kernel
+        // without it leaves the looks.
+        pidFd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
     }
     ~Spawned() {
         if (pid_ > 0) {  // only reached when something threw while the child ran
@@ -166,6 +170,7 @@ class Spawned {
             }
         }
         if (readFd_ >= 0) ::close(readFd_);
+        if (pidFd_ >= 0) ::close(pidFd_);
     }
     Spawned(const Spawned&) = delete;
     Spawned& operator=(const Spawned&) = delete;
@@ -176,12 +181,21 @@ class Spawned {
         WaitTicks ticks;
         for (;;) {
             ticks.Tick();
-            auto now = Clock::now();
-            if (readFd_ >= 0) {
-                auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-                pollfd p{readFd_, POLLIN, 0};
-                int n = ::poll(&p, 1, static_cast<int>(std::clamp<long long>(left, 0, kTickEvery.count())));
-                if (n > 0) {
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            const int timeout = static_cast<int>(std::clamp<long long>(left, 0, kTickEvery.count()));
+            // The message pipe ends when the child closes it, usually on its way out, a moment before it can
+            // be reaped.
+            pollfd p[2];
+            nfds_t n = 0;
+            if (readFd_ >= 0) p[n++] = {readFd_, POLLIN, 0};
+            if (pidFd_ >= 0) p[n++] = {pidFd_, POLLIN, 0};
+            bool exited = false;
+            if (n == 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            } else if (::poll(p, n, timeout) > 0) {
+                exited = pidFd_ >= 0 && p[n - 1].revents != 0;
+                if (readFd_ >= 0 && p[0].revents != 0) {
                     ssize_t got = ::read(readFd_, buf, sizeof buf);
                     if (got > 0) {
                         if (err.size() < kMaxMessage) err.append(buf, static_cast<std::size_t>(got));
@@ -190,14 +204,16 @@ class Spawned {
                         readFd_ = -1;
                     }
                 }
-            } else {
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
             }
             pid_t r = ::waitpid(pid_, &status, WNOHANG);
             if (r == pid_) {
                 pid_ = -1;
                 Drain(err);
                 return true;
+            }
+            if (exited) {  // gone, yet not ours to reap: the pidfd would wake every poll from now on
+                ::close(pidFd_);
+                pidFd_ = -1;
             }
             if (Clock::now() >= deadline) {
                 ::kill(pid_, SIGKILL);
@@ -229,6 +245,7 @@ class Spawned {
 
     pid_t pid_ = -1;
     int readFd_ = -1;
+    int pidFd_ = -1;
 };
 
 }  // namespace
