@@ -100,6 +100,18 @@ QString FormatTwoDecimals(double value, const QString& group, const QString& dec
 }
 
 double TwoDecimalsValue(double value) {
+    // A whole-column total calls this for every cell. Away from a tie, rounding value * 100 to a whole
+    // number rounds the written digits alike, and r / 100 is the double nearest the two-decimal number, as
+    // reading it back gives.
+    const double x = std::fabs(value) * 100;
+    if (x < 0x1p52) {
+        const double whole = std::floor(x);
+        if (std::fabs(x - whole - 0.5) > 4 * (std::nextafter(x, INFINITY) - x)) {
+            const double r = x - whole > 0.5 ? whole + 1 : whole;
+            if (r == 0) return 0;
+            return value < 0 ? -(r / 100) : r / 100;
+        }
+    }
     const TwoDecimals t = TwoDecimalDigits(value);
     std::string text = value < 0 && !t.zero ? "-" : "";
     text.append(t.digits, t.first, t.wholeLen);

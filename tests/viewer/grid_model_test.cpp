@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QDate>
+#include <optional>
+#include <random>
+#include <vector>
 
 #include "engine/Database.h"
 #include "engine/Schema.h"
@@ -98,6 +101,23 @@ TEST(CellFormat, ShownNumbersConvertBackInTheSameLocale) {
                 << v;
             EXPECT_DOUBLE_EQ(corv::CellTextToDouble(f.Format(Value(v), CellKind::Double), locale), v) << v;
         }
+    }
+}
+
+TEST(CellFormat, ShownMoneyIsTheNumberItsTextReadsBackAs) {
+    // A whole-column total takes the shown number without writing the text: it must be the same number,
+    // at the halves the written digits round away from zero included.
+    CellFormatter f(QLocale::c());
+    std::mt19937_64 random(7);
+    std::vector<double> values = {2.675, 1.005, 0.125, -0.135, 1.115, 0.004999, -0.005, 4503599627370.495};
+    for (int i = 0; i < 200000; ++i) {
+        const double cents = static_cast<double>(random() % 100000000000) + (i % 3 ? 0.5 : 0.3);
+        values.push_back((i % 2 ? -cents : cents) / (i % 5 ? 100 : 1000));
+    }
+    for (double v : values) {
+        const std::optional<double> shown = f.ShownNumber(Value(v), CellKind::Currency);
+        ASSERT_TRUE(shown);
+        ASSERT_EQ(*shown, corv::CellTextToDouble(f.Format(Value(v), CellKind::Currency), QLocale::c())) << v;
     }
 }
 
