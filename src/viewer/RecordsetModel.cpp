@@ -78,6 +78,7 @@ void RecordsetModel::SetRecordset(std::shared_ptr<Recordset> recordset) {
     headers_.clear();
     rows_ = 0;
     bool loading = false;
+    int all = 0;
     if (recordset_) {
         const int n = recordset_->FieldCount();
         kinds_.reserve(static_cast<size_t>(n));
@@ -89,11 +90,13 @@ void RecordsetModel::SetRecordset(std::shared_ptr<Recordset> recordset) {
         }
         // Asked before counting: a load that ends in between must still have its last rows shown.
         loading = recordset_->IsLoading();
-        rows_ = ShownRows(recordset_->RowCount());
+        // A large set there whole (a sorted copy) comes into the grid a slice a tick too.
+        all = ShownRows(recordset_->RowCount());
+        rows_ = std::min(all, kRowsPerTick);
     }
     endResetModel();
-    if (loading)
-        arrivals_.start(kArrivalPollMs);
+    if (loading || rows_ < all)
+        arrivals_.start(rows_ < all ? 0 : kArrivalPollMs);
     else if (recordset_)
         LoadingEnded();
 }
