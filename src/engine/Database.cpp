@@ -151,15 +151,21 @@ void Database::KeepWriteAheadLog() {
     if (!db_ || origin_ != DatabaseOrigin::Sqlite) return;
     // The switch needs the file to itself.
     ReleaseIdleReader();
-    sqlite3_exec(db_, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+    // A read then takes the lock the connection holds until it closes: it tells other programs that the
+    // log is still in use, so none of them folds it back and removes it under us.
+    sqlite3_exec(db_,
+                 "PRAGMA journal_mode = WAL; PRAGMA journal_size_limit = 4194304; "
+                 "SELECT count(*) FROM main.sqlite_master",
+                 nullptr, nullptr, nullptr);
 }
 
 void Database::Checkpoint() {
     if (!db_) throw NoCurrentDatabase();
     if (origin_ != DatabaseOrigin::Sqlite) return;
     ReleaseIdleReader();
-    const int rc = sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
-    if (rc != SQLITE_OK) throw engine::SqliteError(rc, sqlite3_errmsg(db_), path_);
+    const int rc = sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    // Busy: another connection is checkpointing this moment, which serves as well.
+    if (rc != SQLITE_OK && rc != SQLITE_BUSY) throw engine::SqliteError(rc, sqlite3_errmsg(db_), path_);
 }
 
 void Database::Close() {

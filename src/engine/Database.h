@@ -67,8 +67,9 @@ class Database : public std::enable_shared_from_this<Database> {
     // Puts a file in the engine's own format into write-ahead-log mode for good. A file that cannot be
     // switched (read-only, or held by another program) stays as it is.
     void KeepWriteAheadLog();
-    // Copies the write-ahead log into the file and empties it. Error 3045 when a reader of another
-    // connection keeps it from finishing.
+    // Copies into the file as much of the write-ahead log as no reader still needs, without waiting for any:
+    // another program reading must not hold the window up. Once the log is copied whole, the next write
+    // starts it afresh and cuts it back (journal_size_limit).
     void Checkpoint();
 
     // ---- Copying and schema work for the store (DatabaseCopy.cpp) ----
@@ -131,6 +132,9 @@ class DbEngine {
     // Whether a file is at path or any of the -wal, -shm and -journal files named after it.
     static bool FileOrSidecarExists(const std::string& path);
 
+    // Whether path is a database file (by content), or the -wal, -shm or -journal file of one: writing over
+    // it loses data, and while a connection holds it, damages the file under that connection.
+    static bool HoldsDatabase(const std::string& path);
     // Whether the file at path is a Jet database (by content). False for missing files.
     static bool IsJetFile(const std::string& path);
     static bool IsSqliteFile(const std::string& path);

@@ -1,10 +1,11 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <vector>
 
 #include "engine/Database.h"
 #include "engine/EngineInternal.h"
@@ -154,12 +155,27 @@ namespace {
 
 using engine::SqliteError;
 
-bool ReadHeader(const std::string& path, char* buf, std::size_t n, std::size_t& got) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    in.read(buf, static_cast<std::streamsize>(n));
-    got = static_cast<std::size_t>(in.gcount());
-    return true;
+// Through SQLite's own file layer, never a descriptor of our own: closing any descriptor of a file drops
+// every lock this process holds on it, so a look at the auction's header would leave its open connections
+// unlocked, and the next program to close the file would take its log away. SQLite keeps a descriptor it
+// closes while the process holds locks on the file open until those locks go.
+bool ReadHeader(const std::string& path, char* buf, int n, int& got) {
+    sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
+    if (!vfs) return false;
+    std::vector<char> space(static_cast<std::size_t>(vfs->szOsFile));
+    auto* file = reinterpret_cast<sqlite3_file*>(space.data());
+    int flags = 0;
+    const int rc = vfs->xOpen(vfs, path.c_str(), file, SQLITE_OPEN_MAIN_DB | SQLITE_OPEN_READONLY, &flags);
+    if (rc != SQLITE_OK) {
+        if (file->pMethods) file->pMethods->xClose(file);
+        return false;
+    }
+    sqlite3_int64 size = 0;
+    bool read = file->pMethods->xFileSize(file, &size) == SQLITE_OK;
+    got = static_cast<int>(std::min<sqlite3_int64>(size, n));
+    if (read && got > 0) read = file->pMethods->xRead(file, buf, got, 0) == SQLITE_OK;
+    file->pMethods->xClose(file);
+    return read;
 }
 
 bool FileExists(const std::string& path) {
@@ -266,15 +282,15 @@ sqlite3* engine::OpenReaderConnection(const std::string& path) {
 
 bool DbEngine::IsSqliteFile(const std::string& path) {
     char buf[16];
-    std::size_t got = 0;
-    if (!ReadHeader(path, buf, sizeof buf, got) || got < sizeof buf) return false;
+    int got = 0;
+    if (!ReadHeader(path, buf, sizeof buf, got) || got < static_cast<int>(sizeof buf)) return false;
     return std::memcmp(buf, "SQLite format 3\0", 16) == 0;
 }
 
 bool DbEngine::IsJetFile(const std::string& path) {
     char buf[19];
-    std::size_t got = 0;
-    if (!ReadHeader(path, buf, sizeof buf, got) || got < sizeof buf) return false;
+    int got = 0;
+    if (!ReadHeader(path, buf, sizeof buf, got) || got < static_cast<int>(sizeof buf)) return false;
     return std::memcmp(buf + 4, "Standard Jet DB", 15) == 0 ||
            std::memcmp(buf + 4, "Standard ACE DB", 15) == 0;
 }
@@ -284,12 +300,12 @@ std::shared_ptr<Database> DbEngine::OpenDatabase(const std::string& path) {
         throw CorvError(err::FileNotFound, "Could not find the file '" + path + "'.");
     }
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec) || (!IsSqliteFile(path) && !IsJetFile(path))) {
+    const bool jet = IsJetFile(path);
+    if (std::filesystem::is_directory(path, ec) || (!jet && !IsSqliteFile(path))) {
         throw CorvError(err::UnrecognizedFormat,
                         "The file '" + path + "' is not a database in a format the engine recognises.");
     }
-    if (IsJetFile(path)) return OpenJet(path);
-    return OpenSqlite(path);
+    return jet ? OpenJet(path) : OpenSqlite(path);
 }
 
 std::shared_ptr<Database> DbEngine::CreateDatabase(const std::string& path) {
@@ -328,6 +344,14 @@ bool AnySidecar(const std::string& path) {
 }
 
 }  // namespace
+
+bool DbEngine::HoldsDatabase(const std::string& path) {
+    std::string owner = path;
+    for (const std::string_view s : kSidecars)
+        if (owner.ends_with(s)) owner.resize(owner.size() - s.size());
+    const auto isDatabase = [](const std::string& p) { return IsSqliteFile(p) || IsJetFile(p); };
+    return isDatabase(path) || (owner != path && isDatabase(owner));
+}
 
 bool DbEngine::FileOrSidecarExists(const std::string& path) {
     return FileExists(path) || AnySidecar(path);

@@ -247,8 +247,9 @@ void frmFlexGrid::ReadAgainAfterWrites(const QList<frmFlexGrid*>& viewers, Datab
     for (frmFlexGrid* v : viewers)
         if (v->LetGoOfFile()) renew.append(v);
     if (renew.isEmpty()) return;
-    // With no read left open, the whole log is folded back and emptied; the rows read again then come
-    // from the file itself, so the next writes start the log afresh instead of lengthening it.
+    // With no read of ours left open, the whole log is folded back unless another program is reading; the
+    // rows read again then come from the file itself, so the next writes start the log afresh instead of
+    // lengthening it.
     try {
         if (db) db->Checkpoint();
     } catch (const std::exception&) {

@@ -161,6 +161,32 @@ TEST(EngineOpen, LockedFileWaitsThenReportsInUse) {
     EXPECT_EQ(other.count("t"), 2);
 }
 
+// Another program's read holds part of the log back: the checkpoint leaves that part instead of waiting for
+// it.
+TEST(EngineOpen, CheckpointNeverWaitsForAnotherReader) {
+    ScratchDir dir;
+    const std::string path = dir.sub("a.db");
+    RawDb(path).exec("CREATE TABLE t (x Long)");
+    auto db = Engine().OpenDatabase(path);
+    db->KeepWriteAheadLog();
+    db->Execute("INSERT INTO t VALUES (1)");
+    RawDb reader(path);
+    reader.exec("BEGIN; SELECT * FROM t");
+    db->Execute("INSERT INTO t VALUES (2)");
+    int waits = 0;
+    sqlite3_busy_handler(
+        db->Handle(),
+        [](void* n, int) {
+            ++*static_cast<int*>(n);
+            return 0;
+        },
+        &waits);
+    EXPECT_NO_THROW(db->Checkpoint());
+    EXPECT_EQ(waits, 0);
+    reader.exec("COMMIT");
+    EXPECT_EQ(reader.count("t"), 2);
+}
+
 std::string JetSample(const std::string& name) {
     return std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/" + name;
 }

@@ -5,12 +5,21 @@
 #include <functional>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdlib>
+#include <iterator>
+#include <sstream>
+#include <vector>
 
 #include "engine/CorvError.h"
 #include "fixture/FixtureAuction.h"
 #include "store/Auction.h"
+#include "store/AuctionFile.h"
 #include "store/RoundFileNames.h"
+#include "store/RoundImport.h"
+#include "store/store_support.h"
 
 using namespace corv;
 namespace fs = std::filesystem;
@@ -159,4 +168,63 @@ TEST_F(AuctionSessionTest, WritesGoThroughWhileALargeSetLoadsAndTheSetKeepsItsRo
     loading->WaitComplete();
     EXPECT_EQ(loading->RowCount(), 100000u);
     EXPECT_EQ(BidCount(), 100001);
+}
+
+// Whether /proc/locks lists a lock of this process on the file.
+bool HoldsLockOn(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    std::ifstream locks("/proc/locks");
+    const std::string pid = std::to_string(::getpid());
+    const std::string inode = ":" + std::to_string(st.st_ino);
+    for (std::string line; std::getline(locks, line);) {
+        std::istringstream words(line);
+        std::vector<std::string> w{std::istream_iterator<std::string>(words), {}};
+        // "1: POSIX  ADVISORY  READ 1234 fe:01:56789 1073741826 1073742335"
+        if (w.size() >= 6 && w[4] == pid && w[5].ends_with(inode)) return true;
+    }
+    return false;
+}
+
+TEST(AuctionBesideOtherPrograms, AnotherProgramReadingBetweenImportsTakesNothingAway) {
+    const fs::path dir = fs::temp_directory_path() / ("corv-outside-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fixture::AuctionOptions o;
+    o.auction = 6;
+    o.rounds = 4;
+    const std::vector<std::string> files = fixture::WriteAuctionRounds((dir / "download").string(), o);
+    const std::string auction = (dir / "Auction6.mdb").string();
+    WriteAuctionFile(files[0], auction, nullptr, "");
+
+    store::AuctionSession session;
+    session.Open(auction);
+    EXPECT_TRUE(HoldsLockOn(auction));
+    const auto outsideRead = [&] {
+        EXPECT_TRUE(HoldsLockOn(auction));
+        const std::string command = std::string(CORVIDEL_OUTSIDE_READER) + " '" + auction + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        EXPECT_TRUE(HoldsLockOn(auction));
+    };
+    ImportRoundFile(*session.Current(), files[1]);
+    outsideRead();
+    // A viewer opening the auction anew after the import.
+    Engine().OpenDatabase(auction)->Close();
+    outsideRead();
+    ImportRoundFile(*session.Current(), files[2]);
+    outsideRead();
+    ImportRoundFile(*session.Current(), files[3]);
+    session.Close();
+
+    using storetest::Query;
+    EXPECT_EQ(Query(auction, "PRAGMA integrity_check"), (storetest::Rows{{"ok"}}));
+    EXPECT_EQ(storetest::Column(Query(auction, "SELECT Round FROM sysRounds ORDER BY Round")),
+              (std::vector<std::string>{"1", "2", "3", "4"}));
+    for (const std::string& table : storetest::kFixtureTables) {
+        // Withdrawal Statistics holds the latest round only.
+        long rows = storetest::Count(files.back(), table);
+        if (table != "Withdrawal Statistics")
+            for (std::size_t i = 0; i + 1 < files.size(); ++i) rows += storetest::Count(files[i], table);
+        EXPECT_EQ(storetest::Count(auction, table), rows) << table;
+    }
+    fs::remove_all(dir);
 }

@@ -536,10 +536,13 @@ TEST_F(ViewerWholeResultTest, AfterWritesAWholeTableLetsGoOfItsReadAndKeepsItsPl
     const int top = grid->verticalScrollBar()->value();
     corv::test::RunSqlite(path_, "INSERT INTO Big VALUES (" + std::to_string(kBig + 1) + ", 'new');");
     const std::string log = path_ + "-wal";
-    ASSERT_GT(std::filesystem::file_size(log), 0u);
+    const auto logged = std::filesystem::file_size(log);
+    ASSERT_GT(logged, 0u);
 
     frmFlexGrid::ReadAgainAfterWrites({viewer_.get()}, host_.OpenAuction()->Db().get());
-    EXPECT_EQ(std::filesystem::file_size(log), 0u);
+    // Folded back whole, the log is written afresh from its start by the next write.
+    corv::test::RunSqlite(path_, "INSERT INTO Big VALUES (" + std::to_string(kBig + 2) + ", 'newer');");
+    EXPECT_LE(std::filesystem::file_size(log), logged);
     EXPECT_EQ(viewer_->GridModel()->CellText(0, 0), QString::number(kBig + 1));  // still sorted
     EXPECT_EQ(Rows(*viewer_), kBig + 1);
     EXPECT_EQ(grid->verticalScrollBar()->value(), top);
