@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/CorvError.h"
+#include "engine/Database.h"
 #include "engine/Recordset.h"
 #include "platform/DesktopServices.h"
 #include "platform/ErrorBox.h"
@@ -52,6 +53,9 @@ struct FileCloser {
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
 File CreateReplacing(const std::string& path) {
+    if (DbEngine::HoldsDatabase(path))
+        throw CorvError(kPathFileAccess, "Path/File access error: " + path +
+                                             " holds a database, which an export never replaces.");
     errno = 0;
     File file(std::fopen(path.c_str(), "wb"));
     if (!file) ThrowFileError(errno, path);

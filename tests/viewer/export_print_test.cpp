@@ -149,6 +149,19 @@ TEST_F(ExportPrintTest, AFailedExportShowsTheErrorWithoutAColon) {
     EXPECT_EQ(desktop_.boxes[0].busyDepth, 0);
 }
 
+TEST_F(ExportPrintTest, AnExportNeverReplacesTheAuctionOrItsLog) {
+    auto viewer = FirstTableViewer();
+    const long long bids = corv::test::QueryCount(path_, "SELECT count(*) FROM [Markets and Bidders]");
+    for (const std::string& target : {path_, path_ + "-wal"}) {
+        desktop_.SaveFile(target);
+        corv::DBSaveAs(*viewer);
+    }
+    ASSERT_EQ(desktop_.boxes.size(), 2u);
+    EXPECT_EQ(desktop_.boxes[1].text.rfind("Error 75 Path/File access error", 0), 0u)
+        << desktop_.boxes[1].text;
+    EXPECT_EQ(corv::test::QueryCount(path_, "SELECT count(*) FROM [Markets and Bidders]"), bids);
+}
+
 TEST_F(ExportPrintTest, PrintedPagesHoldEveryRowWithItsNumberAndTheHeadersOfTheirColumns) {
     // Ten wide columns do not fit one page's width, so each band of rows takes two pages or more. The first
     // column is text, so no value can pass for a row number.
