@@ -21,11 +21,19 @@ void Save(const std::vector<std::string>& paths) {
         Desktop().SaveSetting(shell::kSettingsApp, kRecentSection, Key(i), i < paths.size() ? paths[i] : "");
 }
 
-// One spelling per file, so the same auction reached by another path is not listed twice.
+// One spelling per file, links resolved, so the same auction reached by another path (a linked folder, "..")
+// is not listed twice. Entries kept by earlier versions may be spelled otherwise: they are compared the same
+// way.
 std::string Spelling(const std::string& path) {
     std::error_code ec;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, ec);
+    if (!ec) return canonical.string();
     const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
     return (ec ? std::filesystem::path(path) : absolute).lexically_normal().string();
+}
+
+void EraseSpelledAs(std::vector<std::string>& paths, const std::string& spelled) {
+    std::erase_if(paths, [&](const std::string& p) { return p == spelled || Spelling(p) == spelled; });
 }
 
 }  // namespace
@@ -42,7 +50,7 @@ std::vector<std::string> RecentAuctions() {
 void NoteRecentAuction(const std::string& path) {
     const std::string spelled = Spelling(path);
     std::vector<std::string> paths = RecentAuctions();
-    std::erase(paths, spelled);
+    EraseSpelledAs(paths, spelled);
     paths.insert(paths.begin(), spelled);
     if (paths.size() > kRecentAuctionCount) paths.resize(kRecentAuctionCount);
     Save(paths);
@@ -51,6 +59,7 @@ void NoteRecentAuction(const std::string& path) {
 void ForgetRecentAuction(const std::string& path) {
     std::vector<std::string> paths = RecentAuctions();
     std::erase(paths, path);
+    EraseSpelledAs(paths, Spelling(path));
     Save(paths);
 }
 

@@ -180,6 +180,14 @@ Auction& AuctionSession::Open(const std::string& path, JetAuctionOpen jet) {
         opened->Close();
         opened = Engine().OpenDatabase(path);
     }
+    // Checked before the file is changed in any way: a database of some other program stays as it was.
+    if (!HasAuctionCatalog(*opened)) {
+        opened->Close();
+        throw CorvError(
+            err::UnrecognizedFormat,
+            "The file '" + path +
+                "' is not an auction database: it has no sysSuppliedTables, sysRounds and sysTables.");
+    }
     // Viewers load while commands write: see the rule for readers and the writer in engine/Database.h.
     opened->KeepWriteAheadLog();
     std::unique_ptr<Auction> previous = std::move(current_);

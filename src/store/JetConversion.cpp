@@ -1,6 +1,7 @@
 #include "store/JetConversion.h"
 
 #include <fcntl.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -102,7 +103,8 @@ fs::path SwapIn(const fs::path& original, const std::string& building) {
 bool HasAuctionCatalog(Database& db) {
     int found = 0;
     for (const TableDef& t : db.TableDefs())
-        if (t.Name == "sysSuppliedTables" || t.Name == "sysRounds" || t.Name == "sysTables") ++found;
+        for (const char* catalog : {"sysSuppliedTables", "sysRounds", "sysTables"})
+            if (strcasecmp(t.Name.c_str(), catalog) == 0) ++found;
     return found == 3;
 }
 

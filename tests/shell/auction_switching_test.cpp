@@ -77,12 +77,20 @@ TEST_F(AuctionSwitchingTest, CancelledOpenKeepsTheAuctionAndItsViewers) {
 TEST_F(AuctionSwitchingTest, AFailedOpenLeavesNoAuctionSaysWhyAndTheNextTryOpens) {
     frmMain w;
     w.Session().Open(first);
-    desktop.OpenFile(folder.File("nothere.mdb")).OpenFile(second);
+    const std::string other = folder.File("other.mdb");
+    RunSqlite(other, "CREATE TABLE t (x)");
+    desktop.OpenFile(folder.File("nothere.mdb")).OpenFile(other).OpenFile(second);
     w.MenuItem("mnuFileOpenAuction")->trigger();
     EXPECT_FALSE(w.OpenAuction());
     EXPECT_EQ(w.windowTitle(), "Corvidel");
     ASSERT_EQ(desktop.boxes.size(), 1u);
     EXPECT_EQ(desktop.boxes[0].text.rfind("Error:", 0), 0u) << desktop.boxes[0].text;
+
+    // Another program's database: refused as it is, and not remembered.
+    w.MenuItem("mnuFileOpenAuction")->trigger();
+    EXPECT_EQ(desktop.LastBox().text.rfind("Error:3343 ", 0), 0u) << desktop.LastBox().text;
+    EXPECT_FALSE(std::filesystem::exists(other + "-wal"));
+    EXPECT_EQ(std::count(RecentAuctions().begin(), RecentAuctions().end(), other), 0);
 
     w.MenuItem("mnuFileOpenAuction")->trigger();
     EXPECT_EQ(OpenPath(w), second);
@@ -119,6 +127,15 @@ TEST_F(AuctionSwitchingTest, TheRecentListKeepsTheLastEightOnceEach) {
     for (int i : {5, 9, 8, 7, 6, 4, 3, 2})
         expected.push_back(folder.File("Auction" + std::to_string(i) + ".mdb"));
     EXPECT_EQ(RecentAuctions(), expected);
+}
+
+TEST_F(AuctionSwitchingTest, AnAuctionReachedThroughALinkedFolderIsListedOnce) {
+    const std::string linked = folder.File("linked");
+    std::filesystem::create_directory_symlink(folder.Path(), linked);
+    NoteRecentAuction(first);
+    NoteRecentAuction(second);
+    NoteRecentAuction(linked + "/" + std::filesystem::path(first).filename().string());
+    EXPECT_EQ(RecentAuctions(), (std::vector<std::string>{first, second}));
 }
 
 }  // namespace

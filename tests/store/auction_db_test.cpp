@@ -96,10 +96,15 @@ class AuctionSessionTest : public ::testing::Test {
         fixture::AuctionOptions a;
         a.rounds = 1;
         a.auction = 3;
-        first_ = fixture::WriteAuctionRounds(dir_.string(), a)[0];
+        first_ = AuctionOf(a);
         a.auction = 4;
         a.bidsPerRound = 7;
-        second_ = fixture::WriteAuctionRounds(dir_.string(), a)[0];
+        second_ = AuctionOf(a);
+    }
+    std::string AuctionOf(const fixture::AuctionOptions& a) const {
+        const std::string auction = (dir_ / ("Auction" + std::to_string(a.auction) + ".mdb")).string();
+        WriteAuctionFile(fixture::WriteAuctionRounds(dir_.string(), a)[0], auction, nullptr, "");
+        return auction;
     }
     void TearDown() override {
         session_.Close();
@@ -138,6 +143,11 @@ TEST_F(AuctionSessionTest, FailuresLeaveTheOpenAuctionInPlace) {
     const std::string text = (dir_ / "text.mdb").string();
     std::ofstream(text) << "not a database at all, just some words that go on for a while";
     EXPECT_EQ(ErrorNumberOf([&] { session_.Open(text); }), err::UnrecognizedFormat);
+    // Another program's database is refused as it is, not switched to the auction's log mode first.
+    const std::string other = (dir_ / "other.db").string();
+    storetest::Exec(other, "CREATE TABLE t (x)");
+    EXPECT_EQ(ErrorNumberOf([&] { session_.Open(other); }), err::UnrecognizedFormat);
+    EXPECT_EQ(storetest::Query(other, "PRAGMA journal_mode"), (storetest::Rows{{"delete"}}));
     EXPECT_EQ(OpenDb(), before);
     EXPECT_EQ(OpenPath(), first_);
     EXPECT_EQ(BidCount(), 20);
@@ -159,7 +169,7 @@ TEST_F(AuctionSessionTest, WritesGoThroughWhileALargeSetLoadsAndTheSetKeepsItsRo
     big.auction = 5;
     big.rounds = 1;
     big.bidsPerRound = 100000;
-    session_.Open(fixture::WriteAuctionRounds(dir_.string(), big)[0]);
+    session_.Open(AuctionOf(big));
     auto loading = OpenDb()->OpenRecordset("SELECT * FROM [Markets and Bidders]", RecordsetType::Snapshot);
     ASSERT_FALSE(loading->IsComplete());
     // Not waiting at all: a write that needed the loader to finish first would fail at once.
