@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cstdlib>
 
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QFontMetrics>
 #include <QInputDialog>
 #include <QLabel>
@@ -175,6 +179,41 @@ TEST_F(QtDesktopTest, FileDialogTakesFilterFolderTitleAndName) {
     EXPECT_EQ(save->acceptMode(), QFileDialog::AcceptSave);
     EXPECT_TRUE(save->testOption(QFileDialog::DontConfirmOverwrite));
     EXPECT_TRUE(save->defaultSuffix().isEmpty());
+}
+
+// Qt reads a file to tell its type when its name says nothing; closing that read would drop the locks this
+// process holds on it, as on the open auction's -shm.
+TEST_F(QtDesktopTest, FileDialogsLeaveTheFilesTheyListUnread) {
+    QTemporaryDir dir;
+    const QString shm = dir.filePath(QStringLiteral("Auction1.mdb-shm"));
+    QFile file(shm);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    file.write("not a name Qt knows the type of");
+    file.flush();
+    struct flock lock {};
+    lock.l_type = F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = 128;
+    lock.l_len = 1;
+    ASSERT_EQ(::fcntl(file.handle(), F_SETLK, &lock), 0);
+    const auto locked = [&] {
+        QFile locks(QStringLiteral("/proc/locks"));
+        locks.open(QIODevice::ReadOnly);
+        struct stat st {};
+        ::stat(shm.toLocal8Bit().constData(), &st);
+        const QString inode = QStringLiteral(":%1 ").arg(st.st_ino);
+        return QString::fromLatin1(locks.readAll()).contains(inode);
+    };
+    ASSERT_TRUE(locked());
+
+    FileDialogOptions o;
+    o.initialDir = dir.path().toStdString();
+    auto dialog = desktop.BuildFileDialog(o, false);
+    dialog->show();
+    auto* model = dialog->findChild<QFileSystemModel*>();
+    ASSERT_TRUE(model);
+    QTRY_VERIFY(!model->type(model->index(shm)).isEmpty());
+    EXPECT_TRUE(locked());
 }
 
 TEST_F(QtDesktopTest, CancelledFileDialogGivesNothing) {

@@ -8,18 +8,23 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QProgressDialog>
 #include <QScreen>
 #include <QSettings>
 #include <QSpacerItem>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTreeView>
 #include <QUrl>
 
 namespace corv {
@@ -33,6 +38,26 @@ QString Q(const std::string& s) {
 QString TitleOrApp(const std::string& title) {
     return title.empty() ? QString(kAppTitle) : Q(title);
 }
+
+// Qt tells a file's type by reading it when its name says nothing (an auction's -wal and -shm). Closing that
+// read drops every lock this process holds on the file, the open auction's among them; so the file dialogs
+// go by names alone.
+class IconsByName : public QFileIconProvider {
+  public:
+    QIcon icon(const QFileInfo& info) const override {
+        if (info.isDir()) return QFileIconProvider::icon(Folder);
+        return QIcon::fromTheme(Mime(info).iconName(), QFileIconProvider::icon(File));
+    }
+    QString type(const QFileInfo& info) const override {
+        if (info.isDir()) return QFileIconProvider::type(info);
+        return Mime(info).comment();
+    }
+
+  private:
+    static QMimeType Mime(const QFileInfo& info) {
+        return QMimeDatabase().mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension);
+    }
+};
 
 QString EnvFolder(const char* name) {
     QByteArray v = qgetenv(name);
@@ -183,6 +208,15 @@ MsgAnswer QtDesktop::MessageBox(const std::string& text, MsgButtons buttons, Msg
 
 std::unique_ptr<QFileDialog> QtDesktop::BuildFileDialog(const FileDialogOptions& options, bool save) const {
     auto dialog = std::make_unique<QFileDialog>(parent_);
+    static IconsByName icons;
+    dialog->setIconProvider(&icons);
+    // The size, type and date columns are as wide as what they hold, not cut off at Qt's fixed widths.
+    if (auto* details = dialog->findChild<QTreeView*>(QStringLiteral("treeView")))
+        for (int column = 1; column < details->header()->count(); ++column)
+            details->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    const QScreen* screen = parent_ ? parent_->screen() : QGuiApplication::primaryScreen();
+    const int room = screen ? screen->availableGeometry().width() : 840;
+    dialog->resize(std::min(std::max(dialog->sizeHint().width(), 840), room), dialog->sizeHint().height());
     dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     const QString filters = QtNameFilters(options.filter);
