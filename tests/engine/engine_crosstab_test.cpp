@@ -81,6 +81,13 @@ TEST_F(EngineCrosstab, InListFixesTheColumns) {
     EXPECT_EQ(Row(*rs, 1), (std::vector<std::string>{"1", "18.5", "2", "Null", "1"}));
 }
 
+// The columns are the values of the rows the WHERE clause keeps, spelled as those rows spell them.
+TEST_F(EngineCrosstab, PivotValuesComeFromTheRowsTheWhereClauseKeeps) {
+    auto rs = db->OpenRecordset(std::string(kBids) + "WHERE [Round] = 2 GROUP BY [Round] PIVOT [Bidder Name]",
+                                RecordsetType::Snapshot);
+    EXPECT_EQ(Names(*rs), (std::vector<std::string>{"Round", "<>", "bolt"}));
+}
+
 // Each value heads a column of its own, under a heading that can be seen and that no other column holds; a
 // value holding a NUL counts its own rows like any other.
 TEST_F(EngineCrosstab, HeadingsAreVisibleAndUnique) {
