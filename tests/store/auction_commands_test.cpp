@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "engine/CorvError.h"
+#include "engine/Recordset.h"
 #include "fixture/FixtureAuction.h"
 #include "store/AuctionCommands.h"
+#include "store/RoundReadAhead.h"
 #include "store/store_support.h"
 #include "support/AuctionDatabase.h"
 #include "support/ScriptedDesktop.h"
@@ -696,6 +698,19 @@ TEST_F(AuctionCommandsTest, BatchShowsTheFirstFailingRoundWhateverFailedFirst) {
     BatchImportAuction(main_);
     ExpectErrorBox("Error:" + std::to_string(kRoundOfAnotherAuction) + " 14_003.mdb ");
     EXPECT_EQ(Rounds(program_ + "/Auction14.mdb"), (std::vector<std::string>{"1", "2"}));
+}
+
+// A step retried after a path-not-found takes its round's file again: the try before closed it.
+TEST_F(AuctionCommandsTest, BatchReadAheadOpensTheFileAgainForARetriedStep) {
+    const auto files = WriteRounds(14, 2);
+    RoundReadAhead ahead;
+    ahead.Start(files[1]);
+    RoundReadAhead::Read read = ahead.Next();
+    read.Take()->Close();
+    const auto again = read.Take();
+    EXPECT_EQ(
+        again->OpenRecordset("SELECT DISTINCT [Round] FROM [Markets and Bidders]")->GetValue(0).toString(),
+        "2");
 }
 
 TEST_F(AuctionCommandsTest, BatchTakesRoundFilesWhateverTheCaseOfTheirExtension) {
