@@ -468,6 +468,15 @@ TEST_F(AuctionCommandsTest, ImportRefusesARoundFileWhoseBidsAreOfAnotherRound) {
         "Error:3001 12_005.mdb is named as round 5, but its bids in Markets and Bidders are of round 2");
     ExpectErrorBox("Error:3001 ");
     EXPECT_EQ(Snapshot(auction), before);
+
+    // Bids of a later round than the name says.
+    fs::copy_file(WriteRound(12, 3), RoundFile(12, 2), fs::copy_options::overwrite_existing);
+    desk_.OpenFile(RoundFile(12, 2));
+    ImportRound();
+    EXPECT_EQ(
+        desk_.LastBox().text,
+        "Error:3001 12_002.mdb is named as round 2, but its bids in Markets and Bidders are of round 3");
+    EXPECT_EQ(Snapshot(auction), before);
 }
 
 TEST_F(AuctionCommandsTest, CancelledImportIsSilent) {
