@@ -9,6 +9,7 @@
 #include "engine/EngineInternal.h"
 #include "engine/engine_support.h"
 #include "engine/sql/JetSqlParser.h"
+#include "support/NeededFile.h"
 
 using corv::Engine;
 using corv::FieldType;
@@ -127,7 +128,7 @@ TEST_F(EngineCrosstab, MalformedTransformIsASyntaxError) {
 TEST(EngineCrosstabJet, PivotsRealRoundFiles) {
     for (const char* file : {"31_001.mdb", "31_002.mdb"}) {
         const std::string path = std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/auction/" + file;
-        if (!std::filesystem::exists(path)) GTEST_SKIP() << "no " << path;
+        CORV_NEED_FILE(path);
         auto db = Engine().OpenDatabase(path);
         auto rs = db->OpenRecordset(std::string(kBids) + "GROUP BY [Round] PIVOT [Bidder Name]",
                                     RecordsetType::Snapshot);

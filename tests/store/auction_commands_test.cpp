@@ -16,6 +16,7 @@
 #include "store/RoundReadAhead.h"
 #include "store/store_support.h"
 #include "support/AuctionDatabase.h"
+#include "support/NeededFile.h"
 #include "support/ScriptedDesktop.h"
 
 using namespace corv;
@@ -741,7 +742,7 @@ TEST_F(AuctionCommandsTest, BatchTakesRoundFilesWhateverTheCaseOfTheirExtension)
 
 TEST_F(AuctionCommandsTest, JetRoundFilesCreateAndImport) {
     const std::string nwind = std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/nwind.mdb";
-    if (!fs::exists(nwind)) GTEST_SKIP() << "no Jet sample at " << nwind;
+    CORV_NEED_FILE(nwind);
     const std::string r1 = downloads_ + "/12_001.mdb";
     fs::copy_file(nwind, r1);
     desk_.OpenFile(r1).Answer(MsgAnswer::No);
@@ -773,7 +774,7 @@ TEST_F(AuctionCommandsTest, JetRoundFilesCreateAndImport) {
 
 TEST_F(AuctionCommandsTest, JetEmptyAndNullTextsStayApartThroughCreateAndImport) {
     const std::string samples = std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/auction";
-    if (!fs::exists(samples)) GTEST_SKIP() << "no Jet auction samples at " << samples;
+    CORV_NEED_FILE(samples);
     for (const char* name : {"31_001.mdb", "31_002.mdb"})
         fs::copy_file(samples + "/" + name, downloads_ + "/" + name);
     desk_.OpenFile(downloads_ + "/31_001.mdb").Answer(MsgAnswer::No);
@@ -887,7 +888,7 @@ TEST_F(AuctionCommandsTest, ImportToolCreatesAMissingAuctionButNeverReplacesOne)
 
 TEST_F(AuctionCommandsTest, ImportToolRefusesAJetRoundFileSavedUnderAnotherRoundsName) {
     const std::string samples = std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/auction";
-    if (!fs::exists(samples)) GTEST_SKIP() << "no Jet auction samples at " << samples;
+    CORV_NEED_FILE(samples);
     for (const char* name : {"31_001.mdb", "31_002.mdb"})
         fs::copy_file(samples + "/" + name, downloads_ + "/" + name);
     const std::string seventh = downloads_ + "/31_007.mdb";
@@ -921,7 +922,7 @@ TEST_F(AuctionCommandsTest, ImportToolExitCodesForNamesVersionAndJetAuctions) {
     EXPECT_EQ(run.out.rfind("corvidel-import ", 0), 0u) << run.out;
 
     const std::string samples = std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/auction";
-    if (!fs::exists(samples)) GTEST_SKIP() << "no Jet auction samples at " << samples;
+    CORV_NEED_FILE(samples);
     const std::string jet = program_ + "/Auction31.mdb";
     fs::copy_file(samples + "/Auction31.mdb", jet);
     fs::copy_file(samples + "/31_004.mdb", downloads_ + "/31_004.mdb");
