@@ -15,6 +15,8 @@ cmake --build build-tsan -j"${CORVIDEL_JOBS:-$(nproc)}" --target tests_engine te
     corvidel-sql
 
 export QT_QPA_PLATFORM=offscreen
+# As in scripts/test.sh: a test missing a sample file or a program of the build fails rather than skips.
+export CORVIDEL_TESTS_NO_SKIP="${CORVIDEL_TESTS_NO_SKIP:-1}"
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/scripts/tsan.supp"
 # Qt's print engine, built without the sanitizer, leaves lock bookkeeping behind on memory it frees; a record
 # set later placed there is then misread as unlocked. Printing and export therefore run in a process of

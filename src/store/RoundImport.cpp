@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <deque>
 #include <filesystem>
-#include <future>
 #include <memory>
 #include <vector>
 
@@ -15,6 +13,7 @@
 #include "store/Auction.h"
 #include "store/AuctionFile.h"
 #include "store/RoundFileNames.h"
+#include "store/RoundReadAhead.h"
 
 namespace fs = std::filesystem;
 
@@ -188,42 +187,6 @@ namespace {
 // Round files opened at once ahead of the round being appended. A Jet file is converted by a process of its
 // own, whose start and whose waits a second one fills on the other core; more would only contend for two.
 constexpr std::size_t kReadsAhead = 2;
-
-// Opens (for a Jet file: converts) the files of the rounds after the one being appended, each on a thread of
-// its own, in round order. A database is handed over whole when it is taken, so only one thread uses it at a
-// time. Owned by the thread running the batch.
-class RoundReadAhead {
-  public:
-    // One round's file being opened.
-    class Read {
-      public:
-        explicit Read(std::string path)
-            : path_(std::move(path)),
-              db_(std::async(std::launch::async, [p = path_] { return Engine().OpenDatabase(p); })) {}
-        // The file opened ahead; its failure is thrown here, at its own round. A retry opens it again.
-        std::shared_ptr<Database> Take() {
-            if (!db_.valid()) return Engine().OpenDatabase(path_);
-            return db_.get();
-        }
-
-      private:
-        std::string path_;
-        std::future<std::shared_ptr<Database>> db_;  // waited for on destruction, when the batch stops early
-    };
-
-    // Starts opening the file of the round after the last one started.
-    void Start(const std::string& path) { reads_.emplace_back(path); }
-    std::size_t Count() const { return reads_.size(); }
-    // The read of the earliest round not yet taken; there must be one.
-    Read Next() {
-        Read next = std::move(reads_.front());
-        reads_.pop_front();
-        return next;
-    }
-
-  private:
-    std::deque<Read> reads_;
-};
 
 }  // namespace
 

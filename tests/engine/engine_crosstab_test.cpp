@@ -9,6 +9,7 @@
 #include "engine/EngineInternal.h"
 #include "engine/engine_support.h"
 #include "engine/sql/JetSqlParser.h"
+#include "support/NeededFile.h"
 
 using corv::Engine;
 using corv::FieldType;
@@ -81,6 +82,35 @@ TEST_F(EngineCrosstab, InListFixesTheColumns) {
     EXPECT_EQ(Row(*rs, 1), (std::vector<std::string>{"1", "18.5", "2", "Null", "1"}));
 }
 
+// The columns are the values of the rows the WHERE clause keeps, spelled as those rows spell them.
+TEST_F(EngineCrosstab, PivotValuesComeFromTheRowsTheWhereClauseKeeps) {
+    auto rs = db->OpenRecordset(std::string(kBids) + "WHERE [Round] = 2 GROUP BY [Round] PIVOT [Bidder Name]",
+                                RecordsetType::Snapshot);
+    EXPECT_EQ(Names(*rs), (std::vector<std::string>{"Round", "<>", "bolt"}));
+}
+
+// Each value heads a column of its own, under a heading that can be seen and that no other column holds; a
+// value holding a NUL counts its own rows like any other.
+TEST_F(EngineCrosstab, HeadingsAreVisibleAndUnique) {
+    RawDb(dir.sub("a.db"))
+        .exec(
+            "CREATE TABLE [Keys] ([Round] Long, [Key], [N] Long); INSERT INTO [Keys] VALUES (1, NULL, 1), "
+            "(1, "
+            "1, 2), (1, '1', 4), (1, '<>', 8), (1, '', 16), (1, 'a' || char(0) || 'b', 32), (1, 'ROUND', "
+            "64)");
+    const std::string keys = "TRANSFORM Sum([N]) SELECT [Round] FROM [Keys] GROUP BY [Round] PIVOT [Key]";
+    auto rs = db->OpenRecordset(keys, RecordsetType::Snapshot);
+    EXPECT_EQ(Names(*rs),
+              (std::vector<std::string>{"Round", "<>", "1", "''", "1 (2)", "<> (2)", "a b", "ROUND (2)"}));
+    ASSERT_EQ(rs->RowCount(), 1u);
+    EXPECT_EQ(Row(*rs, 0), (std::vector<std::string>{"1", "1", "2", "16", "4", "8", "32", "64"}));
+
+    rs = db->OpenRecordset(keys + " IN ('', 1, '1', ' ', 'Round', '1 (2)')", RecordsetType::Snapshot);
+    EXPECT_EQ(Names(*rs),
+              (std::vector<std::string>{"Round", "''", "1", "1 (2)", "' '", "Round (2)", "1 (2) (2)"}));
+    EXPECT_EQ(Row(*rs, 0), (std::vector<std::string>{"1", "16", "2", "4", "Null", "64", "Null"}));
+}
+
 TEST_F(EngineCrosstab, MalformedTransformIsASyntaxError) {
     EXPECT_CORV_ERROR(db->OpenRecordset(std::string(kBids) + "GROUP BY [Round]"), kTransformSyntax);
     EXPECT_CORV_ERROR(db->OpenRecordset(std::string(kBids) + "PIVOT [Bidder Name]"), kTransformSyntax);
@@ -98,7 +128,7 @@ TEST_F(EngineCrosstab, MalformedTransformIsASyntaxError) {
 TEST(EngineCrosstabJet, PivotsRealRoundFiles) {
     for (const char* file : {"31_001.mdb", "31_002.mdb"}) {
         const std::string path = std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/auction/" + file;
-        if (!std::filesystem::exists(path)) GTEST_SKIP() << "no " << path;
+        CORV_NEED_FILE(path);
         auto db = Engine().OpenDatabase(path);
         auto rs = db->OpenRecordset(std::string(kBids) + "GROUP BY [Round] PIVOT [Bidder Name]",
                                     RecordsetType::Snapshot);

@@ -8,6 +8,7 @@
 #include "engine/Database.h"
 #include "engine/SnapshotData.h"
 #include "engine/engine_support.h"
+#include "support/NeededFile.h"
 
 using corv::Engine;
 using corv::RecordsetType;
@@ -230,7 +231,7 @@ TEST(EngineOpen, RenamedFilesTakeTheirLogAlongOrStay) {
 
 TEST(EngineOpen, JetFilesOpenAsReadOnlyCopies) {
     const std::string nwind = JetSample("nwind.mdb");
-    if (!std::filesystem::exists(nwind)) GTEST_SKIP() << "no Jet samples at " << nwind;
+    CORV_NEED_FILE(nwind);
     ASSERT_TRUE(corv::DbEngine::IsJetFile(nwind));
     const auto sizeBefore = std::filesystem::file_size(nwind);
 

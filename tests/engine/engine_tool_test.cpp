@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "engine/engine_support.h"
+#include "support/NeededFile.h"
 
 using corv::enginetest::RawDb;
 using corv::enginetest::ScratchDir;
@@ -60,7 +61,7 @@ ToolRun RunTool(const std::vector<std::string>& args, const std::string& errFile
 class EngineTool : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!std::filesystem::exists(ToolPath())) GTEST_SKIP() << "corvidel-sql not built beside the tests";
+        CORV_NEED_FILE(ToolPath());
         path = dir.sub("Auction3.mdb");
         RawDb raw(path);
         raw.exec(
@@ -104,7 +105,7 @@ TEST_F(EngineTool, LineBreaksTabsAndBackslashesInValuesAreEscaped) {
     EXPECT_EQ(r.out, "Bidder Name\na\\tb\\\\c\\r\\nd\n");
 
     const std::string nwind = CORVIDEL_SHARED_DIR "/jet-samples/nwind.mdb";
-    if (!std::filesystem::exists(nwind)) GTEST_SKIP() << "no " << nwind;
+    CORV_NEED_FILE(nwind);
     r = RunTool({nwind, "SELECT * FROM Employees"}, dir.sub("stderr.txt"));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1 + 9);  // the names, then one line per employee
@@ -133,7 +134,7 @@ TEST_F(EngineTool, FailuresGoToStandardErrorWithTheirNumber) {
     EXPECT_EQ(r.err.rfind("Error 3024: ", 0), 0u) << r.err;
 
     const std::string nwind = CORVIDEL_SHARED_DIR "/jet-samples/nwind.mdb";
-    if (!std::filesystem::exists(nwind)) GTEST_SKIP() << "no " << nwind;
+    CORV_NEED_FILE(nwind);
     r = RunTool({nwind, "DELETE * FROM Employees"}, dir.sub("stderr.txt"));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.rfind("Error 3027: ", 0), 0u) << r.err;

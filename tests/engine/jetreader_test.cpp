@@ -18,6 +18,7 @@
 
 #include "engine/CorvError.h"
 #include "engine/jet/JetReader.h"
+#include "support/NeededFile.h"
 #include "tools/JetSandbox.h"
 
 namespace fs = std::filesystem;
@@ -27,11 +28,7 @@ namespace {
 
 const std::string kSamples = CORVIDEL_SHARED_DIR "/jet-samples";
 
-#define NEED_SAMPLES()                                                                   \
-    do {                                                                                 \
-        if (!fs::exists(kSamples + "/nwind.mdb"))                                        \
-            GTEST_SKIP() << "Jet sample files not found in " << kSamples << ": skipped"; \
-    } while (0)
+#define NEED_SAMPLES() CORV_NEED_FILE(kSamples + "/nwind.mdb")
 
 class TempDir {
   public:

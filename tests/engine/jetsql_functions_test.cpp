@@ -389,6 +389,8 @@ TEST_F(JetFunctionsQuery, FormatTexts) {
         one,
         {
             {"Format('HELLO', '<') & Format('hello', '>') & Format('\xc3\x84x', '<')", "helloHELLO\xc3\xa4x"},
+            // Of several letter-case markers the last wins.
+            {"Format('MiXed', '<@@@@@>') & Format('MiXed', '>&&&&&<')", "MIXEDmixed"},
             // Placeholders fill from the right, or from the left after '!'; @ pads with a space, & with
             // nothing.
             {"'[' & Format('abc', '@@@@@') & '|' & Format('abc', '!@@@@@') & '|' & Format('abc', '&&&&&') & "

@@ -16,6 +16,7 @@
 #include "overview/OverviewModels.h"
 #include "store/AuctionCommands.h"
 #include "support/AuctionDatabase.h"
+#include "support/NeededFile.h"
 #include "support/ScriptedDesktop.h"
 
 namespace corv::test {
@@ -156,7 +157,7 @@ TEST_F(OverviewTablesTest, FixtureAuctionMatchesARowByRowCountInEveryRound) {
 
 TEST_F(OverviewTablesTest, JetSampleAuctionMatchesARowByRowCountInEveryRound) {
     const std::string samples = std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/auction";
-    if (!fs::exists(samples)) GTEST_SKIP() << "no Jet auction samples at " << samples;
+    CORV_NEED_FILE(samples);
     const std::string batch = folder.File("batch");
     fs::create_directories(batch);
     for (int r = 1; r <= 6; ++r) {
@@ -176,7 +177,7 @@ TEST_F(OverviewTablesTest, JetSampleAuctionMatchesARowByRowCountInEveryRound) {
 
 TEST_F(OverviewTablesTest, AJetAuctionOpenedAsItIsIsReadWhereItIsHeld) {
     const std::string sample = std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/auction/Auction31.mdb";
-    if (!fs::exists(sample)) GTEST_SKIP() << "no Jet auction sample at " << sample;
+    CORV_NEED_FILE(sample);
     fs::copy_file(sample, folder.File("Auction31.mdb"));
     desktop.Answer(MsgAnswer::No);  // not converted
     Open(folder.File("Auction31.mdb"));

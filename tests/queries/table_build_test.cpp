@@ -16,6 +16,7 @@
 #include "queries/frmTableActions.h"
 #include "support/AuctionDatabase.h"
 #include "support/FakeViewerHost.h"
+#include "support/NeededFile.h"
 #include "support/ScriptedDesktop.h"
 #include "support/ViewerTest.h"
 #include "viewer/DropTable.h"
@@ -353,7 +354,7 @@ TEST_F(TableBuildTest, DropRefusesSuppliedTablesAndKeepsWhatIsDeclinedOrHeld) {
 class ReadOnlyAuctionTest : public corv::test::ViewerTest {
   protected:
     void SetUp() override {
-        if (!std::filesystem::exists(kSample)) GTEST_SKIP() << "no Jet auction database at " << kSample;
+        CORV_NEED_FILE(kSample);
         corv::test::TestApp();
         desktop_.Install();
         path_ = folder_.File("Auction31.mdb");

@@ -14,6 +14,7 @@
 #include "shell/frmMain.h"
 #include "store/AuctionCommands.h"
 #include "store/RoundFileNames.h"
+#include "support/NeededFile.h"
 #include "viewer/frmFlexGrid.h"
 
 namespace corv::test {
@@ -245,7 +246,7 @@ TEST_F(FollowTest, OnOnlyWithAnAuctionOpenAndRememberedInTheSettings) {
 
 TEST_F(FollowTest, JetRoundFilesOfARealAuctionAreFollowedToTheEnd) {
     const std::string samples = std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/auction";
-    if (!fs::exists(samples + "/31_006.mdb")) GTEST_SKIP() << "no Jet auction samples at " << samples;
+    CORV_NEED_FILE(samples + "/31_006.mdb");
     MakeWindow();
     const std::string roundOne = folder.File("31_001.mdb");
     fs::copy_file(samples + "/31_001.mdb", roundOne);

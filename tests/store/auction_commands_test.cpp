@@ -10,10 +10,13 @@
 #include <vector>
 
 #include "engine/CorvError.h"
+#include "engine/Recordset.h"
 #include "fixture/FixtureAuction.h"
 #include "store/AuctionCommands.h"
+#include "store/RoundReadAhead.h"
 #include "store/store_support.h"
 #include "support/AuctionDatabase.h"
+#include "support/NeededFile.h"
 #include "support/ScriptedDesktop.h"
 
 using namespace corv;
@@ -466,6 +469,15 @@ TEST_F(AuctionCommandsTest, ImportRefusesARoundFileWhoseBidsAreOfAnotherRound) {
         "Error:3001 12_005.mdb is named as round 5, but its bids in Markets and Bidders are of round 2");
     ExpectErrorBox("Error:3001 ");
     EXPECT_EQ(Snapshot(auction), before);
+
+    // Bids of a later round than the name says.
+    fs::copy_file(WriteRound(12, 3), RoundFile(12, 2), fs::copy_options::overwrite_existing);
+    desk_.OpenFile(RoundFile(12, 2));
+    ImportRound();
+    EXPECT_EQ(
+        desk_.LastBox().text,
+        "Error:3001 12_002.mdb is named as round 2, but its bids in Markets and Bidders are of round 3");
+    EXPECT_EQ(Snapshot(auction), before);
 }
 
 TEST_F(AuctionCommandsTest, CancelledImportIsSilent) {
@@ -698,6 +710,19 @@ TEST_F(AuctionCommandsTest, BatchShowsTheFirstFailingRoundWhateverFailedFirst) {
     EXPECT_EQ(Rounds(program_ + "/Auction14.mdb"), (std::vector<std::string>{"1", "2"}));
 }
 
+// A step retried after a path-not-found takes its round's file again: the try before closed it.
+TEST_F(AuctionCommandsTest, BatchReadAheadOpensTheFileAgainForARetriedStep) {
+    const auto files = WriteRounds(14, 2);
+    RoundReadAhead ahead;
+    ahead.Start(files[1]);
+    RoundReadAhead::Read read = ahead.Next();
+    read.Take()->Close();
+    const auto again = read.Take();
+    EXPECT_EQ(
+        again->OpenRecordset("SELECT DISTINCT [Round] FROM [Markets and Bidders]")->GetValue(0).toString(),
+        "2");
+}
+
 TEST_F(AuctionCommandsTest, BatchTakesRoundFilesWhateverTheCaseOfTheirExtension) {
     const auto files = WriteRounds(14, 3);
     fs::rename(files[1], downloads_ + "/14_002.MDB");
@@ -717,7 +742,7 @@ TEST_F(AuctionCommandsTest, BatchTakesRoundFilesWhateverTheCaseOfTheirExtension)
 
 TEST_F(AuctionCommandsTest, JetRoundFilesCreateAndImport) {
     const std::string nwind = std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/nwind.mdb";
-    if (!fs::exists(nwind)) GTEST_SKIP() << "no Jet sample at " << nwind;
+    CORV_NEED_FILE(nwind);
     const std::string r1 = downloads_ + "/12_001.mdb";
     fs::copy_file(nwind, r1);
     desk_.OpenFile(r1).Answer(MsgAnswer::No);
@@ -749,7 +774,7 @@ TEST_F(AuctionCommandsTest, JetRoundFilesCreateAndImport) {
 
 TEST_F(AuctionCommandsTest, JetEmptyAndNullTextsStayApartThroughCreateAndImport) {
     const std::string samples = std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/auction";
-    if (!fs::exists(samples)) GTEST_SKIP() << "no Jet auction samples at " << samples;
+    CORV_NEED_FILE(samples);
     for (const char* name : {"31_001.mdb", "31_002.mdb"})
         fs::copy_file(samples + "/" + name, downloads_ + "/" + name);
     desk_.OpenFile(downloads_ + "/31_001.mdb").Answer(MsgAnswer::No);
@@ -863,7 +888,7 @@ TEST_F(AuctionCommandsTest, ImportToolCreatesAMissingAuctionButNeverReplacesOne)
 
 TEST_F(AuctionCommandsTest, ImportToolRefusesAJetRoundFileSavedUnderAnotherRoundsName) {
     const std::string samples = std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/auction";
-    if (!fs::exists(samples)) GTEST_SKIP() << "no Jet auction samples at " << samples;
+    CORV_NEED_FILE(samples);
     for (const char* name : {"31_001.mdb", "31_002.mdb"})
         fs::copy_file(samples + "/" + name, downloads_ + "/" + name);
     const std::string seventh = downloads_ + "/31_007.mdb";
@@ -897,7 +922,7 @@ TEST_F(AuctionCommandsTest, ImportToolExitCodesForNamesVersionAndJetAuctions) {
     EXPECT_EQ(run.out.rfind("corvidel-import ", 0), 0u) << run.out;
 
     const std::string samples = std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/auction";
-    if (!fs::exists(samples)) GTEST_SKIP() << "no Jet auction samples at " << samples;
+    CORV_NEED_FILE(samples);
     const std::string jet = program_ + "/Auction31.mdb";
     fs::copy_file(samples + "/Auction31.mdb", jet);
     fs::copy_file(samples + "/31_004.mdb", downloads_ + "/31_004.mdb");

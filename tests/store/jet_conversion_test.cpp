@@ -14,6 +14,7 @@
 #include "store/Auction.h"
 #include "store/AuctionCommands.h"
 #include "store/store_support.h"
+#include "support/NeededFile.h"
 #include "support/ScriptedDesktop.h"
 
 using namespace corv;
@@ -72,7 +73,7 @@ std::string TableImage(sqlite3* db, const std::string& table) {
 class JetConversionTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!fs::exists(kSample)) GTEST_SKIP() << "no Jet auction database at " << kSample;
+        CORV_NEED_FILE(kSample);
         root_ = fs::temp_directory_path() / ("corv-jetconv-" + std::to_string(::getpid()) + "-" +
                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(root_);

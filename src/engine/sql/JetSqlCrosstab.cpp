@@ -15,6 +15,32 @@ struct PivotColumn {
     std::string name;
 };
 
+// A value's text as a heading one can see: control characters (a NUL among them) become spaces, and a text
+// left empty or blank is shown in quotes.
+std::string VisibleHeading(std::string text) {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+    if (text.find_first_not_of(' ') == std::string::npos) text = "'" + text + "'";
+    return text;
+}
+
+// Columns keep their order, so a heading another column before it holds (letter case ignored) takes the first
+// free " (2)", " (3)", ...: the same values always get the same headings.
+void MakeHeadingsUnique(std::vector<std::string> taken, std::vector<PivotColumn>& columns) {
+    const auto isTaken = [&taken](const std::string& name) {
+        return std::any_of(taken.begin(), taken.end(),
+                           [&name](const std::string& t) { return EqualsNoCase(t, name); });
+    };
+    for (PivotColumn& c : columns) {
+        if (isTaken(c.name)) {
+            int n = 2;
+            while (isTaken(c.name + " (" + std::to_string(n) + ")")) ++n;
+            c.name += " (" + std::to_string(n) + ")";
+        }
+        taken.push_back(c.name);
+    }
+}
+
 }  // namespace
 
 void Parser::Crosstab() {
@@ -29,15 +55,20 @@ void Parser::Crosstab() {
     if (!AcceptWord("distinct") && !AcceptWord("distinctrow")) AcceptWord("all");
 
     std::string items;
+    std::vector<std::string> rowHeadings;
     int itemCount = 0, exprNo = 1000;
     do {
         if (IsOp(Peek(), "*")) TransformSyntax();
         Expr e = Expression();
         items += (itemCount++ ? ", " : "") + Value(e);
         if (AcceptWord("as")) {
-            items += " AS " + QuoteIdentifier(Name());
+            rowHeadings.push_back(Name());
+            items += " AS " + QuoteIdentifier(rowHeadings.back());
         } else if (!e.isColumn) {
-            items += " AS " + QuoteIdentifier("Expr" + std::to_string(exprNo++));
+            rowHeadings.push_back("Expr" + std::to_string(exprNo++));
+            items += " AS " + QuoteIdentifier(rowHeadings.back());
+        } else {
+            rowHeadings.push_back(e.text);
         }
     } while (AcceptOp(","));
     // Not in the classic dialect: lets the SQL Query Builder make a table of a crosstab.
@@ -81,26 +112,29 @@ void Parser::Crosstab() {
             } else {
                 for (size_t k = start; k < pos_; ++k) name += toks_[k].raw;
             }
-            columns.push_back(
-                {"(" + pivot + (v.caseless ? " = " : " COLLATE NOCASE = ") + Value(v) + ")", name});
+            columns.push_back({"(" + pivot + (v.caseless ? " = " : " COLLATE NOCASE = ") + Value(v) + ")",
+                               VisibleHeading(name)});
         } while (AcceptOp(","));
         ExpectOp(")");
     } else if (ctx_.rows) {
         // The values the rows hold, in ascending order; Null, first, heads a column named "<>". Of the
-        // spellings of one text the first in binary order names its column.
+        // spellings of one text the first in binary order names its column. A text comes whole, as quote()
+        // would end it at a NUL.
         const std::string values =
-            "SELECT quote(w), CASE WHEN w IS NOT NULL THEN jet_cstr(w) END FROM (SELECT min(v COLLATE "
-            "BINARY) "
-            "AS w, v FROM (SELECT " +
+            "SELECT typeof(w), quote(w), w, CASE WHEN w IS NOT NULL THEN jet_cstr(w) END FROM (SELECT "
+            "min(v COLLATE BINARY) AS w, v FROM (SELECT " +
             pivot + " AS v FROM " + from + where + ") GROUP BY v COLLATE NOCASE) ORDER BY v COLLATE NOCASE";
         for (const auto& row : ctx_.rows(values)) {
-            if (!row.at(1)) {
+            if (!row.at(2)) {
                 columns.push_back({"(" + pivot + " IS NULL)", "<>"});
-            } else {
-                columns.push_back({"(" + pivot + " COLLATE NOCASE = " + *row.at(0) + ")", *row.at(1)});
+                continue;
             }
+            const std::string literal = *row.at(0) == "text" ? Literal(*row.at(2)) : *row.at(1);
+            columns.push_back(
+                {"(" + pivot + " COLLATE NOCASE = " + literal + ")", VisibleHeading(*row.at(3))});
         }
     }
+    MakeHeadingsUnique(std::move(rowHeadings), columns);
     std::string sql = "SELECT " + items;
     const size_t end = pos_;
     for (const PivotColumn& c : columns) {

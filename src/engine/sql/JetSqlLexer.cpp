@@ -29,6 +29,17 @@ std::string Lower(std::string_view s) {
 }
 
 std::string Literal(std::string_view s) {
+    // SQLite's tokenizer ends a quoted literal at a NUL, so such a text goes as its bytes.
+    if (s.find('\0') != std::string_view::npos) {
+        static const char* const kHex = "0123456789ABCDEF";
+        std::string out = "CAST(X'";
+        for (char c : s) {
+            const auto u = static_cast<unsigned char>(c);
+            out += kHex[u >> 4];
+            out += kHex[u & 15];
+        }
+        return out + "' AS TEXT)";
+    }
     std::string out = "'";
     for (char c : s) {
         if (c == '\'') out += '\'';

@@ -24,7 +24,7 @@ constexpr int kMaxDepth = 200;  // nesting beyond this would only exhaust the st
 [[noreturn]] void Syntax(const std::string& what);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 std::string Lower(std::string_view s);
-// s as an SQLite string literal.
+// s as an SQLite string literal; one holding a NUL as an expression giving that text.
 std::string Literal(std::string_view s);
 
 // ------------------------------------------------------------------ tokens
