@@ -90,7 +90,8 @@ TEST_F(AuctionSwitchingTest, AFailedOpenLeavesNoAuctionSaysWhyAndTheNextTryOpens
     w.MenuItem("mnuFileOpenAuction")->trigger();
     EXPECT_EQ(desktop.LastBox().text.rfind("Error:3343 ", 0), 0u) << desktop.LastBox().text;
     EXPECT_FALSE(std::filesystem::exists(other + "-wal"));
-    EXPECT_EQ(std::count(RecentAuctions().begin(), RecentAuctions().end(), other), 0);
+    const std::vector<std::string> recent = RecentAuctions();
+    EXPECT_EQ(std::count(recent.begin(), recent.end(), other), 0);
 
     w.MenuItem("mnuFileOpenAuction")->trigger();
     EXPECT_EQ(OpenPath(w), second);
