@@ -8,6 +8,7 @@
 
 #include "engine/Database.h"
 #include "engine/EngineInternal.h"
+#include "engine/TempFiles.h"
 #include "engine/functions/JetFunctions.h"
 #include "engine/jet/JetReader.h"
 
@@ -201,13 +202,11 @@ std::shared_ptr<Database> OpenSqlite(const std::string& path) {
     return std::make_shared<Database>(db, path, DatabaseOrigin::Sqlite);
 }
 
+// In the process's private folder: nobody else can read the copy or put a file of their own in its place.
 std::string TempSqlitePath() {
     static std::atomic<unsigned> counter{0};
-    std::error_code ec;
-    auto dir = std::filesystem::temp_directory_path(ec);
-    if (ec) dir = "/tmp";
-    return (dir /
-            ("corvidel-jet-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".sqlite"))
+    return (std::filesystem::path(engine::PrivateTempFolder()) /
+            ("jet-" + std::to_string(counter++) + ".sqlite"))
         .string();
 }
 
