@@ -222,7 +222,13 @@ std::shared_ptr<Database> OpenJet(const std::string& path) {
         std::string p;
         ~Cleanup() { RemoveQuietly(p); }
     } cleanup{tmp};
-    ConvertJetFile(path, tmp);
+    try {
+        ConvertJetFile(path, tmp);
+    } catch (const CorvError& e) {
+        if (e.number() != err::DiskFull) throw;
+        throw CorvError(err::DiskFull, "The temporary folder '" + engine::TempFolder() +
+                                           "' is full: there is no room for the copy of '" + path + "'.");
+    }
 
     sqlite3* file = nullptr;
     int rc = sqlite3_open_v2(tmp.c_str(), &file, SQLITE_OPEN_READONLY, nullptr);
