@@ -509,6 +509,32 @@ TEST_F(EnginePaged, AFullTemporaryFolderEndsTheLoadWithAnErrorNamingItAndTheRows
     EXPECT_EQ(ChecksumOfFirst(*rs, kept), ChecksumOfFirst(*plain, kept));
 }
 
+TEST_F(EnginePaged, APageUsedAgainStaysCachedWhileTheLeastRecentMakesRoom) {
+    auto rs = db->OpenRecordset("Bids");
+    rs->WaitComplete();
+    const auto& data = rs->Data();
+    constexpr std::size_t kPage = corv::SnapshotData::kPageRows;
+    constexpr std::size_t kPages = corv::SnapshotData::kCachePages;
+    for (std::size_t page = 0; page < kPages; ++page) rs->Cell(page * kPage, 0);
+    rs->Cell(0, 0);
+    rs->Cell(kPages * kPage, 0);  // one page too many
+    const std::size_t reads = data->PageReads();
+    rs->Cell(0, 0);
+    EXPECT_EQ(data->PageReads(), reads);
+    rs->Cell(kPage, 0);
+    EXPECT_EQ(data->PageReads(), reads + 1);
+}
+
+TEST_F(EnginePaged, ASortedPageWhoseIdsRiseButForOneSwapReadsItsRowsInItsOrder) {
+    RawDb(path).exec("UPDATE Bids SET Id = CASE Id WHEN 5 THEN 6 ELSE 5 END WHERE Id IN (5, 6)");
+    auto rs = db->OpenRecordset("Bids");
+    rs->Sort = "[Id]";
+    auto sorted = rs->OpenRecordset();
+    ASSERT_TRUE(sorted->Data()->IsPaged());
+    for (std::size_t r = 0; r < corv::SnapshotData::kPageRows; ++r)
+        ASSERT_EQ(sorted->Cell(r, 0), Value(static_cast<std::int64_t>(r + 1))) << r;
+}
+
 TEST_F(EnginePaged, AColumnScanReadsTheSetsOwnOrderAndStopsWhereAsked) {
     auto rs = db->OpenRecordset("Bids");
     RawDb(path).exec("UPDATE Bids SET Note = 'changed'");
