@@ -16,6 +16,7 @@ constexpr int PrinterError = 482;
 constexpr int TableExists = 3010;
 constexpr int NoCurrentRecord = 3021;
 constexpr int FileNotFound = 3024;
+constexpr int DiskFull = 3035;
 constexpr int FileInUse = 3045;
 constexpr int SyntaxError = 3075;
 constexpr int ObjectNotFound = 3078;

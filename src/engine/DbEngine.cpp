@@ -9,6 +9,7 @@
 
 #include "engine/Database.h"
 #include "engine/EngineInternal.h"
+#include "engine/TempFiles.h"
 #include "engine/functions/JetFunctions.h"
 #include "engine/jet/JetReader.h"
 
@@ -217,13 +218,11 @@ std::shared_ptr<Database> OpenSqlite(const std::string& path) {
     return std::make_shared<Database>(db, path, DatabaseOrigin::Sqlite);
 }
 
+// In the process's private folder: nobody else can read the copy or put a file of their own in its place.
 std::string TempSqlitePath() {
     static std::atomic<unsigned> counter{0};
-    std::error_code ec;
-    auto dir = std::filesystem::temp_directory_path(ec);
-    if (ec) dir = "/tmp";
-    return (dir /
-            ("corvidel-jet-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".sqlite"))
+    return (std::filesystem::path(engine::PrivateTempFolder()) /
+            ("jet-" + std::to_string(counter++) + ".sqlite"))
         .string();
 }
 
@@ -239,7 +238,13 @@ std::shared_ptr<Database> OpenJet(const std::string& path) {
         std::string p;
         ~Cleanup() { RemoveQuietly(p); }
     } cleanup{tmp};
-    ConvertJetFile(path, tmp);
+    try {
+        ConvertJetFile(path, tmp);
+    } catch (const CorvError& e) {
+        if (e.number() != err::DiskFull) throw;
+        throw CorvError(err::DiskFull, "The temporary folder '" + engine::TempFolder() +
+                                           "' is full: there is no room for the copy of '" + path + "'.");
+    }
 
     sqlite3* file = nullptr;
     int rc = sqlite3_open_v2(tmp.c_str(), &file, SQLITE_OPEN_READONLY, nullptr);

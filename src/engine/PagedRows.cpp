@@ -3,34 +3,29 @@
 #include "engine/PagedRows.h"
 
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <thread>
 
 #include "engine/EngineInternal.h"
 #include "engine/Schema.h"
 #include "engine/SnapshotData.h"
+#include "engine/TempFiles.h"
 
 namespace corv {
 
-PageSource::PageSource(sqlite3* db, std::string table, std::string tempPath)
-    : db_(db), table_(std::move(table)), tempPath_(std::move(tempPath)) {}
+PageSource::PageSource(sqlite3* db, std::string table, bool resultFile)
+    : db_(db), table_(std::move(table)), resultFile_(resultFile) {}
 
 PageSource::~PageSource() {
     for (auto& [used, st] : statements_) {
         sqlite3_finalize(st.run);
         sqlite3_finalize(st.one);
     }
-    // Closing ends the read transaction, so the log can be checkpointed past it again.
+    // Closing ends the read transaction, so the log can be checkpointed past it again; a result file goes.
     sqlite3_close_v2(db_);
-    if (!tempPath_.empty()) {
-        std::error_code ec;
-        std::filesystem::remove(tempPath_, ec);
-        std::filesystem::remove(tempPath_ + "-journal", ec);
-    }
 }
 
 std::unique_lock<std::mutex> PageSource::ReaderLock() {
@@ -47,8 +42,8 @@ std::unique_lock<std::mutex> PageSource::LoaderLock() {
 
 std::string PageSource::ColumnName(const std::vector<FieldInfo>& fields, int column) const {
     // A result file names its columns by position; a table by the names its rows were read with.
-    return tempPath_.empty() ? QuoteName(fields[static_cast<std::size_t>(column)].name)
-                             : "c" + std::to_string(column);
+    return resultFile_ ? "c" + std::to_string(column)
+                       : QuoteName(fields[static_cast<std::size_t>(column)].name);
 }
 
 sqlite3_stmt* PageSource::Prepare(const std::vector<FieldInfo>& fields, std::uint64_t used, bool run) {
@@ -218,14 +213,41 @@ namespace engine {
 
 namespace {
 
-std::string TempRowsPath() {
-    static std::atomic<unsigned> counter{0};
-    std::error_code ec;
-    auto dir = std::filesystem::temp_directory_path(ec);
-    if (ec) dir = "/tmp";
-    return (dir /
-            ("corvidel-rows-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".sqlite"))
-        .string();
+CorvError TempFolderFull() {
+    return CorvError(err::DiskFull, "The temporary folder '" + TempFolder() +
+                                        "' is full: there is no room for the rest of the result. Free some "
+                                        "room there, or name a folder with room in TMPDIR.");
+}
+
+// Why the result file took no more rows (asked before anything else runs on t).
+CorvError ResultFileError(sqlite3* t) {
+    const int rc = sqlite3_extended_errcode(t);
+    const int e = sqlite3_system_errno(t);
+    if ((rc & 0xff) == SQLITE_FULL || ((rc & 0xff) == SQLITE_IOERR && (e == ENOSPC || e == EDQUOT)))
+        return TempFolderFull();
+    return CorvError(SqliteError(rc, "").number(),
+                     "The rest of the result could not be written to the temporary folder '" + TempFolder() +
+                         "': " + sqlite3_errmsg(t) + ".");
+}
+
+// Why the query stopped. Its connection only reads: a full disk is that of its own temporary files.
+CorvError QueryError(sqlite3* db, const std::string& what) {
+    const int rc = sqlite3_extended_errcode(db);
+    if ((rc & 0xff) == SQLITE_FULL) return TempFolderFull();
+    return SqliteError(rc, sqlite3_errmsg(db), what);
+}
+
+void Bind(sqlite3_stmt* ins, int i, const Value& v) {
+    if (v.isInteger())
+        sqlite3_bind_int64(ins, i, v.asInteger());
+    else if (v.isReal())
+        sqlite3_bind_double(ins, i, v.asDouble());
+    else if (v.isText())
+        sqlite3_bind_text64(ins, i, v.text().data(), v.text().size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    else if (v.isBlob())
+        sqlite3_bind_blob64(ins, i, v.blob().bytes.data(), v.blob().bytes.size(), SQLITE_TRANSIENT);
+    else
+        sqlite3_bind_null(ins, i);
 }
 
 }  // namespace
@@ -264,7 +286,7 @@ std::shared_ptr<SnapshotData> OpenPagedTable(sqlite3* db, const std::string& tab
         idle = db;
         return data;
     }
-    auto source = std::make_shared<PageSource>(db, table, std::string());
+    auto source = std::make_shared<PageSource>(db, table, false);
     auto data = std::make_shared<SnapshotData>(std::move(fields), source);
     for (std::int64_t id : first) data->AppendRowId(id);
     SnapshotData* d = data.get();
@@ -289,15 +311,29 @@ std::shared_ptr<SnapshotData> OpenPagedTable(sqlite3* db, const std::string& tab
 
 std::shared_ptr<SnapshotData> PageQueryResult(const std::shared_ptr<SnapshotData>& first, sqlite3* db,
                                               sqlite3_stmt* stmt, const std::string& what) {
-    const std::string path = TempRowsPath();
-    sqlite3* tmp = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &tmp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                        nullptr) != SQLITE_OK) {
-        sqlite3_close_v2(tmp);
+    std::string path;
+    try {
+        path = NewPrivateTempFile("rows");
+    } catch (const CorvError&) {
         return nullptr;
     }
+    sqlite3* tmp = nullptr;
+    sqlite3_stmt* ins = nullptr;
+    const auto give_up = [&]() -> std::shared_ptr<SnapshotData> {
+        sqlite3_finalize(ins);
+        sqlite3_close_v2(tmp);
+        std::error_code ec;
+        std::filesystem::remove(path, ec);
+        return nullptr;
+    };
+    if (sqlite3_open_v2(path.c_str(), &tmp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK)
+        return give_up();
     const int n = first->ColumnCount();
-    std::string create = "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; CREATE TABLE r(";
+    // The journal, in memory, lets a write the full folder refuses roll back: the rows committed before stay
+    // readable, where a file without one is left damaged.
+    std::string create =
+        "PRAGMA locking_mode=EXCLUSIVE; PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; CREATE TABLE r(";
     std::string insert = "INSERT INTO r VALUES(";
     for (int i = 0; i < n; ++i) {
         create += (i ? ", c" : "c") + std::to_string(i);
@@ -305,42 +341,30 @@ std::shared_ptr<SnapshotData> PageQueryResult(const std::shared_ptr<SnapshotData
     }
     create += ")";
     insert += ")";
-    sqlite3_stmt* ins = nullptr;
     if (sqlite3_exec(tmp, create.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(tmp, insert.c_str(), -1, &ins, nullptr) != SQLITE_OK) {
-        sqlite3_close_v2(tmp);
-        std::error_code ec;
-        std::filesystem::remove(path, ec);
-        return nullptr;
-    }
-    auto source = std::make_shared<PageSource>(tmp, "main.r", path);
+        sqlite3_prepare_v2(tmp, insert.c_str(), -1, &ins, nullptr) != SQLITE_OK)
+        return give_up();
+    // Open for good: from here on the rows are this connection's alone, and the kernel drops them with the
+    // process, however it ends.
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+
+    auto source = std::make_shared<PageSource>(tmp, "main.r", true);
     auto data = std::make_shared<SnapshotData>(first->Fields(), source);
-    // The rows already read go first; the file is private, so nothing of it needs to survive a crash.
-    sqlite3_exec(tmp, "BEGIN", nullptr, nullptr, nullptr);
-    for (std::size_t r = 0; r < first->RowCount(); ++r) {
-        for (int i = 0; i < n; ++i) {
-            const Value v = first->Cell(r, i);
-            if (v.isInteger())
-                sqlite3_bind_int64(ins, i + 1, v.asInteger());
-            else if (v.isReal())
-                sqlite3_bind_double(ins, i + 1, v.asDouble());
-            else if (v.isText())
-                sqlite3_bind_text64(ins, i + 1, v.text().data(), v.text().size(), SQLITE_TRANSIENT,
-                                    SQLITE_UTF8);
-            else if (v.isBlob())
-                sqlite3_bind_blob64(ins, i + 1, v.blob().bytes.data(), v.blob().bytes.size(),
-                                    SQLITE_TRANSIENT);
-            else
-                sqlite3_bind_null(ins, i + 1);
-        }
-        sqlite3_step(ins);
+    // The rows already read go first; a file that cannot take them leaves the whole result to memory.
+    std::vector<std::int64_t> ids;
+    bool written = sqlite3_exec(tmp, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+    for (std::size_t r = 0; written && r < first->RowCount(); ++r) {
+        for (int i = 0; i < n; ++i) Bind(ins, i + 1, first->Cell(r, i));
+        written = sqlite3_step(ins) == SQLITE_DONE;
         sqlite3_reset(ins);
-        data->AppendRowId(sqlite3_last_insert_rowid(tmp));
+        ids.push_back(sqlite3_last_insert_rowid(tmp));
     }
-    if (sqlite3_exec(tmp, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    if (!written || sqlite3_exec(tmp, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
         sqlite3_finalize(ins);
         return nullptr;
     }
+    for (std::int64_t id : ids) data->AppendRowId(id);
     SnapshotData* d = data.get();
     // The query steps outside the lock, so a slow query never holds up the rows being shown.
     const auto step = [d, source, db, stmt, ins, n, what] {
@@ -355,23 +379,26 @@ std::shared_ptr<SnapshotData> PageQueryResult(const std::shared_ptr<SnapshotData
             }
         } release{batch};
         const bool failed = rc != SQLITE_ROW && rc != SQLITE_DONE && !d->StopRequested();
-        const CorvError failure =
-            failed ? SqliteError(sqlite3_extended_errcode(db), sqlite3_errmsg(db), what) : CorvError(0, {});
+        const CorvError failure = failed ? QueryError(db, what) : CorvError(0, {});
         auto lock = source->LoaderLock();
         sqlite3* t = source->Db();
-        sqlite3_exec(t, "BEGIN", nullptr, nullptr, nullptr);
+        const auto refused = [t] {
+            const CorvError e = ResultFileError(t);
+            if (!sqlite3_get_autocommit(t)) sqlite3_exec(t, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw e;
+        };
+        std::vector<std::int64_t> ids;
+        ids.reserve(batch.size() / static_cast<std::size_t>(n));
+        if (sqlite3_exec(t, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) refused();
         for (std::size_t at = 0; at < batch.size(); at += n) {
             for (int i = 0; i < n; ++i) sqlite3_bind_value(ins, i + 1, batch[at + i]);
-            const int irc = sqlite3_step(ins);
+            if (sqlite3_step(ins) != SQLITE_DONE) refused();
             sqlite3_reset(ins);
-            if (irc != SQLITE_DONE) {
-                sqlite3_exec(t, "ROLLBACK", nullptr, nullptr, nullptr);
-                ThrowSqlite(t, irc);
-            }
-            d->AppendRowId(sqlite3_last_insert_rowid(t));
+            ids.push_back(sqlite3_last_insert_rowid(t));
         }
-        if (sqlite3_exec(t, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) ThrowSqlite(t, SQLITE_ERROR);
-        // The rows before a failure stay readable.
+        if (sqlite3_exec(t, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) refused();
+        // Only rows the file holds for good become the set's: those before a failure stay readable.
+        for (std::int64_t id : ids) d->AppendRowId(id);
         if (failed) throw failure;
         return rc;
     };

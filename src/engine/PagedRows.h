@@ -21,16 +21,17 @@ class SnapshotData;
 
 // The connection a paged set reads its rows from, shared by the set and the sets sorted or filtered from
 // it. It is either a read-only connection to the auction held in one read transaction (BEGIN and a first
-// read), which is the set's snapshot, or a private temporary file holding a query's result, removed when
-// the source goes. Threads: the connection is used by one thread at a time, whoever holds its mutex: the
-// loader while it appends (LoaderLock), and any thread reading a page (ReaderLock: the user interface's
-// for the rows it shows, workers for sort, filter and export). The loader takes the lock batch after
-// batch; it lets a waiting reader go first, or the rows on screen would wait for the whole load.
+// read), which is the set's snapshot, or a private temporary file holding a query's result, whose name is
+// gone as soon as it is open: nothing of the result outlives the process, however it ends. Threads: the
+// connection is used by one thread at a time, whoever holds its mutex: the loader while it appends
+// (LoaderLock), and any thread reading a page (ReaderLock: the user interface's for the rows it shows,
+// workers for sort, filter and export). The loader takes the lock batch after batch; it lets a waiting reader
+// go first, or the rows on screen would wait for the whole load.
 class PageSource {
   public:
-    // table: the quoted table the rows are read from, with its schema. tempPath: the file to remove at the
-    // end, or empty.
-    PageSource(sqlite3* db, std::string table, std::string tempPath);
+    // table: the quoted table the rows are read from, with its schema. resultFile: db is a query's result
+    // file, whose columns are named by position.
+    PageSource(sqlite3* db, std::string table, bool resultFile);
     ~PageSource();
     PageSource(const PageSource&) = delete;
     PageSource& operator=(const PageSource&) = delete;
@@ -38,7 +39,7 @@ class PageSource {
     std::unique_lock<std::mutex> ReaderLock();
     std::unique_lock<std::mutex> LoaderLock();
     // Whether the rows are the auction's own, read in a transaction held open (not a result file).
-    bool HoldsFileSnapshot() const { return tempPath_.empty(); }
+    bool HoldsFileSnapshot() const { return !resultFile_; }
     sqlite3* Db() const { return db_; }  // under the lock
 
     // Under the lock: the rows of ids first..first+count-1, or of the ids listed, in that order, as a page
@@ -74,7 +75,7 @@ class PageSource {
     std::atomic<int> readersWaiting_{0};
     sqlite3* db_;
     std::string table_;
-    std::string tempPath_;
+    bool resultFile_;
     std::map<std::uint64_t, Statements> statements_;  // by the columns they read
 };
 
@@ -91,7 +92,8 @@ std::shared_ptr<SnapshotData> OpenPagedTable(sqlite3* db, const std::string& tab
 
 // The rest of a query's result, whose first rows are in first and whose statement stmt (on db, the
 // loader's own connection) has more: written in the background to a temporary file that is then paged.
-// nullptr when no temporary file can be made; stmt and db are then left to the caller.
+// nullptr when no temporary file can be made or take the first rows; stmt and db are then left to the
+// caller. A temporary folder that fills ends the load with an error naming it; the rows before stay.
 std::shared_ptr<SnapshotData> PageQueryResult(const std::shared_ptr<SnapshotData>& first, sqlite3* db,
                                               sqlite3_stmt* stmt, const std::string& what);
 

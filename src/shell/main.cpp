@@ -13,6 +13,7 @@
 
 #include "engine/jet/JetReader.h"
 #include "platform/InstallPaths.h"
+#include "platform/TempFileCleanup.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/SystemJetLocale.h"
 #include "platform/qt/TerminationSignals.h"
@@ -58,6 +59,7 @@ int main(int argc, char** argv) {
     const std::optional<std::string> file = ReadCommandLine(argc, argv);
     QApplication app(argc, argv);
     corv::LocateJetReader();
+    corv::CleanTempFilesAtStart(false);  // termination signals quit as File > Exit does
     NameTheApplication();
     corv::SetJetLocale(corv::JetLocaleOf(QLocale::system()));  // before any thread evaluates SQL
     corv::InitShellResources();

@@ -12,6 +12,7 @@
 
 #include "engine/CorvError.h"
 #include "platform/InstallPaths.h"
+#include "platform/TempFileCleanup.h"
 #include "store/Auction.h"
 #include "store/AuctionFile.h"
 #include "store/RoundFileNames.h"
@@ -103,6 +104,7 @@ void CreateAuction(const std::string& path, int number, const RoundFile& roundOn
 
 int main(int argc, char** argv) {
     corv::LocateJetReader();
+    corv::CleanTempFilesAtStart(true);
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(kHelp, stdout);

@@ -1,7 +1,9 @@
-// corvidel-jetread IN.mdb OUT.sqlite [--cpu SECONDS] [--table NAME] [--stats 1]
+// corvidel-jetread IN.mdb OUT.sqlite [--cpu SECONDS] [--parent PID] [--table NAME] [--stats 1]
 //
 // Copies every user table of a Jet 3 / Jet 4 file into a new SQLite file. libmdb can loop forever or crash
-// on damaged files, so this runs as its own process; the caller owns the time limit and the clean-up.
+// on damaged files, so this runs as its own process; the caller owns the time limit and the clean-up. With
+// --parent, the reader ends with that process, its parent. Exit status: 0 read, 1 the file cannot be read,
+// 2 wrong arguments, 3 no room for the output, 4 the output cannot be written otherwise.
 // Files come from the internet: once set up, the reader confines itself (JetSandbox.h) before it parses
 // a single table. Values are read from the row bytes and converted here: libmdb's text binding loses dates,
 // precision, the difference between Null and "" and the tail of long memos.
@@ -12,6 +14,7 @@
 #include <glib.h>  // mdbtools.h includes it inside extern "C"
 #include <mdbtools.h>
 #include <sqlite3.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +27,7 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -45,6 +49,15 @@ using corv::FieldType;
 struct Failure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+
+// The output's folder refused it: no fault of the Jet file's.
+struct OutputFailure : Failure {
+    OutputFailure(const std::string& what, int e) : Failure(what + ": " + std::strerror(e)), error(e) {}
+    int error;
+};
+
+constexpr int kNoRoom = 3;
+constexpr int kCannotWrite = 4;
 
 // ---- plain conversions of row bytes ----------------------------------------------------------------
 
@@ -278,8 +291,8 @@ class Output {
     // written to it whole at the end, so the confined reader never opens, locks or looks up a file by name.
     explicit Output(const std::string& path) {
         std::remove(path.c_str());
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd_ < 0) throw Failure("cannot create " + path + ": " + std::strerror(errno));
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd_ < 0) throw OutputFailure("cannot create " + path, errno);
         if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
             SQLITE_OK)
             throw Failure(std::string("cannot start the output: ") +
@@ -335,10 +348,10 @@ class Output {
         for (sqlite3_int64 done = 0; done < size;) {
             ssize_t n = ::write(fd_, image + done, static_cast<std::size_t>(size - done));
             if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) throw Failure(std::string("cannot write the output: ") + std::strerror(errno));
+            if (n <= 0) throw OutputFailure("cannot write the output", n < 0 ? errno : ENOSPC);
             done += n;
         }
-        if (::close(fd_) != 0) throw Failure(std::string("cannot write the output: ") + std::strerror(errno));
+        if (::close(fd_) != 0) throw OutputFailure("cannot write the output", errno);
         fd_ = -1;
     }
 
@@ -521,7 +534,8 @@ void SetLimits(long cpuSeconds) {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: corvidel-jetread IN.mdb OUT.sqlite [--cpu SECONDS] [--table NAME] [--stats 1]\n");
+                 "usage: corvidel-jetread IN.mdb OUT.sqlite [--cpu SECONDS] [--parent PID] [--table NAME] "
+                 "[--stats 1]\n");
     return 2;
 }
 
@@ -530,6 +544,7 @@ int Usage() {
 int main(int argc, char** argv) {
     if (argc < 3) return Usage();
     long cpu = 600;
+    long parent = 0;
     std::string only;    // one table, for measuring
     bool stats = false;  // per-table timings on stdout, for measuring
     for (int i = 3; i < argc; i += 2) {
@@ -538,12 +553,26 @@ int main(int argc, char** argv) {
             char* end = nullptr;
             cpu = std::strtol(argv[i + 1], &end, 10);
             if (!end || *end || cpu <= 0) return Usage();
+        } else if (std::strcmp(argv[i], "--parent") == 0) {
+            char* end = nullptr;
+            parent = std::strtol(argv[i + 1], &end, 10);
+            if (!end || *end || parent <= 0) return Usage();
         } else if (std::strcmp(argv[i], "--table") == 0) {
             only = argv[i + 1];
         } else if (std::strcmp(argv[i], "--stats") == 0) {
             stats = std::strcmp(argv[i + 1], "1") == 0;
         } else {
             return Usage();
+        }
+    }
+    if (parent > 0) {
+        // A parent killed outright cannot stop us: the kernel does, and a parent gone before this line (the
+        // signal then never comes) shows in who our parent is now.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) {
+            std::fprintf(stderr, "corvidel-jetread: %s: the program that started the reader has ended\n",
+                         argv[1]);
+            return 1;
         }
     }
     SetLimits(cpu);
@@ -594,6 +623,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "corvidel-jetread: %s: %s\n", in.c_str(), e.what());
         // A confined reader cannot remove files: what it leaves is the caller's to remove.
         if (!confined) std::remove(outPath.c_str());
+        if (const auto* out = dynamic_cast<const OutputFailure*>(&e))
+            return out->error == ENOSPC || out->error == EDQUOT ? kNoRoom : kCannotWrite;
         return 1;
     }
     return 0;

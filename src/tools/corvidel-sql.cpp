@@ -13,6 +13,7 @@
 #include "engine/Database.h"
 #include "engine/sql/JetSql.h"
 #include "platform/InstallPaths.h"
+#include "platform/TempFileCleanup.h"
 
 namespace {
 
@@ -90,6 +91,7 @@ constexpr const char* kHelp =
 
 int main(int argc, char** argv) {
     corv::LocateJetReader();
+    corv::CleanTempFilesAtStart(true);
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::cout << kUsage << '\n' << kHelp;
         return 0;

@@ -77,6 +77,7 @@ void RecordsetModel::SetRecordset(std::shared_ptr<Recordset> recordset) {
     kinds_.clear();
     headers_.clear();
     rows_ = 0;
+    unreadableSaid_ = false;
     bool loading = false;
     int all = 0;
     if (recordset_) {
@@ -107,8 +108,19 @@ QString RecordsetModel::CellText(int row, int column) const {
     try {
         return formatter_.Format(recordset_->Cell(static_cast<std::size_t>(row), column),
                                  kinds_[static_cast<size_t>(column)]);
-    } catch (const CorvError&) {
-        return {};  // a page its file no longer gives: shown empty rather than ending the program
+    } catch (const CorvError& e) {
+        // A page its file no longer gives: never shown as empty cells, and said once, after the paint.
+        if (!unreadableSaid_) {
+            unreadableSaid_ = true;
+            auto* self = const_cast<RecordsetModel*>(this);
+            QMetaObject::invokeMethod(
+                self,
+                [self, number = e.number(), text = QString::fromStdString(e.description())] {
+                    emit self->RowsUnreadable(number, text);
+                },
+                Qt::QueuedConnection);
+        }
+        return kUnreadableCell;
     }
 }
 

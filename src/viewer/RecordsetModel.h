@@ -29,6 +29,9 @@ class RecordsetModel : public QAbstractTableModel {
     void SetRecordset(std::shared_ptr<Recordset> recordset);
     const std::shared_ptr<Recordset>& GetRecordset() const { return recordset_; }
 
+    // What a cell whose row cannot be read from the file shows.
+    static inline const QString kUnreadableCell = QStringLiteral("#Error");
+
     // The text a cell shows; empty outside the rows and columns.
     QString CellText(int row, int column) const;
     const CellFormatter& Formatter() const { return formatter_; }
@@ -50,6 +53,8 @@ class RecordsetModel : public QAbstractTableModel {
   signals:
     // Reading the rest of the set failed; the rows shown so far stay.
     void LoadingFailed(int number, const QString& description);
+    // Rows the grid shows could not be read from the file (said once a set, after the paint that met them).
+    void RowsUnreadable(int number, const QString& description);
 
   private:
     void ShowRows(std::size_t count);
@@ -63,6 +68,7 @@ class RecordsetModel : public QAbstractTableModel {
     std::vector<CellKind> kinds_;
     std::vector<QString> headers_;
     int rows_ = 0;
+    mutable bool unreadableSaid_ = false;
     CellFormatter formatter_;
 };
 

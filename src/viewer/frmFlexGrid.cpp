@@ -99,9 +99,10 @@ frmFlexGrid::frmFlexGrid(ViewerHost& host, QWidget* parent) : QWidget(parent), h
         [this](const QItemSelection&, const QItemSelection& deselected) { SelectionChanged(deselected); });
 
     connect(&Data1, &DataControl::RecordsetChanged, this, &frmFlexGrid::BindGrid);
-    connect(model_, &RecordsetModel::LoadingFailed, this, [](int number, const QString& description) {
-        ShowErrorBox(ErrorForm::NumberColon, number, description.toStdString());
-    });
+    for (auto failed : {&RecordsetModel::LoadingFailed, &RecordsetModel::RowsUnreadable})
+        connect(model_, failed, this, [](int number, const QString& description) {
+            ShowErrorBox(ErrorForm::NumberColon, number, description.toStdString());
+        });
     // The state follows every choice made in the lists, loaded or not; a refill chooses nothing.
     connect(ddlTableName, &QComboBox::currentIndexChanged, this, [this](int index) {
         state_.table = ddlTableName->currentText().toStdString();

@@ -1,6 +1,7 @@
 // Large sets read from a file open with their first rows and load the rest in the background.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,9 +10,11 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/Database.h"
 #include "engine/EngineInternal.h"
+#include "engine/PagedRows.h"
 #include "engine/SnapshotData.h"
 #include "engine/engine_support.h"
 
@@ -375,13 +378,37 @@ void ExpectScanReadsTheCells(const corv::Recordset& set, int column) {
     for (std::size_t r = 0; r < seen.size(); ++r) ASSERT_EQ(seen[r], set.Cell(r, column)) << r;
 }
 
-int TempRowFiles() {
-    const std::string prefix = "corvidel-rows-" + std::to_string(::getpid()) + "-";
-    int n = 0;
-    for (const auto& e : fs::directory_iterator(fs::temp_directory_path()))
-        n += e.path().filename().string().rfind(prefix, 0) == 0;
-    return n;
+// The files of the engine's private folder this process holds open, each as whether a name still reaches it
+// and its permissions.
+std::vector<std::string> OpenPrivateFiles() {
+    const std::string folder = corv::engine::PrivateTempFolder() + "/";
+    std::vector<std::string> files;
+    for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        const std::string target = fs::read_symlink(e.path(), ec).string();
+        struct stat st {};
+        if (ec || target.rfind(folder, 0) != 0 || ::stat(e.path().c_str(), &st) != 0) continue;
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", st.st_mode & 07777);
+        files.push_back(std::string(target.ends_with(" (deleted)") ? "unnamed " : "named ") + mode);
+    }
+    return files;
 }
+
+// Every cell's kind and text of the set's first rows.
+std::uint64_t ChecksumOfFirst(const Recordset& rs, std::size_t rows) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (std::size_t r = 0; r < rows; ++r)
+        for (int c = 0; c < rs.FieldCount(); ++c) {
+            const Value v = rs.Cell(r, c);
+            h = Mix(h, (v.isNull() ? "n" : v.isBlob() ? "b" : v.isText() ? "t" : "#") + v.toString());
+        }
+    return h;
+}
+
+const std::string kJoin =
+    "SELECT A.[Id], B.[Market], B.[Raw] FROM [Bids] AS A INNER JOIN [Bids] AS B ON A.[Id] = B.[Id]";
+const std::string kAllButFirst = "SELECT * FROM [Bids] WHERE [Id] > 1";
 
 }  // namespace
 
@@ -447,17 +474,65 @@ TEST_F(EnginePaged, SortedAndFilteredSetsPageOverTheSameSnapshot) {
 }
 
 TEST_F(EnginePaged, AJoinIsWrittenOnceToATemporaryFileAndPaged) {
-    const std::string join =
-        "SELECT A.[Id], B.[Market], B.[Raw] FROM [Bids] AS A INNER JOIN [Bids] AS B ON A.[Id] = B.[Id]";
-    const int filesBefore = TempRowFiles();
-    auto rs = db->OpenRecordset(join);
+    auto rs = db->OpenRecordset(kJoin);
     ASSERT_TRUE(rs->Data()->IsPaged());
-    EXPECT_EQ(TempRowFiles(), filesBefore + 1);
+    // Nobody else can read the file, or reach it by a name, or find it left behind.
+    EXPECT_EQ(OpenPrivateFiles(), std::vector<std::string>{"unnamed 0600"});
     rs->WaitComplete();
     ASSERT_EQ(rs->RowCount(), static_cast<std::size_t>(kRows));
-    EXPECT_EQ(Checksum(*rs), PlainChecksum(join));
+    EXPECT_EQ(Checksum(*rs), PlainChecksum(kJoin));
     rs.reset();
-    EXPECT_EQ(TempRowFiles(), filesBefore);
+    EXPECT_TRUE(OpenPrivateFiles().empty());
+}
+
+TEST_F(EnginePaged, AFullTemporaryFolderEndsTheLoadWithAnErrorNamingItAndTheRowsBeforeStay) {
+    std::shared_ptr<Recordset> rs;
+    {
+        corv::enginetest::TinyTempFolder tiny(dir.sub("tmp"));
+        rs = db->OpenRecordset(kAllButFirst);
+        ASSERT_TRUE(rs->Data()->IsPaged());
+        try {
+            rs->WaitComplete();
+            ADD_FAILURE() << "the whole result fitted";
+        } catch (const corv::CorvError& e) {
+            EXPECT_NE(e.description().find("temporary folder '" + tiny.path() + "'"), std::string::npos)
+                << e.description();
+            if (tiny.full()) EXPECT_EQ(e.number(), err::DiskFull) << e.description();
+        }
+    }
+    const std::size_t kept = rs->RowCount();
+    EXPECT_GT(kept, corv::engine::kFirstRows);
+    ASSERT_LT(kept, static_cast<std::size_t>(kRows));
+    db->BeginTrans();
+    auto plain = db->OpenRecordset(kAllButFirst, corv::RecordsetType::Snapshot);
+    db->Rollback();
+    EXPECT_EQ(ChecksumOfFirst(*rs, kept), ChecksumOfFirst(*plain, kept));
+}
+
+TEST_F(EnginePaged, APageUsedAgainStaysCachedWhileTheLeastRecentMakesRoom) {
+    auto rs = db->OpenRecordset("Bids");
+    rs->WaitComplete();
+    const auto& data = rs->Data();
+    constexpr std::size_t kPage = corv::SnapshotData::kPageRows;
+    constexpr std::size_t kPages = corv::SnapshotData::kCachePages;
+    for (std::size_t page = 0; page < kPages; ++page) rs->Cell(page * kPage, 0);
+    rs->Cell(0, 0);
+    rs->Cell(kPages * kPage, 0);  // one page too many
+    const std::size_t reads = data->PageReads();
+    rs->Cell(0, 0);
+    EXPECT_EQ(data->PageReads(), reads);
+    rs->Cell(kPage, 0);
+    EXPECT_EQ(data->PageReads(), reads + 1);
+}
+
+TEST_F(EnginePaged, ASortedPageWhoseIdsRiseButForOneSwapReadsItsRowsInItsOrder) {
+    RawDb(path).exec("UPDATE Bids SET Id = CASE Id WHEN 5 THEN 6 ELSE 5 END WHERE Id IN (5, 6)");
+    auto rs = db->OpenRecordset("Bids");
+    rs->Sort = "[Id]";
+    auto sorted = rs->OpenRecordset();
+    ASSERT_TRUE(sorted->Data()->IsPaged());
+    for (std::size_t r = 0; r < corv::SnapshotData::kPageRows; ++r)
+        ASSERT_EQ(sorted->Cell(r, 0), Value(static_cast<std::int64_t>(r + 1))) << r;
 }
 
 TEST_F(EnginePaged, AColumnScanReadsTheSetsOwnOrderAndStopsWhereAsked) {

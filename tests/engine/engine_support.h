@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
 
 #include <filesystem>
 #include <fstream>
@@ -13,6 +18,7 @@
 #include <vector>
 
 #include "engine/CorvError.h"
+#include "engine/TempFiles.h"
 
 namespace corv::enginetest {
 
@@ -91,6 +97,52 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary);
     out << bytes;
 }
+
+// The temporary folder of SQLite and the engine, for one scope, at path and with room for kb KB: a tmpfs of
+// that size where this process may mount one (as root), else a limit of that size on any file this process
+// (and a program it starts) writes, which writes then fail against as on a full disk. Says which on standard
+// output. The engine's private folder is made afresh in it, and again where it was after.
+class TinyTempFolder {
+  public:
+    explicit TinyTempFolder(const std::string& path, unsigned kb = 1024) : path_(path) {
+        std::filesystem::create_directories(path);
+        const std::string options = "size=" + std::to_string(kb) + "k,mode=0777";
+        mounted_ = ::mount("tmpfs", path.c_str(), "tmpfs", 0, options.c_str()) == 0;
+        if (!mounted_) {
+            ::getrlimit(RLIMIT_FSIZE, &limit_);
+            const rlimit small{rlim_t{kb} << 10, limit_.rlim_max};
+            ::setrlimit(RLIMIT_FSIZE, &small);
+            xfsz_ = std::signal(SIGXFSZ, SIG_IGN);
+        }
+        std::printf("temporary folder of %u KB: %s\n", kb, mounted_ ? "a tmpfs" : "a file size limit");
+        previous_ = sqlite3_temp_directory;
+        sqlite3_temp_directory = sqlite3_mprintf("%s", path.c_str());
+        corv::engine::RemovePrivateTempFolder();
+    }
+    ~TinyTempFolder() {
+        corv::engine::RemovePrivateTempFolder();
+        sqlite3_free(sqlite3_temp_directory);
+        sqlite3_temp_directory = previous_;
+        if (mounted_) {
+            ::umount2(path_.c_str(), MNT_DETACH);
+        } else {
+            ::setrlimit(RLIMIT_FSIZE, &limit_);
+            std::signal(SIGXFSZ, xfsz_);
+        }
+    }
+    TinyTempFolder(const TinyTempFolder&) = delete;
+    TinyTempFolder& operator=(const TinyTempFolder&) = delete;
+    const std::string& path() const { return path_; }
+    // Whether writes fail there as on a full disk, not against a size limit.
+    bool full() const { return mounted_; }
+
+  private:
+    std::string path_;
+    bool mounted_ = false;
+    rlimit limit_{};
+    void (*xfsz_)(int) = SIG_DFL;
+    char* previous_ = nullptr;
+};
 
 }  // namespace corv::enginetest
 

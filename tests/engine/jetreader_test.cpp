@@ -1,5 +1,10 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sqlite3.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,9 +22,13 @@
 #include <vector>
 
 #include "engine/CorvError.h"
+#include "engine/Database.h"
+#include "engine/engine_support.h"
 #include "engine/jet/JetReader.h"
 #include "support/NeededFile.h"
 #include "tools/JetSandbox.h"
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -188,6 +197,36 @@ std::string Digest(const std::string& sqlitePath) {
         out += t + "\t" + std::to_string(rows.size()) + "\t" + std::to_string(h) + "\n";
     }
     return out;
+}
+
+// The child of parent, or -1.
+pid_t ChildOf(pid_t parent) {
+    for (const auto& e : fs::directory_iterator("/proc")) {
+        const std::string pid = e.path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream in(e.path() / "stat");
+        const std::string stat{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        const auto close = stat.rfind(')');
+        char state = 0;
+        long ppid = 0;
+        if (close != std::string::npos &&
+            std::sscanf(stat.c_str() + close + 1, " %c %ld", &state, &ppid) == 2 && ppid == parent)
+            return static_cast<pid_t>(std::stol(pid));
+    }
+    return -1;
+}
+
+// Whether process pid has ended, or been sent the kill that ends it.
+bool EndedOrKilled(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    if (!in) return true;
+    std::uint64_t pending = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("State:\t", 0) == 0 && (line[7] == 'Z' || line[7] == 'X')) return true;
+        if (line.rfind("SigPnd:", 0) == 0 || line.rfind("ShdPnd:", 0) == 0)
+            pending |= std::stoull(line.substr(7), nullptr, 16);
+    }
+    return (pending >> (SIGKILL - 1)) & 1;
 }
 
 std::string Script(const TempDir& dir, const std::string& name, const std::string& body) {
@@ -459,6 +498,80 @@ TEST(JetReader, ChildThatHangsCrashesOrFailsIsContained) {
         EXPECT_TRUE(n.has_value());
         EXPECT_FALSE(fs::exists(dir / "out2.sqlite"));
     }
+}
+
+// Killed outright, the program waiting for a reader cannot stop it: the kernel does.
+TEST(JetReader, ReaderEndsWhenItsParentIsKilled) {
+    TempDir dir;
+    const std::string in = dir / "in.mdb";
+    ASSERT_EQ(::mkfifo(in.c_str(), 0600), 0);
+    // Orphans come to this process, which can then see them end and reap them.
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    const pid_t parent = ::fork();
+    ASSERT_GE(parent, 0);
+    if (parent == 0) {
+        try {
+            corv::ConvertJetFile(in, dir / "out.sqlite", 60s);
+        } catch (...) {
+        }
+        ::_exit(0);
+    }
+    // The reader opens its input once it is set up, then waits for bytes that never come.
+    int writer = -1;
+    for (auto until = std::chrono::steady_clock::now() + 30s;
+         writer < 0 && std::chrono::steady_clock::now() < until; std::this_thread::sleep_for(10ms))
+        writer = ::open(in.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    const pid_t reader = ChildOf(parent);
+    ::kill(parent, SIGKILL);
+    int status = 0;
+    ::waitpid(parent, &status, 0);
+    const bool ended = reader > 0 && EndedOrKilled(reader);
+    if (reader > 0) {
+        if (!ended) ::kill(reader, SIGKILL);
+        ::waitpid(reader, &status, 0);
+    }
+    ::close(writer);
+    ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+    ASSERT_GE(writer, 0) << "the reader never opened its input";
+    ASSERT_GT(reader, 0);
+    EXPECT_TRUE(ended) << "the reader outlived its parent";
+}
+
+// Its parent gone before it could ask to end with it, a reader ends at once and writes nothing.
+TEST(JetReader, ReaderStartedForAParentAlreadyGoneEndsAtOnce) {
+    NEED_SAMPLES();
+    TempDir dir;
+    const std::string program = corv::JetReaderProgram();
+    const std::string in = kSamples + "/DateTestDatabase.mdb";
+    const std::string out = dir / "out.sqlite";
+    const std::string gone = std::to_string(::getppid());  // by then its parent is another process
+    const char* argv[] = {program.c_str(), in.c_str(), out.c_str(), "--parent", gone.c_str(), nullptr};
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    ASSERT_EQ(::posix_spawn(&pid, program.c_str(), &quiet, nullptr, const_cast<char**>(argv), environ), 0);
+    posix_spawn_file_actions_destroy(&quiet);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_TRUE(dir.Entries().empty());
+}
+
+// The copy of a Jet file that fills the temporary folder is that folder's failure, not the file's.
+TEST(JetReader, ACopyTooLargeForTheTemporaryFolderIsTheFoldersFailure) {
+    NEED_SAMPLES();
+    TempDir dir;
+    corv::enginetest::TinyTempFolder tiny(dir / "tmp", 256);
+    try {
+        corv::Engine().OpenDatabase(kSamples + "/nwind.mdb");
+        FAIL() << "the copy fitted";
+    } catch (const corv::CorvError& e) {
+        EXPECT_NE(e.description().find("'" + tiny.path()), std::string::npos) << e.description();
+        EXPECT_EQ(e.description().find("damaged"), std::string::npos) << e.description();
+        if (tiny.full()) EXPECT_EQ(e.number(), corv::err::DiskFull) << e.description();
+    }
+    EXPECT_TRUE(fs::is_empty(corv::engine::PrivateTempFolder())) << "the partial copy was left";
 }
 
 TEST(JetReader, ProgramIsBesideTheExecutableUnlessSet) {

@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 
 #include <QApplication>
 #include <QDialog>
@@ -26,6 +28,7 @@
 
 #include "platform/qt/DialogModal.h"
 #include "platform/qt/QtDesktop.h"
+#include "platform/qt/TerminationSignals.h"
 
 using namespace corv;
 
@@ -382,4 +385,21 @@ TEST_F(QtDesktopTest, SettingsLiveInTheSectionGroup) {
     EXPECT_EQ(desktop.GetSetting("Corvidel", "Other", "MainLeft", "7"), "7");
     QSettings raw(QStringLiteral("Corvidel"), QStringLiteral("Corvidel"));
     EXPECT_EQ(raw.value(QStringLiteral("Settings/MainLeft")).toString().toStdString(), "2250");
+}
+
+// Whoever handled the termination signals before gets them back once the program stops handling them.
+TEST(TerminationSignalsTest, TheHandlersBeforeAreBackAfterward) {
+    App();
+    constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+    struct sigaction mine {};
+    mine.sa_handler = [](int) {};
+    sigemptyset(&mine.sa_mask);
+    struct sigaction before[3];
+    for (int i = 0; i < 3; ++i) sigaction(kSignals[i], &mine, &before[i]);
+    { TerminationSignals handled; }
+    for (int i = 0; i < 3; ++i) {
+        struct sigaction now {};
+        sigaction(kSignals[i], &before[i], &now);
+        EXPECT_EQ(now.sa_handler, mine.sa_handler) << strsignal(kSignals[i]);
+    }
 }

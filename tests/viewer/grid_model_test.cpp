@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <QDate>
+#include <QSignalSpy>
 #include <optional>
 #include <random>
 #include <vector>
 
 #include "engine/Database.h"
+#include "engine/PagedRows.h"
 #include "engine/Schema.h"
+#include "engine/SnapshotData.h"
 #include "support/AuctionDatabase.h"
 #include "viewer/CellFormatter.h"
 #include "viewer/RecordsetModel.h"
@@ -163,6 +167,31 @@ TEST_F(GridModelTest, ShowsTheSnapshotAsTheUserReadsIt) {
     EXPECT_EQ(model.data(model.index(1, 4)).toString(), "False");
     EXPECT_EQ(model.data(model.index(1, 5)).toString(), "2.25");
     EXPECT_EQ(model.data(model.index(2, 2)).toString(), "");
+}
+
+// A row its file no longer gives: the grid shows an error in its cells, never blanks, and says so once.
+TEST_F(GridModelTest, RowsTheFileCannotGiveShowAnErrorAndAreReportedOnce) {
+    sqlite3* file = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &file), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(file, "CREATE TABLE r(c0); INSERT INTO r VALUES (7)", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    auto data =
+        std::make_shared<corv::SnapshotData>(std::vector<corv::FieldInfo>{{"N", FieldType::Long, ""}},
+                                             std::make_shared<corv::PageSource>(file, "main.r", true));
+    data->AppendRowId(1);
+    data->AppendRowId(2);  // gone from the file
+    data->FinishRowIds();
+    corv::RecordsetModel model;
+    QSignalSpy said(&model, &corv::RecordsetModel::RowsUnreadable);
+    model.SetRecordset(std::make_shared<corv::Recordset>(std::weak_ptr<corv::Database>(), data,
+                                                         corv::RecordsetType::Snapshot, "r",
+                                                         std::vector<std::string>{}));
+    ASSERT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.CellText(0, 0), corv::RecordsetModel::kUnreadableCell);
+    EXPECT_EQ(model.CellText(1, 0), corv::RecordsetModel::kUnreadableCell);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(said.count(), 1);
+    EXPECT_FALSE(said.front().at(1).toString().isEmpty());
 }
 
 TEST_F(GridModelTest, NumbersRightTextLeftNothingEditable) {

@@ -307,7 +307,9 @@ void ConvertJetFile(const std::string& mdbPath, const std::string& sqlitePath,
     std::string err;
     bool finished;
     {
-        Spawned child(JetReaderProgram(), {mdbPath, temp, "--cpu", std::to_string(cpu)});
+        // The reader ends with this process (taken before it starts, so that it can tell it was too late).
+        Spawned child(JetReaderProgram(),
+                      {mdbPath, temp, "--cpu", std::to_string(cpu), "--parent", std::to_string(::getpid())});
         try {
             finished = child.Wait(Clock::now() + timeLimit, status, err);
         } catch (...) {
@@ -316,6 +318,17 @@ void ConvertJetFile(const std::string& mdbPath, const std::string& sqlitePath,
         }
     }
 
+    if (finished && WIFEXITED(status) && (WEXITSTATUS(status) == 3 || WEXITSTATUS(status) == 4)) {
+        // The Jet file was read; its copy could not be written.
+        RemoveQuietly(temp);
+        const std::string folder = outDir.empty() ? std::string(".") : outDir.string();
+        if (WEXITSTATUS(status) == 3)
+            throw CorvError(
+                err::DiskFull,
+                "The folder '" + folder + "' is full: there is no room for the copy of '" + mdbPath + "'.");
+        throw CorvError(err::EngineFailure, "Cannot write the copy of '" + mdbPath + "' to '" + folder +
+                                                "': " + LastLine(err) + ".");
+    }
     std::string why;
     if (!finished) {
         why = "reading it took longer than " +

@@ -9,8 +9,9 @@ namespace corv {
 
 // Reads a Jet 3 / Jet 4 file into a new SQLite file at sqlitePath: every user table with every column,
 // Null kept as Null, declared types per DeclaredType. The reading runs in the separate corvidel-jetread
-// process: if it crashes, hangs past the time limit or reports an error, the output file is removed and
-// CorvError 3343 is thrown; a missing input is 3024. The parent process is never put at risk.
+// process, which ends with this one: if it crashes, hangs past the time limit or reports an error, the output
+// file is removed and CorvError 3343 is thrown; a missing input is 3024, and a copy that cannot be written
+// 3035 when its folder is full, else 3000. The parent process is never put at risk.
 void ConvertJetFile(
     const std::string& mdbPath, const std::string& sqlitePath,
     std::chrono::milliseconds timeLimit = std::chrono::milliseconds(0) /* 0: scaled by size */);

@@ -6,6 +6,8 @@
 #include <csignal>
 #include <stdexcept>
 
+#include "engine/TempFiles.h"
+
 namespace corv {
 
 namespace {
@@ -21,6 +23,7 @@ struct sigaction g_previous[kSignalCount];
 extern "C" void OnTerminationSignal(int number) {
     if (g_received) {
         // The quit asked for before has not finished: end now, as the signal would have without us.
+        engine::RemovePrivateTempFolder();
         std::signal(number, SIG_DFL);
         std::raise(number);
         return;
