@@ -7,14 +7,16 @@
 #include <QClipboard>
 #include <QCursor>
 #include <QFileInfo>
+#include <QHelpEvent>
+#include <QImage>
 #include <QLineSeries>
 #include <QPainter>
 #include <QPen>
 #include <QPushButton>
-#include <QScatterSeries>
 #include <QSvgGenerator>
 #include <QToolTip>
 #include <QValueAxis>
+#include <QtMath>
 #include <cmath>
 
 #include "overview/OverviewModels.h"
@@ -73,10 +75,45 @@ QChart* NewChart(const QString& title) {
     return chart;
 }
 
-void Attach(QChart* chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y) {
-    chart->addSeries(series);
-    series->attachAxis(x);
-    series->attachAxis(y);
+// The name a series of bids keeps for the pane's tool tips.
+constexpr const char* kBidderProperty = "bidder";
+
+// A point's dot. Painted by its series rather than made a scene item of its own, so that tens of thousands
+// of bids stay cheap to lay out and draw.
+QImage Dot(const QColor& fill, qreal size) {
+    const qreal ratio = qApp->devicePixelRatio();
+    const int side = qCeil(size * ratio);
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::darkGray, 1));
+    painter.setBrush(fill);
+    painter.drawEllipse(QRectF(0.5, 0.5, size - 1, size - 1));
+    return image;
+}
+
+QXYSeries* NewSeries(const SeriesData& data) {
+    auto* series = new QLineSeries;
+    series->setName(data.name);
+    if (data.kind == SeriesData::Kind::Line) {
+        if (data.lineWidth > 0)
+            series->setPen(QPen(data.color.isValid() ? data.color : QColor(Qt::black), data.lineWidth));
+    } else {
+        series->setMarkerSize(data.markerSize);
+        if (data.color.isValid()) series->setColor(data.color);
+        if (data.bidText) series->setProperty(kBidderProperty, data.name);
+    }
+    return series;
+}
+
+// Once the chart has given the series its colour: dots of it, and no line between them.
+void ShowAsDots(QXYSeries* series) {
+    series->setLightMarker(Dot(series->color(), series->markerSize()));
+    QPen pen = series->pen();
+    pen.setStyle(Qt::NoPen);  // the legend still takes its colour
+    series->setPen(pen);
 }
 
 QString ShownName(const BidHistory& history, std::int32_t bidder) {
@@ -94,107 +131,112 @@ QString LicenceTitle(const Licence& licence) {
     return QString::fromStdString(licence.market) + (block.isEmpty() ? QString() : " block " + block);
 }
 
-QChart* TotalChart(const std::vector<double>& totals, int round, Measure measure) {
-    QChart* chart =
-        NewChart(QStringLiteral("Standing total after each round (%1 amounts)").arg(MeasureText(measure)));
-    auto* line = new QLineSeries;
-    line->setName("Standing total");
-    double high = 0;
+ChartData TotalChartData(const std::vector<double>& totals, int round, Measure measure) {
+    ChartData chart;
+    chart.title = QStringLiteral("Standing total after each round (%1 amounts)").arg(MeasureText(measure));
+    chart.rounds = static_cast<int>(totals.size());
+    chart.amountTitle = "Standing total";
+    SeriesData& line = chart.series.emplace_back();
+    line.name = "Standing total";
+    line.points.reserve(static_cast<qsizetype>(totals.size()));
     for (std::size_t i = 0; i < totals.size(); ++i) {
-        line->append(static_cast<double>(i + 1), totals[i]);
-        high = std::max(high, totals[i]);
+        line.points.append(QPointF(static_cast<double>(i + 1), totals[i]));
+        chart.highestAmount = std::max(chart.highestAmount, totals[i]);
     }
-    auto* marked = new QScatterSeries;
-    marked->setName(QStringLiteral("Round %1").arg(round));
-    marked->setMarkerSize(11);
+    SeriesData& marked = chart.series.emplace_back();
+    marked.kind = SeriesData::Kind::Points;
+    marked.name = QStringLiteral("Round %1").arg(round);
+    marked.markerSize = 11;
     if (round >= 1 && static_cast<std::size_t>(round) <= totals.size())
-        marked->append(round, totals[static_cast<std::size_t>(round - 1)]);
-    QValueAxis* x = WholeNumberAxis("Round", 1, static_cast<double>(totals.size()), 0.5);
-    QValueAxis* y = AmountAxis("Standing total", high);
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    Attach(chart, line, x, y);
-    Attach(chart, marked, x, y);
+        marked.points.append(QPointF(round, totals[static_cast<std::size_t>(round - 1)]));
     return chart;
 }
 
-QChart* MarketChart(const BidHistory& history, std::int32_t licence, const MarketHistory& series,
-                    Measure measure) {
-    QChart* chart = NewChart(QStringLiteral("%1: high bid after each round (%2 amounts)")
-                                 .arg(LicenceTitle(history.Licences()[static_cast<std::size_t>(licence)]))
-                                 .arg(MeasureText(measure)));
-    QValueAxis* x = WholeNumberAxis("Round", 1, static_cast<double>(series.highAfter.size()), 0.5);
-    double highest = 0;
-    for (const PlacedBid& b : series.bids) highest = std::max(highest, b.amount);
-    QValueAxis* y = AmountAxis("Amount", highest);
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
+ChartData MarketChartData(const BidHistory& history, std::int32_t licence, const MarketHistory& series,
+                          Measure measure) {
+    ChartData chart;
+    chart.title = QStringLiteral("%1: high bid after each round (%2 amounts)")
+                      .arg(LicenceTitle(history.Licences()[static_cast<std::size_t>(licence)]))
+                      .arg(MeasureText(measure));
+    chart.rounds = static_cast<int>(series.highAfter.size());
+    chart.amountTitle = "Amount";
+    for (const PlacedBid& b : series.bids) chart.highestAmount = std::max(chart.highestAmount, b.amount);
 
-    auto* step = new QLineSeries;
-    step->setName("High bid");
-    step->setPen(QPen(Qt::black, 2));
+    SeriesData& step = chart.series.emplace_back();
+    step.name = "High bid";
+    step.color = Qt::black;
+    step.lineWidth = 2;
     std::optional<double> last;
     for (std::size_t i = 0; i < series.highAfter.size(); ++i) {
         const auto& high = series.highAfter[i];
         if (!high) continue;
         const double round = static_cast<double>(i + 1);
-        if (last && *last != *high) step->append(round, *last);
-        step->append(round, *high);
+        if (last && *last != *high) step.points.append(QPointF(round, *last));
+        step.points.append(QPointF(round, *high));
         last = high;
     }
-    Attach(chart, step, x, y);
 
-    std::vector<QScatterSeries*> byBidder(history.Bidders().size(), nullptr);
+    // Series in the order the bidders first bid on it.
+    std::vector<int> seriesOf(history.Bidders().size(), -1);
     for (const PlacedBid& b : series.bids) {
-        QScatterSeries*& points = byBidder[static_cast<std::size_t>(b.bidder)];
-        if (!points) {
-            points = new QScatterSeries;
-            const QString name = ShownName(history, b.bidder);
-            points->setName(name);
-            points->setMarkerSize(9);
+        int& index = seriesOf[static_cast<std::size_t>(b.bidder)];
+        if (index < 0) {
+            index = static_cast<int>(chart.series.size());
+            SeriesData& points = chart.series.emplace_back();
+            points.kind = SeriesData::Kind::Points;
+            points.name = ShownName(history, b.bidder);
             // The theme's few colours repeat; hues a golden angle apart keep many bidders apart.
-            const int nth = static_cast<int>(chart->series().size()) - 1;
-            points->setColor(QColor::fromHsv((nth * 137) % 360, 200, 210));
-            points->setBorderColor(Qt::darkGray);
-            QObject::connect(points, &QScatterSeries::hovered, points, [name](const QPointF& p, bool on) {
-                if (on)
-                    QToolTip::showText(QCursor::pos(), BidPointText(name, qRound(p.x()), p.y()));
-                else
-                    QToolTip::hideText();
-            });
-            Attach(chart, points, x, y);
+            points.color = QColor::fromHsv(((index - 1) * 137) % 360, 200, 210);
+            points.bidText = true;
         }
-        points->append(b.round, b.amount);
+        chart.series[static_cast<std::size_t>(index)].points.append(QPointF(b.round, b.amount));
     }
     return chart;
 }
 
-QChart* BidderChart(const BidHistory& history, std::int32_t bidder, const BidderHistory& series,
-                    Measure measure) {
-    QString name = ShownName(history, bidder);
-    QChart* chart = NewChart(QStringLiteral("%1: high bids held after each round (%2 amounts)")
-                                 .arg(name.isEmpty() ? QStringLiteral("Unnamed bidder") : name)
-                                 .arg(MeasureText(measure)));
-    auto* held = new QLineSeries;
-    held->setName("Sum of high bids held");
-    auto* leads = new QLineSeries;
-    leads->setName("Markets and blocks led");
-    double highHeld = 0;
-    int mostLeads = 0;
+ChartData BidderChartData(const BidHistory& history, std::int32_t bidder, const BidderHistory& series,
+                          Measure measure) {
+    ChartData chart;
+    const QString name = ShownName(history, bidder);
+    chart.title = QStringLiteral("%1: high bids held after each round (%2 amounts)")
+                      .arg(name.isEmpty() ? QStringLiteral("Unnamed bidder") : name)
+                      .arg(MeasureText(measure));
+    chart.rounds = static_cast<int>(series.heldAfter.size());
+    chart.amountTitle = "High bids held";
+    chart.countTitle = "Markets and blocks led";
+    chart.series.reserve(2);  // the references below stay good
+    SeriesData& held = chart.series.emplace_back();
+    held.name = "Sum of high bids held";
+    SeriesData& leads = chart.series.emplace_back();
+    leads.name = "Markets and blocks led";
+    leads.onCountAxis = true;
     for (std::size_t i = 0; i < series.heldAfter.size(); ++i) {
-        held->append(static_cast<double>(i + 1), series.heldAfter[i]);
-        leads->append(static_cast<double>(i + 1), series.leadsAfter[i]);
-        highHeld = std::max(highHeld, series.heldAfter[i]);
-        mostLeads = std::max(mostLeads, series.leadsAfter[i]);
+        held.points.append(QPointF(static_cast<double>(i + 1), series.heldAfter[i]));
+        leads.points.append(QPointF(static_cast<double>(i + 1), series.leadsAfter[i]));
+        chart.highestAmount = std::max(chart.highestAmount, series.heldAfter[i]);
+        chart.highestCount = std::max(chart.highestCount, series.leadsAfter[i]);
     }
-    QValueAxis* x = WholeNumberAxis("Round", 1, static_cast<double>(series.heldAfter.size()), 0.5);
-    QValueAxis* y = AmountAxis("High bids held", highHeld);
-    QValueAxis* count = WholeNumberAxis("Markets and blocks led", 0, mostLeads + 1);
+    return chart;
+}
+
+QChart* BuildChart(const ChartData& data) {
+    QChart* chart = NewChart(data.title);
+    QAbstractAxis* x = WholeNumberAxis("Round", 1, data.rounds, 0.5);
+    QAbstractAxis* y = AmountAxis(data.amountTitle, data.highestAmount);
+    QAbstractAxis* count =
+        data.countTitle.isEmpty() ? nullptr : WholeNumberAxis(data.countTitle, 0, data.highestCount + 1);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
-    chart->addAxis(count, Qt::AlignRight);
-    Attach(chart, held, x, y);
-    Attach(chart, leads, x, count);
+    if (count) chart->addAxis(count, Qt::AlignRight);
+    for (const SeriesData& s : data.series) {
+        QXYSeries* series = NewSeries(s);
+        // Filled before it joins the chart: one change for the chart to lay out, not one per point.
+        series->replace(s.points);
+        chart->addSeries(series);
+        if (s.kind == SeriesData::Kind::Points) ShowAsDots(series);
+        series->attachAxis(x);
+        series->attachAxis(s.onCountAxis && count ? count : y);
+    }
     return chart;
 }
 
@@ -221,6 +263,43 @@ ChartPane::ChartPane(QWidget* parent) : QWidget(parent) {
     layout->addLayout(buttons);
     connect(cmdSave, &QPushButton::clicked, this, &ChartPane::Save);
     connect(cmdCopy, &QPushButton::clicked, this, &ChartPane::CopyToClipboard);
+    view_->viewport()->installEventFilter(this);
+}
+
+QString ChartPane::TextAt(const QPoint& at) const {
+    QChart* chart = Chart();
+    if (!chart) return {};
+    const QPointF inChart = chart->mapFromScene(view_->mapToScene(at));
+    QString text;
+    qreal nearest = 0;
+    for (QAbstractSeries* s : chart->series()) {
+        auto* series = qobject_cast<QXYSeries*>(s);
+        const QVariant bidder = series ? series->property(kBidderProperty) : QVariant();
+        if (!bidder.isValid()) continue;
+        const qreal reach = series->markerSize() / 2 + 1;
+        for (const QPointF& p : series->points()) {
+            const QPointF d = chart->mapToPosition(p, series) - inChart;
+            const qreal distance = QPointF::dotProduct(d, d);
+            if (distance <= reach * reach && (text.isEmpty() || distance < nearest)) {
+                nearest = distance;
+                text = BidPointText(bidder.toString(), qRound(p.x()), p.y());
+            }
+        }
+    }
+    return text;
+}
+
+bool ChartPane::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == view_->viewport() && event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QString text = TextAt(help->pos());
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), text, view_->viewport());
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void ChartPane::SetChart(QChart* chart) {

@@ -1,10 +1,17 @@
-// The overview's three charts and the pane that shows, saves and copies them. User-interface thread only; the
-// series come computed from a worker (Standings).
+// The overview's three charts and the pane that shows, saves and copies them.
+//
+// Threads: a chart's content (ChartData) is computed on a worker from the shared read-only BidHistory and
+// handed over whole; the user-interface thread owns the chart objects and only makes them from that content,
+// each series filled in one step. The pane is the user-interface thread's.
 #pragma once
 
+#include <QColor>
+#include <QList>
+#include <QPointF>
 #include <QString>
 #include <QWidget>
 #include <string>
+#include <vector>
 
 #include "overview/Standings.h"
 
@@ -15,14 +22,40 @@ class QPushButton;
 
 namespace corv::overview {
 
+struct SeriesData {
+    enum class Kind { Line, Points };
+    Kind kind = Kind::Line;
+    QString name;
+    QList<QPointF> points;
+    QColor color;          // invalid: the theme's
+    int lineWidth = 0;     // 0: the theme's
+    qreal markerSize = 9;  // of points
+    bool onCountAxis = false;
+    bool bidText = false;  // hovering a point tells the bid
+};
+
+// What a chart shows: plain values, made on any thread.
+struct ChartData {
+    QString title;
+    int rounds = 0;  // the round axis runs from 1 to rounds
+    QString amountTitle;
+    double highestAmount = 0;
+    QString countTitle;  // empty: no count axis
+    int highestCount = 0;
+    std::vector<SeriesData> series;
+};
+
 // The standing total after each round (totals[0] is round 1), with round marked.
-QChart* TotalChart(const std::vector<double>& totals, int round, Measure measure);
+ChartData TotalChartData(const std::vector<double>& totals, int round, Measure measure);
 // The high bid after each round as a step line and every bid as a point, one series per bidder.
-QChart* MarketChart(const BidHistory& history, std::int32_t licence, const MarketHistory& series,
-                    Measure measure);
+ChartData MarketChartData(const BidHistory& history, std::int32_t licence, const MarketHistory& series,
+                          Measure measure);
 // The sum of the high bids a bidder holds after each round, and how many markets and blocks it leads.
-QChart* BidderChart(const BidHistory& history, std::int32_t bidder, const BidderHistory& series,
-                    Measure measure);
+ChartData BidderChartData(const BidHistory& history, std::int32_t bidder, const BidderHistory& series,
+                          Measure measure);
+
+// User-interface thread only.
+QChart* BuildChart(const ChartData& data);
 
 // What hovering a bid's point says.
 QString BidPointText(const QString& bidder, int round, double amount);
@@ -42,10 +75,15 @@ class ChartPane : public QWidget {
     // Asks for a file name, then saves.
     void Save();
     void CopyToClipboard();
+    // What hovering at (a point of the view's viewport) says: the nearest bid's text, else nothing.
+    QString TextAt(const QPoint& at) const;
 
     QPushButton* cmdTotal;
     QPushButton* cmdSave;
     QPushButton* cmdCopy;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     QChartView* view_;

@@ -58,12 +58,7 @@ QString Signed(double amount) {
 
 struct Computed {
     std::shared_ptr<const RoundStandings> standings;
-    std::vector<double> totals;
-};
-
-struct ChartSeries {
-    MarketHistory market;
-    BidderHistory bidder;
+    ChartData total;
 };
 
 }  // namespace
@@ -263,12 +258,12 @@ void frmOverview::Compute() {
     Run<Computed>(
         [history = history_, round, measure = ChosenMeasure(), last = rounds_.back()] {
             return Computed{std::make_shared<RoundStandings>(ComputeRound(*history, round, measure)),
-                            StandingTotals(*history, measure, last)};
+                            TotalChartData(StandingTotals(*history, measure, last), round, measure)};
         },
         [this, asked, history = history_](Computed& c) {
             if (asked != computeAsked_) return;  // another round or amount was chosen meanwhile
             shown_ = c.standings;
-            totals_ = std::move(c.totals);
+            totalChart_ = std::move(c.total);
             markets->Set(history, shown_);
             bidders->Set(history, shown_);
             const int round = shown_->round;
@@ -296,23 +291,21 @@ void frmOverview::ShowChart(ChartKind kind, std::int32_t which) {
     const Measure measure = shown_->measure;
     if (kind == ChartKind::Total) {
         ++chartAsked_;
-        charts->SetChart(TotalChart(totals_, shown_->round, measure));
+        charts->SetChart(BuildChart(totalChart_));
         return;
     }
     const unsigned asked = ++chartAsked_;
-    Run<ChartSeries>(
+    Run<ChartData>(
         [history = history_, kind, which, measure, last = rounds_.back()] {
-            ChartSeries s;
             if (kind == ChartKind::Market)
-                s.market = ComputeMarketHistory(*history, which, measure, last);
-            else
-                s.bidder = ComputeBidderHistory(*history, which, measure, last);
-            return s;
+                return MarketChartData(*history, which, ComputeMarketHistory(*history, which, measure, last),
+                                       measure);
+            return BidderChartData(*history, which, ComputeBidderHistory(*history, which, measure, last),
+                                   measure);
         },
-        [this, asked, history = history_, kind, which, measure](ChartSeries& s) {
+        [this, asked](ChartData& data) {
             if (asked != chartAsked_) return;
-            charts->SetChart(kind == ChartKind::Market ? MarketChart(*history, which, s.market, measure)
-                                                       : BidderChart(*history, which, s.bidder, measure));
+            charts->SetChart(BuildChart(data));
             emit ChartShown();
         });
 }

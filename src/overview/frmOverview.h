@@ -1,8 +1,9 @@
 // The Auction Overview window: standings of the open auction's bids round by round, in tables and charts.
 //
 // Threads: the window, its models and charts belong to the user-interface thread. Reading the bids and every
-// computation from them run on the global thread pool; a job gets copies and shared read-only data (the
-// BidHistory), never the window, and reports back through a QFutureWatcher owned by the window. A result
+// computation from them run on the global thread pool, a chart's points included; a job gets copies and
+// shared read-only data (the BidHistory), never the window, and reports back through a QFutureWatcher owned
+// by the window. A result
 // asked for before a newer one is dropped when it arrives. The window follows the session's news, and ends
 // with the auction.
 #pragma once
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "overview/BidReader.h"
+#include "overview/OverviewCharts.h"
 #include "overview/Standings.h"
 #include "store/Auction.h"
 
@@ -93,7 +95,7 @@ class frmOverview : public QWidget, public store::AuctionListener {
     std::shared_ptr<const BidHistory> history_;
     std::vector<int> rounds_;
     std::shared_ptr<const RoundStandings> shown_;
-    std::vector<double> totals_;  // the standing total after each round, for the total chart
+    ChartData totalChart_;  // of the round shown
     int jobs_ = 0;
     bool loading_ = false;
     std::vector<int> pending_;  // rounds imported while a load ran

@@ -1,15 +1,18 @@
 // The three charts: their series against the row-by-row count, drawn offscreen to PNG and SVG.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QChart>
+#include <QChartView>
 #include <QComboBox>
 #include <QFile>
+#include <QHelpEvent>
 #include <QLineSeries>
 #include <QPushButton>
-#include <QScatterSeries>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QToolTip>
 #include <cmath>
 
 #include "OverviewTestSupport.h"
@@ -117,6 +120,19 @@ TEST_F(OverviewChartsTest, MarketChartStepsThroughItsHighBidsAndShowsEveryBidByB
     for (const auto& [bidder, points] : bids)
         EXPECT_EQ(Points(QString::fromStdString(bidder)), points) << bidder;
     EXPECT_EQ(overview::BidPointText("D'Arcy Mobile", 3, 1234567), "D'Arcy Mobile\nRound 3\n1,234,567");
+    // Hovering a bid's dot tells that bid.
+    QChart* chart = window->charts->Chart();
+    QWidget* viewport = window->charts->View()->viewport();
+    const auto& [bidder, points] = *bids.begin();
+    for (QAbstractSeries* s : chart->series()) {
+        if (s->name() != QString::fromStdString(bidder)) continue;
+        const QPoint at = window->charts->View()->mapFromScene(
+            chart->mapToScene(chart->mapToPosition(points.front(), static_cast<QXYSeries*>(s))));
+        QHelpEvent hover(QEvent::ToolTip, at, viewport->mapToGlobal(at));
+        QApplication::sendEvent(viewport, &hover);
+        EXPECT_EQ(QToolTip::text(), overview::BidPointText(QString::fromStdString(bidder),
+                                                           qRound(points.front().x()), points.front().y()));
+    }
     ExpectSavesAsPngAndSvg("market");
 }
 
