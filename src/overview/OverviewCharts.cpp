@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QClipboard>
@@ -39,17 +40,41 @@ double NiceStep(double span) {
     return 10 * power;
 }
 
-// Ticks on whole numbers only; margin keeps points at either end whole.
-QValueAxis* WholeNumberAxis(const QString& title, double low, double high, double margin = 0) {
+// Ticks on whole numbers only.
+QValueAxis* WholeNumberAxis(const QString& title, double low, double high) {
     auto* axis = new QValueAxis;
     axis->setTitleText(title);
     // "%d" shows nothing once numbers are localized: the values are doubles.
     axis->setLabelFormat("%.0f");
     if (high <= low) high = low + 1;
-    axis->setRange(low - margin, high + margin);
+    axis->setRange(low, high);
     axis->setTickType(QValueAxis::TicksDynamic);
     axis->setTickAnchor(low);
     axis->setTickInterval(NiceStep(high - low));
+    return axis;
+}
+
+// The rounds the round axis labels: the first, the last, and whole steps between them that stay clear of
+// the last.
+std::vector<int> RoundTicks(int rounds) {
+    if (rounds <= 1) return {1};
+    const int step = static_cast<int>(NiceStep(rounds - 1));
+    std::vector<int> ticks{1};
+    for (int r = step; r < rounds; r += step)
+        if (r > 1 && 2 * (rounds - r) >= step) ticks.push_back(r);
+    ticks.push_back(rounds);
+    return ticks;
+}
+
+// Labels exactly where RoundTicks puts them; half a round of margin keeps the points at either end whole.
+QCategoryAxis* RoundAxis(int rounds) {
+    auto* axis = new QCategoryAxis;
+    axis->setTitleText("Round");
+    axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    const int last = std::max(rounds, 1);
+    axis->setRange(0.5, last + 0.5);
+    axis->setStartValue(0.5);
+    for (int r : RoundTicks(last)) axis->append(QString::number(r), r);
     return axis;
 }
 
@@ -221,7 +246,7 @@ ChartData BidderChartData(const BidHistory& history, std::int32_t bidder, const 
 
 QChart* BuildChart(const ChartData& data) {
     QChart* chart = NewChart(data.title);
-    QAbstractAxis* x = WholeNumberAxis("Round", 1, data.rounds, 0.5);
+    QAbstractAxis* x = RoundAxis(data.rounds);
     QAbstractAxis* y = AmountAxis(data.amountTitle, data.highestAmount);
     QAbstractAxis* count =
         data.countTitle.isEmpty() ? nullptr : WholeNumberAxis(data.countTitle, 0, data.highestCount + 1);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
@@ -157,6 +158,26 @@ TEST_F(OverviewChartsTest, BidderChartHasTheHighBidsItHoldsAndHowManyItLeads) {
     ExpectSavesAsPngAndSvg("bidder");
     QTest::mouseClick(window->charts->cmdTotal, Qt::LeftButton);
     EXPECT_EQ(window->ShownChart(), frmOverview::ChartKind::Total);
+}
+
+TEST(RoundAxisTest, LabelsTheFirstAndTheLastRoundAndWholeRoundsBetween) {
+    TestApp();
+    for (int rounds : {6, 40, 41, 301}) {
+        SCOPED_TRACE(rounds);
+        const std::unique_ptr<QChart> chart(
+            overview::BuildChart(overview::TotalChartData(std::vector<double>(rounds, 1e6), rounds, {})));
+        auto* axis = qobject_cast<QCategoryAxis*>(chart->axes(Qt::Horizontal).value(0));
+        ASSERT_NE(axis, nullptr);
+        const QStringList labels = axis->categoriesLabels();
+        ASSERT_FALSE(labels.isEmpty());
+        EXPECT_EQ(labels.front(), "1");
+        EXPECT_EQ(labels.back(), QString::number(rounds));
+        EXPECT_LE(labels.size(), 12);
+        for (const QString& label : labels)
+            EXPECT_EQ(axis->endValue(label), label.toInt()) << label.toStdString();
+        EXPECT_LE(axis->min(), 1);
+        EXPECT_GE(axis->max(), rounds);
+    }
 }
 
 }  // namespace
