@@ -8,11 +8,18 @@
 
 namespace corv::overview {
 
-QString FormatAmount(double amount) {
+bool HasCents(double amount) {
+    return std::abs(amount - std::round(amount)) >= 0.005;
+}
+
+QString FormatAmount(double amount, int decimals) {
     QLocale locale;
     locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
-    const bool whole = std::abs(amount - std::round(amount)) < 0.005;
-    return locale.toString(amount, 'f', whole ? 0 : 2);
+    return locale.toString(amount, 'f', decimals);
+}
+
+QString FormatAmount(double amount) {
+    return FormatAmount(amount, HasCents(amount) ? 2 : 0);
 }
 
 QString ShownBlock(const std::string& block) {
@@ -44,6 +51,17 @@ void StandingsModel::Set(std::shared_ptr<const BidHistory> history,
     beginResetModel();
     history_ = std::move(history);
     standings_ = std::move(standings);
+    bool high = false, previous = false, held = false;
+    if (standings_) {
+        for (const MarketRow& r : standings_->markets) {
+            high = high || HasCents(r.high);
+            previous = previous || (r.previous && HasCents(*r.previous));
+        }
+        for (const BidderRow& r : standings_->bidders) held = held || HasCents(r.held);
+    }
+    highDecimals_ = high ? 2 : 0;
+    previousDecimals_ = previous ? 2 : 0;
+    heldDecimals_ = held ? 2 : 0;
     endResetModel();
 }
 
@@ -72,14 +90,14 @@ QVariant MarketsModel::data(const QModelIndex& index, int role) const {
             case Block:
                 return sorting ? ShownBlock(licence.block).toCaseFolded() : ShownBlock(licence.block);
             case HighBid:
-                return sorting ? QVariant(r.high) : FormatAmount(r.high);
+                return sorting ? QVariant(r.high) : FormatAmount(r.high, highDecimals_);
             case HighBidder:
                 return sorting ? Name(*history_, r.leader).toCaseFolded() : Name(*history_, r.leader);
             case SinceRound:
                 return r.since;
             case PreviousHigh:
                 if (!r.previous) return sorting ? QVariant(-1.0) : QVariant();
-                return sorting ? QVariant(*r.previous) : FormatAmount(*r.previous);
+                return sorting ? QVariant(*r.previous) : FormatAmount(*r.previous, previousDecimals_);
             case ChangePercent: {
                 if (!r.previous || *r.previous == 0) return sorting ? QVariant(-1e300) : QVariant();
                 const double change = (r.high - *r.previous) / *r.previous * 100;
@@ -131,7 +149,7 @@ QVariant BiddersModel::data(const QModelIndex& index, int role) const {
             case Leads:
                 return r.leads;
             case Held:
-                return sorting ? QVariant(r.held) : FormatAmount(r.held);
+                return sorting ? QVariant(r.held) : FormatAmount(r.held, heldDecimals_);
             case Bids:
                 return r.bids;
             case FirstRound:

@@ -14,7 +14,11 @@ namespace corv::overview {
 // The raw value a column sorts by: numbers as numbers, text without regard to letter case.
 constexpr int kSortRole = Qt::UserRole + 1;
 
-// An amount with thousands separators; cents only when there are any.
+// Whether an amount shows cents: only when it has any.
+bool HasCents(double amount);
+// An amount with thousands separators and that many decimals.
+QString FormatAmount(double amount, int decimals);
+// The same with cents only when there are any.
 QString FormatAmount(double amount);
 // A block as shown: blank for the two-space block of a market sold whole.
 QString ShownBlock(const std::string& block);
@@ -31,6 +35,8 @@ class StandingsModel : public QAbstractTableModel {
   protected:
     std::shared_ptr<const BidHistory> history_;
     std::shared_ptr<const RoundStandings> standings_;
+    // A column shows every amount with cents once one has them, so that its figures line up.
+    int highDecimals_ = 0, previousDecimals_ = 0, heldDecimals_ = 0;
 };
 
 class MarketsModel : public StandingsModel {

@@ -11,6 +11,7 @@
 #include <QTableView>
 #include <QTest>
 #include <filesystem>
+#include <set>
 
 #include "OverviewTestSupport.h"
 #include "overview/OverviewModels.h"
@@ -211,6 +212,32 @@ TEST_F(OverviewTablesTest, NumbersSortAsNumbersAndTheFilterIgnoresLetterCase) {
     QTest::keyClicks(window->txtFilter, "zZ tIE");
     ASSERT_EQ(grid.model()->rowCount(), 1);
     EXPECT_EQ(grid.model()->index(0, MarketsModel::Market).data().toString(), "ZZ Tie");
+}
+
+TEST_F(OverviewTablesTest, EveryAmountOfAColumnHasTheSameDecimals) {
+    Open(FixtureAuction());
+    const QChar point = QLocale().decimalPoint().front();
+    auto decimals = [point](const QString& text) {
+        const qsizetype at = text.indexOf(point);
+        return at < 0 ? 0 : static_cast<int>(text.size() - at - 1);
+    };
+    bool mixed = false;  // whole amounts beside amounts with cents in one column
+    const std::pair<QAbstractItemModel*, int> columns[] = {{window->markets, MarketsModel::HighBid},
+                                                           {window->markets, MarketsModel::PreviousHigh},
+                                                           {window->bidders, BiddersModel::Held}};
+    for (const auto& [model, column] : columns) {
+        std::set<int> shown;
+        std::set<bool> cents;
+        for (int r = 0; r < model->rowCount(); ++r) {
+            const QModelIndex cell = model->index(r, column);
+            if (!cell.data().isValid()) continue;
+            shown.insert(decimals(cell.data().toString()));
+            cents.insert(overview::HasCents(cell.data(kSortRole).toDouble()));
+        }
+        EXPECT_EQ(shown.size(), 1u) << column;
+        mixed = mixed || cents.size() == 2;
+    }
+    EXPECT_TRUE(mixed);
 }
 
 TEST_F(OverviewTablesTest, LatestRoundFollowsImportsAnEarlierChoiceStays) {
