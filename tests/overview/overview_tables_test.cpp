@@ -1,6 +1,7 @@
 // The Markets and Bidders tabs and the totals against a row-by-row count, round by round.
 #include <gtest/gtest.h>
 
+#include <QChart>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,10 +11,12 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QXYSeries>
 #include <filesystem>
 #include <set>
 
 #include "OverviewTestSupport.h"
+#include "overview/OverviewCharts.h"
 #include "overview/OverviewModels.h"
 #include "store/AuctionCommands.h"
 #include "support/AuctionDatabase.h"
@@ -212,6 +215,22 @@ TEST_F(OverviewTablesTest, NumbersSortAsNumbersAndTheFilterIgnoresLetterCase) {
     QTest::keyClicks(window->txtFilter, "zZ tIE");
     ASSERT_EQ(grid.model()->rowCount(), 1);
     EXPECT_EQ(grid.model()->index(0, MarketsModel::Market).data().toString(), "ZZ Tie");
+}
+
+TEST_F(OverviewTablesTest, ALastRoundWithoutBidsStandsAsTheRoundBefore) {
+    const std::string path = FixtureAuction();
+    RunSqlite(path, "INSERT INTO sysRounds (Round) VALUES (6)");
+    Open(path);
+    ASSERT_EQ(window->ShownRound(), 6);
+    const std::vector<BidRow> rows = ReadRows(session.Current()->Data());
+    ExpectMatches(ExpectedRound(rows, 6, false), 6);
+    const auto* total = static_cast<QXYSeries*>(window->charts->Chart()->series().value(0));
+    ASSERT_NE(total, nullptr);
+    ASSERT_EQ(total->count(), 6);
+    EXPECT_NEAR(total->at(5).y(), ExpectedRound(rows, 5, false).standing, 1e-6);
+    const auto* marked = static_cast<QXYSeries*>(window->charts->Chart()->series().value(1));
+    ASSERT_NE(marked, nullptr);
+    EXPECT_EQ(marked->points(), QList<QPointF>{total->at(5)});
 }
 
 TEST_F(OverviewTablesTest, EveryAmountOfAColumnHasTheSameDecimals) {
