@@ -1,7 +1,9 @@
 // Where the main window opens: its bounds are kept in the settings in twips, as they always were.
 
 #include <QGuiApplication>
+#include <QMenuBar>
 #include <QScreen>
+#include <QToolBar>
 #include <algorithm>
 #include <string>
 
@@ -27,7 +29,7 @@ void frmMain::LoadPosition() {
         loadedPixels_[i] = shell::TwipsToPixels(loadedTwips_[i]);
     }
     QPoint at(loadedPixels_[0], loadedPixels_[1]);
-    const QSize size(std::max(loadedPixels_[2], 1), std::max(loadedPixels_[3], 1));
+    QSize size(std::max(loadedPixels_[2], 1), std::max(loadedPixels_[3], 1));
     // A position stored for a screen that is no longer there would open the window out of sight.
     bool onScreen = QGuiApplication::screens().isEmpty();
     for (const QScreen* screen : QGuiApplication::screens())
@@ -38,8 +40,31 @@ void frmMain::LoadPosition() {
         loadedPixels_[0] = -1;  // the stored position was not used: write back the real one
         loadedPixels_[1] = -1;
     }
+    // A stored width older than today's toolbar would hide commands behind its extension button: the window
+    // opens as wide as its menu bar and toolbar need, though never wider than the screen it opens on.
+    const QScreen* screen = QGuiApplication::screenAt(at + QPoint(20, 20));
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    const int stored = size.width();
+    const QRect room = screen ? screen->availableGeometry() : QRect();
+    size.setWidth(std::max(stored, room.isEmpty() ? BarsWidth() : std::min(BarsWidth(), room.width())));
+    if (size.width() > stored && !room.isEmpty()) {
+        // Grown past the screen's edge: back left by what it grew, as far as the screen allows.
+        const int over = at.x() + size.width() - (room.x() + room.width());
+        if (over > 0) {
+            at.setX(std::max(room.x(), at.x() - std::min(over, size.width() - stored)));
+            if (loadedPixels_[0] >= 0) loadedPixels_[0] = at.x();
+        }
+    }
+    // What the window opened at counts as unmoved: closing it so writes back what was stored.
+    loadedPixels_[2] = size.width();
     move(at);
     resize(size);
+}
+
+int frmMain::BarsWidth() const {
+    const int toolbar = tbToolBar->sizeHint().width() + tbToolBar->contentsMargins().left() +
+                        tbToolBar->contentsMargins().right();
+    return std::max(menuBar()->sizeHint().width(), toolbar);
 }
 
 void frmMain::SavePosition() {

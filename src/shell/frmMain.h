@@ -130,6 +130,8 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
     void BuildStatusBar();
     void LoadPosition();
     void SavePosition();
+    // The width the menu bar and the toolbar need to show every entry.
+    int BarsWidth() const;
     void SetCommandEnabled(const QString& menuItem, bool enabled);
     void OnSubWindowActivated(QMdiSubWindow* sub);
     // A menu or toolbar command of the window's own; on: a toggle's new check mark.
