@@ -21,8 +21,8 @@ void ShowAuctionOverview(store::AuctionSession& session, QMdiArea& area) {
     QMdiSubWindow* sub = area.addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->show();
-    // Its tables and charts want room: the whole area, inside it.
-    sub->setGeometry(QRect(QPoint(), area.viewport()->size().expandedTo(QSize(640, 420))));
+    // Its tables and charts want room: the whole area, and no more, so that nothing ends out of sight.
+    sub->setGeometry(area.viewport()->rect());
     area.setActiveSubWindow(sub);
 }
 

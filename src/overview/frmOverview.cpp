@@ -41,6 +41,13 @@ QTableView* NewTable(QAbstractItemModel* model, const char* name, QWidget* paren
     return view;
 }
 
+// A line of help that wraps rather than holding the window wider than a small main window's area.
+QLabel* Note(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setWordWrap(true);
+    return label;
+}
+
 QWidget* Mark(const QIcon& icon, const QString& text, QWidget* parent) {
     auto* w = new QWidget(parent);
     auto* layout = new QHBoxLayout(w);
@@ -48,7 +55,7 @@ QWidget* Mark(const QIcon& icon, const QString& text, QWidget* parent) {
     auto* picture = new QLabel(w);
     picture->setPixmap(icon.pixmap(16, 16));
     layout->addWidget(picture);
-    layout->addWidget(new QLabel(text, w));
+    layout->addWidget(Note(text, w), 1);
     return w;
 }
 
@@ -93,12 +100,6 @@ frmOverview::frmOverview(store::AuctionSession& session, QWidget* parent)
     auto* measure = new QButtonGroup(this);
     measure->addButton(optGross);
     measure->addButton(optNet);
-    txtFilter = new QLineEdit(controls);
-    txtFilter->setObjectName("txtFilter");
-    txtFilter->setPlaceholderText("Market or bidder");
-    txtFilter->setClearButtonEnabled(true);
-    auto* filterLabel = new QLabel("F&ilter:", controls);
-    filterLabel->setBuddy(txtFilter);
     auto* top = new QHBoxLayout(controls);
     top->setContentsMargins(0, 0, 0, 0);
     top->addWidget(roundLabel);
@@ -108,8 +109,6 @@ frmOverview::frmOverview(store::AuctionSession& session, QWidget* parent)
     top->addWidget(optGross);
     top->addWidget(optNet);
     top->addStretch();
-    top->addWidget(filterLabel);
-    top->addWidget(txtFilter, 1);
 
     markets = new MarketsModel(this);
     marketsShown = new OverviewFilter({MarketsModel::Market, MarketsModel::HighBidder}, this);
@@ -120,6 +119,21 @@ frmOverview::frmOverview(store::AuctionSession& session, QWidget* parent)
 
     tabs = new QTabWidget(this);
     tabs->setObjectName("tabs");
+    // Beside the tabs it filters, where the strip leaves room even in a small window.
+    auto* filter = new QWidget(tabs);
+    txtFilter = new QLineEdit(filter);
+    txtFilter->setObjectName("txtFilter");
+    txtFilter->setPlaceholderText("Market or bidder");
+    txtFilter->setClearButtonEnabled(true);
+    txtFilter->setMinimumWidth(txtFilter->fontMetrics().horizontalAdvance(txtFilter->placeholderText()) +
+                               txtFilter->sizeHint().height() * 2);
+    auto* filterLabel = new QLabel("F&ilter:", filter);
+    filterLabel->setBuddy(txtFilter);
+    auto* filterLayout = new QHBoxLayout(filter);
+    filterLayout->setContentsMargins(16, 0, 0, 2);
+    filterLayout->addWidget(filterLabel);
+    filterLayout->addWidget(txtFilter, 1);
+    tabs->setCornerWidget(filter, Qt::TopRightCorner);
     auto* marketsPage = new QWidget(tabs);
     grdMarkets = NewTable(marketsShown, "grdMarkets", marketsPage);
     lblTotals = new QLabel(marketsPage);
@@ -127,11 +141,14 @@ frmOverview::frmOverview(store::AuctionSession& session, QWidget* parent)
     lblTotals->setWordWrap(true);
     lblTotals->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* legend = new QHBoxLayout;
-    legend->addWidget(Mark(LeaderChangedIcon(), "Leader changed in the round (bold)", marketsPage));
+    // Equal shares: a wrapping label asks for less room than its one line, so none is left to its minimum.
+    legend->addWidget(Mark(LeaderChangedIcon(), "Leader changed in the round (bold)", marketsPage), 1);
     legend->addSpacing(16);
-    legend->addWidget(Mark(NewHighIcon(), "New high bid in the round (bold)", marketsPage));
-    legend->addStretch();
-    legend->addWidget(new QLabel("Double-click or Enter: chart of a market", marketsPage));
+    legend->addWidget(Mark(NewHighIcon(), "New high bid in the round (bold)", marketsPage), 1);
+    legend->addSpacing(16);
+    QLabel* howTo = Note("Double-click or Enter: chart of a market", marketsPage);
+    howTo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    legend->addWidget(howTo, 1);
     auto* marketsLayout = new QVBoxLayout(marketsPage);
     marketsLayout->addWidget(grdMarkets, 1);
     marketsLayout->addWidget(lblTotals);
@@ -142,7 +159,7 @@ frmOverview::frmOverview(store::AuctionSession& session, QWidget* parent)
     grdBidders = NewTable(biddersShown, "grdBidders", biddersPage);
     auto* biddersLayout = new QVBoxLayout(biddersPage);
     biddersLayout->addWidget(grdBidders, 1);
-    biddersLayout->addWidget(new QLabel("Double-click or Enter: chart of a bidder", biddersPage));
+    biddersLayout->addWidget(Note("Double-click or Enter: chart of a bidder", biddersPage));
     tabs->addTab(biddersPage, "&Bidders");
 
     charts = new ChartPane(tabs);

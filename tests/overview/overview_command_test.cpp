@@ -1,10 +1,16 @@
 // Tools > Auction Overview in the main window.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCoreApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QTabWidget>
+#include <QTableView>
 #include <QTest>
 
 #include "OverviewTestSupport.h"
@@ -62,6 +68,46 @@ TEST(OverviewCommandTest, OpensOnceRaisesOnTheSecondCallAndClosesWithTheAuction)
     EXPECT_TRUE(Overviews(w).isEmpty());
     EXPECT_FALSE(item->isEnabled());
     EXPECT_EQ(desktop.busyDepth, 0);
+}
+
+TEST(OverviewCommandTest, FillsTheAreaOfTheFirstRunsMainWindowWithNothingCutOff) {
+    TestApp();
+    TempFolder folder;
+    ScriptedDesktop desktop(folder.Path(), folder.Path());
+    desktop.Install();
+    frmMain w;
+    w.show();
+    w.Session().Open(BuildAuctionDatabase(folder.Path(), fixture::AuctionOptions{}));
+    w.MenuItem("mnuToolsOverview")->trigger();
+    ASSERT_EQ(Overviews(w).size(), 1);
+    frmOverview& overview = *Overviews(w).front();
+    WaitIdle(overview);
+    EXPECT_EQ(w.mdiArea->activeSubWindow()->geometry(), w.mdiArea->viewport()->rect());
+    for (QTableView* grid : {overview.grdMarkets, overview.grdBidders}) {
+        overview.tabs->setCurrentWidget(grid->parentWidget());
+        QCoreApplication::processEvents();
+        for (const QWidget* page : {overview.tabs->currentWidget(), overview.findChild<QWidget*>("controls"),
+                                    overview.tabs->cornerWidget()}) {
+            for (const QLabel* label : page->findChildren<QLabel*>()) {
+                if (!label->isVisible() || label->text().isEmpty()) continue;
+                if (label->wordWrap())
+                    EXPECT_GE(label->height(), label->heightForWidth(label->width()))
+                        << label->text().toStdString();
+                else
+                    EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+            }
+            for (const QAbstractButton* b : page->findChildren<QAbstractButton*>())
+                if (!b->text().isEmpty())
+                    EXPECT_GE(b->width(), b->sizeHint().width()) << b->text().toStdString();
+        }
+        const QLineEdit& filter = *overview.txtFilter;
+        EXPECT_GT(filter.width(), filter.fontMetrics().horizontalAdvance(filter.placeholderText()));
+        // The last column reaches the grid's far edge.
+        const QHeaderView* header = grid->horizontalHeader();
+        const int last = header->count() - 1;
+        EXPECT_GE(header->sectionViewportPosition(last) + header->sectionSize(last),
+                  grid->viewport()->width());
+    }
 }
 
 }  // namespace
