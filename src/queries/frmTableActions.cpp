@@ -443,6 +443,16 @@ void frmTableActions::showEvent(QShowEvent* event) {
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
+    // The keyboard starts on the shown tab's first control: on the tab strip, Down would do nothing and
+    // Enter would press OK.
+    QWidget* page = SSTab1->currentWidget();
+    for (QWidget* w = page ? page->nextInFocusChain() : nullptr; w && w != page; w = w->nextInFocusChain()) {
+        if (page->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() &&
+            w->isVisibleTo(page)) {
+            w->setFocus(Qt::TabFocusReason);
+            break;
+        }
+    }
 }
 
 }  // namespace corv

@@ -208,6 +208,24 @@ TEST_F(TableActionsDialogTest, EscapeOrCloseBoxCountsAsCancel) {
     EXPECT_FALSE(dialog_.isVisible());
 }
 
+TEST_F(TableActionsDialogTest, OpensOnTheShownTabsFirstControlForTheKeyboard) {
+    dialog_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog_));
+    QTest::keyClick(dialog_.windowHandle(), Qt::Key_Down);
+    EXPECT_EQ(dialog_.lstSource->currentRow(), 1);
+    QTest::keyClick(dialog_.windowHandle(), Qt::Key_Return);
+    EXPECT_EQ(Entries(dialog_.lstSortCols), QStringList({"Market"}));
+    EXPECT_TRUE(dialog_.isVisible());
+    dialog_.hide();
+
+    dialog_.SSTab1->setCurrentIndex(1);
+    dialog_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog_));
+    QTest::keyClick(dialog_.windowHandle(), Qt::Key_Down);
+    EXPECT_EQ(dialog_.lstFiltCol[0]->currentText(), "Round");
+    dialog_.hide();
+}
+
 class ValueListTest : public TableActionsDialogTest {
   protected:
     void SetUp() override {
