@@ -119,6 +119,10 @@ class DbEngine {
     // Jet 3/4 file: converted in a separate reader process with a time limit into an in-memory copy.
     // Missing file: 3024. Anything else: 3343.
     std::shared_ptr<Database> OpenDatabase(const std::string& path);
+    // A file in the engine's own format opened read-only through SQLite alone: its bytes are not looked at
+    // first, so the locks the program's other connections hold on it stay whole. For a worker thread that
+    // reads a file the program has open; the Database is then that thread's. Not for Jet files.
+    std::shared_ptr<Database> OpenReadOnly(const std::string& path);
     // A new, empty database file in the engine's own format; error 3204-like if it exists.
     std::shared_ptr<Database> CreateDatabase(const std::string& path);
 

@@ -313,6 +313,15 @@ std::shared_ptr<Database> DbEngine::OpenDatabase(const std::string& path) {
     return jet ? OpenJet(path) : OpenSqlite(path);
 }
 
+std::shared_ptr<Database> DbEngine::OpenReadOnly(const std::string& path) {
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    if (rc != SQLITE_OK) FailOpen(db, rc, path);
+    Harden(db);
+    ReadSchema(db, path);
+    return std::make_shared<Database>(db, path, DatabaseOrigin::Sqlite);
+}
+
 std::shared_ptr<Database> DbEngine::CreateDatabase(const std::string& path) {
     if (FileExists(path)) {
         throw CorvError(engine::kDatabaseExists, "The database '" + path + "' already exists.");

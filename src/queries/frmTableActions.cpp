@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDrag>
 #include <QDragEnterEvent>
+#include <QFutureWatcher>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,7 +15,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
+#include <QtConcurrent/QtConcurrentRun>
 
+#include "engine/Database.h"
 #include "platform/ErrorBox.h"
 #include "queries/SortFilterText.h"
 #include "store/Auction.h"
@@ -159,6 +162,11 @@ frmTableActions::frmTableActions(std::function<QString()> tableName, QWidget* pa
     Place(cmdCancel, 5520, 3600, 1215, 495, false);
     connect(cmdOK, &QPushButton::clicked, this, &frmTableActions::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmTableActions::cmdCancel_Click);
+}
+
+frmTableActions::~frmTableActions() {
+    // No worker's connection to the auction outlives the viewer that owns the dialog.
+    for (QFutureWatcherBase* job : findChildren<QFutureWatcherBase*>()) job->waitForFinished();
 }
 
 void frmTableActions::BuildSortTab(QWidget* page) {
@@ -387,25 +395,78 @@ void frmTableActions::lstTargetTable_DragDrop() {
 
 // ---- filter value lists ----
 
+namespace {
+
+std::vector<std::string> ReadValueList(Database& db, const std::string& sql) {
+    auto rs = db.OpenRecordset(sql, RecordsetType::Snapshot);
+    rs->WaitComplete();
+    const FieldInfo field = rs->Field(0);
+    std::vector<std::string> texts;
+    texts.reserve(rs->RowCount());
+    rs->ScanColumn(0, [&](const Value& v) {
+        texts.push_back(ValueListText(v, field));
+        return true;
+    });
+    rs->Close();
+    return texts;
+}
+
+}  // namespace
+
 void frmTableActions::lstFiltCol_Click(int row) {
     const std::string sql = ValueListQuery(lstFiltCol[row]->currentText().toStdString(),
                                            tableName_ ? tableName_().toStdString() : std::string());
     if (sql.empty()) return;
-    QComboBox* values = txtFilter[row];
-    values->clear();
-    try {
-        store::Auction* auction = auction_ ? auction_() : nullptr;
-        if (!auction) return;
-        auto rs = auction->Data().OpenRecordset(sql, RecordsetType::Snapshot);
-        rs->WaitComplete();
-        const FieldInfo field = rs->Field(0);
-        for (std::size_t i = 0; i < rs->RowCount(); ++i)
-            Append(values, QString::fromStdString(ValueListText(rs->Cell(i, 0), field)));
-        rs->Close();
-    } catch (const std::exception& e) {
-        // The list stays empty; the user learns why.
-        ShowErrorBox(ErrorForm::NumberColon, e);
+    txtFilter[row]->clear();
+    store::Auction* auction = auction_ ? auction_() : nullptr;
+    if (!auction) return;
+    const unsigned asked = ++valuesAsked_[row];
+    if (auction->Db()->Origin() == DatabaseOrigin::Jet) {
+        // A Jet auction is held in memory by this thread's connection: no other connection can read it.
+        ValueList list;
+        try {
+            list.texts = ReadValueList(auction->Data(), sql);
+        } catch (...) {
+            list.failure = std::current_exception();
+        }
+        ShowValues(row, asked, list);
+        return;
     }
+    txtFilter[row]->setCursor(Qt::BusyCursor);
+    auto* watcher = new QFutureWatcher<ValueList>(this);
+    connect(watcher, &QFutureWatcher<ValueList>::finished, this, [this, watcher, row, asked] {
+        watcher->deleteLater();
+        ShowValues(row, asked, watcher->result());
+    });
+    // A read transaction of its own: it never holds up an import, and sees what was committed when it began.
+    watcher->setFuture(QtConcurrent::run([path = auction->Path(), sql] {
+        ValueList list;
+        try {
+            const std::shared_ptr<Database> db = Engine().OpenReadOnly(path);
+            list.texts = ReadValueList(*db, sql);
+            db->Close();
+        } catch (...) {
+            list.failure = std::current_exception();
+        }
+        return list;
+    }));
+}
+
+void frmTableActions::ShowValues(int row, unsigned asked, const ValueList& values) {
+    if (asked != valuesAsked_[row]) return;  // another column was picked meanwhile
+    valuesShown_[row] = asked;
+    QComboBox* list = txtFilter[row];
+    list->unsetCursor();
+    if (values.failure) {
+        try {
+            std::rethrow_exception(values.failure);
+        } catch (const std::exception& e) {
+            // The list stays empty; the user learns why.
+            ShowErrorBox(ErrorForm::NumberColon, e);
+        }
+        return;
+    }
+    for (const std::string& text : values.texts) Append(list, QString::fromStdString(text));
 }
 
 // ---- showing ----

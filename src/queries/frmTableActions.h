@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <exception>
 #include <functional>
 #include <string>
 #include <vector>
@@ -49,6 +50,10 @@ class DragList : public QListWidget {
 
 // The table actions dialog: sort columns, up to four filter conditions and a new table's columns. It only
 // collects choices (besides offering a filter column's values); its owner applies them.
+//
+// Threads: the dialog and its lists are the user-interface thread's. A filter column's values are read by a
+// worker on a read-only connection of its own, opened and closed there; it shares nothing with the dialog and
+// hands back the values through a watcher the dialog owns. The dialog waits for its workers when it goes.
 class frmTableActions : public QDialog, public ModalDialog {
     Q_OBJECT
   public:
@@ -58,6 +63,7 @@ class frmTableActions : public QDialog, public ModalDialog {
     // value lists).
     explicit frmTableActions(std::function<QString()> tableName, QWidget* parent = nullptr,
                              std::function<store::Auction*()> auction = {});
+    ~frmTableActions() override;
 
     QTabWidget* SSTab1 = nullptr;
     QPushButton* cmdOK = nullptr;
@@ -106,8 +112,11 @@ class frmTableActions : public QDialog, public ModalDialog {
     void lstTargetTable_DblClick();
     void lstSourceTable_DragDrop();
     void lstTargetTable_DragDrop();
-    // The user picked a column in condition row (0-based): offer that column's values.
+    // The user picked a column in condition row (0-based): offer that column's values. They arrive from a
+    // worker while the dialog goes on; the value list shows the busy pointer meanwhile.
     void lstFiltCol_Click(int row);
+    // Whether condition row's values are still being read.
+    bool ListingValues(int row) const { return valuesShown_[row] != valuesAsked_[row]; }
     void cmdOK_Click();
     void cmdCancel_Click();
 
@@ -128,8 +137,16 @@ class frmTableActions : public QDialog, public ModalDialog {
     void ToTarget(int row);
     void ToSourceTable(int row);
 
+    struct ValueList {
+        std::vector<std::string> texts;
+        std::exception_ptr failure;
+    };
+    // Shows the values of condition row's asked-th request, unless a later one was made meanwhile.
+    void ShowValues(int row, unsigned asked, const ValueList& values);
+
     std::function<QString()> tableName_;
     std::function<store::Auction*()> auction_;
+    std::array<unsigned, kFilterRows> valuesAsked_{}, valuesShown_{};
 };
 
 }  // namespace corv

@@ -53,6 +53,7 @@ class SortFilterTest : public corv::test::ViewerTest {
                           const QString& value) {
         d.lstFiltCol[row]->setCurrentIndex(d.lstFiltCol[row]->findText(column));
         d.lstFiltCol_Click(row);
+        ASSERT_TRUE(QTest::qWaitFor([&d, row] { return !d.ListingValues(row); }));
         d.lstOp[row]->setCurrentText(op);
         const int i = d.txtFilter[row]->findText(value);
         ASSERT_GE(i, 0) << value.toStdString();
@@ -263,6 +264,7 @@ TEST_F(SortFilterTest, PickedDateAndBooleanFilterBack) {
         Script([&picked, column = QString(column)](frmTableActions& d) {
             d.lstFiltCol[0]->setCurrentIndex(d.lstFiltCol[0]->findText(column));
             d.lstFiltCol_Click(0);
+            ASSERT_TRUE(QTest::qWaitFor([&d] { return !d.ListingValues(0); }));
             d.txtFilter[0]->setCurrentIndex(0);
             picked = d.txtFilter[0]->currentText();
         });

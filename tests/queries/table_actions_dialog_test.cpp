@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -241,6 +242,7 @@ class ValueListTest : public TableActionsDialogTest {
     void Pick(int row, const QString& column) {
         dialog_.lstFiltCol[row]->setCurrentIndex(dialog_.lstFiltCol[row]->findText(column));
         dialog_.lstFiltCol_Click(row);
+        ASSERT_TRUE(QTest::qWaitFor([this, row] { return !dialog_.ListingValues(row); }));
     }
 
     corv::test::TempFolder folder_;
@@ -263,6 +265,30 @@ TEST_F(ValueListTest, OffersEachValueOnceAndNullAsEmpty) {
     Pick(1, "Bidder Name");
     EXPECT_EQ(Entries(dialog_.txtFilter[1]), values);
     EXPECT_TRUE(dialog_.txtFilter[1]->currentText().isEmpty());
+}
+
+TEST_F(ValueListTest, ValuesArriveFromAWorkerWithTheBusyPointerOnTheirListAlone) {
+    dialog_.SSTab1->setCurrentIndex(1);
+    dialog_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog_));
+    QComboBox* column = dialog_.lstFiltCol[0];
+    ASSERT_EQ(QApplication::focusWidget(), column);
+    QTest::keyClick(column, Qt::Key_Down);  // Round
+    QTest::keyClick(column, Qt::Key_Down);  // Market, before Round's values are back
+    EXPECT_TRUE(dialog_.ListingValues(0));
+    EXPECT_EQ(dialog_.txtFilter[0]->cursor().shape(), Qt::BusyCursor);
+    EXPECT_NE(column->cursor().shape(), Qt::BusyCursor);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(desktop_.busyDepth, 0);
+
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !dialog_.ListingValues(0); }));
+    const QStringList values = Entries(dialog_.txtFilter[0]);
+    EXPECT_EQ(values.size(),
+              corv::test::QueryCount(path_, "SELECT COUNT(DISTINCT Market) FROM [Markets and Bidders]"));
+    EXPECT_TRUE(values.contains("M1"));
+    EXPECT_NE(dialog_.txtFilter[0]->cursor().shape(), Qt::BusyCursor);
+    EXPECT_TRUE(desktop_.boxes.empty());
+    dialog_.hide();
 }
 
 TEST_F(ValueListTest, ViewerWithoutTableLeavesTheValueListAlone) {

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTest>
 
 #include <filesystem>
 #include <fstream>
@@ -187,6 +188,7 @@ TEST_F(TableBuildTest, QuotedBidderAndQuotedNameAreBuiltRegisteredAndDropped) {
         d.txtTableName->setText("Bob's Bids");
         d.lstFiltCol[0]->setCurrentText("Bidder Name");
         d.lstFiltCol_Click(0);
+        ASSERT_TRUE(QTest::qWaitFor([&d] { return !d.ListingValues(0); }));
         d.txtFilter[0]->setCurrentIndex(d.txtFilter[0]->findText("O'Brien Wireless"));
         ASSERT_GE(d.txtFilter[0]->currentIndex(), 0);
     });
