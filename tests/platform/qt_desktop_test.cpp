@@ -251,6 +251,37 @@ TEST_F(QtDesktopTest, ChosenFileIsReturned) {
               QFileInfo(path).canonicalFilePath());
 }
 
+TEST_F(QtDesktopTest, SeveralNamesTypedIntoAnOpenDialogAreRefusedAndItStaysOpen) {
+    QTemporaryDir dir;
+    QStringList typed;
+    for (const char* name : {"12_002.mdb", "12_003.mdb"}) {
+        QFile f(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        typed << QStringLiteral("\"%1\"").arg(QString::fromLatin1(name));
+    }
+    FileDialogOptions o;
+    o.filter = "Access (*.mdb)|*.mdb";
+    o.initialDir = dir.path().toStdString();
+    QString told;
+    bool stayed = false;
+    WhenModal([&](QWidget* w) {
+        auto* d = qobject_cast<QFileDialog*>(w);
+        auto* edit = d ? d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+        if (!edit) return;
+        QTest::keyClicks(edit, typed.join(' '));
+        WhenModal([&](QWidget* box) {
+            if (auto* m = qobject_cast<QMessageBox*>(box)) told = m->text();
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        QTest::keyClick(edit, Qt::Key_Return);
+        stayed = d->isVisible();
+        if (stayed) QTest::keyClick(d, Qt::Key_Escape);
+    });
+    EXPECT_FALSE(desktop.OpenFileDialog(o).has_value());
+    EXPECT_EQ(told.toStdString(), "Choose one file: this command takes one file at a time.");
+    EXPECT_TRUE(stayed);
+}
+
 TEST_F(QtDesktopTest, SaveDialogStartsWithTheNameItLastHeld) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bids.txt"));

@@ -79,6 +79,22 @@ int MessageLineLimit(const QWidget* parent) {
     return std::clamp(boxLimit - 160, 200, 640);
 }
 
+// Every open dialog of the program takes one file. Several names typed into its name box would otherwise
+// give the first alone, and the others would be dropped without a word: the dialog says so and stays.
+class OneFileDialog : public QFileDialog {
+  public:
+    using QFileDialog::QFileDialog;
+    void accept() override {
+        if (acceptMode() == AcceptOpen && selectedFiles().size() > 1) {
+            QMessageBox::information(
+                this, windowTitle(),
+                QStringLiteral("Choose one file: this command takes one file at a time."));
+            return;
+        }
+        QFileDialog::accept();
+    }
+};
+
 }  // namespace
 
 QString DisplayText(const std::string& text) {
@@ -207,7 +223,7 @@ MsgAnswer QtDesktop::MessageBox(const std::string& text, MsgButtons buttons, Msg
 }
 
 std::unique_ptr<QFileDialog> QtDesktop::BuildFileDialog(const FileDialogOptions& options, bool save) const {
-    auto dialog = std::make_unique<QFileDialog>(parent_);
+    std::unique_ptr<QFileDialog> dialog = std::make_unique<OneFileDialog>(parent_);
     static IconsByName icons;
     dialog->setIconProvider(&icons);
     // The size, type and date columns are as wide as what they hold, not cut off at Qt's fixed widths.
