@@ -18,6 +18,7 @@ struct FollowTiming {
     int settleMs = 2000;            // a file is complete once its size has stayed the same this long
     int rescanMs = 5000;            // the periodic look, for file systems whose watches miss files
     int retryMs = 500;              // next try while a dialog or a command keeps imports waiting
+    int messageMs = 5000;           // the status bar's word of an import or a missing round
 };
 
 // Follows the downloads folder: imports each round results file of the open auction whose round is the next
@@ -47,6 +48,7 @@ class DownloadFollower : public QObject {
 
     // The next round while its file is not there but a later round's is; 0 otherwise.
     int MissingRound() const { return missing_; }
+    const FollowTiming& Timing() const { return timing_; }
 
   signals:
     void RoundImported(int round);

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolButton>
 
 #include "platform/DesktopServices.h"
@@ -19,16 +20,14 @@ using shell::kSettingsSection;
 
 namespace {
 constexpr const char* kFollowKey = "FollowDownloads";
-constexpr int kFollowMessageMs = 5000;
 }  // namespace
 
 void frmMain::SetUpFollowing(FollowTiming timing) {
     follower_ = new DownloadFollower(this, std::move(timing));
     follower_->SetAuction([this] { return session_.Current(); });
     follower_->SetMayImport([this] { return commandDepth_ == 0 && !QApplication::activeModalWidget(); });
-    connect(follower_, &DownloadFollower::RoundImported, this, [this](int round) {
-        sbStatusBar->showMessage(QStringLiteral("Round %1 imported").arg(round), kFollowMessageMs);
-    });
+    connect(follower_, &DownloadFollower::RoundImported, this,
+            [this](int round) { ShowFollowMessage(QStringLiteral("Round %1 imported").arg(round)); });
     connect(follower_, &DownloadFollower::MissingRoundChanged, this, &frmMain::ShowMissingRound);
     connect(follower_, &DownloadFollower::ImportFailed, this, &frmMain::FollowFailed);
     followTip_ = ToolbarButton("Follow")->toolTip();
@@ -62,9 +61,21 @@ void frmMain::ShowMissingRound(int round) {
     if (round > 0) {
         const QString missing = QStringLiteral("Round %1 is missing").arg(round);
         tip += QStringLiteral(": ") + missing;
-        sbStatusBar->showMessage(missing, kFollowMessageMs);
+        ShowFollowMessage(missing);
     }
     ToolbarButton("Follow")->setToolTip(tip);
+}
+
+void frmMain::ShowFollowMessage(const QString& text) {
+    sbStatusBar->showMessage(text);
+    // Its seconds count from when the window is free again: what an import sets off (viewers reading their
+    // tables again) is posted before this and may hold the window longer than the message would last.
+    const unsigned shown = ++followMessages_;
+    QTimer::singleShot(0, this, [this, shown] {
+        QTimer::singleShot(follower_->Timing().messageMs, this, [this, shown] {
+            if (shown == followMessages_) sbStatusBar->clearMessage();
+        });
+    });
 }
 
 void frmMain::FollowFailed(int number, const QString& description) {

@@ -145,6 +145,8 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
     void UpdateFollowing();
     void FollowFailed(int number, const QString& description);
     void ShowMissingRound(int round);
+    // The status bar's word of following, for a few seconds.
+    void ShowFollowMessage(const QString& text);
     // false when a viewer would not close.
     bool CloseAuctionWindows();
     void SwitchToAuction(const std::string& path);
@@ -166,6 +168,7 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
     std::unique_ptr<StartUp> startUp_;
     DownloadFollower* follower_ = nullptr;
     QString followTip_;  // the Follow key's own tool tip, before a missing round is added
+    unsigned followMessages_ = 0;
     int commandDepth_ = 0;
     QTimer* quitWhenIdle_ = nullptr;
     bool readAgainPending_ = false;  // viewers read their rows again once the imports of a batch are done

@@ -2,8 +2,11 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QStatusBar>
+#include <QTest>
+#include <QThread>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -23,6 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kSettleMs = 2000;
+constexpr int kMessageMs = 300;
 
 // The main window following a downloads folder of its own, on a clock the test moves; the periodic look
 // never comes by itself, so every look is the test's Scan.
@@ -53,6 +57,7 @@ class FollowTest : public ShellTest {
         timing.nowMs = [this] { return now; };
         timing.settleMs = kSettleMs;
         timing.rescanMs = 3600 * 1000;
+        timing.messageMs = kMessageMs;
         window = std::make_unique<frmMain>(nullptr, timing);
     }
     QAction* FollowItem() const { return window->MenuItem("mnuToolsFollowDownloads"); }
@@ -103,6 +108,18 @@ TEST_F(FollowTest, RoundsGoInInRoundOrderAndAGapIsNamed) {
     EXPECT_EQ(FollowTip(), "Follow Downloads");
     EXPECT_TRUE(fs::exists(two));
     EXPECT_TRUE(desktop.boxes.empty());
+}
+
+TEST_F(FollowTest, AnImportIsToldForSecondsCountedOnceTheWindowIsFreeAgain) {
+    Follow();
+    Drop(2);
+    ScanSettled();
+    // What follows an import holds the window longer than the message lasts.
+    QThread::msleep(kMessageMs + 100);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(StatusMessage(), "Round 2 imported");
+    QTest::qWait(kMessageMs + 200);
+    EXPECT_EQ(StatusMessage(), "");
 }
 
 TEST_F(FollowTest, ImportedRoundsAndOtherAuctionsAreLeftAlone) {
