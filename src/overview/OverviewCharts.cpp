@@ -20,6 +20,7 @@
 #include <QtMath>
 #include <cmath>
 
+#include "engine/Database.h"
 #include "overview/OverviewModels.h"
 #include "platform/DesktopServices.h"
 
@@ -361,6 +362,12 @@ void ChartPane::Save() {
     if (!chosen || chosen->empty()) return;
     QString path = QString::fromStdString(*chosen);
     if (QFileInfo(path).suffix().isEmpty()) path += ".png";
+    if (DbEngine::HoldsDatabase(path.toStdString())) {
+        Desktop().MessageBox("The chart is not saved as " + path.toStdString() +
+                                 ": that file holds a database, which a chart never replaces.",
+                             MsgButtons::OK, MsgIcon::Exclamation, "Save Chart");
+        return;
+    }
     if (!SaveTo(path))
         Desktop().MessageBox("The chart could not be saved as " + path.toStdString() + ".", MsgButtons::OK,
                              MsgIcon::Exclamation, "Save Chart");

@@ -76,6 +76,15 @@ class OverviewChartsTest : public ::testing::Test {
     std::unique_ptr<frmOverview> window;
 };
 
+TEST_F(OverviewChartsTest, AChartIsNeverSavedOverTheAuction) {
+    const long long bids = QueryCount(path, "SELECT count(*) FROM [Markets and Bidders]");
+    desktop.SaveFile(path);
+    QTest::mouseClick(window->charts->cmdSave, Qt::LeftButton);
+    ASSERT_EQ(desktop.boxes.size(), 1u);
+    EXPECT_EQ(desktop.boxes[0].title, "Save Chart");
+    EXPECT_EQ(QueryCount(path, "SELECT count(*) FROM [Markets and Bidders]"), bids);
+}
+
 TEST_F(OverviewChartsTest, TotalChartHasTheStandingTotalOfEveryRoundAndMarksTheChosenOne) {
     window->cboRound->setCurrentIndex(window->cboRound->findData(4));
     WaitIdle(*window);
