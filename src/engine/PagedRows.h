@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/Recordset.h"
+#include "engine/FieldInfo.h"
+#include "engine/Value.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

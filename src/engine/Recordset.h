@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/FieldInfo.h"
 #include "engine/Value.h"
 
 namespace corv {
@@ -16,12 +17,6 @@ class SnapshotData;
 
 // The engine's record set types, numbered as the classic engine numbers them.
 enum class RecordsetType { Dynaset = 2, Snapshot = 4 };
-
-struct FieldInfo {
-    std::string name;
-    FieldType type = FieldType::Unknown;
-    std::string declaredType;  // as declared in the table the column came from; empty for expressions
-};
 
 // A result set. Both types hold a stable copy of the rows taken when the set was opened: later changes
 // to the tables do not change it. Rows are addressed by position (0-based) for grids, and through a

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/Recordset.h"
+#include "engine/FieldInfo.h"
 
 namespace corv {
 

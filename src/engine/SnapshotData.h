@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/Recordset.h"
+#include "engine/FieldInfo.h"
 #include "engine/Value.h"
 
 struct sqlite3;

@@ -36,7 +36,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Recordset.h"
+#include "engine/FieldInfo.h"
 #include "engine/Schema.h"
 #include "engine/Value.h"
 #include "tools/JetSandbox.h"
