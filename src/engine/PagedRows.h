@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/FieldInfo.h"
-#include "engine/Value.h"
+#include "engine/PageReader.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -28,41 +27,27 @@ class SnapshotData;
 // (LoaderLock), and any thread reading a page (ReaderLock: the user interface's for the rows it shows,
 // workers for sort, filter and export). The loader takes the lock batch after batch; it lets a waiting reader
 // go first, or the rows on screen would wait for the whole load.
-class PageSource {
+class PageSource : public PageReader {
   public:
     // table: the quoted table the rows are read from, with its schema. resultFile: db is a query's result
     // file, whose columns are named by position.
     PageSource(sqlite3* db, std::string table, bool resultFile);
-    ~PageSource();
+    ~PageSource() override;
     PageSource(const PageSource&) = delete;
     PageSource& operator=(const PageSource&) = delete;
 
-    std::unique_lock<std::mutex> ReaderLock();
+    std::unique_lock<std::mutex> ReaderLock() override;
     std::unique_lock<std::mutex> LoaderLock();
-    // Whether the rows are the auction's own, read in a transaction held open (not a result file).
-    bool HoldsFileSnapshot() const { return !resultFile_; }
+    bool HoldsFileSnapshot() const override { return !resultFile_; }
     sqlite3* Db() const { return db_; }  // under the lock
 
-    // Under the lock: the rows of ids first..first+count-1, or of the ids listed, in that order, as a page
-    // with fields. Only the columns whose bit is set in used are read (bit 63 stands for every column from
-    // 63 on); the others are Null. Throws when the file cannot be read.
-    static constexpr std::uint64_t kAllColumns = ~std::uint64_t{0};
     std::shared_ptr<SnapshotData> ReadRun(const std::vector<FieldInfo>& fields, std::int64_t first,
-                                          std::size_t count, std::uint64_t used = kAllColumns);
+                                          std::size_t count, std::uint64_t used) override;
     std::shared_ptr<SnapshotData> ReadIds(const std::vector<FieldInfo>& fields, const std::int64_t* ids,
-                                          std::size_t count, std::uint64_t used = kAllColumns);
-    // The ids of count rows of a set: the ids listed, or first and those running on from it.
-    struct IdSpan {
-        std::int64_t first = 0;
-        std::size_t count = 0;
-        const std::int64_t* ids = nullptr;
-    };
-    // Under the lock: one column of rows 0..rows-1 in that order, without reading the rows' other columns;
-    // spanAt gives the ids of the rows from a row on. Stops where visit returns false and returns that
-    // row, else rows.
+                                          std::size_t count, std::uint64_t used) override;
     std::size_t ScanColumn(const std::vector<FieldInfo>& fields, int column, std::size_t rows,
                            const std::function<IdSpan(std::size_t row)>& spanAt,
-                           const std::function<bool(const Value&)>& visit);
+                           const std::function<bool(const Value&)>& visit) override;
 
   private:
     struct Statements {

@@ -2,7 +2,6 @@
 
 #include "engine/Database.h"
 #include "engine/EngineInternal.h"
-#include "engine/PagedRows.h"
 #include "engine/SnapshotData.h"
 #include "engine/sql/JetSql.h"
 
@@ -161,7 +160,7 @@ Value Recordset::Cell(std::size_t row, int column) const {
 }
 
 bool Recordset::HoldsFileSnapshot() const {
-    return data_->IsPaged() && data_->Source()->HoldsFileSnapshot();
+    return data_->HoldsFileSnapshot();
 }
 
 std::size_t Recordset::ScanColumn(int column, const std::function<bool(const Value&)>& visit) const {

@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "engine/EngineInternal.h"
-#include "engine/PagedRows.h"
+#include "engine/PageReader.h"
 
 namespace corv {
 
@@ -30,7 +30,7 @@ double BitsDouble(std::uint64_t u) {
 SnapshotData::SnapshotData(std::vector<FieldInfo> fields)
     : fields_(std::move(fields)), columns_(fields_.size()) {}
 
-SnapshotData::SnapshotData(std::vector<FieldInfo> fields, std::shared_ptr<PageSource> source)
+SnapshotData::SnapshotData(std::vector<FieldInfo> fields, std::shared_ptr<PageReader> source)
     : fields_(std::move(fields)), source_(std::move(source)) {}
 
 SnapshotData::~SnapshotData() {
@@ -485,10 +485,14 @@ std::size_t SnapshotData::ScanColumn(int column, const std::function<bool(const 
     const auto spanAt = [this](std::size_t row) {
         const IdPage& ids = idPages_[row / kPageRows];
         const std::size_t i = row % kPageRows;
-        return PageSource::IdSpan{ids.first + static_cast<std::int64_t>(i), ids.count - i,
+        return PageReader::IdSpan{ids.first + static_cast<std::int64_t>(i), ids.count - i,
                                   ids.ids ? ids.ids.get() + i : nullptr};
     };
     return source_->ScanColumn(fields_, column, rows, spanAt, visit);
+}
+
+bool SnapshotData::HoldsFileSnapshot() const {
+    return source_ && source_->HoldsFileSnapshot();
 }
 
 std::int64_t SnapshotData::RowId(std::size_t row) const {

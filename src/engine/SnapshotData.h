@@ -25,7 +25,7 @@ struct sqlite3_context;
 
 namespace corv {
 
-class PageSource;
+class PageReader;
 
 // An append-only list whose elements never move. One thread appends while others read elements below a
 // count published to them separately (the slot table is replaced, never freed, when it grows).
@@ -89,7 +89,7 @@ class SnapshotData {
     static constexpr std::size_t kCachePages = 48;
 
     explicit SnapshotData(std::vector<FieldInfo> fields);
-    SnapshotData(std::vector<FieldInfo> fields, std::shared_ptr<PageSource> source);
+    SnapshotData(std::vector<FieldInfo> fields, std::shared_ptr<PageReader> source);
     ~SnapshotData();
     SnapshotData(const SnapshotData&) = delete;
     SnapshotData& operator=(const SnapshotData&) = delete;
@@ -100,7 +100,9 @@ class SnapshotData {
     std::size_t RowCount() const { return published_.load(std::memory_order_acquire); }
 
     bool IsPaged() const { return source_ != nullptr; }
-    const std::shared_ptr<PageSource>& Source() const { return source_; }
+    const std::shared_ptr<PageReader>& Source() const { return source_; }
+    // Whether the rows are read from the database file in a read transaction the source holds open.
+    bool HoldsFileSnapshot() const;
     // The set's rows are the whole page: in-memory sets answer themselves, with first 0; paged sets the
     // cached page holding row, kept alive by keep, and the row number of its first row. Throws when the
     // page cannot be read.
@@ -139,6 +141,10 @@ class SnapshotData {
     void AppendValue(int column, const Value& v);  // for builders; call EndRow after each row's cells
     void EndRow();
     void ShrinkToFit();  // not once a loader has been started
+    // For page readers: appends the statement's current row, its columns from firstColumn on, unseen by
+    // readers until Publish().
+    void AppendRow(sqlite3_stmt* stmt, int firstColumn);
+    void Publish();
 
     // Approximate heap use, for benchmarks; waits for a loader to end.
     std::size_t MemoryBytes() const;
@@ -202,18 +208,15 @@ class SnapshotData {
     std::shared_ptr<const SnapshotData> ReadPage(std::size_t page,
                                                  std::uint64_t used = ~std::uint64_t{0}) const;
     void PushIdPage();
-    void AppendRow(sqlite3_stmt* stmt, int firstColumn);
-    friend class PageSource;
 
     void Push(Column& c, Tag tag, std::uint64_t payload);
     void PushText(Column& c, const char* p, std::size_t n);
     void DropPartialRow();
-    void Publish();
     void RunLoader(const std::function<int()>& step, const std::function<void()>& finish);
 
     std::vector<FieldInfo> fields_;
     // Paged sets.
-    std::shared_ptr<PageSource> source_;
+    std::shared_ptr<PageReader> source_;
     AppendList<IdPage> idPages_;
     std::vector<std::int64_t> pendingIds_;  // owner only: ids of the page being filled
     mutable std::mutex cacheMutex_;
