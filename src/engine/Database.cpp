@@ -15,6 +15,7 @@
 #include "engine/PagedRows.h"
 #include "engine/Schema.h"
 #include "engine/SnapshotData.h"
+#include "engine/TableClaims.h"
 #include "engine/functions/JetFunctions.h"
 #include "engine/sql/JetSql.h"
 
@@ -78,7 +79,7 @@ CorvError NoCurrentDatabase() {
 }  // namespace
 
 Database::Database(sqlite3* db, std::string path, DatabaseOrigin origin)
-    : db_(db), path_(std::move(path)), origin_(origin) {
+    : db_(db), path_(std::move(path)), origin_(origin), claims_(std::make_shared<TableClaims>()) {
     if (db_) {
         RegisterJetFunctions(db_);
         sqlite3_set_authorizer(db_, &Database::Authorize, this);
@@ -312,7 +313,7 @@ void Database::Execute(std::string_view jetSql) {
             "A select query cannot be executed: it has no action. Open it as a record set instead.");
     }
     if (tr.kind == jetsql::StatementKind::DropTable && tr.targetSchema == "main" &&
-        TableInUse(tr.targetTable)) {
+        claims_->IsClaimed(tr.targetTable)) {
         throw CorvError(err::TableInUse, "The table '" + tr.targetTable +
                                              "' cannot be dropped: it is in use by an open record set.");
     }
@@ -508,7 +509,7 @@ std::shared_ptr<Recordset> Database::OpenRecordset(std::string_view source, Reco
     if (origin_ == DatabaseOrigin::Sqlite && !external && transDepth_ == 0 && sqlite3_get_autocommit(db_)) {
         if (auto data = OpenProgressively(path_, sql, pivot, WholeTable(text), reader_)) {
             return std::make_shared<Recordset>(weak_from_this(), std::move(data), type, std::string(source),
-                                               std::move(tables));
+                                               std::move(tables), claims_);
         }
     }
 
@@ -526,7 +527,7 @@ std::shared_ptr<Recordset> Database::OpenRecordset(std::string_view source, Reco
     st.s = nullptr;
     data->ShrinkToFit();
     return std::make_shared<Recordset>(weak_from_this(), std::move(data), type, std::string(source),
-                                       std::move(tables));
+                                       std::move(tables), claims_);
 }
 
 std::vector<std::vector<std::optional<std::string>>> Database::ReadRows(const std::string& sql) {
@@ -617,26 +618,6 @@ void Database::Rollback() {
 
 bool Database::InTransaction() const {
     return db_ && !sqlite3_get_autocommit(db_);
-}
-
-void Database::RegisterOpenSet(const Recordset* rs) {
-    std::lock_guard lock(setsMutex_);
-    openSets_.push_back(rs);
-}
-
-void Database::UnregisterOpenSet(const Recordset* rs) {
-    std::lock_guard lock(setsMutex_);
-    openSets_.erase(std::remove(openSets_.begin(), openSets_.end(), rs), openSets_.end());
-}
-
-bool Database::TableInUse(const std::string& table) const {
-    std::lock_guard lock(setsMutex_);
-    for (const Recordset* rs : openSets_) {
-        for (const std::string& t : rs->SourceTables()) {
-            if (SameName(t, table)) return true;
-        }
-    }
-    return false;
 }
 
 }  // namespace corv

@@ -2,7 +2,6 @@
 
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +12,8 @@
 struct sqlite3;
 
 namespace corv {
+
+class TableClaims;
 
 struct TableDef {
     std::string Name;
@@ -88,21 +89,17 @@ class Database : public std::enable_shared_from_this<Database> {
 
     // Construction is DbEngine's business.
     Database(sqlite3* db, std::string path, DatabaseOrigin origin);
-    void RegisterOpenSet(const Recordset* rs);
-    void UnregisterOpenSet(const Recordset* rs);
 
   private:
     std::string AttachAlias(const std::string& path);
     // Rows of an SQLite SELECT as texts, Null as nullopt: what a crosstab learns its columns from.
     std::vector<std::vector<std::optional<std::string>>> ReadRows(const std::string& sql);
-    bool TableInUse(const std::string& table) const;
 
     sqlite3* db_ = nullptr;
     std::string path_;
     DatabaseOrigin origin_;
     std::map<std::string, std::string> attached_;  // external file path -> schema alias
-    mutable std::mutex setsMutex_;
-    std::vector<const Recordset*> openSets_;
+    std::shared_ptr<TableClaims> claims_;  // the tables open sets were read from; shared with the sets
     // Engine bookkeeping.
     int transDepth_ = 0;         // nested BeginTrans levels
     bool attaching_ = false;     // ATTACH is allowed only while the engine itself attaches

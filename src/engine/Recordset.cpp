@@ -1,8 +1,8 @@
 #include "engine/Recordset.h"
 
-#include "engine/Database.h"
 #include "engine/EngineInternal.h"
 #include "engine/SnapshotData.h"
+#include "engine/TableClaims.h"
 #include "engine/sql/JetSql.h"
 
 namespace corv {
@@ -24,14 +24,16 @@ bool IsBlank(const std::string& s) {
 }  // namespace
 
 Recordset::Recordset(std::weak_ptr<Database> db, std::shared_ptr<const SnapshotData> data, RecordsetType type,
-                     std::string source, std::vector<std::string> sourceTables)
+                     std::string source, std::vector<std::string> sourceTables,
+                     std::shared_ptr<TableClaims> claims)
     : db_(std::move(db)),
       data_(std::move(data)),
       type_(type),
       source_(std::move(source)),
-      sourceTables_(std::move(sourceTables)) {
+      sourceTables_(std::move(sourceTables)),
+      claims_(std::move(claims)) {
     data_->AddUser();
-    if (auto d = db_.lock()) d->RegisterOpenSet(this);
+    if (claims_) claims_->Claim(sourceTables_);
 }
 
 Recordset::~Recordset() {
@@ -42,12 +44,12 @@ void Recordset::Close() {
     if (closed_) return;
     closed_ = true;
     data_->ReleaseUser();
-    if (auto d = db_.lock()) d->UnregisterOpenSet(this);
+    if (claims_) claims_->Release(sourceTables_);
 }
 
 std::shared_ptr<Recordset> Recordset::Clone() const {
     if (closed_) throw Closed();
-    return std::make_shared<Recordset>(db_, data_, type_, source_, sourceTables_);
+    return std::make_shared<Recordset>(db_, data_, type_, source_, sourceTables_, claims_);
 }
 
 bool Recordset::HasRow(std::size_t row) const {
@@ -182,7 +184,7 @@ std::shared_ptr<Recordset> Recordset::OpenRecordset(RecordsetType type) const {
         const std::string order = IsBlank(Sort) ? std::string() : jetsql::TranslateOrderList(Sort);
         data = engine::QuerySnapshot(data_, where, order);
     }
-    return std::make_shared<Recordset>(db_, std::move(data), type, source_, sourceTables_);
+    return std::make_shared<Recordset>(db_, std::move(data), type, source_, sourceTables_, claims_);
 }
 
 }  // namespace corv

@@ -14,6 +14,7 @@ namespace corv {
 
 class Database;
 class SnapshotData;
+class TableClaims;
 
 // The engine's record set types, numbered as the classic engine numbers them.
 enum class RecordsetType { Dynaset = 2, Snapshot = 4 };
@@ -96,9 +97,11 @@ class Recordset {
     // is open.
     const std::vector<std::string>& SourceTables() const { return sourceTables_; }
 
-    // Construction is the engine's business (Database::OpenRecordset).
+    // Construction is the engine's business (Database::OpenRecordset): the set claims its source tables in
+    // claims while it is open.
     Recordset(std::weak_ptr<Database> db, std::shared_ptr<const SnapshotData> data, RecordsetType type,
-              std::string source, std::vector<std::string> sourceTables);
+              std::string source, std::vector<std::string> sourceTables,
+              std::shared_ptr<TableClaims> claims = nullptr);
     const std::shared_ptr<const SnapshotData>& Data() const { return data_; }
 
   private:
@@ -109,6 +112,7 @@ class Recordset {
     RecordsetType type_;
     std::string source_;
     std::vector<std::string> sourceTables_;
+    std::shared_ptr<TableClaims> claims_;
     std::size_t pos_ = 0;
     bool beforeFirst_ = false;
     bool closed_ = false;
