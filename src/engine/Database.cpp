@@ -1,6 +1,5 @@
-// A database connection and its record sets. Past the usual size because the readers/writer rule (write-ahead
-// log, snapshots held in read transactions, tables in use) is kept in one place; copying lives in
-// DatabaseCopy.cpp.
+// A database connection and its record sets: statements, transactions, the write-ahead log and the tables in
+// use. The reader side of opening a set lives in ProgressiveOpen.cpp, copying in DatabaseCopy.cpp.
 
 #include "engine/Database.h"
 
@@ -12,7 +11,7 @@
 #include <optional>
 
 #include "engine/EngineInternal.h"
-#include "engine/PagedRows.h"
+#include "engine/ProgressiveOpen.h"
 #include "engine/Schema.h"
 #include "engine/SnapshotData.h"
 #include "engine/TableClaims.h"
@@ -23,18 +22,15 @@ namespace corv {
 
 namespace {
 
+using engine::FieldsOf;
+using engine::IsBlankTail;
+using engine::PivotType;
 using engine::SameName;
 
 struct Stmt {
     sqlite3_stmt* s = nullptr;
     ~Stmt() { sqlite3_finalize(s); }
 };
-
-bool IsBlank(const char* p) {
-    for (; p && *p; ++p)
-        if (*p != ' ' && *p != '\t' && *p != '\n' && *p != '\r' && *p != ';') return false;
-    return true;
-}
 
 std::string Trim(std::string_view s) {
     const auto b = s.find_first_not_of(" \t\r\n");
@@ -269,22 +265,6 @@ void MakeNamesUnique(std::vector<FieldInfo>& fields) {
     }
 }
 
-// A crosstab's cells from pivotFirst on take the declared type its aggregate keeps, when it keeps one.
-struct PivotType {
-    int first = -1;
-    std::string declared;
-};
-
-std::vector<FieldInfo> FieldsOf(sqlite3_stmt* stmt, const PivotType& pivot) {
-    std::vector<FieldInfo> fields = StatementFields(stmt);
-    if (pivot.first < 0) return fields;
-    for (std::size_t i = static_cast<std::size_t>(pivot.first); i < fields.size(); ++i) {
-        fields[i].declaredType = pivot.declared;
-        fields[i].type = FieldTypeFromDeclared(pivot.declared);
-    }
-    return fields;
-}
-
 PivotType PivotTypeOf(sqlite3* db, const jetsql::Translation& tr) {
     if (tr.pivotTypeSql.empty()) return {};
     Stmt probe;
@@ -326,7 +306,7 @@ void Database::Execute(std::string_view jetSql) {
         const char* tail = nullptr;
         int rc = sqlite3_prepare_v2(db_, tr.sql.c_str(), static_cast<int>(tr.sql.size()), &sel.s, &tail);
         if (rc != SQLITE_OK) throw ErrorOf(db_, path_, readOnlyHit_);
-        if (!sel.s || !IsBlank(tail))
+        if (!sel.s || !IsBlankTail(tail))
             throw CorvError(err::SyntaxError, "Only one statement can be executed at a time.");
         std::vector<FieldInfo> fields = FieldsOf(sel.s, PivotTypeOf(db_, tr));
         auto untyped = std::count_if(fields.begin(), fields.end(),
@@ -373,7 +353,7 @@ void Database::Execute(std::string_view jetSql) {
     const char* tail = nullptr;
     int rc = sqlite3_prepare_v2(db_, tr.sql.c_str(), static_cast<int>(tr.sql.size()), &st.s, &tail);
     if (rc != SQLITE_OK) throw ErrorOf(db_, path_, readOnlyHit_);
-    if (!st.s || !IsBlank(tail)) {
+    if (!st.s || !IsBlankTail(tail)) {
         throw CorvError(err::SyntaxError, "Only one statement can be executed at a time.");
     }
     while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) {
@@ -382,8 +362,6 @@ void Database::Execute(std::string_view jetSql) {
 }
 
 namespace {
-
-using engine::kFirstRows;
 
 // The table a text names when it asks for every row of one table of this file as it stands: "t", "[t]" or
 // "SELECT * FROM [t]". Such a set pages by row ids.
@@ -409,63 +387,6 @@ std::optional<std::string> WholeTable(const std::string& text) {
     }
     if (rest.empty()) return std::nullopt;
     return rest;
-}
-
-bool InWalMode(sqlite3* db) {
-    Stmt st;
-    if (sqlite3_prepare_v2(db, "PRAGMA main.journal_mode", -1, &st.s, nullptr) != SQLITE_OK ||
-        sqlite3_step(st.s) != SQLITE_ROW)
-        return false;
-    const auto* mode = reinterpret_cast<const char*>(sqlite3_column_text(st.s, 0));
-    return mode && SameName(mode, "wal");
-}
-
-// The first rows of sql read on a connection of its own, which then goes on reading the rest in the
-// background; its read transaction keeps the copy as of now. nullptr when that cannot be done, for the
-// caller to read the set the ordinary way (and report any error the ordinary way).
-// reader is an idle read-only connection to reuse, or nullptr; on return it holds the connection to keep for
-// the next call (nullptr when the connection went to a background loader or was given up).
-std::shared_ptr<SnapshotData> OpenProgressively(const std::string& path, const std::string& sql,
-                                                const PivotType& pivot,
-                                                const std::optional<std::string>& table, sqlite3*& reader) {
-    sqlite3* db = reader ? reader : engine::OpenReaderConnection(path);
-    reader = nullptr;
-    if (!db) return nullptr;
-    // Paging holds a read transaction for the set's life, which only the write-ahead log lets writers
-    // work past; a file in another journal mode is read whole and let go, as the writer waits for that.
-    if (table && InWalMode(db)) {
-        if (auto data = engine::OpenPagedTable(db, "main." + QuoteName(*table), reader)) return data;
-    }
-    sqlite3_stmt* stmt = nullptr;
-    const char* tail = nullptr;
-    const auto give_up = [&]() -> std::shared_ptr<SnapshotData> {
-        sqlite3_finalize(stmt);
-        sqlite3_close_v2(db);
-        return nullptr;
-    };
-    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail) != SQLITE_OK ||
-        !stmt || !IsBlank(tail))
-        return give_up();
-    std::shared_ptr<SnapshotData> data;
-    int rc;
-    try {
-        data = std::make_shared<SnapshotData>(FieldsOf(stmt, pivot));
-        rc = data->AppendRows(stmt, kFirstRows);
-    } catch (...) {
-        give_up();
-        throw;
-    }
-    if (rc == SQLITE_ROW) {
-        if (auto paged = engine::PageQueryResult(data, db, stmt, path)) return paged;
-        data->LoadInBackground(db, stmt, path);
-        return data;
-    }
-    if (rc != SQLITE_DONE) return give_up();
-    sqlite3_finalize(stmt);
-    // Opening a connection costs more than reading a small result; keep it for the next set.
-    reader = db;
-    data->ShrinkToFit();
-    return data;
 }
 
 }  // namespace
@@ -507,7 +428,7 @@ std::shared_ptr<Recordset> Database::OpenRecordset(std::string_view source, Reco
     // Another connection sees only what is committed to the file itself: not the changes of an open
     // transaction, nor other files attached here.
     if (origin_ == DatabaseOrigin::Sqlite && !external && transDepth_ == 0 && sqlite3_get_autocommit(db_)) {
-        if (auto data = OpenProgressively(path_, sql, pivot, WholeTable(text), reader_)) {
+        if (auto data = engine::OpenProgressively(path_, sql, pivot, WholeTable(text), reader_)) {
             return std::make_shared<Recordset>(weak_from_this(), std::move(data), type, std::string(source),
                                                std::move(tables), claims_);
         }
@@ -518,7 +439,7 @@ std::shared_ptr<Recordset> Database::OpenRecordset(std::string_view source, Reco
     const char* tail = nullptr;
     int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &st.s, &tail);
     if (rc != SQLITE_OK) throw ErrorOf(db_, path_, readOnlyHit_);
-    if (!st.s || !IsBlank(tail))
+    if (!st.s || !IsBlankTail(tail))
         throw CorvError(err::SyntaxError, "Only one statement can be opened at a time.");
     auto data = std::make_shared<SnapshotData>(FieldsOf(st.s, pivot));
     rc = data->AppendRows(st.s);

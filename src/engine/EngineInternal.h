@@ -44,5 +44,12 @@ std::shared_ptr<SnapshotData> QuerySnapshot(const std::shared_ptr<const Snapshot
 // ASCII comparison without regard to letter case, as the engine compares names.
 bool SameName(std::string_view a, std::string_view b);
 
+// Whether what follows a prepared statement's text is blanks and semicolons only: no second statement.
+inline bool IsBlankTail(const char* p) {
+    for (; p && *p; ++p)
+        if (*p != ' ' && *p != '\t' && *p != '\n' && *p != '\r' && *p != ';') return false;
+    return true;
+}
+
 }  // namespace engine
 }  // namespace corv
