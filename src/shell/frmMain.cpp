@@ -13,6 +13,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include "dialogue/AuctionCommands.h"
 #include "platform/DesktopServices.h"
 #include "platform/ErrorBox.h"
 #include "platform/InstallPaths.h"
@@ -23,7 +24,6 @@
 #include "shell/StartUp.h"
 #include "shell/ViewerLists.h"
 #include "shell/frmOpeningQuestions.h"
-#include "store/AuctionCommands.h"
 #include "viewer/frmFlexGrid.h"
 
 // Resources live in a static library: they must be pulled in by name, outside any namespace.

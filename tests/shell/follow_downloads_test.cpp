@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "ShellTestSupport.h"
+#include "dialogue/AuctionCommands.h"
 #include "shell/frmMain.h"
-#include "store/AuctionCommands.h"
 #include "store/RoundFileNames.h"
 #include "support/NeededFile.h"
 #include "viewer/frmFlexGrid.h"

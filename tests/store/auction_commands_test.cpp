@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "dialogue/AuctionCommands.h"
 #include "engine/CorvError.h"
 #include "engine/Recordset.h"
 #include "fixture/FixtureAuction.h"
-#include "store/AuctionCommands.h"
 #include "store/RoundReadAhead.h"
 #include "store/store_support.h"
 #include "support/AuctionDatabase.h"
