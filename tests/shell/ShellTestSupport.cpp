@@ -24,6 +24,13 @@ std::string OpenPath(frmMain& w) {
     return w.OpenAuction() ? w.OpenAuction()->Path() : std::string();
 }
 
+std::vector<CommandRow> CommandsWith(const std::map<std::string, CommandFunction>& runs) {
+    std::vector<CommandRow> rows = CommandTable();
+    for (CommandRow& row : rows)
+        if (auto it = runs.find(row.name); it != runs.end()) row.run = it->second;
+    return rows;
+}
+
 frmOpeningQuestions* OpeningDialogOf(ModalDialog& modal) {
     auto* adapter = dynamic_cast<DialogModal*>(&modal);
     EXPECT_NE(adapter, nullptr) << "the modal run is not a Qt dialog";

@@ -189,21 +189,22 @@ TEST_F(MainWindowTest, CommandsAreEnabledOnlyWhileBound) {
     for (const char* key : {"Print", "TableWizard", "SQL", "DropTable"})
         EXPECT_TRUE(w.ToolbarButton(key)->isEnabled()) << key;
 
-    w.Bind(ViewerCommandId::TableWizard, {});
-    EXPECT_FALSE(w.MenuItem("mnuToolsTableWizard")->isEnabled());
-    EXPECT_FALSE(w.ToolbarButton("TableWizard")->isEnabled());
-    EXPECT_TRUE(w.ToolbarButton("DropTable")->isEnabled());
-    w.Bind(ViewerCommandId::TableWizard, [](frmFlexGrid&) {});
-    EXPECT_TRUE(w.ToolbarButton("TableWizard")->isEnabled());
+    frmMain unbound(nullptr, {},
+                    CommandsWith({{"mnuToolsTableWizard", nullptr},
+                                  {"mnuToolsSQLCommandLine", nullptr},
+                                  {"mnuToolsAnalysisMarkets", nullptr},
+                                  {"mnuToolsAnalysisBidders", nullptr}}));
+    EXPECT_FALSE(unbound.MenuItem("mnuToolsTableWizard")->isEnabled());
+    EXPECT_FALSE(unbound.ToolbarButton("TableWizard")->isEnabled());
+    EXPECT_TRUE(unbound.ToolbarButton("DropTable")->isEnabled());
+    EXPECT_FALSE(unbound.ToolbarButton("SQL")->isEnabled());
     // The pivot submenu is usable while any one of its analyses is.
-    for (ViewerCommandId id : {ViewerCommandId::MarketsAnalysis, ViewerCommandId::BiddersAnalysis,
-                               ViewerCommandId::RoundsAnalysis})
-        w.Bind(id, {});
-    EXPECT_FALSE(w.MenuItem("mnuToolsAnalysis")->isEnabled());
-    w.Bind(ViewerCommandId::RoundsAnalysis, [](frmFlexGrid&) {});
-    EXPECT_TRUE(w.MenuItem("mnuToolsAnalysis")->isEnabled());
-    w.BindQueryBuilder({});
-    EXPECT_FALSE(w.ToolbarButton("SQL")->isEnabled());
+    EXPECT_TRUE(unbound.MenuItem("mnuToolsAnalysis")->isEnabled());
+    frmMain none(nullptr, {},
+                 CommandsWith({{"mnuToolsAnalysisMarkets", nullptr},
+                               {"mnuToolsAnalysisBidders", nullptr},
+                               {"mnuToolsAnalysisRounds", nullptr}}));
+    EXPECT_FALSE(none.MenuItem("mnuToolsAnalysis")->isEnabled());
 }
 
 TEST_F(MainWindowTest, ToolbarKeysTipsSeparatorsAndIcons) {
@@ -225,11 +226,11 @@ TEST_F(MainWindowTest, ToolbarKeysTipsSeparatorsAndIcons) {
 }
 
 TEST_F(MainWindowTest, ToolbarClickRunsTheCommandOfItsExactKey) {
-    frmMain w;
-    OpenFixtureAuction(w);
     int sorts = 0, drops = 0;
-    w.Bind(ViewerCommandId::SortTable, [&](frmFlexGrid&) { ++sorts; });
-    w.Bind(ViewerCommandId::DropTable, [&](frmFlexGrid&) { ++drops; });
+    frmMain w(nullptr, {},
+              CommandsWith({{"mnuToolsSortTable", [&](CommandContext&) { ++sorts; }},
+                            {"mnuToolsDropTable", [&](CommandContext&) { ++drops; }}}));
+    OpenFixtureAuction(w);
     w.FileNew();
     ASSERT_EQ(w.Viewers().size(), 1);
     w.ToolbarClick("Sort");
@@ -245,10 +246,42 @@ TEST_F(MainWindowTest, ToolbarClickRunsTheCommandOfItsExactKey) {
     EXPECT_TRUE(desktop.boxes.empty()) << desktop.boxes[0].text;
 }
 
+TEST_F(MainWindowTest, ACommandAddedAsOneRowIsInTheMenuAndOnTheToolbarAndRunsWithItsContext) {
+    std::vector<CommandContext> runs;
+    std::vector<CommandRow> rows = CommandTable();
+    rows.push_back({.kind = RowKind::Item,
+                    .parent = "mnuTools",
+                    .name = "mnuToolsCount",
+                    .caption = "&Count Rounds",
+                    .needs = Needs::Auction,
+                    .run = [&](CommandContext& c) { runs.push_back(c); },
+                    .toolbarKey = "Count",
+                    .icon = ":/icons/Sort.png",
+                    .toolTip = "Count Rounds",
+                    .toolbarPlace = 13});
+    frmMain w(nullptr, {}, rows);
+    QAction* item = w.MenuItem("mnuToolsCount");
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(w.Menu("mnuTools")->actions().back(), item);
+    EXPECT_EQ(w.tbToolBar->actions().back(), w.ToolbarButton("Count"));
+    EXPECT_FALSE(item->isEnabled());
+    EXPECT_FALSE(w.ToolbarButton("Count")->isEnabled());
+
+    OpenFixtureAuction(w);
+    w.FileNew();
+    w.ToolbarClick("Count");
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(&runs[0].session, &w.Session());
+    EXPECT_EQ(runs[0].viewer, w.ActiveViewer());
+    EXPECT_EQ(&runs[0].window, &w);
+    w.Session().Close();
+    EXPECT_FALSE(item->isEnabled());
+    EXPECT_TRUE(desktop.boxes.empty());
+}
+
 TEST_F(MainWindowTest, ViewerCommandWithoutViewerIsRefused) {
-    frmMain w;
     int calls = 0;
-    w.Bind(ViewerCommandId::Export, [&](frmFlexGrid&) { ++calls; });
+    frmMain w(nullptr, {}, CommandsWith({{"mnuFileExport", [&](CommandContext&) { ++calls; }}}));
     w.MenuItem("mnuFileExport")->trigger();
     EXPECT_EQ(calls, 0);
     ASSERT_EQ(desktop.boxes.size(), 1u);
@@ -279,38 +312,36 @@ TEST_F(MainWindowTest, QueryBuilderOpensWithoutViewerAndItsOkAsksForOne) {
 }
 
 TEST_F(MainWindowTest, EachMenuItemRunsItsOwnCommandOnTheActiveViewerAndReportsEscapingErrors) {
-    frmMain w;
+    std::vector<std::pair<std::string, frmFlexGrid*>> runs;
+    bool resetFails = false;
+    std::vector<CommandRow> rows = CommandTable();
+    for (CommandRow& c : rows)
+        if (c.needs == Needs::Viewer)
+            c.run = [&, name = std::string(c.name)](CommandContext& context) {
+                if (resetFails && name == "mnuToolsResetTable") throw CorvError(3021, "No current record");
+                runs.emplace_back(name, context.viewer);
+            };
+    frmMain w(nullptr, {}, rows);
     OpenFixtureAuction(w);
     w.FileNew();
     w.FileNew();
     ASSERT_EQ(w.Viewers().size(), 2);
-    std::vector<std::pair<ViewerCommandId, frmFlexGrid*>> runs;
-    for (const CommandRow& c : CommandTable())
-        if (c.viewer)
-            w.Bind(*c.viewer, [&runs, id = *c.viewer](frmFlexGrid& v) { runs.emplace_back(id, &v); });
     w.mdiArea->setActiveSubWindow(w.SubWindowOf(w.Viewers().front()));
-    const std::pair<const char*, ViewerCommandId> items[] = {
-        {"mnuFileExport", ViewerCommandId::Export},
-        {"mnuFilePrint", ViewerCommandId::Print},
-        {"mnuToolsExcel", ViewerCommandId::ExcelExport},
-        {"mnuToolsDropTable", ViewerCommandId::DropTable},
-        {"mnuToolsSortTable", ViewerCommandId::SortTable},
-        {"mnuToolsResetTable", ViewerCommandId::ResetTable},
-        {"mnuToolsFilterTable", ViewerCommandId::FilterTable},
-        {"mnuToolsTableWizard", ViewerCommandId::TableWizard},
-        {"mnuToolsAnalysisMarkets", ViewerCommandId::MarketsAnalysis},
-        {"mnuToolsAnalysisBidders", ViewerCommandId::BiddersAnalysis},
-        {"mnuToolsAnalysisRounds", ViewerCommandId::RoundsAnalysis}};
-    for (const auto& [item, id] : items) {
+    const char* const items[] = {
+        "mnuFileExport",           "mnuFilePrint",          "mnuToolsExcel",
+        "mnuToolsDropTable",       "mnuToolsSortTable",     "mnuToolsResetTable",
+        "mnuToolsFilterTable",     "mnuToolsTableWizard",   "mnuToolsAnalysisMarkets",
+        "mnuToolsAnalysisBidders", "mnuToolsAnalysisRounds"};
+    for (const char* item : items) {
         runs.clear();
         w.MenuItem(item)->trigger();
         ASSERT_EQ(runs.size(), 1u) << item;
-        EXPECT_EQ(runs[0].first, id) << item;
+        EXPECT_EQ(runs[0].first, item) << item;
         EXPECT_EQ(runs[0].second, w.Viewers().front()) << item;
     }
     EXPECT_TRUE(desktop.boxes.empty());
 
-    w.Bind(ViewerCommandId::ResetTable, [](frmFlexGrid&) { throw CorvError(3021, "No current record"); });
+    resetFails = true;
     w.MenuItem("mnuToolsResetTable")->trigger();
     ASSERT_EQ(desktop.boxes.size(), 1u);
     EXPECT_EQ(desktop.boxes[0].text, "Error: 3021 No current record");
@@ -325,7 +356,7 @@ TEST_F(MainWindowTest, EveryCommandOnAViewerWithNoAuctionBehindItReportsInItsOwn
     ASSERT_NE(w.ActiveViewer(), nullptr);
     std::vector<QAction*> commands;
     for (const CommandRow& c : CommandTable())
-        if (c.viewer) commands.push_back(w.MenuItem(c.name));
+        if (c.needs == Needs::Viewer) commands.push_back(w.MenuItem(c.name));
     for (QAction* item : commands) {
         desktop.boxes.clear();
         item->trigger();
@@ -569,17 +600,17 @@ TEST_F(MainWindowTest, ClosingTakesTheQueryBuilderAlong) {
 }
 
 TEST_F(MainWindowTest, TerminationSignalEndsAsExitDoesOnceTheCommandUnderWayEnds) {
-    frmMain w;
+    bool openThroughout = false;
+    frmMain w(nullptr, {}, CommandsWith({{"mnuToolsResetTable", [&](CommandContext& c) {
+                                              std::raise(SIGTERM);
+                                              // Events flow meanwhile, as they do while a round file is read.
+                                              QTest::qWait(300);
+                                              openThroughout = c.session.Current() && c.window.isVisible();
+                                          }}}));
     const std::string path = OpenFixtureAuction(w);
     w.show();
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::requested, &w, &frmMain::QuitWhenIdle);
-    bool openThroughout = false;
-    w.Bind(ViewerCommandId::ResetTable, [&](frmFlexGrid&) {
-        std::raise(SIGTERM);
-        QTest::qWait(300);  // events flow meanwhile, as they do while a round file is read
-        openThroughout = w.OpenAuction() != nullptr && w.isVisible();
-    });
     w.FileNew();
     w.MenuItem("mnuToolsResetTable")->trigger();
     EXPECT_TRUE(openThroughout);
