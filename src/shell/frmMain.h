@@ -102,12 +102,9 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
     // search: the keyword search, else the contents; quiet: failures are not reported.
     void ShowHelp(bool search, bool quiet);
     frmOpeningQuestions* OpeningQuestions() const;
-    frmAbout* AboutBox() const { return about_; }
 
     AuctionFollowers& Followers() const { return *followers_; }
     DownloadFollower* Follower() const;
-    // While a command runs, following keeps its imports waiting.
-    bool CommandRunning() const { return commandDepth_ > 0; }
     // Ends the program as File > Exit does once no command or import is under way, so an import commits or
     // rolls back first; questions still open are answered as if cancelled. For a termination signal.
     void QuitWhenIdle();
