@@ -20,6 +20,12 @@ void ShellTest::SetUp() {
 
 void ShellTest::TearDown() {}
 
+std::string MainWindowTest::OpenFixtureAuction(frmMain& w) {
+    const std::string path = BuildAuctionDatabase(folder.Path(), fixture::AuctionOptions{});
+    w.Session().Open(path);
+    return path;
+}
+
 std::string OpenPath(frmMain& w) {
     return w.OpenAuction() ? w.OpenAuction()->Path() : std::string();
 }

@@ -32,6 +32,17 @@ class ShellTest : public ::testing::Test {
     ScriptedDesktop desktop;
 };
 
+// Tests of the main window itself.
+class MainWindowTest : public ShellTest {
+  protected:
+    // Opens a fixture auction of the default options in w; returns its path.
+    std::string OpenFixtureAuction(frmMain& w);
+    std::string Setting(const std::string& key) { return desktop.settings["Corvidel/Settings/" + key]; }
+    void Store(const std::string& key, const std::string& value) {
+        desktop.settings["Corvidel/Settings/" + key] = value;
+    }
+};
+
 // The path of the window's open auction; empty when none is open.
 std::string OpenPath(frmMain& w);
 
