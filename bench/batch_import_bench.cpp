@@ -14,12 +14,12 @@
 #include <sqlite3.h>
 
 #include "JetRoundFiles.h"
+#include "dialogue/AuctionCommands.h"
 #include "engine/Database.h"
 #include "engine/Recordset.h"
 #include "engine/jet/JetReader.h"
 #include "fixture/FixtureAuction.h"
 #include "store/Auction.h"
-#include "store/AuctionCommands.h"
 #include "support/ScriptedDesktop.h"
 
 namespace fs = std::filesystem;

@@ -12,10 +12,10 @@
 #include <string>
 
 #include "BenchSupport.h"
+#include "dialogue/AuctionCommands.h"
 #include "fixture/FixtureAuction.h"
 #include "shell/DownloadFollower.h"
 #include "store/Auction.h"
-#include "store/AuctionCommands.h"
 #include "support/ScriptedDesktop.h"
 
 namespace fs = std::filesystem;

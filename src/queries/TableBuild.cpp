@@ -9,13 +9,13 @@
 #include <QPointer>
 #include <QTabWidget>
 
+#include "dialogue/AuctionCommands.h"
 #include "engine/CorvError.h"
 #include "engine/Database.h"
 #include "platform/DesktopServices.h"
 #include "platform/ErrorBox.h"
 #include "queries/frmTableActions.h"
 #include "store/Auction.h"
-#include "store/AuctionCommands.h"
 #include "viewer/ViewStateText.h"
 #include "viewer/ViewerHost.h"
 #include "viewer/frmFlexGrid.h"

@@ -9,13 +9,13 @@
 #include <optional>
 #include <vector>
 
+#include "dialogue/AuctionCommands.h"
 #include "engine/Database.h"
 #include "platform/DesktopServices.h"
 #include "platform/ErrorBox.h"
 #include "shell/ViewerLists.h"
 #include "shell/frmMain.h"
 #include "shell/frmOpeningQuestions.h"
-#include "store/AuctionCommands.h"
 #include "store/AuctionFile.h"
 #include "store/RoundFileNames.h"
 #include "viewer/frmFlexGrid.h"
@@ -159,7 +159,7 @@ void StartUp::OpenExistingAuction() {
 
 void StartUp::OpenAuction(const std::string& path) {
     QPointer<frmFlexGrid> viewer = main_.NewViewer();
-    main_.Session().Open(path);
+    OpenAuctionDatabase(main_.Session(), path);
     main_.PopulateTables();
     main_.PopulateRounds();
     SelectFirstEntries(viewer);

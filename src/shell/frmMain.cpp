@@ -13,9 +13,11 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include "engine/CorvError.h"
 #include "platform/DesktopServices.h"
 #include "platform/ErrorBox.h"
 #include "platform/InstallPaths.h"
+#include "shell/AuctionFollowers.h"
 #include "shell/CommandTable.h"
 #include "shell/DatePanel.h"
 #include "shell/RecentAuctions.h"
@@ -23,7 +25,6 @@
 #include "shell/StartUp.h"
 #include "shell/ViewerLists.h"
 #include "shell/frmOpeningQuestions.h"
-#include "store/AuctionCommands.h"
 #include "viewer/frmFlexGrid.h"
 
 // Resources live in a static library: they must be pulled in by name, outside any namespace.
@@ -72,8 +73,8 @@ QString FindHelpDocument() {
 
 }  // namespace
 
-frmMain::frmMain(QWidget* parent, FollowTiming followTiming)
-    : QMainWindow(parent), startUp_(std::make_unique<StartUp>(*this)) {
+frmMain::frmMain(QWidget* parent, FollowTiming followTiming, std::vector<CommandRow> commands)
+    : QMainWindow(parent), commands_(std::move(commands)), startUp_(std::make_unique<StartUp>(*this)) {
     session_.AddListener(this);
     InitShellResources();
     setObjectName("frmMain");
@@ -91,14 +92,11 @@ frmMain::frmMain(QWidget* parent, FollowTiming followTiming)
     BuildMenus();
     BuildToolbar();
     BuildStatusBar();
-    // Every viewer command stays disabled until its feature binds it.
-    for (const CommandRow& row : CommandTable())
-        if (row.viewer || row.command == WindowCommandId::QueryBuilder ||
-            row.command == WindowCommandId::AuctionOverview)
-            SetCommandEnabled(row.name, false);
-    BindFeatureCommands(*this);
-
-    SetUpFollowing(std::move(followTiming));
+    followers_ = std::make_unique<AuctionFollowers>(
+        session_, [this] { return Viewers(); }, [this] { return commandDepth_ > 0; },
+        std::move(followTiming));
+    SetUpFollowing();
+    UpdateCommands();
 
     helpFile_ = FindHelpDocument();
     RefreshRecentMenu();
@@ -173,43 +171,57 @@ void frmMain::FileNew() {
 void frmMain::AsCommand(const std::function<void()>& command) {
     ++commandDepth_;
     struct Done {
-        int& depth;
-        ~Done() { --depth; }
-    } done{commandDepth_};
+        frmMain& window;
+        ~Done() {
+            if (--window.commandDepth_ == 0) window.followers_->CommandEnded();
+        }
+    } done{*this};
     command();
 }
 
+void frmMain::Reporting(const std::function<void()>& command) {
+    try {
+        command();
+    } catch (const std::exception& e) {
+        ShowErrorBox(ErrorForm::ColonSpace, e);
+    }
+}
+
 void frmMain::AsReportedCommand(const std::function<void()>& command) {
-    AsCommand([&] {
-        try {
-            command();
-        } catch (const std::exception& e) {
-            ShowErrorBox(ErrorForm::ColonSpace, e);
-        }
-    });
+    AsCommand([&] { Reporting(command); });
 }
 
-void frmMain::FileImport() {
-    AsReportedCommand([this] { ImportRound(session_.Current()); });
-}
-
-void frmMain::RunViewerCommand(const ViewerCommand& command) {
+void frmMain::Run(const CommandRow& row, bool checked) {
     frmFlexGrid* viewer = ActiveViewer();
-    if (!viewer) {
+    if (!row.run || !Guard(row.needs, row.noAuctionForm, viewer)) return;
+    CommandContext context{session_, viewer, *this, checked};
+    // A toggle only switches something on or off: imports need not wait for it.
+    if (row.kind == RowKind::Toggle)
+        Reporting([&] { row.run(context); });
+    else
+        AsReportedCommand([&] { row.run(context); });
+}
+
+bool frmMain::Guard(Needs needs, ErrorForm noAuctionForm, const frmFlexGrid* viewer) {
+    if (needs == Needs::Viewer && !viewer) {
         Desktop().MessageBox(
             "  A data grid must be opened to use this function.\rOpen a data grid with the New button and "
             "try again",
             MsgButtons::OK, MsgIcon::Exclamation, "Error");
-        return;
+        return false;
     }
-    AsReportedCommand([&] { command(*viewer); });
+    // A viewer can be on screen with no auction behind it (after a failed open).
+    if (needs != Needs::Nothing && !session_.Current()) {
+        ShowErrorBox(noAuctionForm, err::ObjectNotSet, "No auction database is open");
+        return false;
+    }
+    return true;
 }
 
-void frmMain::ComputeSelection(const QString& what) {
-    // Without a viewer there is no selection to compute: the click is ignored.
+void frmMain::RunOnActiveViewer(ErrorForm noAuctionForm, const std::function<void(frmFlexGrid&)>& command) {
     frmFlexGrid* viewer = ActiveViewer();
-    if (!viewer) return;
-    AsReportedCommand([&] { viewer->ComputeSelection(what); });
+    if (!Guard(Needs::Viewer, noAuctionForm, viewer)) return;
+    AsReportedCommand([&] { command(*viewer); });
 }
 
 // ---- catalog lists and opening question ----
@@ -224,7 +236,6 @@ void frmMain::PopulateRounds() {
 
 void frmMain::FileOpen() {
     AsCommand([this] { startUp_->FileOpen(); });
-    UpdateFollowing();
 }
 
 void frmMain::OpenCommandLineFile(const std::string& path) {
@@ -244,34 +255,22 @@ void frmMain::AuctionOpened(store::Auction& auction) {
     SetCaption("Corvidel - " + auction.Path());
     NoteRecentAuction(auction.Path());
     RefreshRecentMenu();
-    UpdateFollowing();
-    UpdateAuctionCommands();
-}
-
-void frmMain::RoundImported(store::Auction& /*auction*/, int /*round*/) {
-    // A whole table shown through a long follow would otherwise keep the log growing with every round.
-    // Once the events are taken again, so that a batch's rounds cost one reading.
-    if (readAgainPending_) return;
-    readAgainPending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        readAgainPending_ = false;
-        store::Auction* auction = session_.Current();
-        frmFlexGrid::ReadAgainAfterWrites(Viewers(), auction ? auction->Db().get() : nullptr);
-    });
+    UpdateCommands();
 }
 
 void frmMain::AuctionClosed() {
     SetCaption("Corvidel");
-    // A closed auction may be renamed or replaced next (created anew, converted): no read of it may stay.
-    for (frmFlexGrid* viewer : Viewers()) viewer->LetGoOfFile();
-    UpdateFollowing();
-    UpdateAuctionCommands();
+    UpdateCommands();
 }
 
 // ---- closing ----
 
+DownloadFollower* frmMain::Follower() const {
+    return &followers_->Downloads();
+}
+
 void frmMain::QuitWhenIdle() {
-    follower_->Stop();  // no new import starts
+    Follower()->Stop();  // no new import starts
     if (!quitWhenIdle_) {
         quitWhenIdle_ = new QTimer(this);
         quitWhenIdle_->setInterval(50);
@@ -280,7 +279,7 @@ void frmMain::QuitWhenIdle() {
                 modal->close();
                 return;
             }
-            if (commandDepth_ > 0 || follower_->Busy()) return;
+            if (commandDepth_ > 0 || Follower()->Busy()) return;
             quitWhenIdle_->stop();
             close();
         });
@@ -295,7 +294,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
         return;
     }
     SavePosition();
-    follower_->Stop();
+    Follower()->Stop();
     try {
         session_.Close();
     } catch (const std::exception&) {

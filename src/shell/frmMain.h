@@ -7,10 +7,10 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "shell/CommandTable.h"
 #include "shell/DownloadFollower.h"
-#include "shell/ViewerCommands.h"
 #include "shell/frmAbout.h"
 #include "shell/frmHelp.h"
 #include "store/Auction.h"
@@ -27,6 +27,7 @@ class QToolBar;
 
 namespace corv {
 
+class AuctionFollowers;
 class StartUp;
 class frmFlexGrid;
 class frmOpeningQuestions;
@@ -34,15 +35,17 @@ class frmOpeningQuestions;
 // Makes the program's icons and help document available; harmless to call more than once.
 void InitShellResources();
 
-// The main window: menus, toolbar, status bar, the child windows that show tables, and the routing of
-// commands to them. Menus and toolbar come from the command table (CommandTable); the start-up flow and the
-// list filling live beside it (StartUp, ViewerLists). It holds the program's open auction and follows its
-// news.
-class frmMain : public QMainWindow, public ViewerHost, public store::AuctionListener, public CommandBinder {
+// The main window: menus and toolbar built from a command table (CommandTable), the status bar and the MDI
+// area with the child windows that show tables. It holds the program's open auction; what follows the auction
+// besides the window itself is in AuctionFollowers, the start-up flow and the list filling beside it
+// (StartUp, ViewerLists).
+class frmMain : public QMainWindow, public ViewerHost, public store::AuctionListener {
     Q_OBJECT
   public:
-    // followTiming: the clock and waits of Tools > Follow Downloads (tests give their own).
-    explicit frmMain(QWidget* parent = nullptr, FollowTiming followTiming = {});
+    // followTiming: the clock and waits of Tools > Follow Downloads (tests give their own); commands: the
+    // rows of the menus and the toolbar.
+    explicit frmMain(QWidget* parent = nullptr, FollowTiming followTiming = {},
+                     std::vector<CommandRow> commands = CommandTable());
     ~frmMain() override;
 
     // Opening question and what follows from the answer.
@@ -53,22 +56,18 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
 
     store::AuctionSession& Session() { return session_; }
     store::Auction* OpenAuction() override { return session_.Current(); }
-    // An opened auction is named in the caption; following the downloads folder needs one that takes rounds.
+    // An opened auction is named in the caption and the recent list; the commands follow what they need.
     void AuctionOpened(store::Auction& auction) override;
     void AuctionClosed() override;
-    void RoundImported(store::Auction& auction, int round) override;
 
     void SetStatusPanel(int panel, const QString& text) override;
     QString StatusPanel(int panel) const override;
     void PopulateTables() override;
     void PopulateRounds() override;
 
-    // Features bind their commands at construction (BindFeatureCommands); binding again replaces.
-    void Bind(ViewerCommandId id, ViewerCommand command) override;
-    void BindQueryBuilder(std::function<void(QWidget* owner)> show) override;
-    void BindOverview(std::function<void(store::AuctionSession&, QMdiArea&)> show) override;
-    // Runs command on the active viewer, or refuses when there is none.
-    void RunViewerCommand(const ViewerCommand& command) override;
+    // Runs command on the active viewer behind the guard of the commands that need one (CommandTable.h);
+    // noAuctionForm: the form of its no-auction error. An error escaping it is reported.
+    void RunOnActiveViewer(ErrorForm noAuctionForm, const std::function<void(frmFlexGrid&)>& command);
 
     // A new viewer, shown and made the active child window.
     frmFlexGrid* NewViewer();
@@ -82,9 +81,7 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
     void FileOpenAuction();
     // A File > Recent Auctions entry; a file no longer there is offered for removal from the list.
     void OpenRecentAuction(const std::string& path);
-    void FileImport();
     void ToolbarClick(const QString& key);
-    void ComputeSelection(const QString& what);
     void HelpContents();
     void HelpSearch();
     void HelpAbout();
@@ -105,11 +102,9 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
     // search: the keyword search, else the contents; quiet: failures are not reported.
     void ShowHelp(bool search, bool quiet);
     frmOpeningQuestions* OpeningQuestions() const;
-    frmAbout* AboutBox() const { return about_; }
 
-    DownloadFollower* Follower() const { return follower_; }
-    // While a command runs, following keeps its imports waiting.
-    bool CommandRunning() const { return commandDepth_ > 0; }
+    AuctionFollowers& Followers() const { return *followers_; }
+    DownloadFollower* Follower() const;
     // Ends the program as File > Exit does once no command or import is under way, so an import commits or
     // rolls back first; questions still open are answered as if cancelled. For a termination signal.
     void QuitWhenIdle();
@@ -132,17 +127,20 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
     void SavePosition();
     // The width the menu bar and the toolbar need to show every entry.
     int BarsWidth() const;
-    void SetCommandEnabled(const QString& menuItem, bool enabled);
+    void SetCommandEnabled(const CommandRow& row, bool enabled);
+    // Each command enabled or not by what it needs.
+    void UpdateCommands();
     void OnSubWindowActivated(QMdiSubWindow* sub);
-    // A menu or toolbar command of the window's own; on: a toggle's new check mark.
-    void RunCommand(WindowCommandId id, bool on);
+    // A row's function behind the guard; checked: a toggle's new check mark.
+    void Run(const CommandRow& row, bool checked);
+    // false, after saying what is missing, when the guard stops a command needing needs.
+    bool Guard(Needs needs, ErrorForm noAuctionForm, const frmFlexGrid* viewer);
     void AsCommand(const std::function<void()>& command);
-    // A command whose failure shows the "Error: text" box.
+    // A failure escaping command shows the "Error: text" box.
+    void Reporting(const std::function<void()>& command);
     void AsReportedCommand(const std::function<void()>& command);
-    // Following runs while its item is checked and an auction is open.
-    void SetUpFollowing(FollowTiming timing);
-    void FollowToggled(bool on);
-    void UpdateFollowing();
+    // The window's side of following: its check mark, tip and status bar words, and the box of a failure.
+    void SetUpFollowing();
     void FollowFailed(int number, const QString& description);
     void ShowMissingRound(int round);
     // The status bar's word of following, for a few seconds.
@@ -151,13 +149,10 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
     bool CloseAuctionWindows();
     void SwitchToAuction(const std::string& path);
 
+    const std::vector<CommandRow> commands_;
     std::map<QString, QAction*> items_;
     std::map<QString, QMenu*> menus_;
     std::map<QString, QAction*> toolButtons_;
-    std::map<ViewerCommandId, ViewerCommand> viewerCommands_;
-    std::function<void(QWidget* owner)> queryBuilder_;
-    std::function<void(store::AuctionSession&, QMdiArea&)> overview_;
-    void UpdateAuctionCommands();
     QList<QAction*> windowList_;
     QAction* windowListSeparator_ = nullptr;
     QLabel* panels_[3] = {};
@@ -166,12 +161,11 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
     QPointer<frmAbout> about_;
     store::AuctionSession session_;
     std::unique_ptr<StartUp> startUp_;
-    DownloadFollower* follower_ = nullptr;
+    std::unique_ptr<AuctionFollowers> followers_;
     QString followTip_;  // the Follow key's own tool tip, before a missing round is added
     unsigned followMessages_ = 0;
     int commandDepth_ = 0;
     QTimer* quitWhenIdle_ = nullptr;
-    bool readAgainPending_ = false;  // viewers read their rows again once the imports of a batch are done
     // The stored twips and the pixels they gave, so an unmoved window writes back exactly what it read.
     int loadedTwips_[4] = {};
     int loadedPixels_[4] = {};

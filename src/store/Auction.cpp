@@ -5,7 +5,6 @@
 
 #include "engine/CorvError.h"
 #include "engine/Recordset.h"
-#include "platform/DesktopServices.h"
 #include "store/JetConversion.h"
 #include "store/RoundFileNames.h"
 
@@ -149,17 +148,6 @@ void Auction::NoteTableAdded(const std::string& table) {
 
 // ---- AuctionSession ----
 
-namespace {
-
-bool ConvertChosen() {
-    return Desktop().MessageBox(
-               "This auction database is in the Jet format.\rConvert it to Corvidel's own "
-               "format now? The original is kept.",
-               MsgButtons::YesNo, MsgIcon::Question, "Convert Auction Database") == MsgAnswer::Yes;
-}
-
-}  // namespace
-
 AuctionSession::~AuctionSession() = default;
 
 void AuctionSession::AddListener(AuctionListener* listener) {
@@ -170,15 +158,15 @@ void AuctionSession::RemoveListener(AuctionListener* listener) {
     listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
 }
 
-Auction& AuctionSession::Open(const std::string& path, JetAuctionOpen jet) {
+Auction& AuctionSession::Open(const std::string& path, const JetConversionOffer& jet) {
     // Open first: a failure must leave the current auction in place.
     std::shared_ptr<Database> opened = Engine().OpenDatabase(path);
-    if (opened->Origin() == DatabaseOrigin::Jet && HasAuctionCatalog(*opened) &&
-        jet == JetAuctionOpen::AskToConvert && ConvertChosen()) {
-        BusyPointer busy;
-        ConvertJetAuction(*opened, path);
-        opened->Close();
-        opened = Engine().OpenDatabase(path);
+    if (opened->Origin() == DatabaseOrigin::Jet && HasAuctionCatalog(*opened) && jet) {
+        jet([&] {
+            ConvertJetAuction(*opened, path);
+            opened->Close();
+            opened = Engine().OpenDatabase(path);
+        });
     }
     // Checked before the file is changed in any way: a database of some other program stays as it was.
     if (!HasAuctionCatalog(*opened)) {

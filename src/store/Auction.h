@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -87,8 +88,9 @@ class Auction {
     AuctionListener* events_;
 };
 
-// A Jet auction database asks whether to convert it first; a tool with nobody to ask opens it read-only.
-enum class JetAuctionOpen { AskToConvert, ReadOnly };
+// The store asks nobody: an auction database in the Jet format is offered to the caller with its conversion,
+// which the caller runs (showing what it likes meanwhile) or leaves, and the file then opens read-only.
+using JetConversionOffer = std::function<void(const std::function<void()>& convert)>;
 
 // The open auction of a program (the main window, a command-line tool): none, or one at a time.
 class AuctionSession {
@@ -104,9 +106,10 @@ class AuctionSession {
 
     // Opens path through the engine, keeps it in write-ahead-log mode, and makes it the open auction,
     // releasing the previous one. Errors reach the caller with the open auction unchanged.
-    // An auction database in the Jet format is offered for conversion each time (AskToConvert): Yes converts
-    // it in place (the original kept beside it) and opens the copy; No opens it read-only.
-    Auction& Open(const std::string& path, JetAuctionOpen jet = JetAuctionOpen::AskToConvert);
+    // An auction database in the Jet format goes to jet each time: the conversion it runs converts the file
+    // in place (the original kept beside it) and the copy opens; without it (or without jet) it opens
+    // read-only.
+    Auction& Open(const std::string& path, const JetConversionOffer& jet = {});
     // Closes and forgets the open auction; harmless when none is open.
     void Close();
     // The open auction; nullptr when none is.

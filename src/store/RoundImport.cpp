@@ -9,7 +9,6 @@
 #include "engine/CorvError.h"
 #include "engine/Database.h"
 #include "engine/Recordset.h"
-#include "platform/DesktopServices.h"
 #include "store/Auction.h"
 #include "store/AuctionFile.h"
 #include "store/RoundFileNames.h"
@@ -191,7 +190,7 @@ constexpr std::size_t kReadsAhead = 2;
 }  // namespace
 
 int ImportRoundsInRow(store::Auction& auction, const std::string& folder, const std::string& prefix,
-                      const std::function<bool(int round)>& beforeRound) {
+                      const RoundStep& eachRound) {
     RoundReadAhead ahead;
     int listed = 1;  // the files of rounds 2 to listed are found, in a row, and being opened
     bool rowGoesOn = true;
@@ -204,12 +203,19 @@ int ImportRoundsInRow(store::Auction& auction, const std::string& folder, const 
     };
     listNext();
     int round = 2;
-    for (;; ++round) {
-        if (round > listed || (beforeRound && !beforeRound(round))) break;
-        BusyPointer busy;
-        RoundReadAhead::Read current = ahead.Next();
-        while (rowGoesOn && ahead.Count() < kReadsAhead) listNext();
-        RetryInProgramFolder([&] { AppendRound(auction, current.Take(), round); });
+    for (; round <= listed; ++round) {
+        bool appended = false;
+        const auto append = [&] {
+            RoundReadAhead::Read current = ahead.Next();
+            while (rowGoesOn && ahead.Count() < kReadsAhead) listNext();
+            RetryInProgramFolder([&] { AppendRound(auction, current.Take(), round); });
+            appended = true;
+        };
+        if (eachRound)
+            eachRound(round, append);
+        else
+            append();
+        if (!appended) break;
     }
     return round - 1;
 }

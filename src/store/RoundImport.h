@@ -58,9 +58,11 @@ int AuctionTakingRounds(const store::Auction& auction);
 int ImportRoundFile(store::Auction& auction, const std::string& path);
 
 // Appends the rounds after round 1 whose files follow one another in folder (prefix "NN"), lowest first,
-// until one is missing. beforeRound(round) is asked first each time; false stops the batch there. Each round
-// is one RetryInProgramFolder step. Returns the last round imported.
+// until one is missing. Each round goes to eachRound with its append, which eachRound runs (showing what it
+// likes meanwhile) or leaves, stopping the batch there. Each append is one RetryInProgramFolder step.
+// Returns the last round imported.
+using RoundStep = std::function<void(int round, const std::function<void()>& append)>;
 int ImportRoundsInRow(store::Auction& auction, const std::string& folder, const std::string& prefix,
-                      const std::function<bool(int round)>& beforeRound);
+                      const RoundStep& eachRound);
 
 }  // namespace corv

@@ -157,7 +157,7 @@ int main(int argc, char** argv) {
     corv::store::AuctionSession session;
     corv::store::Auction* auction = nullptr;
     try {
-        auction = &session.Open(argv[1], corv::store::JetAuctionOpen::ReadOnly);
+        auction = &session.Open(argv[1]);  // a Jet auction database opens read-only, and is refused next
         corv::AuctionTakingRounds(*auction);
     } catch (const std::exception& e) {
         Report(argv[1], AsCorvError(e));

@@ -5,10 +5,10 @@
 
 #include <QComboBox>
 
+#include "dialogue/AuctionCommands.h"
 #include "platform/DesktopServices.h"
 #include "platform/ErrorBox.h"
 #include "store/Auction.h"
-#include "store/AuctionCommands.h"
 #include "viewer/ViewerHost.h"
 #include "viewer/frmFlexGrid.h"
 

@@ -16,9 +16,9 @@
 #include <set>
 
 #include "OverviewTestSupport.h"
+#include "dialogue/AuctionCommands.h"
 #include "overview/OverviewCharts.h"
 #include "overview/OverviewModels.h"
-#include "store/AuctionCommands.h"
 #include "support/AuctionDatabase.h"
 #include "support/NeededFile.h"
 #include "support/ScriptedDesktop.h"

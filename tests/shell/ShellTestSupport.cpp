@@ -20,8 +20,21 @@ void ShellTest::SetUp() {
 
 void ShellTest::TearDown() {}
 
+std::string MainWindowTest::OpenFixtureAuction(frmMain& w) {
+    const std::string path = BuildAuctionDatabase(folder.Path(), fixture::AuctionOptions{});
+    w.Session().Open(path);
+    return path;
+}
+
 std::string OpenPath(frmMain& w) {
     return w.OpenAuction() ? w.OpenAuction()->Path() : std::string();
+}
+
+std::vector<CommandRow> CommandsWith(const std::map<std::string, CommandFunction>& runs) {
+    std::vector<CommandRow> rows = CommandTable();
+    for (CommandRow& row : rows)
+        if (auto it = runs.find(row.name); it != runs.end()) row.run = it->second;
+    return rows;
 }
 
 frmOpeningQuestions* OpeningDialogOf(ModalDialog& modal) {

@@ -4,10 +4,13 @@
 
 #include <QApplication>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "fixture/FixtureAuction.h"
+#include "shell/CommandTable.h"
 #include "support/AuctionDatabase.h"
 #include "support/ScriptedDesktop.h"
 
@@ -29,8 +32,22 @@ class ShellTest : public ::testing::Test {
     ScriptedDesktop desktop;
 };
 
+// Tests of the main window itself.
+class MainWindowTest : public ShellTest {
+  protected:
+    // Opens a fixture auction of the default options in w; returns its path.
+    std::string OpenFixtureAuction(frmMain& w);
+    std::string Setting(const std::string& key) { return desktop.settings["Corvidel/Settings/" + key]; }
+    void Store(const std::string& key, const std::string& value) {
+        desktop.settings["Corvidel/Settings/" + key] = value;
+    }
+};
+
 // The path of the window's open auction; empty when none is open.
 std::string OpenPath(frmMain& w);
+
+// The program's command table with the function of each row named replaced.
+std::vector<CommandRow> CommandsWith(const std::map<std::string, CommandFunction>& runs);
 
 // A script step for the opening question: choose one option, then press a button.
 enum class Opening { Existing, New, Batch };

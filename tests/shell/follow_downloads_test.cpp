@@ -14,9 +14,11 @@
 #include <vector>
 
 #include "ShellTestSupport.h"
+#include "dialogue/AuctionCommands.h"
+#include "shell/AuctionFollowers.h"
 #include "shell/frmMain.h"
-#include "store/AuctionCommands.h"
 #include "store/RoundFileNames.h"
+#include "store/RoundImport.h"
 #include "support/NeededFile.h"
 #include "viewer/frmFlexGrid.h"
 
@@ -45,20 +47,20 @@ class FollowTest : public ShellTest {
         ShellTest::TearDown();
     }
     // Opens a one-round auction 14 and the window, following on.
-    frmMain& Follow() {
+    frmMain& Follow(std::vector<CommandRow> commands = CommandTable()) {
         auction = BuildAuctionDatabase(folder.Path(), options);
-        MakeWindow();
+        MakeWindow(std::move(commands));
         window->Session().Open(auction);
         FollowItem()->setChecked(true);
         return *window;
     }
-    void MakeWindow() {
+    void MakeWindow(std::vector<CommandRow> commands = CommandTable()) {
         FollowTiming timing;
         timing.nowMs = [this] { return now; };
         timing.settleMs = kSettleMs;
         timing.rescanMs = 3600 * 1000;
         timing.messageMs = kMessageMs;
-        window = std::make_unique<frmMain>(nullptr, timing);
+        window = std::make_unique<frmMain>(nullptr, timing, std::move(commands));
     }
     QAction* FollowItem() const { return window->MenuItem("mnuToolsFollowDownloads"); }
     std::string Drop(int round, int auctionNumber = 14) {
@@ -201,7 +203,11 @@ TEST_F(FollowTest, ANextRoundThatStaysUnreadableEndsFollowingWithOneBox) {
 }
 
 TEST_F(FollowTest, ImportsWaitWhileADialogOrACommandRuns) {
-    frmMain& w = Follow();
+    std::string duringCommand;
+    frmMain& w = Follow(CommandsWith({{"mnuToolsSortTable", [&](CommandContext& c) {
+                                           c.window.Follower()->Scan();
+                                           duringCommand = Rounds();
+                                       }}}));
     Drop(2);
     window->Follower()->Scan();
     now += kSettleMs;
@@ -212,16 +218,34 @@ TEST_F(FollowTest, ImportsWaitWhileADialogOrACommandRuns) {
         w.Follower()->Scan();
         EXPECT_EQ(Rounds(), "1");
     }
-    std::string duringCommand;
-    w.Bind(ViewerCommandId::SortTable, [&](frmFlexGrid&) {
-        w.Follower()->Scan();
-        duringCommand = Rounds();
-    });
     w.FileNew();
     w.ToolbarClick("Sort");
     EXPECT_EQ(duringCommand, "1");
     w.Follower()->Scan();
     EXPECT_EQ(Rounds(), "12");
+}
+
+TEST_F(FollowTest, RoundsACommandImportsAreToldOnceItEndsAndFollowedOnesAtOnce) {
+    std::vector<QList<int>> told;
+    std::size_t toldDuring = 0;
+    frmMain& w = Follow(CommandsWith({{"mnuFileImport", [&](CommandContext& c) {
+                                           for (int round : {2, 3}) {
+                                               ImportRoundFile(*c.session.Current(), Drop(round));
+                                               // As a batch's progress dialog lets them in between rounds.
+                                               QCoreApplication::processEvents();
+                                           }
+                                           toldDuring = told.size();
+                                       }}}));
+    QObject::connect(&w.Followers(), &AuctionFollowers::RoundsImported,
+                     [&](const QList<int>& rounds) { told.push_back(rounds); });
+    w.MenuItem("mnuFileImport")->trigger();
+    EXPECT_EQ(toldDuring, 0u);
+    EXPECT_EQ(told, (std::vector<QList<int>>{{2, 3}}));
+
+    Drop(4);
+    ScanSettled();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(told, (std::vector<QList<int>>{{2, 3}, {4}}));
 }
 
 TEST_F(FollowTest, AViewersRoundListShowsTheNewRoundWhenDroppedDown) {

@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "dialogue/AuctionCommands.h"
 #include "fixture/FixtureAuction.h"
-#include "store/AuctionCommands.h"
 #include "store/store_support.h"
 #include "support/ScriptedDesktop.h"
 

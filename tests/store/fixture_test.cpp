@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "dialogue/AuctionCommands.h"
 #include "engine/Database.h"
 #include "engine/Recordset.h"
 #include "fixture/FixtureAuction.h"
-#include "store/AuctionCommands.h"
 #include "support/AuctionDatabase.h"
 #include "support/ScriptedDesktop.h"
 

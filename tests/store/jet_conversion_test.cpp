@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "dialogue/AuctionCommands.h"
 #include "engine/CorvError.h"
 #include "engine/Database.h"
 #include "store/Auction.h"
-#include "store/AuctionCommands.h"
 #include "store/store_support.h"
 #include "support/NeededFile.h"
 #include "support/ScriptedDesktop.h"
@@ -109,7 +109,7 @@ TEST_F(JetConversionTest, YesConvertsEveryTableKeepsTheOriginalAndTakesRounds) {
     const fs::path earlier = root_ / "Auction31 (Jet).mdb";
     std::ofstream(earlier) << "earlier";
     desk_.Answer(MsgAnswer::Yes);
-    session_.Open(auction_);
+    OpenAuctionDatabase(session_, auction_);
     ASSERT_EQ(desk_.boxes.size(), 1u);
     EXPECT_EQ(desk_.boxes[0].text,
               "This auction database is in the Jet format.\rConvert it to Corvidel's own format now? The "
@@ -158,7 +158,7 @@ TEST_F(JetConversionTest, YesConvertsEveryTableKeepsTheOriginalAndTakesRounds) {
 
 TEST_F(JetConversionTest, NoOpensReadOnlyAndImportIsRefused) {
     desk_.Answer(MsgAnswer::No);
-    session_.Open(auction_);
+    OpenAuctionDatabase(session_, auction_);
     EXPECT_TRUE(session_.Current()->ReadOnly());
     EXPECT_EQ(session_.Current()->Path(), auction_);
 
@@ -174,14 +174,14 @@ TEST_F(JetConversionTest, NoOpensReadOnlyAndImportIsRefused) {
 
 TEST_F(JetConversionTest, AFailedConversionLeavesTheOriginalAndTheOpenAuction) {
     desk_.Answer(MsgAnswer::No);
-    session_.Open(auction_);
+    OpenAuctionDatabase(session_, auction_);
     const std::shared_ptr<Database> before = session_.Current()->Db();
     // The copy is written, but the longest name a folder holds leaves no room for the kept original's.
     const std::string longName = "Auction31" + std::string(250 - 13, 'x') + ".mdb";
     fs::rename(auction_, root_ / longName);
 
     desk_.Answer(MsgAnswer::Yes);
-    EXPECT_THROW(session_.Open((root_ / longName).string()), CorvError);
+    EXPECT_THROW(OpenAuctionDatabase(session_, (root_ / longName).string()), CorvError);
     EXPECT_EQ(session_.Current()->Db(), before);
     EXPECT_EQ(session_.Current()->Path(), auction_);
     EXPECT_EQ(Bytes(root_ / longName), Bytes(kSample));

@@ -23,7 +23,6 @@ class QtDesktop : public DesktopServices {
     ~QtDesktop() override;
 
     void setParentWindow(QWidget* parent) { parent_ = parent; }
-    QWidget* parentWindow() const { return parent_; }
 
     MsgAnswer MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon,
                          const std::string& title) override;

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "store/AuctionCommands.h"
+#include "dialogue/AuctionCommands.h"
 #include "support/ScriptedDesktop.h"
 
 namespace {

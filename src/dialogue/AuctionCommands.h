@@ -8,8 +8,13 @@
 
 namespace corv {
 
-// The dialogue of the store's commands: their questions, boxes and file dialogs. The work itself is in
-// AuctionFile and RoundImport; the window learns of what changed through the session's listeners.
+// The dialogue of the store's commands: their questions, boxes and file dialogs, through the desktop
+// services alone. The work itself is in the store (AuctionSession, AuctionFile, RoundImport), which asks
+// nobody; the window learns of what changed through the session's listeners.
+
+// An existing auction database, chosen by the user, opened in session. One in the Jet format asks each time
+// whether to convert it first; No opens it read-only.
+store::Auction& OpenAuctionDatabase(store::AuctionSession& session, const std::string& path);
 
 // A downloaded round 1 file becomes a new auction database in the program's folder, opened in session.
 // askAgain: a cancelled file dialog asks the opening question again.

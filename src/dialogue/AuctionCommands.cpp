@@ -1,4 +1,4 @@
-#include "store/AuctionCommands.h"
+#include "dialogue/AuctionCommands.h"
 
 #include <algorithm>
 #include <optional>
@@ -106,11 +106,15 @@ void RunBatchImport(store::AuctionSession& session, const std::function<void()>&
         ProgressScope progress;
         if (last > 1)
             progress.Begin("Batch Auction Import", "Importing round 2 of " + std::to_string(last), last - 1);
-        imported = ImportRoundsInRow(auction, folder, prefix, [&](int round) {
-            if (!progress.Active()) return true;
-            return Desktop().ProgressStep(round - 2, "Importing round " + std::to_string(round) + " of " +
-                                                         std::to_string(std::max(last, round)));
-        });
+        imported =
+            ImportRoundsInRow(auction, folder, prefix, [&](int round, const std::function<void()>& append) {
+                if (progress.Active() &&
+                    !Desktop().ProgressStep(round - 2, "Importing round " + std::to_string(round) + " of " +
+                                                           std::to_string(std::max(last, round))))
+                    return;
+                BusyPointer busy;
+                append();
+            });
     }
     Desktop().MessageBox("Finished importing rounds 1 to " + std::to_string(imported) + ".", MsgButtons::OK,
                          MsgIcon::Information, "Finished Batch Import");
@@ -160,6 +164,18 @@ void Handled(F&& body) {
 }
 
 }  // namespace
+
+store::Auction& OpenAuctionDatabase(store::AuctionSession& session, const std::string& path) {
+    return session.Open(path, [](const std::function<void()>& convert) {
+        if (Desktop().MessageBox("This auction database is in the Jet format.\rConvert it to Corvidel's own "
+                                 "format now? The original is kept.",
+                                 MsgButtons::YesNo, MsgIcon::Question,
+                                 "Convert Auction Database") != MsgAnswer::Yes)
+            return;
+        BusyPointer busy;
+        convert();
+    });
+}
 
 void CreateAuction(store::AuctionSession& session, const std::function<void()>& askAgain) {
     Handled([&] { RunCreateAuction(session, askAgain); });
