@@ -10,17 +10,18 @@ declare -A allowed=(
     [engine]="engine"
     [platform]="platform engine"
     [store]="store platform engine"
+    [dialogue]="dialogue store platform engine"
     [fixture]="fixture store platform engine"
     [standings]="standings store platform engine"
     [platform/qt]="platform/qt platform engine"
-    [viewer]="viewer store platform engine"
-    [queries]="queries viewer store platform engine"
-    [analysis]="analysis viewer store platform engine"
+    [viewer]="viewer dialogue store platform engine"
+    [queries]="queries viewer dialogue store platform engine"
+    [analysis]="analysis viewer dialogue store platform engine"
     [overview]="overview standings store platform engine"
-    [shell]="shell overview analysis queries viewer platform/qt standings store platform engine"
-    [tools]="tools fixture standings store platform engine"
+    [shell]="shell overview analysis queries viewer platform/qt standings dialogue store platform engine"
+    [tools]="tools fixture standings dialogue store platform engine"
 )
-without_qt=" engine platform store fixture standings tools "
+without_qt=" engine platform store dialogue fixture standings tools "
 
 layer_of() {
     case "$1" in
