@@ -21,9 +21,9 @@
 #include <functional>
 
 #include "BenchSupport.h"
-#include "overview/BidReader.h"
 #include "overview/OverviewCharts.h"
 #include "overview/frmOverview.h"
+#include "standings/BidReader.h"
 #include "store/Auction.h"
 #include "support/ScriptedDesktop.h"
 
@@ -147,10 +147,10 @@ int main(int argc, char** argv) {
     }
     {
         Timer read;
-        const auto loaded = corv::overview::ReadAuctionFile(path);
+        const auto loaded = corv::standings::ReadAuctionFile(path);
         read.Print("for comparison: reading every bid alone", "");
         Timer compute;
-        corv::overview::ComputeRound(*loaded.history, last, corv::overview::Measure::Gross);
+        corv::standings::ComputeRound(*loaded.history, last, corv::standings::Measure::Gross);
         compute.Print("for comparison: computing the latest round alone", "");
     }
     session.Close();

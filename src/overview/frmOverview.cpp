@@ -64,7 +64,7 @@ QString Signed(double amount) {
 }
 
 struct Computed {
-    std::shared_ptr<const RoundStandings> standings;
+    std::shared_ptr<const standings::RoundStandings> shown;
     ChartData total;
 };
 
@@ -219,9 +219,9 @@ void frmOverview::Load(const std::vector<int>& rounds) {
     const bool whole = rounds.empty() || !history_;
     auto read = [path = path_, base = whole ? nullptr : history_, rounds] {
         try {
-            return ReadAuctionFile(path, base.get(), rounds);
+            return standings::ReadAuctionFile(path, base.get(), rounds);
         } catch (const std::exception& e) {
-            LoadedAuction failed;
+            standings::LoadedAuction failed;
             failed.problem = e.what();
             return failed;
         }
@@ -230,10 +230,10 @@ void frmOverview::Load(const std::vector<int>& rounds) {
         if (!session_ || !session_->Current()) return;
         // A Jet auction is held in memory by the user-interface thread's connection: read it there.
         BusyPointer busy;
-        LoadedAuction loaded;
+        standings::LoadedAuction loaded;
         try {
-            loaded =
-                ReadAuction(session_->Current()->Data().Handle(), whole ? nullptr : history_.get(), rounds);
+            loaded = standings::ReadAuction(session_->Current()->Data().Handle(),
+                                            whole ? nullptr : history_.get(), rounds);
         } catch (const std::exception& e) {
             loaded.problem = e.what();
         }
@@ -241,14 +241,14 @@ void frmOverview::Load(const std::vector<int>& rounds) {
         return;
     }
     loading_ = true;
-    Run<LoadedAuction>(read, [this](LoadedAuction& loaded) {
+    Run<standings::LoadedAuction>(read, [this](standings::LoadedAuction& loaded) {
         loading_ = false;
         Loaded(loaded);
         if (!pending_.empty()) Load(std::exchange(pending_, {}));
     });
 }
 
-void frmOverview::Loaded(LoadedAuction& loaded) {
+void frmOverview::Loaded(standings::LoadedAuction& loaded) {
     if (!loaded.problem.empty()) {
         ShowProblem(QString::fromStdString(loaded.problem));
         return;
@@ -274,17 +274,19 @@ void frmOverview::Compute() {
     const unsigned asked = ++computeAsked_;
     Run<Computed>(
         [history = history_, round, measure = ChosenMeasure(), last = rounds_.back()] {
-            return Computed{std::make_shared<RoundStandings>(ComputeRound(*history, round, measure)),
-                            TotalChartData(StandingTotals(*history, measure, last), round, measure)};
+            return Computed{
+                std::make_shared<standings::RoundStandings>(
+                    standings::ComputeRound(*history, round, measure)),
+                TotalChartData(standings::StandingTotals(*history, measure, last), round, measure)};
         },
         [this, asked, history = history_](Computed& c) {
             if (asked != computeAsked_) return;  // another round or amount was chosen meanwhile
-            shown_ = c.standings;
+            shown_ = c.shown;
             totalChart_ = std::move(c.total);
             markets->Set(history, shown_);
             bidders->Set(history, shown_);
             const int round = shown_->round;
-            const Totals& t = shown_->totals;
+            const standings::Totals& t = shown_->totals;
             lblTotals->setText(
                 QStringLiteral(
                     "Standing total: %1     Change since round %2: %3     Markets and blocks with a "
@@ -305,7 +307,7 @@ void frmOverview::ShowChart(ChartKind kind, std::int32_t which) {
     chartKind_ = kind;
     chartOf_ = which;
     if (!shown_) return;
-    const Measure measure = shown_->measure;
+    const standings::Measure measure = shown_->measure;
     if (kind == ChartKind::Total) {
         ++chartAsked_;
         charts->SetChart(BuildChart(totalChart_));
@@ -315,10 +317,11 @@ void frmOverview::ShowChart(ChartKind kind, std::int32_t which) {
     Run<ChartData>(
         [history = history_, kind, which, measure, last = rounds_.back()] {
             if (kind == ChartKind::Market)
-                return MarketChartData(*history, which, ComputeMarketHistory(*history, which, measure, last),
+                return MarketChartData(*history, which,
+                                       standings::ComputeMarketHistory(*history, which, measure, last),
                                        measure);
-            return BidderChartData(*history, which, ComputeBidderHistory(*history, which, measure, last),
-                                   measure);
+            return BidderChartData(*history, which,
+                                   standings::ComputeBidderHistory(*history, which, measure, last), measure);
         },
         [this, asked](ChartData& data) {
             if (asked != chartAsked_) return;
@@ -336,8 +339,8 @@ void frmOverview::ShowProblem(const QString& sentence) {
     tabs->hide();
 }
 
-Measure frmOverview::ChosenMeasure() const {
-    return optNet->isChecked() && optNet->isEnabled() ? Measure::Net : Measure::Gross;
+standings::Measure frmOverview::ChosenMeasure() const {
+    return optNet->isChecked() && optNet->isEnabled() ? standings::Measure::Net : standings::Measure::Gross;
 }
 
 int frmOverview::ChosenRound() const {

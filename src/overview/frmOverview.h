@@ -2,10 +2,9 @@
 //
 // Threads: the window, its models and charts belong to the user-interface thread. Reading the bids and every
 // computation from them run on the global thread pool, a chart's points included; a job gets copies and
-// shared read-only data (the BidHistory), never the window, and reports back through a QFutureWatcher owned
-// by the window. A result
-// asked for before a newer one is dropped when it arrives. The window follows the session's news, and ends
-// with the auction.
+// shared read-only data (the standings::BidHistory), never the window, and reports back through a
+// QFutureWatcher owned by the window. A result asked for before a newer one is dropped when it arrives. The
+// window follows the session's news, and ends with the auction.
 #pragma once
 
 #include <QWidget>
@@ -14,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "overview/BidReader.h"
 #include "overview/OverviewCharts.h"
-#include "overview/Standings.h"
+#include "standings/BidReader.h"
+#include "standings/Standings.h"
 #include "store/Auction.h"
 
 class QComboBox;
@@ -44,8 +43,8 @@ class frmOverview : public QWidget, public store::AuctionListener {
     bool Busy() const { return jobs_ > 0; }
     // The round shown; 0 before any.
     int ShownRound() const { return shown_ ? shown_->round : 0; }
-    const RoundStandings* Shown() const { return shown_.get(); }
-    const BidHistory* History() const { return history_.get(); }
+    const standings::RoundStandings* Shown() const { return shown_.get(); }
+    const standings::BidHistory* History() const { return history_.get(); }
     // Which chart the Charts tab shows.
     enum class ChartKind { Total, Market, Bidder };
     ChartKind ShownChart() const { return chartKind_; }
@@ -81,20 +80,20 @@ class frmOverview : public QWidget, public store::AuctionListener {
     void Run(std::function<Result()> work, std::function<void(Result&)> done);
     // rounds empty: everything; else the rounds newly imported.
     void Load(const std::vector<int>& rounds);
-    void Loaded(LoadedAuction& loaded);
+    void Loaded(standings::LoadedAuction& loaded);
     void Compute();
     void ShowChart(ChartKind kind, std::int32_t which);
     void ShowProblem(const QString& sentence);
     void EndWithAuction();
-    Measure ChosenMeasure() const;
+    standings::Measure ChosenMeasure() const;
     int ChosenRound() const;
 
     store::AuctionSession* session_;
     std::string path_;
     bool readInPlace_ = false;  // a Jet auction lives in memory: it is read on this thread
-    std::shared_ptr<const BidHistory> history_;
+    std::shared_ptr<const standings::BidHistory> history_;
     std::vector<int> rounds_;
-    std::shared_ptr<const RoundStandings> shown_;
+    std::shared_ptr<const standings::RoundStandings> shown_;
     ChartData totalChart_;  // of the round shown
     int jobs_ = 0;
     bool loading_ = false;

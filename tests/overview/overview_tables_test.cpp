@@ -113,7 +113,7 @@ class OverviewTablesTest : public ::testing::Test {
             EXPECT_EQ(cell(m, r, MarketsModel::Market, Qt::FontRole).value<QFont>().bold(), marked);
             EXPECT_EQ(cell(m, r, MarketsModel::Market, Qt::DecorationRole).isValid(), marked);
         }
-        const overview::Totals& t = window->Shown()->totals;
+        const standings::Totals& t = window->Shown()->totals;
         EXPECT_NEAR(t.standing, e.standing, 1e-6);
         EXPECT_NEAR(t.change, e.change, 1e-6);
         EXPECT_EQ(t.withHigh, static_cast<int>(e.markets.size()));

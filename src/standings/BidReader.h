@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "overview/BidHistory.h"
+#include "standings/BidHistory.h"
 
 struct sqlite3;
 
-namespace corv::overview {
+namespace corv::standings {
 
 struct LoadedAuction {
     std::shared_ptr<const BidHistory> history;  // null when problem is set
@@ -24,4 +24,4 @@ LoadedAuction ReadAuction(sqlite3* db, const BidHistory* base = nullptr, const s
 LoadedAuction ReadAuctionFile(const std::string& path, const BidHistory* base = nullptr,
                               const std::vector<int>& rounds = {});
 
-}  // namespace corv::overview
+}  // namespace corv::standings

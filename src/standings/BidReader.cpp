@@ -1,18 +1,18 @@
-#include "overview/BidReader.h"
+#include "standings/BidReader.h"
 
 #include <sqlite3.h>
 
-#include <QString>
 #include <cmath>
 #include <optional>
 
 #include "engine/CorvError.h"
+#include "store/RoundTables.h"
 
-namespace corv::overview {
+namespace corv::standings {
 
 namespace {
 
-const char* const kTable = "Markets and Bidders";
+using store::FindColumn;
 
 std::string Quoted(const std::string& name) {
     std::string out = "\"";
@@ -48,15 +48,9 @@ class Statement {
 // The table's own spelling of each column, matched without regard to letter case.
 std::vector<std::string> ColumnsOf(sqlite3* db) {
     std::vector<std::string> names;
-    Statement st(db, "PRAGMA table_info(" + Quoted(kTable) + ")");
+    Statement st(db, "PRAGMA table_info(" + Quoted(store::kBidsTable) + ")");
     while (st.Step()) names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(*st, 1)));
     return names;
-}
-
-std::optional<std::string> Find(const std::vector<std::string>& columns, const char* wanted) {
-    for (const std::string& c : columns)
-        if (QString::fromStdString(c).compare(QLatin1String(wanted), Qt::CaseInsensitive) == 0) return c;
-    return std::nullopt;
 }
 
 std::optional<long long> WholeNumber(sqlite3_stmt* st, int col) {
@@ -101,30 +95,32 @@ LoadedAuction ReadAuction(sqlite3* db, const BidHistory* base, const std::vector
 
     const std::vector<std::string> columns = ColumnsOf(db);
     if (columns.empty()) {
-        out.problem = "This auction has no \"Markets and Bidders\" table, so there are no bids to show.";
+        out.problem = std::string("This auction has no \"") + store::kBidsTable +
+                      "\" table, so there are no bids to show.";
         return out;
     }
     std::string select;
-    for (const char* needed : {"Round", "Market", "Bidder Name", "Bid Amount"}) {
-        const auto name = Find(columns, needed);
+    for (const char* needed :
+         {store::kRoundColumn, store::kMarketColumn, store::kBidderColumn, store::kBidAmountColumn}) {
+        const auto name = FindColumn(columns, needed);
         if (!name) {
-            out.problem = std::string("The \"Markets and Bidders\" table of this auction has no \"") +
+            out.problem = std::string("The \"") + store::kBidsTable + "\" table of this auction has no \"" +
                           needed + "\" column, so there are no bids to show.";
             return out;
         }
         select += (select.empty() ? "" : ", ") + Quoted(*name);
     }
-    const auto block = Find(columns, "Block");
-    const auto net = Find(columns, "Net Bid Amount");
+    const auto block = FindColumn(columns, store::kBlockColumn);
+    const auto net = FindColumn(columns, store::kNetBidAmountColumn);
     select += ", " + (block ? Quoted(*block) : "NULL") + ", " + (net ? Quoted(*net) : "NULL");
 
     auto history = std::make_shared<BidHistory>(base ? *base : BidHistory(net.has_value()));
     const bool hasNet = history->HasNet();
-    std::string sql = "SELECT " + select + " FROM " + Quoted(kTable);
+    std::string sql = "SELECT " + select + " FROM " + Quoted(store::kBidsTable);
     if (base) {
         std::string list;
         for (int r : rounds) list += (list.empty() ? "" : ", ") + std::to_string(r);
-        sql += " WHERE " + Quoted(*Find(columns, "Round")) + " IN (" + list + ")";
+        sql += " WHERE " + Quoted(*FindColumn(columns, store::kRoundColumn)) + " IN (" + list + ")";
     }
     sql += " ORDER BY rowid";
 
@@ -184,4 +180,4 @@ LoadedAuction ReadAuctionFile(const std::string& path, const BidHistory* base,
     return ReadAuction(db, base, rounds);
 }
 
-}  // namespace corv::overview
+}  // namespace corv::standings

@@ -1,8 +1,8 @@
-#include "overview/BidHistory.h"
+#include "standings/BidHistory.h"
 
-#include <QString>
+#include "engine/functions/JetFunctions.h"
 
-namespace corv::overview {
+namespace corv::standings {
 
 std::size_t BidHistory::BidCount() const {
     std::size_t n = 0;
@@ -25,8 +25,8 @@ std::int32_t BidHistory::LicenceOf(std::string_view market, std::string_view blo
 std::int32_t BidHistory::BidderOf(std::string_view name) {
     // Most rows repeat a spelling already seen: only a new spelling pays for folding.
     if (auto it = bidderSpelling_.find(name); it != bidderSpelling_.end()) return it->second;
-    const std::string folded =
-        QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())).toCaseFolded().toStdString();
+    // Folded as the engine folds text, so a bidder is the one the auction's own queries see.
+    const std::string folded = JetLowerText(name);
     std::int32_t index;
     if (auto it = bidderFolded_.find(folded); it != bidderFolded_.end()) {
         index = it->second;
@@ -39,4 +39,4 @@ std::int32_t BidHistory::BidderOf(std::string_view name) {
     return index;
 }
 
-}  // namespace corv::overview
+}  // namespace corv::standings

@@ -1,5 +1,4 @@
-// Every bid of an auction's "Markets and Bidders", held compactly so that any round's standings are one pass
-// over memory away.
+// Every bid of an auction, held compactly so that any round's standings are one pass over memory away.
 #pragma once
 
 #include <cstdint>
@@ -10,9 +9,9 @@
 #include <unordered_map>
 #include <vector>
 
-namespace corv::overview {
+namespace corv::standings {
 
-// Which amount the overview reads: Bid Amount or Net Bid Amount.
+// Which amount the standings follow: the bid as placed (gross) or after the bidder's discount (net).
 enum class Measure { Gross, Net };
 
 struct StringHash {
@@ -26,7 +25,7 @@ struct RoundBids {
     std::vector<std::int32_t> licence;
     std::vector<std::int32_t> bidder;
     std::vector<double> gross;
-    std::vector<double> net;  // empty when the table has no Net Bid Amount
+    std::vector<double> net;  // empty when the table has no net amounts
     std::size_t size() const { return licence.size(); }
     const std::vector<double>& Amounts(Measure m) const { return m == Measure::Net ? net : gross; }
 };
@@ -68,4 +67,4 @@ class BidHistory {
     std::map<int, std::shared_ptr<const RoundBids>> rounds_;
 };
 
-}  // namespace corv::overview
+}  // namespace corv::standings
