@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace corv::standings {
@@ -14,11 +13,31 @@ namespace corv::standings {
 // Which amount the standings follow: the bid as placed (gross) or after the bidder's discount (net).
 enum class Measure { Gross, Net };
 
-struct StringHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+// Names numbered in the order first seen, looked up without allocating: an open-addressed table of their
+// hashes, the names themselves kept by the owner. Copying it is copying one vector.
+class NameSlots {
+  public:
+    static std::uint64_t Hash(std::string_view text, std::uint64_t seed = 0);
+    // The number whose name has that hash and is the one asked for (is(number)), or -1.
+    template <class Is>
+    std::int32_t Find(std::uint64_t hash, Is is) const {
+        if (slots_.empty()) return -1;
+        for (std::size_t i = hash & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+            const Slot& s = slots_[i];
+            if (s.number < 0) return -1;
+            if (s.hash == hash && is(s.number)) return s.number;
+        }
+    }
+    void Add(std::uint64_t hash, std::int32_t number);
+
+  private:
+    struct Slot {
+        std::uint64_t hash = 0;
+        std::int32_t number = -1;
+    };
+    std::vector<Slot> slots_;  // a power of two long, never more than half full
+    std::size_t used_ = 0;
 };
-using NameIndex = std::unordered_map<std::string, std::int32_t, StringHash, std::equal_to<>>;
 
 // One round's bids, column by column, in the table's row order. An amount that is Null is NaN.
 struct RoundBids {
@@ -59,11 +78,13 @@ class BidHistory {
   private:
     bool hasNet_;
     std::vector<Licence> licences_;
-    NameIndex licenceIndex_;  // market, '\x1f', block
-    std::string keyBuffer_;
+    NameSlots licenceSlots_;
     std::vector<std::string> bidders_;
-    NameIndex bidderSpelling_;  // every spelling seen
-    NameIndex bidderFolded_;    // letter case folded
+    std::vector<std::string> folded_;  // of each bidder, letter case folded
+    NameSlots foldedSlots_;
+    std::vector<std::string> spellings_;  // every spelling seen
+    std::vector<std::int32_t> spellingBidder_;
+    NameSlots spellingSlots_;
     std::map<int, std::shared_ptr<const RoundBids>> rounds_;
 };
 
