@@ -167,21 +167,26 @@ LoadedAuction ReadAuction(sqlite3* db, const BidHistory* base, const std::vector
     return out;
 }
 
+ReadConnection::ReadConnection(const std::string& path) {
+    // Only one thread uses the connection: SQLite's own locking of it is not needed.
+    const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close_v2(db_);
+        throw CorvError(err::FileNotFound, "The auction database " + path + " cannot be read");
+    }
+    sqlite3_busy_timeout(db_, 5000);
+    // Pages mapped rather than copied: one pass over a million rows reads a good deal faster.
+    sqlite3_exec(db_, "PRAGMA mmap_size = 1073741824", nullptr, nullptr, nullptr);
+}
+
+ReadConnection::~ReadConnection() {
+    sqlite3_close_v2(db_);
+}
+
 LoadedAuction ReadAuctionFile(const std::string& path, const BidHistory* base,
                               const std::vector<int>& rounds) {
-    // Only this thread uses the connection: SQLite's own locking of it is not needed.
-    sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-    struct Close {
-        sqlite3* db;
-        ~Close() { sqlite3_close_v2(db); }
-    } close{db};
-    if (rc != SQLITE_OK)
-        throw CorvError(err::FileNotFound, "The auction database " + path + " cannot be read");
-    sqlite3_busy_timeout(db, 5000);
-    // Pages mapped rather than copied: one pass over a million rows reads a good deal faster.
-    sqlite3_exec(db, "PRAGMA mmap_size = 1073741824", nullptr, nullptr, nullptr);
-    return ReadAuction(db, base, rounds);
+    ReadConnection connection(path);
+    return ReadAuction(connection.Handle(), base, rounds);
 }
 
 }  // namespace corv::standings
