@@ -23,6 +23,7 @@
 #include "BenchSupport.h"
 #include "overview/OverviewCharts.h"
 #include "overview/frmOverview.h"
+#include "standings/AuctionBids.h"
 #include "standings/BidReader.h"
 #include "store/Auction.h"
 #include "support/ScriptedDesktop.h"
@@ -100,14 +101,16 @@ int main(int argc, char** argv) {
     WriteBidAuction(path, rows, perRound);
     std::printf("setup: wrote %d bids in %.0f ms\n", rows, Ms(t));
 
+    corv::standings::AuctionBids bids;
     corv::store::AuctionSession session;
+    session.AddListener(&bids);
     session.Open(path);
     const int last = session.Current()->LastRound();
     const long rssBefore = RssKb();
 
     {
         Timer open;
-        frmOverview w(session);
+        frmOverview w(session, bids);
         w.resize(1280, 800);
         w.show();
         WaitFor(w, &frmOverview::RoundShown);
@@ -159,11 +162,16 @@ int main(int argc, char** argv) {
     const std::string one = folder + "/Auction15.mdb";
     WriteBidAuction(one, 24000, 600);
     {
+        // Written before the auction opens, as the shared bids are read when it does.
+        sqlite3* raw = nullptr;
+        Check(sqlite3_open(one.c_str(), &raw), raw, "open");
+        Exec(raw, "UPDATE \"Markets and Bidders\" SET Market = 'M000-Market Area 0', Block = 'A'");
+        sqlite3_close(raw);
+        corv::standings::AuctionBids oneBids;
         corv::store::AuctionSession s;
+        s.AddListener(&oneBids);
         s.Open(one);
-        s.Current()->Data().Execute(
-            "UPDATE [Markets and Bidders] SET Market = 'M000-Market Area 0', Block = 'A'");
-        frmOverview w(s);
+        frmOverview w(s, oneBids);
         w.resize(1280, 800);
         w.show();
         WaitFor(w, &frmOverview::RoundShown);

@@ -75,6 +75,7 @@ QString FindHelpDocument() {
 frmMain::frmMain(QWidget* parent, FollowTiming followTiming)
     : QMainWindow(parent), startUp_(std::make_unique<StartUp>(*this)) {
     session_.AddListener(this);
+    session_.AddListener(&bids_);
     InitShellResources();
     setObjectName("frmMain");
     setWindowTitle("Corvidel");
