@@ -10,6 +10,7 @@
 #include "platform/DesktopServices.h"
 #include "platform/ErrorBox.h"
 #include "store/Auction.h"
+#include "store/RoundTables.h"
 #include "viewer/ViewerHost.h"
 #include "viewer/frmFlexGrid.h"
 
@@ -55,7 +56,7 @@ void WriteWorkbook(frmFlexGrid& viewer, Recordset& rs, long lastColumn,
     app.DisplayFullScreen(false);
 }
 
-const std::vector<std::string> kBlockColumns{"Market", "Block", "Bidder Name"};
+const std::vector<std::string> kBlockColumns{store::kMarketColumn, store::kBlockColumn, store::kBidderColumn};
 
 }  // namespace
 
@@ -120,12 +121,12 @@ long CopyRecordsToSheet(ExcelApplication& app, Recordset& rs) {
 
 void BuildBidPivot(ExcelApplication& app, long lastRow, long lastColumn,
                    const std::vector<std::string>& columnFields, bool net) {
-    const std::string amount = net ? "Net Bid Amount" : "Bid Amount";
+    const std::string amount = net ? store::kNetBidAmountColumn : store::kBidAmountColumn;
     app.PivotTableWizard(PivotWizardArgs{1, SheetRange{"sheet1", 1, 1, lastRow, lastColumn}, "", kTableName});
     const std::array<bool, 12> none{};
-    app.PivotFieldSubtotals(kTableName, "Round", none);
+    app.PivotFieldSubtotals(kTableName, store::kRoundColumn, none);
     for (const std::string& field : columnFields) app.PivotFieldSubtotals(kTableName, field, none);
-    app.AddFields(kTableName, {"Round"}, columnFields);
+    app.AddFields(kTableName, {store::kRoundColumn}, columnFields);
     app.PivotFieldOrientation(kTableName, amount, PivotOrientation::Data);
     app.ColumnGrand(kTableName, false);
     app.RowGrand(kTableName, false);
@@ -154,7 +155,7 @@ void MarketsAnalysis(frmFlexGrid& viewer) {
         if (blockAware)
             WriteWorkbook(viewer, *rs, kAllColumns, kBlockColumns, range->net);
         else
-            WriteWorkbook(viewer, *rs, 6, {"Market", "Bidder Name"}, range->net);
+            WriteWorkbook(viewer, *rs, 6, {store::kMarketColumn, store::kBidderColumn}, range->net);
     } catch (const std::exception& e) {
         run.Idle();  // the pointer returns to the default before the box
         ShowErrorBox(ErrorForm::NumberColon, e);

@@ -9,7 +9,7 @@ class ExcelApplication;
 class Recordset;
 class frmFlexGrid;
 
-// Pivot Table Wizard > Markets, Bidders, Rounds: bids of "Markets and Bidders" over a range of rounds into
+// Pivot Table Wizard > Markets, Bidders, Rounds: the bids (store::kBidsTable) over a range of rounds into
 // a new workbook of the viewer's spreadsheet application, with a pivot table of rounds by market and bidder.
 void MarketsAnalysis(frmFlexGrid& viewer);
 void BiddersAnalysis(frmFlexGrid& viewer);

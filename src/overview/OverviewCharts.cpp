@@ -28,8 +28,8 @@ namespace corv::overview {
 
 namespace {
 
-const char* MeasureText(Measure m) {
-    return m == Measure::Net ? "net" : "gross";
+const char* MeasureText(standings::Measure m) {
+    return m == standings::Measure::Net ? "net" : "gross";
 }
 
 // A whole step of 1, 2 or 5 times a power of ten giving at most about ten ticks.
@@ -142,7 +142,7 @@ void ShowAsDots(QXYSeries* series) {
     series->setPen(pen);
 }
 
-QString ShownName(const BidHistory& history, std::int32_t bidder) {
+QString ShownName(const standings::BidHistory& history, std::int32_t bidder) {
     return QString::fromStdString(history.Bidders()[static_cast<std::size_t>(bidder)]);
 }
 
@@ -152,12 +152,12 @@ QString BidPointText(const QString& bidder, int round, double amount) {
     return QStringLiteral("%1\nRound %2\n%3").arg(bidder).arg(round).arg(FormatAmount(amount));
 }
 
-QString LicenceTitle(const Licence& licence) {
+QString LicenceTitle(const standings::Licence& licence) {
     const QString block = ShownBlock(licence.block);
     return QString::fromStdString(licence.market) + (block.isEmpty() ? QString() : " block " + block);
 }
 
-ChartData TotalChartData(const std::vector<double>& totals, int round, Measure measure) {
+ChartData TotalChartData(const std::vector<double>& totals, int round, standings::Measure measure) {
     ChartData chart;
     chart.title = QStringLiteral("Standing total after each round (%1 amounts)").arg(MeasureText(measure));
     chart.rounds = static_cast<int>(totals.size());
@@ -178,15 +178,16 @@ ChartData TotalChartData(const std::vector<double>& totals, int round, Measure m
     return chart;
 }
 
-ChartData MarketChartData(const BidHistory& history, std::int32_t licence, const MarketHistory& series,
-                          Measure measure) {
+ChartData MarketChartData(const standings::BidHistory& history, std::int32_t licence,
+                          const standings::MarketHistory& series, standings::Measure measure) {
     ChartData chart;
     chart.title = QStringLiteral("%1: high bid after each round (%2 amounts)")
                       .arg(LicenceTitle(history.Licences()[static_cast<std::size_t>(licence)]))
                       .arg(MeasureText(measure));
     chart.rounds = static_cast<int>(series.highAfter.size());
     chart.amountTitle = "Amount";
-    for (const PlacedBid& b : series.bids) chart.highestAmount = std::max(chart.highestAmount, b.amount);
+    for (const standings::PlacedBid& b : series.bids)
+        chart.highestAmount = std::max(chart.highestAmount, b.amount);
 
     SeriesData& step = chart.series.emplace_back();
     step.name = "High bid";
@@ -204,7 +205,7 @@ ChartData MarketChartData(const BidHistory& history, std::int32_t licence, const
 
     // Series in the order the bidders first bid on it.
     std::vector<int> seriesOf(history.Bidders().size(), -1);
-    for (const PlacedBid& b : series.bids) {
+    for (const standings::PlacedBid& b : series.bids) {
         int& index = seriesOf[static_cast<std::size_t>(b.bidder)];
         if (index < 0) {
             index = static_cast<int>(chart.series.size());
@@ -220,8 +221,8 @@ ChartData MarketChartData(const BidHistory& history, std::int32_t licence, const
     return chart;
 }
 
-ChartData BidderChartData(const BidHistory& history, std::int32_t bidder, const BidderHistory& series,
-                          Measure measure) {
+ChartData BidderChartData(const standings::BidHistory& history, std::int32_t bidder,
+                          const standings::BidderHistory& series, standings::Measure measure) {
     ChartData chart;
     const QString name = ShownName(history, bidder);
     chart.title = QStringLiteral("%1: high bids held after each round (%2 amounts)")

@@ -1,8 +1,8 @@
 // The overview's three charts and the pane that shows, saves and copies them.
 //
-// Threads: a chart's content (ChartData) is computed on a worker from the shared read-only BidHistory and
-// handed over whole; the user-interface thread owns the chart objects and only makes them from that content,
-// each series filled in one step. The pane is the user-interface thread's.
+// Threads: a chart's content (ChartData) is computed on a worker from the shared read-only
+// standings::BidHistory and handed over whole; the user-interface thread owns the chart objects and only
+// makes them from that content, each series filled in one step. The pane is the user-interface thread's.
 #pragma once
 
 #include <QColor>
@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "overview/Standings.h"
+#include "standings/Standings.h"
 
 class QChart;
 class QChartView;
@@ -46,13 +46,13 @@ struct ChartData {
 };
 
 // The standing total after each round (totals[0] is round 1), with round marked.
-ChartData TotalChartData(const std::vector<double>& totals, int round, Measure measure);
+ChartData TotalChartData(const std::vector<double>& totals, int round, standings::Measure measure);
 // The high bid after each round as a step line and every bid as a point, one series per bidder.
-ChartData MarketChartData(const BidHistory& history, std::int32_t licence, const MarketHistory& series,
-                          Measure measure);
+ChartData MarketChartData(const standings::BidHistory& history, std::int32_t licence,
+                          const standings::MarketHistory& series, standings::Measure measure);
 // The sum of the high bids a bidder holds after each round, and how many markets and blocks it leads.
-ChartData BidderChartData(const BidHistory& history, std::int32_t bidder, const BidderHistory& series,
-                          Measure measure);
+ChartData BidderChartData(const standings::BidHistory& history, std::int32_t bidder,
+                          const standings::BidderHistory& series, standings::Measure measure);
 
 // User-interface thread only.
 QChart* BuildChart(const ChartData& data);
@@ -60,7 +60,7 @@ QChart* BuildChart(const ChartData& data);
 // What hovering a bid's point says.
 QString BidPointText(const QString& bidder, int round, double amount);
 // The chart's title for a market and block.
-QString LicenceTitle(const Licence& licence);
+QString LicenceTitle(const standings::Licence& licence);
 
 class ChartPane : public QWidget {
     Q_OBJECT

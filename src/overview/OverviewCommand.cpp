@@ -2,6 +2,7 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <stdexcept>
 
 #include "overview/frmOverview.h"
 
@@ -17,7 +18,9 @@ void ShowAuctionOverview(store::AuctionSession& session, QMdiArea& area) {
             return;
         }
     }
-    auto* window = new overview::frmOverview(session);
+    auto* bids = session.FindListener<standings::AuctionBids>();
+    if (!bids) throw std::logic_error("The session keeps no bids for the overview");
+    auto* window = new overview::frmOverview(session, *bids);
     QMdiSubWindow* sub = area.addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->show();

@@ -36,7 +36,7 @@ QIcon NewHighIcon() {
 
 namespace {
 
-QString Name(const BidHistory& history, std::int32_t bidder) {
+QString Name(const standings::BidHistory& history, std::int32_t bidder) {
     return QString::fromStdString(history.Bidders()[static_cast<std::size_t>(bidder)]);
 }
 
@@ -46,18 +46,18 @@ QVariant RightAligned() {
 
 }  // namespace
 
-void StandingsModel::Set(std::shared_ptr<const BidHistory> history,
-                         std::shared_ptr<const RoundStandings> standings) {
+void StandingsModel::Set(std::shared_ptr<const standings::BidHistory> history,
+                         std::shared_ptr<const standings::RoundStandings> shown) {
     beginResetModel();
     history_ = std::move(history);
-    standings_ = std::move(standings);
+    standings_ = std::move(shown);
     bool high = false, previous = false, held = false;
     if (standings_) {
-        for (const MarketRow& r : standings_->markets) {
+        for (const standings::MarketRow& r : standings_->markets) {
             high = high || HasCents(r.high);
             previous = previous || (r.previous && HasCents(*r.previous));
         }
-        for (const BidderRow& r : standings_->bidders) held = held || HasCents(r.held);
+        for (const standings::BidderRow& r : standings_->bidders) held = held || HasCents(r.held);
     }
     highDecimals_ = high ? 2 : 0;
     previousDecimals_ = previous ? 2 : 0;
@@ -77,8 +77,8 @@ int MarketsModel::columnCount(const QModelIndex& parent) const {
 
 QVariant MarketsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || !standings_) return {};
-    const MarketRow& r = Row(index.row());
-    const Licence& licence = history_->Licences()[static_cast<std::size_t>(r.licence)];
+    const standings::MarketRow& r = Row(index.row());
+    const standings::Licence& licence = history_->Licences()[static_cast<std::size_t>(r.licence)];
     const bool marked = r.newHigh || r.leaderChanged;
     const int column = index.column();
     const bool sorting = role == kSortRole;
@@ -140,7 +140,7 @@ int BiddersModel::columnCount(const QModelIndex& parent) const {
 
 QVariant BiddersModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || !standings_) return {};
-    const BidderRow& r = Row(index.row());
+    const standings::BidderRow& r = Row(index.row());
     const bool sorting = role == kSortRole;
     if (role == Qt::DisplayRole || sorting) {
         switch (index.column()) {

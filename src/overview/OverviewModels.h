@@ -1,5 +1,5 @@
-// The Markets and Bidders tabs' tables: models over one round's standings, and the filter and sort over them.
-// User-interface thread only.
+// The tables of the Markets tab and the Bidders tab: models over one round's standings, and the filter and
+// sort over them. User-interface thread only.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -7,7 +7,7 @@
 #include <QSortFilterProxyModel>
 #include <memory>
 
-#include "overview/Standings.h"
+#include "standings/Standings.h"
 
 namespace corv::overview {
 
@@ -30,11 +30,12 @@ QIcon NewHighIcon();
 class StandingsModel : public QAbstractTableModel {
   public:
     using QAbstractTableModel::QAbstractTableModel;
-    void Set(std::shared_ptr<const BidHistory> history, std::shared_ptr<const RoundStandings> standings);
+    void Set(std::shared_ptr<const standings::BidHistory> history,
+             std::shared_ptr<const standings::RoundStandings> shown);
 
   protected:
-    std::shared_ptr<const BidHistory> history_;
-    std::shared_ptr<const RoundStandings> standings_;
+    std::shared_ptr<const standings::BidHistory> history_;
+    std::shared_ptr<const standings::RoundStandings> standings_;
     // A column shows every amount with cents once one has them, so that its figures line up.
     int highDecimals_ = 0, previousDecimals_ = 0, heldDecimals_ = 0;
 };
@@ -54,7 +55,9 @@ class MarketsModel : public StandingsModel {
         Columns
     };
     using StandingsModel::StandingsModel;
-    const MarketRow& Row(int row) const { return standings_->markets[static_cast<std::size_t>(row)]; }
+    const standings::MarketRow& Row(int row) const {
+        return standings_->markets[static_cast<std::size_t>(row)];
+    }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -67,7 +70,9 @@ class BiddersModel : public StandingsModel {
   public:
     enum Column { Bidder, Leads, Held, Bids, FirstRound, LastRound, Columns };
     using StandingsModel::StandingsModel;
-    const BidderRow& Row(int row) const { return standings_->bidders[static_cast<std::size_t>(row)]; }
+    const standings::BidderRow& Row(int row) const {
+        return standings_->bidders[static_cast<std::size_t>(row)];
+    }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -15,7 +15,6 @@
 #include <QTableView>
 #include <QtConcurrent>
 
-#include "engine/Database.h"
 #include "overview/OverviewCharts.h"
 #include "overview/OverviewModels.h"
 #include "platform/DesktopServices.h"
@@ -64,19 +63,16 @@ QString Signed(double amount) {
 }
 
 struct Computed {
-    std::shared_ptr<const RoundStandings> standings;
+    std::shared_ptr<const standings::RoundStandings> shown;
     ChartData total;
 };
 
 }  // namespace
 
-frmOverview::frmOverview(store::AuctionSession& session, QWidget* parent)
-    : QWidget(parent), session_(&session) {
+frmOverview::frmOverview(store::AuctionSession& session, standings::AuctionBids& bids, QWidget* parent)
+    : QWidget(parent), session_(&session), bids_(&bids) {
     setObjectName("frmOverview");
     setWindowTitle("Auction Overview");
-    store::Auction& auction = *session.Current();
-    path_ = auction.Path();
-    readInPlace_ = auction.Db()->Origin() == DatabaseOrigin::Jet;
     session.AddListener(this);
 
     lblProblem = new QLabel(this);
@@ -188,12 +184,24 @@ frmOverview::frmOverview(store::AuctionSession& session, QWidget* parent)
     connect(charts->cmdTotal, &QPushButton::clicked, this, [this] { ShowChart(ChartKind::Total, 0); });
 
     resize(1000, 640);
-    Load({});
+    listening_ = bids.Listen([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { BidsChanged(); }, Qt::QueuedConnection);
+    });
+    BidsChanged();
 }
 
 frmOverview::~frmOverview() {
+    if (bids_) bids_->Unlisten(listening_);
     if (session_) session_->RemoveListener(this);
     if (jobs_ > 0) Desktop().SetBusy(false);
+}
+
+bool frmOverview::Busy() const {
+    if (jobs_ > 0) return true;
+    if (!bids_) return false;
+    const standings::BidsSnapshot bids = bids_->Current();
+    return bids.reading || bids.version != seen_;
 }
 
 // ---- jobs ----
@@ -211,52 +219,30 @@ void frmOverview::Run(std::function<Result()> work, std::function<void(Result&)>
     watcher->setFuture(QtConcurrent::run(std::move(work)));
 }
 
-void frmOverview::Load(const std::vector<int>& rounds) {
-    if (loading_) {  // the running load's base lacks these rounds: read them after it
-        pending_.insert(pending_.end(), rounds.begin(), rounds.end());
-        return;
+void frmOverview::BidsChanged() {
+    if (!bids_) return;
+    const standings::BidsSnapshot bids = bids_->Current();
+    seen_ = bids.version;
+    if (bids.history && bids.history != history_) ShowHistory(bids);
+    if (!bids.history && !bids.problem.empty()) {
+        ShowNote(QString::fromStdString(bids.problem), false);
+    } else if (!bids.failure.empty()) {
+        ShowNote(QStringLiteral("The bids cannot be read just now (%1).%2")
+                     .arg(QString::fromStdString(bids.failure),
+                          bids.reading ? QStringLiteral(" Trying again\u2026") : QString()),
+                 true);
+    } else if (!bids.history) {
+        ShowNote(QStringLiteral("Reading the bids\u2026"), true);
+    } else {
+        ShowNote({}, true);
     }
-    const bool whole = rounds.empty() || !history_;
-    auto read = [path = path_, base = whole ? nullptr : history_, rounds] {
-        try {
-            return ReadAuctionFile(path, base.get(), rounds);
-        } catch (const std::exception& e) {
-            LoadedAuction failed;
-            failed.problem = e.what();
-            return failed;
-        }
-    };
-    if (readInPlace_) {
-        if (!session_ || !session_->Current()) return;
-        // A Jet auction is held in memory by the user-interface thread's connection: read it there.
-        BusyPointer busy;
-        LoadedAuction loaded;
-        try {
-            loaded =
-                ReadAuction(session_->Current()->Data().Handle(), whole ? nullptr : history_.get(), rounds);
-        } catch (const std::exception& e) {
-            loaded.problem = e.what();
-        }
-        Loaded(loaded);
-        return;
-    }
-    loading_ = true;
-    Run<LoadedAuction>(read, [this](LoadedAuction& loaded) {
-        loading_ = false;
-        Loaded(loaded);
-        if (!pending_.empty()) Load(std::exchange(pending_, {}));
-    });
 }
 
-void frmOverview::Loaded(LoadedAuction& loaded) {
-    if (!loaded.problem.empty()) {
-        ShowProblem(QString::fromStdString(loaded.problem));
-        return;
-    }
+void frmOverview::ShowHistory(const standings::BidsSnapshot& bids) {
     const int chosen = ChosenRound();
     const bool followLatest = rounds_.empty() || chosen == rounds_.back();
-    history_ = std::move(loaded.history);
-    rounds_ = std::move(loaded.rounds);
+    history_ = bids.history;
+    rounds_ = bids.rounds;
     optNet->setEnabled(history_->HasNet());
     {
         const QSignalBlocker quiet(cboRound);
@@ -274,17 +260,19 @@ void frmOverview::Compute() {
     const unsigned asked = ++computeAsked_;
     Run<Computed>(
         [history = history_, round, measure = ChosenMeasure(), last = rounds_.back()] {
-            return Computed{std::make_shared<RoundStandings>(ComputeRound(*history, round, measure)),
-                            TotalChartData(StandingTotals(*history, measure, last), round, measure)};
+            return Computed{
+                std::make_shared<standings::RoundStandings>(
+                    standings::ComputeRound(*history, round, measure)),
+                TotalChartData(standings::StandingTotals(*history, measure, last), round, measure)};
         },
         [this, asked, history = history_](Computed& c) {
             if (asked != computeAsked_) return;  // another round or amount was chosen meanwhile
-            shown_ = c.standings;
+            shown_ = c.shown;
             totalChart_ = std::move(c.total);
             markets->Set(history, shown_);
             bidders->Set(history, shown_);
             const int round = shown_->round;
-            const Totals& t = shown_->totals;
+            const standings::Totals& t = shown_->totals;
             lblTotals->setText(
                 QStringLiteral(
                     "Standing total: %1     Change since round %2: %3     Markets and blocks with a "
@@ -305,7 +293,7 @@ void frmOverview::ShowChart(ChartKind kind, std::int32_t which) {
     chartKind_ = kind;
     chartOf_ = which;
     if (!shown_) return;
-    const Measure measure = shown_->measure;
+    const standings::Measure measure = shown_->measure;
     if (kind == ChartKind::Total) {
         ++chartAsked_;
         charts->SetChart(BuildChart(totalChart_));
@@ -315,10 +303,11 @@ void frmOverview::ShowChart(ChartKind kind, std::int32_t which) {
     Run<ChartData>(
         [history = history_, kind, which, measure, last = rounds_.back()] {
             if (kind == ChartKind::Market)
-                return MarketChartData(*history, which, ComputeMarketHistory(*history, which, measure, last),
+                return MarketChartData(*history, which,
+                                       standings::ComputeMarketHistory(*history, which, measure, last),
                                        measure);
-            return BidderChartData(*history, which, ComputeBidderHistory(*history, which, measure, last),
-                                   measure);
+            return BidderChartData(*history, which,
+                                   standings::ComputeBidderHistory(*history, which, measure, last), measure);
         },
         [this, asked](ChartData& data) {
             if (asked != chartAsked_) return;
@@ -329,15 +318,15 @@ void frmOverview::ShowChart(ChartKind kind, std::int32_t which) {
 
 // ---- the window ----
 
-void frmOverview::ShowProblem(const QString& sentence) {
+void frmOverview::ShowNote(const QString& sentence, bool tables) {
     lblProblem->setText(sentence);
-    lblProblem->show();
-    findChild<QWidget*>("controls")->hide();
-    tabs->hide();
+    lblProblem->setVisible(!sentence.isEmpty());
+    findChild<QWidget*>("controls")->setVisible(tables);
+    tabs->setVisible(tables);
 }
 
-Measure frmOverview::ChosenMeasure() const {
-    return optNet->isChecked() && optNet->isEnabled() ? Measure::Net : Measure::Gross;
+standings::Measure frmOverview::ChosenMeasure() const {
+    return optNet->isChecked() && optNet->isEnabled() ? standings::Measure::Net : standings::Measure::Gross;
 }
 
 int frmOverview::ChosenRound() const {
@@ -345,12 +334,6 @@ int frmOverview::ChosenRound() const {
 }
 
 // ---- the session's news ----
-
-void frmOverview::RoundImported(store::Auction&, int round) {
-    // Queued: the news may come from whichever thread committed the round.
-    QMetaObject::invokeMethod(
-        this, [this, round] { Load({round}); }, Qt::QueuedConnection);
-}
 
 void frmOverview::AuctionOpened(store::Auction&) {
     EndWithAuction();
@@ -364,6 +347,8 @@ void frmOverview::EndWithAuction() {
     // The session tells its listeners from a copy of its list, so leaving it here is safe.
     if (session_) session_->RemoveListener(this);
     session_ = nullptr;
+    if (bids_) bids_->Unlisten(listening_);
+    bids_ = nullptr;
     if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
         sub->close();
     else

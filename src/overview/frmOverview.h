@@ -1,11 +1,11 @@
 // The Auction Overview window: standings of the open auction's bids round by round, in tables and charts.
 //
-// Threads: the window, its models and charts belong to the user-interface thread. Reading the bids and every
-// computation from them run on the global thread pool, a chart's points included; a job gets copies and
-// shared read-only data (the BidHistory), never the window, and reports back through a QFutureWatcher owned
-// by the window. A result
-// asked for before a newer one is dropped when it arrives. The window follows the session's news, and ends
-// with the auction.
+// Threads: the window, its models and charts belong to the user-interface thread. The bids come from the
+// session's AuctionBids, which reads them; every computation from them runs on the global thread pool, a
+// chart's points included. A job gets copies and shared read-only data (the BidHistory), never the window,
+// and reports back through a QFutureWatcher owned by the window. A result asked for before a newer one is
+// dropped when it arrives. The news of new bids may come on any thread: the window posts it to itself. The
+// window ends with the auction.
 #pragma once
 
 #include <QWidget>
@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "overview/BidReader.h"
 #include "overview/OverviewCharts.h"
-#include "overview/Standings.h"
+#include "standings/AuctionBids.h"
+#include "standings/Standings.h"
 #include "store/Auction.h"
 
 class QComboBox;
@@ -36,16 +36,16 @@ class OverviewFilter;
 class frmOverview : public QWidget, public store::AuctionListener {
     Q_OBJECT
   public:
-    // session must have an auction open.
-    explicit frmOverview(store::AuctionSession& session, QWidget* parent = nullptr);
+    // session must have an auction open; bids listens to it.
+    frmOverview(store::AuctionSession& session, standings::AuctionBids& bids, QWidget* parent = nullptr);
     ~frmOverview() override;
 
-    // Whether a job is under way.
-    bool Busy() const { return jobs_ > 0; }
+    // Whether a job is under way, the bids' reading included.
+    bool Busy() const;
     // The round shown; 0 before any.
     int ShownRound() const { return shown_ ? shown_->round : 0; }
-    const RoundStandings* Shown() const { return shown_.get(); }
-    const BidHistory* History() const { return history_.get(); }
+    const standings::RoundStandings* Shown() const { return shown_.get(); }
+    const standings::BidHistory* History() const { return history_.get(); }
     // Which chart the Charts tab shows.
     enum class ChartKind { Total, Market, Bidder };
     ChartKind ShownChart() const { return chartKind_; }
@@ -74,31 +74,30 @@ class frmOverview : public QWidget, public store::AuctionListener {
   protected:
     void AuctionOpened(store::Auction& auction) override;
     void AuctionClosed() override;
-    void RoundImported(store::Auction& auction, int round) override;
 
   private:
     template <class Result>
     void Run(std::function<Result()> work, std::function<void(Result&)> done);
-    // rounds empty: everything; else the rounds newly imported.
-    void Load(const std::vector<int>& rounds);
-    void Loaded(LoadedAuction& loaded);
+    // Takes the bids' newest state.
+    void BidsChanged();
+    void ShowHistory(const standings::BidsSnapshot& bids);
     void Compute();
     void ShowChart(ChartKind kind, std::int32_t which);
-    void ShowProblem(const QString& sentence);
+    // sentence above the tables; without tables: nothing to show.
+    void ShowNote(const QString& sentence, bool tables);
     void EndWithAuction();
-    Measure ChosenMeasure() const;
+    standings::Measure ChosenMeasure() const;
     int ChosenRound() const;
 
     store::AuctionSession* session_;
-    std::string path_;
-    bool readInPlace_ = false;  // a Jet auction lives in memory: it is read on this thread
-    std::shared_ptr<const BidHistory> history_;
+    standings::AuctionBids* bids_;
+    int listening_ = 0;
+    std::uint64_t seen_ = 0;  // the version of the bids shown
+    std::shared_ptr<const standings::BidHistory> history_;
     std::vector<int> rounds_;
-    std::shared_ptr<const RoundStandings> shown_;
+    std::shared_ptr<const standings::RoundStandings> shown_;
     ChartData totalChart_;  // of the round shown
     int jobs_ = 0;
-    bool loading_ = false;
-    std::vector<int> pending_;  // rounds imported while a load ran
     unsigned computeAsked_ = 0, chartAsked_ = 0;
     ChartKind chartKind_ = ChartKind::Total;
     std::int32_t chartOf_ = 0;

@@ -16,6 +16,7 @@
 #include "platform/ErrorBox.h"
 #include "queries/frmTableActions.h"
 #include "store/Auction.h"
+#include "store/RoundTables.h"
 #include "viewer/ViewStateText.h"
 #include "viewer/ViewerHost.h"
 #include "viewer/frmFlexGrid.h"
@@ -65,7 +66,8 @@ std::string WizardStatement(const WizardChoices& c) {
         }
         s += " [" + row.column + "] " + row.op + WizardValueTerm(row.column, row.value);
     }
-    if (!c.includeAllRounds) s += (hasWhere ? " AND [Round] = " : " WHERE [Round] = ") + c.round;
+    if (!c.includeAllRounds)
+        s += (hasWhere ? " AND " : " WHERE ") + store::SqlName(store::kRoundColumn) + " = " + c.round;
     if (!c.order.empty()) {
         s += " ORDER BY";
         for (std::size_t i = 0; i < c.order.size(); ++i) {
@@ -82,7 +84,7 @@ bool HasRequiredBoxes(const QueryBoxes& b) {
 }
 
 std::string QueryStatement(const QueryBoxes& b) {
-    // A crosstab typed into the SELECT box ("TRANSFORM Sum([Bid Amount]) SELECT [Round]") brings its own
+    // A crosstab typed into the SELECT box ("TRANSFORM Sum([Amount]) SELECT [Item]") brings its own
     // SELECT; its GROUP BY and PIVOT follow in the last box filled.
     const std::size_t start = b.select.find_first_not_of(" \t\r\n");
     const std::string head = start == std::string::npos ? std::string() : b.select.substr(start, 10);

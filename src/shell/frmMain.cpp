@@ -76,6 +76,7 @@ QString FindHelpDocument() {
 frmMain::frmMain(QWidget* parent, FollowTiming followTiming, std::vector<CommandRow> commands)
     : QMainWindow(parent), commands_(std::move(commands)), startUp_(std::make_unique<StartUp>(*this)) {
     session_.AddListener(this);
+    session_.AddListener(&bids_);
     InitShellResources();
     setObjectName("frmMain");
     setWindowTitle("Corvidel");

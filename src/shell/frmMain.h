@@ -13,6 +13,7 @@
 #include "shell/DownloadFollower.h"
 #include "shell/frmAbout.h"
 #include "shell/frmHelp.h"
+#include "standings/AuctionBids.h"
 #include "store/Auction.h"
 #include "viewer/ViewerHost.h"
 
@@ -159,6 +160,8 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
     QString helpFile_;
     QPointer<frmHelp> help_;
     QPointer<frmAbout> about_;
+    // The open auction's bids, read once for every reader (the overview); it outlives session_.
+    standings::AuctionBids bids_;
     store::AuctionSession session_;
     std::unique_ptr<StartUp> startUp_;
     std::unique_ptr<AuctionFollowers> followers_;

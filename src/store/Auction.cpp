@@ -7,6 +7,7 @@
 #include "engine/Recordset.h"
 #include "store/JetConversion.h"
 #include "store/RoundFileNames.h"
+#include "store/RoundTables.h"
 
 namespace corv::store {
 
@@ -33,11 +34,7 @@ std::string SqlDoubleQuoted(const std::string& text) {
 }
 
 bool IsStatisticsTable(const std::string& tableName) {
-    static const char* const kStatistics[] = {
-        "Round Statistics",     "Increment Statistics",  "Miscellaneous Statistics",
-        "Reduction Statistics", "Withdrawal Statistics", "Waiver Statistics",
-    };
-    for (const char* name : kStatistics)
+    for (const char* name : kStatisticsTables)
         if (tableName == name) return true;
     return false;
 }
@@ -122,7 +119,7 @@ bool Auction::IsPerRound(const std::string& table) {
 
 std::string Auction::RowsSource(const std::string& table, const std::string& round) {
     const std::string all = "SELECT * FROM " + SqlName(table);
-    return round.empty() ? all : all + " WHERE [Round] = " + round;
+    return round.empty() ? all : all + " WHERE " + SqlName(kRoundColumn) + " = " + round;
 }
 
 void Auction::DropTable(const std::string& table) {

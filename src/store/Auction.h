@@ -103,6 +103,14 @@ class AuctionSession {
     // Listeners are told of every auction of the session; they must outlive it or be removed.
     void AddListener(AuctionListener* listener);
     void RemoveListener(AuctionListener* listener);
+    // The first listener that is a T: how a feature finds what another part of the program keeps for the
+    // session (the shared bids, for one) without being handed it.
+    template <class T>
+    T* FindListener() const {
+        for (AuctionListener* l : listeners_)
+            if (auto* found = dynamic_cast<T*>(l)) return found;
+        return nullptr;
+    }
 
     // Opens path through the engine, keeps it in write-ahead-log mode, and makes it the open auction,
     // releasing the previous one. Errors reach the caller with the open auction unchanged.

@@ -10,6 +10,7 @@
 #include "store/Auction.h"
 #include "store/RoundFileNames.h"
 #include "store/RoundImport.h"
+#include "store/RoundTables.h"
 
 namespace fs = std::filesystem;
 
@@ -166,9 +167,9 @@ void WriteAuctionFile(const std::string& source, const std::string& target,
 
 // Without these, every round change of a viewer scans the whole auction's rows.
 void IndexRoundColumns(Database& db) {
-    for (const std::string& t : db.TablesWithColumn("Round"))
+    for (const std::string& t : db.TablesWithColumn(store::kRoundColumn))
         if (!store::IsProgramOwnTable(t) && !store::IsStatisticsTable(t))
-            db.CreateIndex("sysRoundIndex " + t, t, "Round");
+            db.CreateIndex("sysRoundIndex " + t, t, store::kRoundColumn);
 }
 
 }  // namespace corv

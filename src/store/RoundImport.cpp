@@ -13,15 +13,13 @@
 #include "store/AuctionFile.h"
 #include "store/RoundFileNames.h"
 #include "store/RoundReadAhead.h"
+#include "store/RoundTables.h"
 
 namespace fs = std::filesystem;
 
 namespace corv {
 
 namespace {
-
-constexpr const char* kWithdrawalStatistics = "Withdrawal Statistics";
-constexpr const char* kBids = "Markets and Bidders";
 
 bool IsRegularFile(const fs::path& path) {
     std::error_code ec;
@@ -46,7 +44,7 @@ bool SameJetName(const std::string& a, const std::string& b) {
 std::vector<std::string> OtherBidValues(Database& db, const std::string& column, int expected) {
     const std::vector<TableDef> tables = db.TableDefs();
     const auto bids = std::find_if(tables.begin(), tables.end(),
-                                   [](const TableDef& t) { return SameJetName(t.Name, kBids); });
+                                   [](const TableDef& t) { return SameJetName(t.Name, store::kBidsTable); });
     if (bids == tables.end()) return {};
     const std::string from = " FROM [" + bids->Name + "]";
     auto rs = db.OpenRecordset("SELECT *" + from + " WHERE 0 = 1", RecordsetType::Snapshot);
@@ -66,16 +64,16 @@ std::vector<std::string> OtherBidValues(Database& db, const std::string& column,
 
 void CheckRoundFileRows(Database& roundDb, const std::string& fileName, int round,
                         std::optional<int> auction) {
-    const std::vector<std::string> rounds = OtherBidValues(roundDb, "Round", round);
+    const std::vector<std::string> rounds = OtherBidValues(roundDb, store::kRoundColumn, round);
     if (!rounds.empty())
         throw CorvError(kRoundOfAnotherAuction, fileName + " is named as round " + std::to_string(round) +
-                                                    ", but its bids in " + kBids + " are of round " +
-                                                    rounds.front());
+                                                    ", but its bids in " + store::kBidsTable +
+                                                    " are of round " + rounds.front());
     if (!auction) return;
-    const std::vector<std::string> auctions = OtherBidValues(roundDb, "Auction Id", *auction);
+    const std::vector<std::string> auctions = OtherBidValues(roundDb, store::kAuctionIdColumn, *auction);
     if (!auctions.empty())
         throw CorvError(kRoundOfAnotherAuction, fileName + " holds bids of auction " + auctions.front() +
-                                                    " in " + kBids + ", not of auction " +
+                                                    " in " + store::kBidsTable + ", not of auction " +
                                                     std::to_string(*auction));
 }
 
@@ -106,7 +104,8 @@ void AppendRound(store::Auction& auction, std::shared_ptr<Database> roundDb, int
                                 "Round " + std::to_string(round) + " has already been imported");
         }
         for (const std::string& name : tables) {
-            if (name == kWithdrawalStatistics) roundDb->Execute("DELETE * FROM [" + name + "]" + in);
+            if (name == store::kWithdrawalStatisticsTable)
+                roundDb->Execute("DELETE * FROM [" + name + "]" + in);
             roundDb->Execute("INSERT INTO [" + name + "]" + in + " SELECT * FROM [" + name + "]");
         }
         roundDb->Execute("INSERT INTO sysRounds" + in + " (Round) VALUES (" + std::to_string(round) + ")");

@@ -21,9 +21,9 @@ inline constexpr int kRoundAlreadyImported = 3022;
 inline constexpr int kRoundOfAnotherAuction = 3001;
 
 // The round a file holds is read from its name, so a renamed copy would land under another round. Refuses
-// (3001) a round results file whose bids in "Markets and Bidders" hold a Round other than round, or an
-// Auction Id other than auction when that is known. A file without those bids, or without those columns,
-// passes. fileName: the name the message shows.
+// (3001) a round results file whose bids (kBidsTable) hold a round other than round, or an auction number
+// other than auction when that is known. A file without those bids, or without those columns, passes.
+// fileName: the name the message shows.
 void CheckRoundFileRows(Database& roundDb, const std::string& fileName, int round,
                         std::optional<int> auction);
 

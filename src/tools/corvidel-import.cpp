@@ -17,6 +17,7 @@
 #include "store/AuctionFile.h"
 #include "store/RoundFileNames.h"
 #include "store/RoundImport.h"
+#include "store/RoundTables.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ constexpr int kUsage = 2;
 constexpr int kRefused = 3;
 constexpr int kNoAuction = 4;
 
-constexpr const char* kHelp =
+const std::string kHelp =
     "usage: corvidel-import AUCTION ROUNDFILE...\n"
     "       corvidel-import --help | --version\n"
     "\n"
@@ -36,7 +37,9 @@ constexpr const char* kHelp =
     "are kept. When AUCTION does not exist and the lowest round given is 1, AUCTION is created from\n"
     "that file as the program creates an auction, and the other rounds are imported into it; an\n"
     "existing auction is never replaced. A round already imported, a file of another auction and a\n"
-    "file whose bids (Markets and Bidders) hold another round or auction than its name says are\n"
+    "file whose bids (" +
+    std::string(corv::store::kBidsTable) +
+    ") hold another round or auction than its name says are\n"
     "refused. The program stops at the first round that fails; rounds imported before it stay\n"
     "imported. An auction database still in the Jet format takes no rounds (Error 3027): convert it\n"
     "in Corvidel first.\n"
@@ -107,7 +110,7 @@ int main(int argc, char** argv) {
     corv::CleanTempFilesAtStart(true);
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kHelp, stdout);
+            std::fputs(kHelp.c_str(), stdout);
             return kAllImported;
         }
     }

@@ -7,7 +7,7 @@
 
 namespace corv {
 
-// "[Market], [Bid Amount] DESC": the order list given to a record set's Sort.
+// "[Name], [Amount] DESC": the order list given to a record set's Sort.
 std::string SortText(const std::vector<SortKey>& keys);
 
 // A plain decimal number in the C locale: optional sign, digits, optional point followed by digits.

@@ -32,6 +32,7 @@ class OverviewChartsTest : public ::testing::Test {
     void SetUp() override {
         TestApp();
         desktop.Install();
+        session.AddListener(&bids);
         fixture::AuctionOptions o;
         o.rounds = 6;
         o.markets = 5;
@@ -40,7 +41,7 @@ class OverviewChartsTest : public ::testing::Test {
         path = BuildAuctionDatabase(folder.Path(), o);
         session.Open(path);
         rows = ReadRows(session.Current()->Data());
-        window = std::make_unique<frmOverview>(session);
+        window = std::make_unique<frmOverview>(session, bids);
         window->resize(1280, 800);
         window->show();
         WaitIdle(*window);
@@ -72,6 +73,7 @@ class OverviewChartsTest : public ::testing::Test {
     ScriptedDesktop desktop;
     std::string path;
     std::vector<BidRow> rows;
+    standings::AuctionBids bids;
     store::AuctionSession session;
     std::unique_ptr<frmOverview> window;
 };

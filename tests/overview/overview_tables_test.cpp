@@ -3,6 +3,7 @@
 
 #include <QChart>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -37,6 +38,7 @@ class OverviewTablesTest : public ::testing::Test {
     void SetUp() override {
         TestApp();
         desktop.Install();
+        session.AddListener(&bids);
     }
     // The fixture auction with rows that make the awkward cases: ties, a Null name, Null amounts, a bidder
     // spelled twice, a market without blocks skipping a round.
@@ -61,7 +63,7 @@ class OverviewTablesTest : public ::testing::Test {
     }
     void Open(const std::string& path) {
         session.Open(path);
-        window = std::make_unique<frmOverview>(session);
+        window = std::make_unique<frmOverview>(session, bids);
         window->resize(1280, 800);
         window->show();
         WaitIdle(*window);
@@ -113,7 +115,7 @@ class OverviewTablesTest : public ::testing::Test {
             EXPECT_EQ(cell(m, r, MarketsModel::Market, Qt::FontRole).value<QFont>().bold(), marked);
             EXPECT_EQ(cell(m, r, MarketsModel::Market, Qt::DecorationRole).isValid(), marked);
         }
-        const overview::Totals& t = window->Shown()->totals;
+        const standings::Totals& t = window->Shown()->totals;
         EXPECT_NEAR(t.standing, e.standing, 1e-6);
         EXPECT_NEAR(t.change, e.change, 1e-6);
         EXPECT_EQ(t.withHigh, static_cast<int>(e.markets.size()));
@@ -137,6 +139,7 @@ class OverviewTablesTest : public ::testing::Test {
 
     TempFolder folder;
     ScriptedDesktop desktop;
+    standings::AuctionBids bids;
     store::AuctionSession session;
     std::unique_ptr<frmOverview> window;
 };
@@ -279,6 +282,48 @@ TEST_F(OverviewTablesTest, LatestRoundFollowsImportsAnEarlierChoiceStays) {
     import(7);
     EXPECT_EQ(window->ShownRound(), 3);
     EXPECT_EQ(window->cboRound->count(), 7);
+}
+
+TEST_F(OverviewTablesTest, OpenedBeforeTheBidsAreReadItSaysSoAndFillsInWhenTheyAre) {
+    session.RemoveListener(&bids);  // the bids hear of the auction only once the window is open
+    session.Open(FixtureAuction());
+    window = std::make_unique<frmOverview>(session, bids);
+    window->show();
+    EXPECT_TRUE(window->lblProblem->isVisible());
+    EXPECT_EQ(window->lblProblem->text(), QStringLiteral("Reading the bids\u2026"));
+    EXPECT_EQ(window->ShownRound(), 0);
+    bids.AuctionOpened(*session.Current());
+    WaitIdle(*window);
+    EXPECT_FALSE(window->lblProblem->isVisible());
+    ExpectMatches(ExpectedRound(ReadRows(session.Current()->Data()), 5, false), 5);
+}
+
+TEST_F(OverviewTablesTest, AFailedReadIsTriedAgainAndTheWindowRecoversWithEveryRound) {
+    const std::string path = FixtureAuction();
+    Open(path);
+    auto import = [&](int round) {
+        session.Current()->Data().Execute(
+            "INSERT INTO [Markets and Bidders] (Round, Market, Block, [Bidder Name], [Bid Amount]) VALUES (" +
+            std::to_string(round) + ", 'ZZ Round " + std::to_string(round) + "', 'A', 'Newcomer', 70000)");
+        session.Current()->Data().Execute("INSERT INTO sysRounds (Round) VALUES (" + std::to_string(round) +
+                                          ")");
+        session.Current()->NoteRoundImported(round);
+    };
+    fs::rename(path, path + ".away");  // moved away for a moment: the read of round 6 cannot open it
+    import(6);
+    while (!window->lblProblem->isVisible()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    EXPECT_TRUE(window->lblProblem->text().startsWith("The bids cannot be read just now ("));
+    EXPECT_TRUE(window->lblProblem->text().endsWith(QStringLiteral("). Trying again\u2026")));
+    EXPECT_TRUE(window->tabs->isVisible());  // the round before stays on screen
+    EXPECT_EQ(window->ShownRound(), 5);
+
+    fs::rename(path + ".away", path);
+    import(7);  // its news names round 7 alone
+    WaitIdle(*window);
+    EXPECT_FALSE(window->lblProblem->isVisible());
+    ASSERT_EQ(window->ShownRound(), 7);
+    ExpectMatches(ExpectedRound(ReadRows(session.Current()->Data()), 7, false), 7);
+    ExpectEveryRoundMatches();
 }
 
 TEST_F(OverviewTablesTest, AStaleRoundIsDroppedWhenAnotherWasChosenMeanwhile) {

@@ -3,8 +3,6 @@
 #include <sqlite3.h>
 #include <stdlib.h>
 
-#include <QApplication>
-#include <QLocale>
 #include <filesystem>
 #include <stdexcept>
 #include <vector>
@@ -12,20 +10,6 @@
 #include "engine/Schema.h"
 
 namespace corv::test {
-
-QApplication& TestApp() {
-    static int argc = 1;
-    static char name[] = "corvidel_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        qputenv("QT_QPA_PLATFORM",
-                qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-        auto* a = new QApplication(argc, argv);
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        return a;
-    }();
-    return *app;
-}
 
 TempFolder::TempFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "corvidel-test-XXXXXX").string();

@@ -1,4 +1,4 @@
-// What the overview shows, computed from a BidHistory: pure functions, run on a worker thread.
+// Standings computed from a BidHistory: pure functions, run on whichever thread holds the history.
 //
 // A market and block's high bid after round N is the highest amount bid on it in rounds 1 to N; on a tie the
 // earliest bid keeps it. A Null amount is no bid.
@@ -7,9 +7,9 @@
 #include <optional>
 #include <vector>
 
-#include "overview/BidHistory.h"
+#include "standings/BidHistory.h"
 
-namespace corv::overview {
+namespace corv::standings {
 
 struct MarketRow {
     std::int32_t licence = 0;
@@ -70,4 +70,4 @@ struct BidderHistory {
 BidderHistory ComputeBidderHistory(const BidHistory& history, std::int32_t bidder, Measure measure,
                                    int lastRound);
 
-}  // namespace corv::overview
+}  // namespace corv::standings

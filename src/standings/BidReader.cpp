@@ -1,18 +1,18 @@
-#include "overview/BidReader.h"
+#include "standings/BidReader.h"
 
 #include <sqlite3.h>
 
-#include <QString>
 #include <cmath>
 #include <optional>
 
 #include "engine/CorvError.h"
+#include "store/RoundTables.h"
 
-namespace corv::overview {
+namespace corv::standings {
 
 namespace {
 
-const char* const kTable = "Markets and Bidders";
+using store::FindColumn;
 
 std::string Quoted(const std::string& name) {
     std::string out = "\"";
@@ -48,37 +48,32 @@ class Statement {
 // The table's own spelling of each column, matched without regard to letter case.
 std::vector<std::string> ColumnsOf(sqlite3* db) {
     std::vector<std::string> names;
-    Statement st(db, "PRAGMA table_info(" + Quoted(kTable) + ")");
+    Statement st(db, "PRAGMA table_info(" + Quoted(store::kBidsTable) + ")");
     while (st.Step()) names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(*st, 1)));
     return names;
 }
 
-std::optional<std::string> Find(const std::vector<std::string>& columns, const char* wanted) {
-    for (const std::string& c : columns)
-        if (QString::fromStdString(c).compare(QLatin1String(wanted), Qt::CaseInsensitive) == 0) return c;
-    return std::nullopt;
-}
-
-std::optional<long long> WholeNumber(sqlite3_stmt* st, int col) {
-    switch (sqlite3_column_type(st, col)) {
+// The row's values are taken once each (sqlite3_column_value) and read with the value calls: the column calls
+// each pay for the connection's bookkeeping, which over a million rows is a good part of the read.
+std::optional<long long> WholeNumber(sqlite3_value* v) {
+    switch (sqlite3_value_type(v)) {
         case SQLITE_INTEGER:
-            return sqlite3_column_int64(st, col);
+            return sqlite3_value_int64(v);
         case SQLITE_FLOAT:
-            return std::llround(sqlite3_column_double(st, col));
+            return std::llround(sqlite3_value_double(v));
         default:
             return std::nullopt;
     }
 }
 
-double Amount(sqlite3_stmt* st, int col) {
-    const int type = sqlite3_column_type(st, col);
-    return type == SQLITE_INTEGER || type == SQLITE_FLOAT ? sqlite3_column_double(st, col) : std::nan("");
+double Amount(sqlite3_value* v) {
+    const int type = sqlite3_value_type(v);
+    return type == SQLITE_INTEGER || type == SQLITE_FLOAT ? sqlite3_value_double(v) : std::nan("");
 }
 
-std::string_view Text(sqlite3_stmt* st, int col) {
-    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-    return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(st, col)))
-             : std::string_view();
+std::string_view Text(sqlite3_value* v) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_value_bytes(v))) : std::string_view();
 }
 
 }  // namespace
@@ -95,36 +90,39 @@ LoadedAuction ReadAuction(sqlite3* db, const BidHistory* base, const std::vector
     {
         Statement st(db, "SELECT Round FROM sysRounds ORDER BY Round");
         while (st.Step())
-            if (auto r = WholeNumber(*st, 0); r && (out.rounds.empty() || out.rounds.back() != *r))
+            if (auto r = WholeNumber(sqlite3_column_value(*st, 0));
+                r && (out.rounds.empty() || out.rounds.back() != *r))
                 out.rounds.push_back(static_cast<int>(*r));
     }
 
     const std::vector<std::string> columns = ColumnsOf(db);
     if (columns.empty()) {
-        out.problem = "This auction has no \"Markets and Bidders\" table, so there are no bids to show.";
+        out.problem = std::string("This auction has no \"") + store::kBidsTable +
+                      "\" table, so there are no bids to show.";
         return out;
     }
     std::string select;
-    for (const char* needed : {"Round", "Market", "Bidder Name", "Bid Amount"}) {
-        const auto name = Find(columns, needed);
+    for (const char* needed :
+         {store::kRoundColumn, store::kMarketColumn, store::kBidderColumn, store::kBidAmountColumn}) {
+        const auto name = FindColumn(columns, needed);
         if (!name) {
-            out.problem = std::string("The \"Markets and Bidders\" table of this auction has no \"") +
+            out.problem = std::string("The \"") + store::kBidsTable + "\" table of this auction has no \"" +
                           needed + "\" column, so there are no bids to show.";
             return out;
         }
         select += (select.empty() ? "" : ", ") + Quoted(*name);
     }
-    const auto block = Find(columns, "Block");
-    const auto net = Find(columns, "Net Bid Amount");
+    const auto block = FindColumn(columns, store::kBlockColumn);
+    const auto net = FindColumn(columns, store::kNetBidAmountColumn);
     select += ", " + (block ? Quoted(*block) : "NULL") + ", " + (net ? Quoted(*net) : "NULL");
 
     auto history = std::make_shared<BidHistory>(base ? *base : BidHistory(net.has_value()));
     const bool hasNet = history->HasNet();
-    std::string sql = "SELECT " + select + " FROM " + Quoted(kTable);
+    std::string sql = "SELECT " + select + " FROM " + Quoted(store::kBidsTable);
     if (base) {
         std::string list;
         for (int r : rounds) list += (list.empty() ? "" : ", ") + std::to_string(r);
-        sql += " WHERE " + Quoted(*Find(columns, "Round")) + " IN (" + list + ")";
+        sql += " WHERE " + Quoted(*FindColumn(columns, store::kRoundColumn)) + " IN (" + list + ")";
     }
     sql += " ORDER BY rowid";
 
@@ -135,7 +133,7 @@ LoadedAuction ReadAuction(sqlite3* db, const BidHistory* base, const std::vector
     RoundBids* bids = nullptr;
     Statement st(db, sql);
     while (st.Step()) {
-        const auto r = WholeNumber(*st, 0);
+        const auto r = WholeNumber(sqlite3_column_value(*st, 0));
         if (!r) continue;  // a row of no round belongs to no round's standings
         if (!bids || *r != lastRound) {
             lastRound = static_cast<int>(*r);
@@ -151,10 +149,12 @@ LoadedAuction ReadAuction(sqlite3* db, const BidHistory* base, const std::vector
             }
             bids = slot.get();
         }
-        bids->licence.push_back(history->LicenceOf(Text(*st, 1), block ? Text(*st, 4) : std::string_view()));
-        bids->bidder.push_back(history->BidderOf(Text(*st, 2)));
-        bids->gross.push_back(Amount(*st, 3));
-        if (hasNet) bids->net.push_back(Amount(*st, 5));
+        const std::string_view market = Text(sqlite3_column_value(*st, 1));
+        bids->bidder.push_back(history->BidderOf(Text(sqlite3_column_value(*st, 2))));
+        bids->gross.push_back(Amount(sqlite3_column_value(*st, 3)));
+        bids->licence.push_back(
+            history->LicenceOf(market, block ? Text(sqlite3_column_value(*st, 4)) : std::string_view()));
+        if (hasNet) bids->net.push_back(Amount(sqlite3_column_value(*st, 5)));
     }
     for (auto& [r, b] : read) {
         b->licence.shrink_to_fit();
@@ -167,21 +167,26 @@ LoadedAuction ReadAuction(sqlite3* db, const BidHistory* base, const std::vector
     return out;
 }
 
-LoadedAuction ReadAuctionFile(const std::string& path, const BidHistory* base,
-                              const std::vector<int>& rounds) {
-    // Only this thread uses the connection: SQLite's own locking of it is not needed.
-    sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-    struct Close {
-        sqlite3* db;
-        ~Close() { sqlite3_close_v2(db); }
-    } close{db};
-    if (rc != SQLITE_OK)
+ReadConnection::ReadConnection(const std::string& path) {
+    // Only one thread uses the connection: SQLite's own locking of it is not needed.
+    const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close_v2(db_);
         throw CorvError(err::FileNotFound, "The auction database " + path + " cannot be read");
-    sqlite3_busy_timeout(db, 5000);
+    }
+    sqlite3_busy_timeout(db_, 5000);
     // Pages mapped rather than copied: one pass over a million rows reads a good deal faster.
-    sqlite3_exec(db, "PRAGMA mmap_size = 1073741824", nullptr, nullptr, nullptr);
-    return ReadAuction(db, base, rounds);
+    sqlite3_exec(db_, "PRAGMA mmap_size = 1073741824", nullptr, nullptr, nullptr);
 }
 
-}  // namespace corv::overview
+ReadConnection::~ReadConnection() {
+    sqlite3_close_v2(db_);
+}
+
+LoadedAuction ReadAuctionFile(const std::string& path, const BidHistory* base,
+                              const std::vector<int>& rounds) {
+    ReadConnection connection(path);
+    return ReadAuction(connection.Handle(), base, rounds);
+}
+
+}  // namespace corv::standings

@@ -1,5 +1,4 @@
-// Every bid of an auction's "Markets and Bidders", held compactly so that any round's standings are one pass
-// over memory away.
+// Every bid of an auction, held compactly so that any round's standings are one pass over memory away.
 #pragma once
 
 #include <cstdint>
@@ -7,26 +6,45 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
-namespace corv::overview {
+namespace corv::standings {
 
-// Which amount the overview reads: Bid Amount or Net Bid Amount.
+// Which amount the standings follow: the bid as placed (gross) or after the bidder's discount (net).
 enum class Measure { Gross, Net };
 
-struct StringHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+// Names numbered in the order first seen, looked up without allocating: an open-addressed table of their
+// hashes, the names themselves kept by the owner. Copying it is copying one vector.
+class NameSlots {
+  public:
+    static std::uint64_t Hash(std::string_view text, std::uint64_t seed = 0);
+    // The number whose name has that hash and is the one asked for (is(number)), or -1.
+    template <class Is>
+    std::int32_t Find(std::uint64_t hash, Is is) const {
+        if (slots_.empty()) return -1;
+        for (std::size_t i = hash & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+            const Slot& s = slots_[i];
+            if (s.number < 0) return -1;
+            if (s.hash == hash && is(s.number)) return s.number;
+        }
+    }
+    void Add(std::uint64_t hash, std::int32_t number);
+
+  private:
+    struct Slot {
+        std::uint64_t hash = 0;
+        std::int32_t number = -1;
+    };
+    std::vector<Slot> slots_;  // a power of two long, never more than half full
+    std::size_t used_ = 0;
 };
-using NameIndex = std::unordered_map<std::string, std::int32_t, StringHash, std::equal_to<>>;
 
 // One round's bids, column by column, in the table's row order. An amount that is Null is NaN.
 struct RoundBids {
     std::vector<std::int32_t> licence;
     std::vector<std::int32_t> bidder;
     std::vector<double> gross;
-    std::vector<double> net;  // empty when the table has no Net Bid Amount
+    std::vector<double> net;  // empty when the table has no net amounts
     std::size_t size() const { return licence.size(); }
     const std::vector<double>& Amounts(Measure m) const { return m == Measure::Net ? net : gross; }
 };
@@ -60,12 +78,14 @@ class BidHistory {
   private:
     bool hasNet_;
     std::vector<Licence> licences_;
-    NameIndex licenceIndex_;  // market, '\x1f', block
-    std::string keyBuffer_;
+    NameSlots licenceSlots_;
     std::vector<std::string> bidders_;
-    NameIndex bidderSpelling_;  // every spelling seen
-    NameIndex bidderFolded_;    // letter case folded
+    std::vector<std::string> folded_;  // of each bidder, letter case folded
+    NameSlots foldedSlots_;
+    std::vector<std::string> spellings_;  // every spelling seen
+    std::vector<std::int32_t> spellingBidder_;
+    NameSlots spellingSlots_;
     std::map<int, std::shared_ptr<const RoundBids>> rounds_;
 };
 
-}  // namespace corv::overview
+}  // namespace corv::standings

@@ -1,8 +1,8 @@
-#include "overview/Standings.h"
+#include "standings/Standings.h"
 
 #include <cmath>
 
-namespace corv::overview {
+namespace corv::standings {
 
 namespace {
 
@@ -158,4 +158,4 @@ BidderHistory ComputeBidderHistory(const BidHistory& history, std::int32_t bidde
     return out;
 }
 
-}  // namespace corv::overview
+}  // namespace corv::standings
