@@ -51,9 +51,12 @@ void AuctionFollowers::AuctionOpened(store::Auction& /*auction*/) {
     UpdateFollowing();
 }
 
-void AuctionFollowers::AuctionClosed() {
+void AuctionFollowers::AuctionClosing(store::Auction& /*auction*/) {
     // A closed auction may be renamed or replaced next (created anew, converted): no read of it may stay.
     for (frmFlexGrid* viewer : viewers_()) viewer->LetGoOfFile();
+}
+
+void AuctionFollowers::AuctionClosed() {
     imported_.clear();
     UpdateFollowing();
 }

@@ -44,6 +44,7 @@ class AuctionFollowers : public QObject, public store::AuctionListener {
 
   private:
     void AuctionOpened(store::Auction& auction) override;
+    void AuctionClosing(store::Auction& auction) override;
     void AuctionClosed() override;
     void RoundImported(store::Auction& auction, int round) override;
     void UpdateFollowing();

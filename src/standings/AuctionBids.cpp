@@ -99,6 +99,10 @@ void AuctionBids::AuctionOpened(store::Auction& auction) {
     Touched(lock);
 }
 
+void AuctionBids::AuctionClosing(store::Auction& /*auction*/) {
+    AuctionClosed();
+}
+
 void AuctionBids::AuctionClosed() {
     std::unique_lock lock(mutex_);
     Forget(lock);

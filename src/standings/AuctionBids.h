@@ -65,6 +65,7 @@ class AuctionBids : public store::AuctionListener {
     void Unlisten(int id);
 
     void AuctionOpened(store::Auction& auction) override;
+    void AuctionClosing(store::Auction& auction) override;
     void AuctionClosed() override;
     void RoundImported(store::Auction& auction, int round) override;
 

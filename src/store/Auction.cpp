@@ -175,6 +175,7 @@ Auction& AuctionSession::Open(const std::string& path, const JetConversionOffer&
     }
     // Viewers load while commands write: see the rule for readers and the writer in engine/Database.h.
     opened->KeepWriteAheadLog();
+    if (current_) relay_.AuctionClosing(*current_);
     std::unique_ptr<Auction> previous = std::move(current_);
     current_ = std::make_unique<Auction>(std::move(opened), path, &relay_);
     previous.reset();
@@ -184,6 +185,7 @@ Auction& AuctionSession::Open(const std::string& path, const JetConversionOffer&
 
 void AuctionSession::Close() {
     if (!current_) return;
+    relay_.AuctionClosing(*current_);
     if (current_->Db()->IsOpen()) current_->Db()->Close();
     current_.reset();
     relay_.AuctionClosed();
@@ -192,6 +194,9 @@ void AuctionSession::Close() {
 // A listener may come or go while it is told: each is told from a copy of the list.
 void AuctionSession::Relay::AuctionOpened(Auction& a) {
     for (AuctionListener* l : std::vector<AuctionListener*>(to_)) l->AuctionOpened(a);
+}
+void AuctionSession::Relay::AuctionClosing(Auction& a) {
+    for (AuctionListener* l : std::vector<AuctionListener*>(to_)) l->AuctionClosing(a);
 }
 void AuctionSession::Relay::AuctionClosed() {
     for (AuctionListener* l : std::vector<AuctionListener*>(to_)) l->AuctionClosed();

@@ -19,6 +19,9 @@ class AuctionListener {
   public:
     virtual ~AuctionListener() = default;
     virtual void AuctionOpened(Auction& /*auction*/) {}
+    // Before the auction's connection closes: whoever reads the file lets go now, so that the close is the
+    // last one, folds the log back and removes it with the -shm.
+    virtual void AuctionClosing(Auction& /*auction*/) {}
     virtual void AuctionClosed() {}
     virtual void RoundImported(Auction& /*auction*/, int /*round*/) {}
     virtual void TableAdded(Auction& /*auction*/, const std::string& /*table*/) {}
@@ -129,6 +132,7 @@ class AuctionSession {
       public:
         explicit Relay(std::vector<AuctionListener*>& to) : to_(to) {}
         void AuctionOpened(Auction& a) override;
+        void AuctionClosing(Auction& a) override;
         void AuctionClosed() override;
         void RoundImported(Auction& a, int round) override;
         void TableAdded(Auction& a, const std::string& table) override;

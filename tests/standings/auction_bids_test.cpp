@@ -105,5 +105,18 @@ TEST_F(AuctionBidsTest, AFailedReadIsTriedAgainWithEveryRoundItWasToRead) {
     EXPECT_EQ(Named(*s.history), Named(*standings::ReadAuctionFile(path).history));
 }
 
+// The read lets go before the auction's own connection closes, so that close folds the log back and removes
+// it.
+TEST_F(AuctionBidsTest, ClosingMidReadLeavesNoLogBesideTheFile) {
+    fixture::AuctionOptions large;
+    large.auction = 15;
+    large.bidsPerRound = 100000;
+    const std::string big = BuildAuctionDatabase(folder.Path(), large);
+    session.Open(big);
+    session.Close();
+    EXPECT_FALSE(fs::exists(big + "-wal"));
+    EXPECT_FALSE(fs::exists(big + "-shm"));
+}
+
 }  // namespace
 }  // namespace corv::test
