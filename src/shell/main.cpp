@@ -89,8 +89,11 @@ int main(int argc, char** argv) {
     corv::frmMain mainWindow;
     desktop.setParentWindow(&mainWindow);
     corv::TerminationSignals terminate;
-    QObject::connect(&terminate, &corv::TerminationSignals::requested, &mainWindow,
-                     &corv::frmMain::QuitWhenIdle);
+    bool quitting = false;
+    QObject::connect(&terminate, &corv::TerminationSignals::requested, &mainWindow, [&] {
+        quitting = true;
+        mainWindow.QuitWhenIdle();
+    });
 
     if (splash) {
         // A fixed pause, the same on every machine, long enough to read the splash.
@@ -103,6 +106,8 @@ int main(int argc, char** argv) {
         splash->close();
         splash.reset();
     }
+    // Asked to end during the splash: the window has closed as File > Exit closes it, and is not shown.
+    if (quitting) return 0;
 
     mainWindow.show();
     if (file)

@@ -1,10 +1,14 @@
 // Closing the main window: by File > Exit, or by a termination signal once the command under way ends.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <QAction>
 #include <QCoreApplication>
+#include <QFile>
 #include <QPointer>
+#include <QProcess>
 #include <QTest>
+
 #include <csignal>
 #include <filesystem>
 
@@ -60,6 +64,34 @@ TEST_F(MainWindowTest, TerminationSignalEndsAsExitDoesOnceTheCommandUnderWayEnds
     EXPECT_FALSE(w.OpenAuction());
     EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
     EXPECT_NE(Setting("MainWidth"), "");
+}
+
+// Whether pid has a handler of its own for signal, as /proc tells.
+bool Catches(qint64 pid, int signal) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return false;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("SigCgt:"))
+            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1;
+    return false;
+}
+
+TEST_F(MainWindowTest, ATerminationSignalDuringTheSplashEndsTheProgram) {
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("CORVIDEL_HOME"), QString::fromStdString(folder.Path()));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(folder.File("config")));
+    env.remove(QStringLiteral("CORVIDEL_NO_SPLASH"));
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(CORVIDEL_PROGRAM), {});
+    ASSERT_TRUE(program.waitForStarted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Catches(program.processId(), SIGTERM); }, 10000));
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    const bool ended = program.waitForFinished(10000);
+    if (!ended) program.kill();
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
 }
 
 TEST_F(MainWindowTest, ClosingWithNoAuctionOpenDoesNotFail) {
