@@ -49,6 +49,13 @@ struct RoundBids {
     const std::vector<double>& Amounts(Measure m) const { return m == Measure::Net ? net : gross; }
 };
 
+// One round's rows of the eligibility table, in the table's row order. A Null eligibility is NaN.
+struct RoundEligibility {
+    std::vector<std::int32_t> bidder;
+    std::vector<double> eligibility;
+    std::size_t size() const { return bidder.size(); }
+};
+
 // A market and block. The block as stored ("  " for a market sold whole, "" for Null).
 struct Licence {
     std::string market;
@@ -68,12 +75,23 @@ class BidHistory {
     // Rounds holding at least one row, ascending.
     const std::map<int, std::shared_ptr<const RoundBids>>& Rounds() const { return rounds_; }
     std::size_t BidCount() const;
+    // The auction's eligibility table as it spells it; empty when it has none.
+    const std::string& EligibilityTable() const { return eligibilityTable_; }
+    // Rounds holding at least one row of it, ascending. Its bidders are numbered with those of the bids.
+    const std::map<int, std::shared_ptr<const RoundEligibility>>& Eligibility() const { return eligibility_; }
 
     // ---- building ----
     std::int32_t LicenceOf(std::string_view market, std::string_view block);
     // Spellings differing in letter case are one bidder.
     std::int32_t BidderOf(std::string_view name);
     void SetRound(int round, std::shared_ptr<const RoundBids> bids) { rounds_[round] = std::move(bids); }
+    void SetEligibilityTable(std::string name) { eligibilityTable_ = std::move(name); }
+    void SetEligibility(int round, std::shared_ptr<const RoundEligibility> rows) {
+        if (rows->size() == 0)
+            eligibility_.erase(round);
+        else
+            eligibility_[round] = std::move(rows);
+    }
 
   private:
     bool hasNet_;
@@ -86,6 +104,8 @@ class BidHistory {
     std::vector<std::int32_t> spellingBidder_;
     NameSlots spellingSlots_;
     std::map<int, std::shared_ptr<const RoundBids>> rounds_;
+    std::string eligibilityTable_;
+    std::map<int, std::shared_ptr<const RoundEligibility>> eligibility_;
 };
 
 }  // namespace corv::standings

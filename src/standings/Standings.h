@@ -20,6 +20,8 @@ struct MarketRow {
     int bids = 0;                // in round N
     bool newHigh = false;        // the high bid was placed in round N
     bool leaderChanged = false;  // another bidder led after round N - 1
+    int lastBid = 0;             // the latest round up to N with a bid on the licence
+    int stood = 0;               // N less since: how long the high bid has stood
 };
 
 struct BidderRow {
