@@ -22,6 +22,14 @@ QString FormatAmount(double amount) {
     return FormatAmount(amount, HasCents(amount) ? 2 : 0);
 }
 
+QString FormatSigned(double amount, int decimals) {
+    return (amount > 0 ? "+" : "") + FormatAmount(amount, decimals);
+}
+
+QString FormatPercent(double percent) {
+    return QLocale().toString(percent, 'f', 2) + "%";
+}
+
 QString ShownBlock(const std::string& block) {
     return block == "  " ? QString() : QString::fromStdString(block);
 }
@@ -101,10 +109,14 @@ QVariant MarketsModel::data(const QModelIndex& index, int role) const {
             case ChangePercent: {
                 if (!r.previous || *r.previous == 0) return sorting ? QVariant(-1e300) : QVariant();
                 const double change = (r.high - *r.previous) / *r.previous * 100;
-                return sorting ? QVariant(change) : QLocale().toString(change, 'f', 1) + "%";
+                return sorting ? QVariant(change) : FormatPercent(change);
             }
             case Bids:
                 return r.bids;
+            case LastBid:
+                return r.lastBid;
+            case Stood:
+                return r.stood;
         }
     }
     if (role == Qt::FontRole && marked) {
@@ -124,7 +136,8 @@ QVariant MarketsModel::data(const QModelIndex& index, int role) const {
 QVariant MarketsModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     static const char* const kNames[Columns] = {"Market",      "Block",         "High Bid", "High Bidder",
-                                                "Since Round", "Previous High", "Change %", "Bids"};
+                                                "Since Round", "Previous High", "Change %", "Bids",
+                                                "Last Bid",    "Stood"};
     return QString::fromLatin1(kNames[section]);
 }
 

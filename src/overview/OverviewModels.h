@@ -20,6 +20,10 @@ bool HasCents(double amount);
 QString FormatAmount(double amount, int decimals);
 // The same with cents only when there are any.
 QString FormatAmount(double amount);
+// The same with a plus sign when above 0.
+QString FormatSigned(double amount, int decimals);
+// A percentage with two decimals, so that a small rise does not show as nothing.
+QString FormatPercent(double percent);
 // A block as shown: blank for the two-space block of a market sold whole.
 QString ShownBlock(const std::string& block);
 // The marks of a market's row: the leader changed in the round, or a new high bid was placed.
@@ -52,6 +56,8 @@ class MarketsModel : public StandingsModel {
         PreviousHigh,
         ChangePercent,
         Bids,
+        LastBid,
+        Stood,
         Columns
     };
     using StandingsModel::StandingsModel;

@@ -107,7 +107,7 @@ class OverviewTablesTest : public ::testing::Test {
                 EXPECT_DOUBLE_EQ(cell(m, r, MarketsModel::PreviousHigh, kSortRole).toDouble(), *x.previous);
                 if (*x.previous != 0) {
                     EXPECT_EQ(cell(m, r, MarketsModel::ChangePercent).toString(),
-                              QLocale().toString((x.high - *x.previous) / *x.previous * 100, 'f', 1) + "%");
+                              QLocale().toString((x.high - *x.previous) / *x.previous * 100, 'f', 2) + "%");
                 }
             }
             EXPECT_EQ(cell(m, r, MarketsModel::Bids).toInt(), x.bids);
