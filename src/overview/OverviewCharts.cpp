@@ -1,6 +1,8 @@
 #include "overview/OverviewCharts.h"
 
 #include <QApplication>
+#include <QBarSeries>
+#include <QBarSet>
 #include <QBoxLayout>
 #include <QCategoryAxis>
 #include <QChart>
@@ -79,10 +81,10 @@ QCategoryAxis* RoundAxis(int rounds) {
     return axis;
 }
 
-QValueAxis* AmountAxis(const QString& title, double high) {
+QValueAxis* AmountAxis(const QString& title, double high, int decimals) {
     auto* axis = new QValueAxis;
     axis->setTitleText(title);
-    axis->setLabelFormat("%.0f");
+    axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
     axis->setRange(0, high > 0 ? high * 1.05 : 1);
     axis->applyNiceNumbers();
     return axis;
@@ -140,6 +142,25 @@ void ShowAsDots(QXYSeries* series) {
     QPen pen = series->pen();
     pen.setStyle(Qt::NoPen);  // the legend still takes its colour
     series->setPen(pen);
+}
+
+// On a value axis a bar stands at its index: index r is round r, and index 0 (before round 1) stays empty
+// outside the axis' range.
+QBarSeries* BarsOf(const SeriesData& data) {
+    QList<qreal> values;
+    for (const QPointF& p : data.points) {
+        const auto at = static_cast<qsizetype>(std::lround(p.x()));
+        if (at < 0) continue;
+        if (values.size() <= at) values.resize(at + 1, 0);
+        values[at] = p.y();
+    }
+    auto* set = new QBarSet(data.name);
+    set->append(values);  // filled before it joins the chart, in one step
+    if (data.color.isValid()) set->setColor(data.color);
+    auto* series = new QBarSeries;
+    series->setBarWidth(0.7);
+    series->append(set);
+    return series;
 }
 
 QString ShownName(const standings::BidHistory& history, std::int32_t bidder) {
@@ -249,20 +270,27 @@ ChartData BidderChartData(const standings::BidHistory& history, std::int32_t bid
 QChart* BuildChart(const ChartData& data) {
     QChart* chart = NewChart(data.title);
     QAbstractAxis* x = RoundAxis(data.rounds);
-    QAbstractAxis* y = AmountAxis(data.amountTitle, data.highestAmount);
+    QAbstractAxis* y = AmountAxis(data.amountTitle, data.highestAmount, data.amountDecimals);
     QAbstractAxis* count =
         data.countTitle.isEmpty() ? nullptr : WholeNumberAxis(data.countTitle, 0, data.highestCount + 1);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     if (count) chart->addAxis(count, Qt::AlignRight);
     for (const SeriesData& s : data.series) {
+        QAbstractAxis* along = s.onCountAxis && count ? count : y;
+        if (s.kind == SeriesData::Kind::Bars) {
+            chart->addSeries(BarsOf(s));
+            chart->series().back()->attachAxis(x);
+            chart->series().back()->attachAxis(along);
+            continue;
+        }
         QXYSeries* series = NewSeries(s);
         // Filled before it joins the chart: one change for the chart to lay out, not one per point.
         series->replace(s.points);
         chart->addSeries(series);
         if (s.kind == SeriesData::Kind::Points) ShowAsDots(series);
         series->attachAxis(x);
-        series->attachAxis(s.onCountAxis && count ? count : y);
+        series->attachAxis(along);
     }
     return chart;
 }

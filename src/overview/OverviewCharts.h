@@ -23,7 +23,8 @@ class QPushButton;
 namespace corv::overview {
 
 struct SeriesData {
-    enum class Kind { Line, Points };
+    // Bars: one bar per round, points' x the round, on the count axis or the amount axis alike.
+    enum class Kind { Line, Points, Bars };
     Kind kind = Kind::Line;
     QString name;
     QList<QPointF> points;
@@ -40,7 +41,8 @@ struct ChartData {
     int rounds = 0;  // the round axis runs from 1 to rounds
     QString amountTitle;
     double highestAmount = 0;
-    QString countTitle;  // empty: no count axis
+    int amountDecimals = 0;  // of the amount axis' labels
+    QString countTitle;      // empty: no count axis
     int highestCount = 0;
     std::vector<SeriesData> series;
 };
