@@ -17,28 +17,12 @@
 
 #include "overview/OverviewCharts.h"
 #include "overview/OverviewModels.h"
+#include "overview/OverviewPages.h"
 #include "platform/DesktopServices.h"
 
 namespace corv::overview {
 
 namespace {
-
-QTableView* NewTable(QAbstractItemModel* model, const char* name, QWidget* parent) {
-    auto* view = new QTableView(parent);
-    view->setObjectName(name);
-    view->setModel(model);
-    view->setSortingEnabled(true);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->verticalHeader()->hide();
-    view->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    // Widths from the first rows: measuring thousands of rows on every change would cost more than it shows.
-    view->horizontalHeader()->setResizeContentsPrecision(200);
-    view->horizontalHeader()->setStretchLastSection(true);
-    view->sortByColumn(0, Qt::AscendingOrder);
-    return view;
-}
 
 // A line of help that wraps rather than holding the window wider than a small main window's area.
 QLabel* Note(const QString& text, QWidget* parent) {
@@ -58,13 +42,10 @@ QWidget* Mark(const QIcon& icon, const QString& text, QWidget* parent) {
     return w;
 }
 
-QString Signed(double amount) {
-    return (amount > 0 ? "+" : "") + FormatAmount(amount);
-}
-
 struct Computed {
     std::shared_ptr<const standings::RoundStandings> shown;
     ChartData total;
+    RoundFigures figures;
 };
 
 }  // namespace
@@ -131,7 +112,7 @@ frmOverview::frmOverview(store::AuctionSession& session, standings::AuctionBids&
     filterLayout->addWidget(txtFilter, 1);
     tabs->setCornerWidget(filter, Qt::TopRightCorner);
     auto* marketsPage = new QWidget(tabs);
-    grdMarkets = NewTable(marketsShown, "grdMarkets", marketsPage);
+    grdMarkets = NewOverviewTable(marketsShown, "grdMarkets", marketsPage);
     lblTotals = new QLabel(marketsPage);
     lblTotals->setObjectName("lblTotals");
     lblTotals->setWordWrap(true);
@@ -152,11 +133,21 @@ frmOverview::frmOverview(store::AuctionSession& session, standings::AuctionBids&
     tabs->addTab(marketsPage, "&Markets");
 
     auto* biddersPage = new QWidget(tabs);
-    grdBidders = NewTable(biddersShown, "grdBidders", biddersPage);
+    grdBidders = NewOverviewTable(biddersShown, "grdBidders", biddersPage);
     auto* biddersLayout = new QVBoxLayout(biddersPage);
     biddersLayout->addWidget(grdBidders, 1);
     biddersLayout->addWidget(Note("Double-click or Enter: chart of a bidder", biddersPage));
     tabs->addTab(biddersPage, "&Bidders");
+
+    changesPage = new ChangesPage(tabs);
+    changesPage->setObjectName("changesPage");
+    tabs->addTab(changesPage, "C&hanges");
+    eligibilityPage = new EligibilityPage(tabs);
+    eligibilityPage->setObjectName("eligibilityPage");
+    tabs->addTab(eligibilityPage, "&Eligibility");
+    pacePage = new PacePage(tabs);
+    pacePage->setObjectName("pacePage");
+    tabs->addTab(pacePage, "Roun&ds");
 
     charts = new ChartPane(tabs);
     charts->setObjectName("charts");
@@ -172,7 +163,10 @@ frmOverview::frmOverview(store::AuctionSession& session, standings::AuctionBids&
     connect(txtFilter, &QLineEdit::textChanged, this, [this](const QString& text) {
         marketsShown->SetText(text);
         biddersShown->SetText(text);
+        changesPage->SetFilter(text);
+        eligibilityPage->SetFilter(text);
     });
+    connect(changesPage->cboSince, &QComboBox::currentIndexChanged, this, [this] { ComputeChanges(); });
     connect(grdMarkets, &QTableView::activated, this, [this](const QModelIndex& index) {
         ShowChart(ChartKind::Market, markets->Row(marketsShown->mapToSource(index).row()).licence);
         tabs->setCurrentWidget(charts);
@@ -257,17 +251,27 @@ void frmOverview::ShowHistory(const standings::BidsSnapshot& bids) {
 void frmOverview::Compute() {
     const int round = ChosenRound();
     if (!history_ || round == 0) return;
+    changesPage->SetSinceChoices(rounds_, round);
     const unsigned asked = ++computeAsked_;
+    const unsigned changesAsked = ++changesAsked_;
     Run<Computed>(
-        [history = history_, round, measure = ChosenMeasure(), last = rounds_.back()] {
+        [history = history_, round, measure = ChosenMeasure(), last = rounds_.back(),
+         since = changesPage->ChosenSince()] {
+            auto shown = std::make_shared<standings::RoundStandings>(
+                standings::ComputeRound(*history, round, measure));
+            RoundFigures figures = ComputeRoundFigures(*history, *shown, since);
             return Computed{
-                std::make_shared<standings::RoundStandings>(
-                    standings::ComputeRound(*history, round, measure)),
-                TotalChartData(standings::StandingTotals(*history, measure, last), round, measure)};
+                std::move(shown),
+                TotalChartData(standings::StandingTotals(*history, measure, last), round, measure),
+                std::move(figures)};
         },
-        [this, asked, history = history_](Computed& c) {
+        [this, asked, changesAsked, history = history_](Computed& c) {
             if (asked != computeAsked_) return;  // another round or amount was chosen meanwhile
             shown_ = c.shown;
+            // Another round to compare with may have been chosen since: its own job shows it.
+            if (changesAsked == changesAsked_) changesPage->Show(history, c.figures.changes);
+            eligibilityPage->Show(history, c.figures);
+            pacePage->Show(c.figures);
             totalChart_ = std::move(c.total);
             markets->Set(history, shown_);
             bidders->Set(history, shown_);
@@ -279,13 +283,27 @@ void frmOverview::Compute() {
                     "high bid: %4     Leader changed in round %5: %6")
                     .arg(FormatAmount(t.standing))
                     .arg(round - 1)
-                    .arg(Signed(t.change))
+                    .arg(FormatSigned(t.change, HasCents(t.change) ? 2 : 0))
                     .arg(t.withHigh)
                     .arg(round)
                     .arg(t.leaderChanges));
             setWindowTitle(QStringLiteral("Auction Overview - Round %1").arg(round));
             ShowChart(chartKind_, chartOf_);
             emit RoundShown(round);
+        });
+}
+
+void frmOverview::ComputeChanges() {
+    const int round = ChosenRound();
+    if (!history_ || round == 0) return;
+    const unsigned asked = ++changesAsked_;
+    Run<std::shared_ptr<const standings::RoundChanges>>(
+        [history = history_, round, since = changesPage->ChosenSince(), measure = ChosenMeasure()] {
+            return ComputeChangesOf(*history, round, since, measure);
+        },
+        [this, asked, history = history_](std::shared_ptr<const standings::RoundChanges>& changes) {
+            if (asked != changesAsked_) return;
+            changesPage->Show(history, changes);
         });
 }
 

@@ -29,7 +29,10 @@ class QTableView;
 namespace corv::overview {
 
 class ChartPane;
+class ChangesPage;
+class EligibilityPage;
 class MarketsModel;
+class PacePage;
 class BiddersModel;
 class OverviewFilter;
 
@@ -59,6 +62,9 @@ class frmOverview : public QWidget, public store::AuctionListener {
     QTableView* grdMarkets;
     QTableView* grdBidders;
     QLabel* lblTotals;
+    ChangesPage* changesPage;
+    EligibilityPage* eligibilityPage;
+    PacePage* pacePage;
     ChartPane* charts;
     MarketsModel* markets;
     BiddersModel* bidders;
@@ -82,6 +88,8 @@ class frmOverview : public QWidget, public store::AuctionListener {
     void BidsChanged();
     void ShowHistory(const standings::BidsSnapshot& bids);
     void Compute();
+    // The Changes tab alone, when another round to compare with is chosen.
+    void ComputeChanges();
     void ShowChart(ChartKind kind, std::int32_t which);
     // sentence above the tables; without tables: nothing to show.
     void ShowNote(const QString& sentence, bool tables);
@@ -98,7 +106,7 @@ class frmOverview : public QWidget, public store::AuctionListener {
     std::shared_ptr<const standings::RoundStandings> shown_;
     ChartData totalChart_;  // of the round shown
     int jobs_ = 0;
-    unsigned computeAsked_ = 0, chartAsked_ = 0;
+    unsigned computeAsked_ = 0, chartAsked_ = 0, changesAsked_ = 0;
     ChartKind chartKind_ = ChartKind::Total;
     std::int32_t chartOf_ = 0;
 };
