@@ -2,7 +2,12 @@
 
 #include <QCoreApplication>
 #include <QString>
+#include <filesystem>
+#include <gtest/gtest.h>
 #include <stdexcept>
+
+#include "dialogue/AuctionCommands.h"
+#include "support/ScriptedDesktop.h"
 
 namespace corv::test {
 
@@ -77,6 +82,26 @@ Expected ExpectedRound(const std::vector<BidRow>& rows, int round, bool net) {
         e.bidders[lead.bidder].held += lead.high;
     }
     return e;
+}
+
+bool ImportJetSample(const std::string& samples, const std::string& folder, ScriptedDesktop& desktop,
+                     store::AuctionSession& session) {
+    namespace fs = std::filesystem;
+    const std::string batch = folder + "/batch";
+    fs::create_directories(batch);
+    for (int r = 1; r <= 6; ++r) {
+        const std::string name = "31_00" + std::to_string(r) + ".mdb";
+        fs::copy_file(samples + "/" + name, batch + "/" + name);
+    }
+    desktop.SetProgramFolder(folder);
+    desktop.OpenFile(batch + "/31_001.mdb");
+    BatchImportAuction(session, {});
+    if (!session.Current() || session.Current()->LastRound() != 6) {
+        ADD_FAILURE() << "the sample auction was not imported: "
+                      << (desktop.boxes.empty() ? "" : desktop.LastBox().text);
+        return false;
+    }
+    return true;
 }
 
 void WaitIdle(overview::frmOverview& w) {

@@ -13,6 +13,8 @@
 
 namespace corv::test {
 
+class ScriptedDesktop;
+
 struct BidRow {
     int round = 0;
     std::string market, block;
@@ -42,6 +44,11 @@ struct Expected {
     int leaderChanges = 0;
 };
 Expected ExpectedRound(const std::vector<BidRow>& rows, int round, bool net);
+
+// Imports the Jet sample auction's rounds 1 to 6 into folder through the batch import; the session then
+// holds it. False, with the reason added to the test, when it cannot.
+bool ImportJetSample(const std::string& samples, const std::string& folder, ScriptedDesktop& desktop,
+                     store::AuctionSession& session);
 
 // Processes events until the window has no work under way.
 void WaitIdle(overview::frmOverview& w);

@@ -165,18 +165,8 @@ TEST_F(OverviewTablesTest, FixtureAuctionMatchesARowByRowCountInEveryRound) {
 TEST_F(OverviewTablesTest, JetSampleAuctionMatchesARowByRowCountInEveryRound) {
     const std::string samples = std::string(CORVIDEL_SHARED_DIR) + "/jet-samples/auction";
     CORV_NEED_FILE(samples);
-    const std::string batch = folder.File("batch");
-    fs::create_directories(batch);
-    for (int r = 1; r <= 6; ++r) {
-        const std::string name = "31_00" + std::to_string(r) + ".mdb";
-        fs::copy_file(samples + "/" + name, batch + "/" + name);
-    }
-    desktop.SetProgramFolder(folder.Path());
-    desktop.OpenFile(batch + "/31_001.mdb");
-    BatchImportAuction(session, {});
-    ASSERT_NE(session.Current(), nullptr) << (desktop.boxes.empty() ? "" : desktop.LastBox().text);
+    ASSERT_TRUE(ImportJetSample(samples, folder.Path(), desktop, session));
     const std::string path = session.Current()->Path();
-    ASSERT_EQ(session.Current()->LastRound(), 6);
     Open(path);
     // Round 2 spells "Kestrel Networks" in capitals: the count keeps one bidder in its first spelling.
     ExpectEveryRoundMatches();
