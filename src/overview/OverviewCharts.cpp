@@ -269,6 +269,7 @@ ChartData BidderChartData(const standings::BidHistory& history, std::int32_t bid
 
 QChart* BuildChart(const ChartData& data) {
     QChart* chart = NewChart(data.title);
+    if (data.legendAtRight) chart->legend()->setAlignment(Qt::AlignRight);
     QAbstractAxis* x = RoundAxis(data.rounds);
     QAbstractAxis* y = AmountAxis(data.amountTitle, data.highestAmount, data.amountDecimals);
     QAbstractAxis* count =

@@ -45,6 +45,7 @@ struct ChartData {
     QString countTitle;      // empty: no count axis
     int highestCount = 0;
     std::vector<SeriesData> series;
+    bool legendAtRight = false;  // a column of names, none of them cut short
 };
 
 // The standing total after each round (totals[0] is round 1), with round marked.

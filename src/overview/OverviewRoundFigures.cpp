@@ -36,6 +36,7 @@ ChartData EligibilityChartData(const standings::BidHistory& history,
     chart.title = QStringLiteral("Eligibility after each round");
     chart.rounds = rounds;
     chart.amountTitle = "Eligibility";
+    chart.legendAtRight = true;
     auto line = [&](const QString& name, const std::vector<std::optional<double>>& values) -> SeriesData& {
         SeriesData& s = chart.series.emplace_back();
         s.name = name;
@@ -66,13 +67,19 @@ ChartData EligibilityChartData(const standings::BidHistory& history,
             const std::string& name = history.Bidders()[static_cast<std::size_t>(order[i]->bidder)];
             SeriesData& s =
                 line(name.empty() ? QStringLiteral("Unnamed bidder") : QString::fromStdString(name), values);
+            // The theme's few colours repeat; hues a golden angle apart keep ten bidders apart.
             s.color = QColor::fromHsv(static_cast<int>(i * 137) % 360, 200, 210);
+            s.lineWidth = 2;
             continue;
         }
         for (std::size_t r = 0; r < values.size() && r < others.size(); ++r)
             if (values[r]) others[r] = others[r].value_or(0) + *values[r];
     }
-    if (order.size() > kNamedBidders) line("Others", others).color = Qt::darkGray;
+    if (order.size() > kNamedBidders) {
+        SeriesData& rest = line("Others", others);
+        rest.color = Qt::darkGray;
+        rest.lineWidth = 2;
+    }
     return chart;
 }
 
