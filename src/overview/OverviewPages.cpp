@@ -115,14 +115,15 @@ void ChangesPage::Show(std::shared_ptr<const standings::BidHistory> history,
     const QString against = c->since == 0
                                 ? QStringLiteral("Round %1 against nothing held before round 1").arg(c->round)
                                 : QStringLiteral("Round %1 against round %2").arg(c->round).arg(c->since);
+    const QString moved = c->rows.size() == 1
+                              ? QStringLiteral("1 market or block changed")
+                              : QStringLiteral("%1 markets and blocks changed").arg(c->rows.size());
     lblSummary->setText(
-        QStringLiteral("%1:  first bids %2,  new leaders %3,  higher bids %4  (%5 markets and "
-                       "blocks)     Total rise: %6")
-            .arg(against)
+        QStringLiteral("%1: %2 (first bids %3, new leaders %4, higher bids %5)     Total rise: %6")
+            .arg(against, moved)
             .arg(c->firstBids)
             .arg(c->newLeaders)
             .arg(c->higherBids)
-            .arg(c->rows.size())
             .arg(FormatSigned(c->totalRise, HasCents(c->totalRise) ? 2 : 0)));
 }
 
