@@ -1,9 +1,9 @@
 #include "OverviewTestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QString>
 #include <filesystem>
-#include <gtest/gtest.h>
 #include <stdexcept>
 
 #include "dialogue/AuctionCommands.h"

@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include "OverviewTestSupport.h"
+#include "overview/OverviewPages.h"
 #include "shell/frmMain.h"
 #include "support/AuctionDatabase.h"
 #include "support/ScriptedDesktop.h"
@@ -83,8 +84,11 @@ TEST(OverviewCommandTest, FillsTheAreaOfTheFirstRunsMainWindowWithNothingCutOff)
     frmOverview& overview = *Overviews(w).front();
     WaitIdle(overview);
     EXPECT_EQ(w.mdiArea->activeSubWindow()->geometry(), w.mdiArea->viewport()->rect());
-    for (QTableView* grid : {overview.grdMarkets, overview.grdBidders}) {
-        overview.tabs->setCurrentWidget(grid->parentWidget());
+    for (QTableView* grid : {overview.grdMarkets, overview.grdBidders, overview.changesPage->grdChanges,
+                             overview.eligibilityPage->grdEligibility, overview.pacePage->grdRounds}) {
+        QWidget* tab = grid;
+        while (overview.tabs->indexOf(tab) < 0) tab = tab->parentWidget();
+        overview.tabs->setCurrentWidget(tab);
         QCoreApplication::processEvents();
         for (const QWidget* page : {overview.tabs->currentWidget(), overview.findChild<QWidget*>("controls"),
                                     overview.tabs->cornerWidget()}) {

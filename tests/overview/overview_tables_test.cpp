@@ -20,6 +20,8 @@
 #include "dialogue/AuctionCommands.h"
 #include "overview/OverviewCharts.h"
 #include "overview/OverviewModels.h"
+#include "overview/OverviewPages.h"
+#include "overview/OverviewRoundModels.h"
 #include "support/AuctionDatabase.h"
 #include "support/NeededFile.h"
 #include "support/ScriptedDesktop.h"
@@ -234,9 +236,19 @@ TEST_F(OverviewTablesTest, EveryAmountOfAColumnHasTheSameDecimals) {
         return at < 0 ? 0 : static_cast<int>(text.size() - at - 1);
     };
     bool mixed = false;  // whole amounts beside amounts with cents in one column
-    const std::pair<QAbstractItemModel*, int> columns[] = {{window->markets, MarketsModel::HighBid},
-                                                           {window->markets, MarketsModel::PreviousHigh},
-                                                           {window->bidders, BiddersModel::Held}};
+    using overview::ChangesModel;
+    using overview::PaceModel;
+    const std::pair<QAbstractItemModel*, int> columns[] = {
+        {window->markets, MarketsModel::HighBid},
+        {window->markets, MarketsModel::PreviousHigh},
+        {window->bidders, BiddersModel::Held},
+        {window->changesPage->changes, ChangesModel::HighBefore},
+        {window->changesPage->changes, ChangesModel::HighNow},
+        {window->changesPage->changes, ChangesModel::Rise},
+        {window->changesPage->bidders, overview::ChangeBiddersModel::HeldChange},
+        {window->eligibilityPage->model, overview::EligibilityModel::Held},
+        {window->pacePage->model, PaceModel::Standing},
+        {window->pacePage->model, PaceModel::Change}};
     for (const auto& [model, column] : columns) {
         std::set<int> shown;
         std::set<bool> cents;
