@@ -24,8 +24,9 @@ constexpr int kEligibilityBidders = 200;
 void AddEligibility(const std::string& path, int rounds) {
     sqlite3* db = nullptr;
     Check(sqlite3_open(path.c_str(), &db), db, "open");
-    Exec(db, "BEGIN; CREATE TABLE \"Bidder Activity\" (\"Round\" INTEGER, \"Bidder Name\" TEXT, "
-             "\"Eligibility\" INTEGER)");
+    Exec(db,
+         "BEGIN; CREATE TABLE \"Bidder Activity\" (\"Round\" INTEGER, \"Bidder Name\" TEXT, "
+         "\"Eligibility\" INTEGER)");
     sqlite3_stmt* st = nullptr;
     Check(sqlite3_prepare_v2(db, "INSERT INTO \"Bidder Activity\" VALUES (?,?,?)", -1, &st, nullptr), db,
           "prepare");
@@ -41,9 +42,10 @@ void AddEligibility(const std::string& path, int rounds) {
             sqlite3_reset(st);
         }
     sqlite3_finalize(st);
-    Exec(db, "CREATE INDEX \"sysRoundIndex Bidder Activity\" ON \"Bidder Activity\" (\"Round\"); "
-             "INSERT INTO sysSuppliedTables VALUES ('Bidder Activity'); "
-             "INSERT INTO sysTables VALUES ('Bidder Activity'); COMMIT");
+    Exec(db,
+         "CREATE INDEX \"sysRoundIndex Bidder Activity\" ON \"Bidder Activity\" (\"Round\"); "
+         "INSERT INTO sysSuppliedTables VALUES ('Bidder Activity'); "
+         "INSERT INTO sysTables VALUES ('Bidder Activity'); COMMIT");
     sqlite3_close(db);
 }
 
@@ -52,7 +54,8 @@ int RunReport(const std::string& program, const std::string& path) {
     const pid_t pid = fork();
     if (pid == 0) {
         std::freopen("/dev/null", "w", stdout);
-        execl(program.c_str(), program.c_str(), path.c_str(), "--format", "json", static_cast<char*>(nullptr));
+        execl(program.c_str(), program.c_str(), path.c_str(), "--format", "json",
+              static_cast<char*>(nullptr));
         _exit(127);
     }
     int status = 0;
@@ -81,7 +84,8 @@ int main() {
         Timer timer;
         const auto loaded = st::ReadAuctionFile(alone);
         timer.Print("read the eligibility table (60,000 rows)", "aim < 100 ms");
-        std::printf("  %zu rounds of eligibility\n", loaded.history ? loaded.history->Eligibility().size() : 0);
+        std::printf("  %zu rounds of eligibility\n",
+                    loaded.history ? loaded.history->Eligibility().size() : 0);
     }
 
     Timer readTimer;
@@ -113,16 +117,16 @@ int main() {
     }
     {
         Timer timer;
-        const auto report = corv::report::BuildReport(loaded.history, "Auction14.mdb", last, last - 1,
-                                                      st::Measure::Gross);
+        const auto report =
+            corv::report::BuildReport(loaded.history, "Auction14.mdb", last, last - 1, st::Measure::Gross);
         timer.Print("BuildReport", "");
     }
 
     const std::string program = corv::ExecutableFolder() + "/corvidel-report";
     const auto wall = Clock::now();
     const int code = RunReport(program, path);
-    std::printf("%-58s wall %8.1f ms  exit %d  %s\n", "corvidel-report --format json (whole process)", Ms(wall),
-                code, "aim < 1500 ms");
+    std::printf("%-58s wall %8.1f ms  exit %d  %s\n", "corvidel-report --format json (whole process)",
+                Ms(wall), code, "aim < 1500 ms");
 
     std::filesystem::remove_all(folder);
     return 0;

@@ -6,12 +6,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "report/ReferenceCheck.h"
 #include "report/Report.h"
 #include "report/ReportTestSupport.h"
 #include "report/ReportWriters.h"
 #include "support/AuctionDatabase.h"
 #include "support/NeededFile.h"
-#include "report/ReferenceCheck.h"
 
 namespace corv::test {
 namespace {
@@ -60,14 +60,19 @@ class FixtureReportTest : public ReportToolTest {
         options.bidsPerRound = 30;
         path = BuildAuctionDatabase(folder.Path(), options);
         const auto names = fixture::BidderNames(options);
+        const auto literal = [](std::string name) {
+            for (std::size_t i = name.find('\''); i != std::string::npos; i = name.find('\'', i + 2))
+                name.insert(i, "'");
+            return "'" + name + "'";
+        };
         const std::string odd = "'Quote \" back \\ tab' || char(9) || 'Grüße' || char(1)";
         for (const char* table : {"Markets and Bidders", "Bidder Eligibility"}) {
             RunSqlite(path, std::string("UPDATE \"") + table + "\" SET \"Bidder Name\" = " + odd +
-                                " WHERE \"Bidder Name\" = '" + names[1] + "'");
+                                " WHERE \"Bidder Name\" = " + literal(names[1]));
             RunSqlite(path, std::string("UPDATE \"") + table +
                                 "\" SET \"Bidder Name\" = upper(\"Bidder Name\") WHERE Round = 3 AND "
-                                "\"Bidder Name\" = '" +
-                                names[2] + "'");
+                                "\"Bidder Name\" = " +
+                                literal(names[2]));
         }
         RunSqlite(path, "INSERT INTO sysRounds (Round) VALUES (6)");
     }
@@ -103,8 +108,8 @@ TEST_F(FixtureReportTest, EachTableInCsvHoldsTheRowsOfTheJson) {
         const std::string name = report::TableName(table);
         SCOPED_TRACE(name);
         const std::string csvFile = folder.File(name + ".csv");
-        const ProgramRun run =
-            Report({path, "--round", "5", "--since", "3", "--format", "csv", "--table", name, "--output", csvFile});
+        const ProgramRun run = Report(
+            {path, "--round", "5", "--since", "3", "--format", "csv", "--table", name, "--output", csvFile});
         ASSERT_EQ(run.code, 0) << run.err;
         EXPECT_EQ(run.out, "");
         const auto rows = ParseCsv(Bytes(csvFile));
@@ -170,7 +175,9 @@ TEST_F(FixtureReportTest, FailuresExitWithTheirCodeAndOneLine) {
         EXPECT_EQ(run.code, code);
         EXPECT_EQ(run.out, "");
         ASSERT_FALSE(run.err.empty());
-        if (code == 1) EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+        if (code == 1) {
+            EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+        }
     }
 }
 
