@@ -46,9 +46,9 @@ class Statement {
 };
 
 // The table's own spelling of each column, matched without regard to letter case.
-std::vector<std::string> ColumnsOf(sqlite3* db) {
+std::vector<std::string> ColumnsOf(sqlite3* db, const std::string& table) {
     std::vector<std::string> names;
-    Statement st(db, "PRAGMA table_info(" + Quoted(store::kBidsTable) + ")");
+    Statement st(db, "PRAGMA table_info(" + Quoted(table) + ")");
     while (st.Step()) names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(*st, 1)));
     return names;
 }
@@ -76,6 +76,54 @@ std::string_view Text(sqlite3_value* v) {
     return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_value_bytes(v))) : std::string_view();
 }
 
+// The first supplied table, in the catalog's order, holding every eligibility column; empty for none.
+std::string EligibilityTableOf(sqlite3* db) {
+    std::vector<std::string> supplied;
+    {
+        Statement st(db, "SELECT TableName FROM sysSuppliedTables ORDER BY rowid");
+        while (st.Step())
+            if (const auto* name = sqlite3_column_text(*st, 0))
+                supplied.emplace_back(reinterpret_cast<const char*>(name));
+    }
+    for (const std::string& table : supplied) {
+        const std::vector<std::string> columns = ColumnsOf(db, table);
+        bool all = !columns.empty();
+        for (const char* needed : store::kEligibilityColumns) all = all && FindColumn(columns, needed);
+        if (all) return table;
+    }
+    return {};
+}
+
+// The eligibility table's rows of rounds (every round without a base) into history.
+void ReadEligibility(sqlite3* db, BidHistory& history, bool onlyRounds, const std::vector<int>& rounds) {
+    const std::string table = EligibilityTableOf(db);
+    history.SetEligibilityTable(table);
+    std::map<int, std::shared_ptr<RoundEligibility>> read;
+    for (int r : rounds) read[r] = std::make_shared<RoundEligibility>();
+    if (!table.empty()) {
+        const std::vector<std::string> columns = ColumnsOf(db, table);
+        const std::string round = Quoted(*FindColumn(columns, store::kRoundColumn));
+        std::string sql = "SELECT " + round + ", " + Quoted(*FindColumn(columns, store::kBidderColumn)) +
+                          ", " + Quoted(*FindColumn(columns, store::kEligibilityColumn)) + " FROM " +
+                          Quoted(table);
+        if (onlyRounds) {
+            std::string list;
+            for (int r : rounds) list += (list.empty() ? "" : ", ") + std::to_string(r);
+            sql += " WHERE " + round + " IN (" + list + ")";
+        }
+        Statement st(db, sql + " ORDER BY rowid");
+        while (st.Step()) {
+            const auto r = WholeNumber(sqlite3_column_value(*st, 0));
+            if (!r) continue;
+            auto& slot = read[static_cast<int>(*r)];
+            if (!slot) slot = std::make_shared<RoundEligibility>();
+            slot->bidder.push_back(history.BidderOf(Text(sqlite3_column_value(*st, 1))));
+            slot->eligibility.push_back(Amount(sqlite3_column_value(*st, 2)));
+        }
+    }
+    for (auto& [r, rows] : read) history.SetEligibility(r, std::move(rows));
+}
+
 }  // namespace
 
 LoadedAuction ReadAuction(sqlite3* db, const BidHistory* base, const std::vector<int>& rounds) {
@@ -95,7 +143,7 @@ LoadedAuction ReadAuction(sqlite3* db, const BidHistory* base, const std::vector
                 out.rounds.push_back(static_cast<int>(*r));
     }
 
-    const std::vector<std::string> columns = ColumnsOf(db);
+    const std::vector<std::string> columns = ColumnsOf(db, store::kBidsTable);
     if (columns.empty()) {
         out.problem = std::string("This auction has no \"") + store::kBidsTable +
                       "\" table, so there are no bids to show.";
@@ -163,6 +211,7 @@ LoadedAuction ReadAuction(sqlite3* db, const BidHistory* base, const std::vector
         b->net.shrink_to_fit();
         history->SetRound(r, std::move(b));
     }
+    ReadEligibility(db, *history, base != nullptr, rounds);
     out.history = std::move(history);
     return out;
 }

@@ -17,8 +17,8 @@ struct LoadedAuction {
     std::string problem;                        // one sentence saying why nothing can be shown
 };
 
-// Reads sysRounds and every bid in one read transaction. Given a base, reads only the rows of rounds and
-// shares the other rounds with it. Failures of SQLite arrive as CorvError.
+// Reads sysRounds, every bid and the eligibility table's rows in one read transaction. Given a base, reads
+// only the rows of rounds and shares the other rounds with it. Failures of SQLite arrive as CorvError.
 LoadedAuction ReadAuction(sqlite3* db, const BidHistory* base = nullptr, const std::vector<int>& rounds = {});
 
 // A read-only connection of its own to an auction file, for the one thread that reads through it; closed

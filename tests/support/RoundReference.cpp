@@ -1,0 +1,174 @@
+#include "support/RoundReference.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <stdexcept>
+
+namespace corv::test {
+
+namespace {
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string Trim(const std::string& s) {
+    const auto first = s.find_first_not_of(' ');
+    return first == std::string::npos ? std::string() : s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+struct Db {
+    sqlite3* db = nullptr;
+    explicit Db(const std::string& path) {
+        if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+            throw std::runtime_error("cannot open " + path);
+    }
+    ~Db() { sqlite3_close(db); }
+    // Every row of sql, each value as text or nullopt.
+    std::vector<std::vector<std::optional<std::string>>> Rows(const std::string& sql) const {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
+            throw std::runtime_error(sqlite3_errmsg(db));
+        std::vector<std::vector<std::optional<std::string>>> out;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            auto& row = out.emplace_back();
+            for (int c = 0; c < sqlite3_column_count(st); ++c) {
+                const auto* text = sqlite3_column_text(st, c);
+                row.push_back(text ? std::optional<std::string>(reinterpret_cast<const char*>(text))
+                                   : std::nullopt);
+            }
+        }
+        sqlite3_finalize(st);
+        return out;
+    }
+};
+
+std::optional<double> Number(const std::optional<std::string>& s) {
+    return s ? std::optional<double>(std::stod(*s)) : std::nullopt;
+}
+
+}  // namespace
+
+RoundReference RoundReference::FromFile(const std::string& path) {
+    Db db(path);
+    std::vector<Bid> bids;
+    for (const auto& r : db.Rows("SELECT Round, Market, Block, [Bidder Name], [Bid Amount], [Net Bid Amount] "
+                                 "FROM [Markets and Bidders] ORDER BY rowid"))
+        bids.push_back(
+            {std::stoi(*r[0]), r[1].value_or(""), Trim(r[2].value_or("")), r[3], Number(r[4]), Number(r[5])});
+    std::optional<std::vector<EligibilityRow>> eligibility;
+    for (const auto& t : db.Rows("SELECT TableName FROM sysSuppliedTables ORDER BY rowid")) {
+        int found = 0;
+        for (const auto& c : db.Rows("SELECT lower(name) FROM pragma_table_info('" + *t[0] + "')"))
+            found += *c[0] == "round" || *c[0] == "bidder name" || *c[0] == "eligibility";
+        if (found < 3) continue;
+        eligibility.emplace();
+        for (const auto& r :
+             db.Rows("SELECT Round, [Bidder Name], Eligibility FROM [" + *t[0] + "] ORDER BY rowid"))
+            eligibility->push_back({std::stoi(*r[0]), r[1], Number(r[2])});
+        break;
+    }
+    return RoundReference(std::move(bids), std::move(eligibility));
+}
+
+RoundReference::RoundReference(std::vector<Bid> bids, std::optional<std::vector<EligibilityRow>> eligibility)
+    : bids_(std::move(bids)), eligibility_(std::move(eligibility)) {
+    // First spellings: the bids in round order first, as a history is read.
+    std::vector<const Bid*> ordered;
+    for (const Bid& b : bids_) ordered.push_back(&b);
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const Bid* a, const Bid* b) { return a->round < b->round; });
+    for (const Bid* b : ordered) spelling_.emplace(Lower(b->bidder.value_or("")), b->bidder.value_or(""));
+    if (eligibility_)
+        for (const EligibilityRow& e : *eligibility_)
+            spelling_.emplace(Lower(e.bidder.value_or("")), e.bidder.value_or(""));
+}
+
+std::string RoundReference::Spelling(const std::optional<std::string>& name) const {
+    const auto it = spelling_.find(Lower(name.value_or("")));
+    return it == spelling_.end() ? name.value_or("") : it->second;
+}
+
+std::map<RoundReference::Key, RoundReference::Lead> RoundReference::LeadsAfter(int round, bool net) const {
+    std::map<Key, Lead> leads;
+    for (int r = 1; r <= round; ++r)
+        for (const Bid& b : bids_) {
+            const std::optional<double> amount = net ? b.net : b.gross;
+            if (b.round != r || !amount) continue;
+            const Key key{b.market, b.block};
+            const auto it = leads.find(key);
+            if (it == leads.end() || *amount > it->second.high) leads[key] = {*amount, Spelling(b.bidder), r};
+        }
+    return leads;
+}
+
+double RoundReference::StandingAfter(int round, bool net) const {
+    double total = 0;
+    for (const auto& [key, lead] : LeadsAfter(round, net)) total += lead.high;
+    return total;
+}
+
+int RoundReference::BidsIn(int round, bool net) const {
+    return static_cast<int>(std::count_if(bids_.begin(), bids_.end(), [&](const Bid& b) {
+        return b.round == round && (net ? b.net : b.gross).has_value();
+    }));
+}
+
+int RoundReference::LicencesBidIn(int round, bool net) const {
+    std::map<Key, int> licences;
+    for (const Bid& b : bids_)
+        if (b.round == round && (net ? b.net : b.gross)) ++licences[{b.market, b.block}];
+    return static_cast<int>(licences.size());
+}
+
+int RoundReference::LastBid(const Key& licence, int round, bool net) const {
+    int last = 0;
+    for (const Bid& b : bids_)
+        if (b.round <= round && Key{b.market, b.block} == licence && (net ? b.net : b.gross))
+            last = std::max(last, b.round);
+    return last;
+}
+
+int RoundReference::LeaderChanges(int round, bool net) const {
+    const auto before = LeadsAfter(round - 1, net), after = LeadsAfter(round, net);
+    int changes = 0;
+    for (const auto& [key, lead] : before) changes += Lower(after.at(key).leader) != Lower(lead.leader);
+    return changes;
+}
+
+std::map<std::string, std::optional<double>> RoundReference::EligibilityIn(int round) const {
+    std::map<std::string, std::optional<double>> out;
+    if (eligibility_)
+        for (const EligibilityRow& e : *eligibility_)
+            if (e.round == round) out.emplace(Spelling(e.bidder), e.eligibility);
+    return out;
+}
+
+std::vector<std::string> RoundReference::EligibilitySeen(int round) const {
+    std::vector<std::string> out;
+    for (int r = 1; r <= round && eligibility_; ++r)
+        for (const EligibilityRow& e : *eligibility_) {
+            const std::string bidder = Spelling(e.bidder);
+            if (e.round == r && std::find(out.begin(), out.end(), bidder) == out.end()) out.push_back(bidder);
+        }
+    return out;
+}
+
+std::string RoundReference::Status(const std::string& bidder, int round) const {
+    const auto now = EligibilityIn(round), before = EligibilityIn(round - 1);
+    const auto it = now.find(bidder);
+    if (it == now.end()) {
+        for (int r = 1; r < round; ++r)
+            if (EligibilityIn(r).count(bidder)) return "out";
+        return "active";
+    }
+    if (it->second == 0.0) return "out";
+    const auto was = before.find(bidder);
+    if (it->second && was != before.end() && was->second && *it->second < *was->second) return "reduced";
+    return "active";
+}
+
+}  // namespace corv::test
