@@ -1,6 +1,7 @@
 // Figures for the round report on the 1,000,000-bid auction (300 rounds of 3,334 bids) with an eligibility
 // table of 200 bidders a round: the changes since several rounds back, the pace of 300 rounds, reading the
 // eligibility table, and corvidel-report --format json as a whole process.
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,7 +54,8 @@ void AddEligibility(const std::string& path, int rounds) {
 int RunReport(const std::string& program, const std::string& path) {
     const pid_t pid = fork();
     if (pid == 0) {
-        std::freopen("/dev/null", "w", stdout);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
         execl(program.c_str(), program.c_str(), path.c_str(), "--format", "json",
               static_cast<char*>(nullptr));
         _exit(127);

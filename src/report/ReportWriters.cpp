@@ -15,8 +15,9 @@ using detail::Null;
 
 std::string JsonNumber(double value) {
     if (!std::isfinite(value)) return "null";
-    char buffer[32];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    // Fixed notation, shortest that reads back: 1000000 rather than 1e+06.
+    char buffer[400];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed).ptr;
     return std::string(buffer, end);
 }
 
@@ -159,7 +160,6 @@ std::string PlainText(const Cell& cell) {
 // Thousands grouped; the fraction as stored, when there is one.
 std::string ShownAmount(double value) {
     std::string plain = JsonNumber(value);
-    if (plain.find_first_of("eE") != std::string::npos) return plain;
     const std::size_t sign = plain[0] == '-' ? 1 : 0;
     std::size_t point = plain.find('.');
     if (point == std::string::npos) point = plain.size();

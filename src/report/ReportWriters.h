@@ -25,7 +25,7 @@ bool WriteCsv(const RoundReport& report, Table table, std::ostream& out);
 // missing value, strings escaped with their UTF-8 kept.
 void WriteJson(const RoundReport& report, std::ostream& out);
 
-// Shortest text that reads back as the same double; no ".0" on a whole amount.
+// The shortest fixed-point text that reads back as the same double; no ".0" on a whole amount.
 std::string JsonNumber(double value);
 
 }  // namespace corv::report
