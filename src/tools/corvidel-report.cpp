@@ -177,8 +177,7 @@ int main(int argc, char** argv) {
     try {
         o = Parse(argc, argv);
     } catch (const UsageError& e) {
-        std::cerr << "corvidel-report: " << e.message << '\n' << kUsageLine;
-        return kUsage;
+        return Fail(kUsage, e.message + " (corvidel-report --help tells the usage)");
     }
 
     corv::report::RoundReport report;
@@ -189,10 +188,7 @@ int main(int argc, char** argv) {
         if (!std::binary_search(auction.rounds.begin(), auction.rounds.end(), round))
             return Fail(kFailed, "round " + std::to_string(round) + " is not imported into " + o.auction);
         const int since = o.since.value_or(round - 1);
-        if (since >= round) {
-            std::cerr << "corvidel-report: --since must be below the round, " << round << '\n' << kUsageLine;
-            return kUsage;
-        }
+        if (since >= round) return Fail(kUsage, "--since must be below the round, " + std::to_string(round));
         if (o.measure == Measure::Net && !auction.history->HasNet())
             return Fail(kFailed, o.auction + " has no net amounts: leave out --net");
         report = corv::report::BuildReport(auction.history, FileName(o.auction), round, since, o.measure);

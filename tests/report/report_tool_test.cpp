@@ -175,10 +175,12 @@ TEST_F(FixtureReportTest, FailuresExitWithTheirCodeAndOneLine) {
         EXPECT_EQ(run.code, code);
         EXPECT_EQ(run.out, "");
         ASSERT_FALSE(run.err.empty());
-        if (code == 1) {
-            EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
-        }
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
     }
+    RunSqlite(path, "ALTER TABLE \"Markets and Bidders\" DROP COLUMN \"Net Bid Amount\"");
+    const ProgramRun net = Report({path, "--net"});
+    EXPECT_EQ(net.code, 1);
+    EXPECT_EQ(net.err.find('\n'), net.err.size() - 1) << net.err;
 }
 
 // Auction 31 built from its Jet round files with corvidel-import.
