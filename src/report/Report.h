@@ -53,10 +53,8 @@ RoundReport BuildReport(std::shared_ptr<const standings::BidHistory> history, st
 
 struct ReportError {
     enum Kind {
-        Missing,     // no such file
-        NotAuction,  // not a database, or one without sysRounds or bids
-        NoRound,     // the round asked for is not imported
-        NoNet        // net amounts asked for, and the auction has none
+        Missing,    // no such file
+        NotAuction  // not a database, or one without sysRounds or bids
     };
     Kind kind;
     std::string message;  // one sentence naming the cause

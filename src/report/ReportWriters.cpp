@@ -171,7 +171,11 @@ std::string ShownText(const Cell& cell) {
     if (std::holds_alternative<Null>(cell)) return "-";
     if (const auto* a = std::get_if<Amount>(&cell)) return ShownAmount(a->value);
     if (const auto* b = std::get_if<bool>(&cell)) return *b ? "yes" : "no";
-    return PlainText(cell);
+    // A tab or line break in a name would break the columns.
+    std::string text = PlainText(cell);
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    return text;
 }
 
 bool RightAligned(const Cell& cell) {
