@@ -29,8 +29,8 @@ void ExpectSum(const Json& v, double expected, const std::string& what) {
 
 void ExpectMarkets(const Json& doc, const RoundReference& ref, int n, bool net) {
     const auto leads = ref.LeadsAfter(n, net), before = ref.LeadsAfter(n - 1, net);
+    const auto bidsOn = ref.BidsOnLicences(n, net);
     std::set<Key> seen;
-    int bids = 0;
     for (const Json& m : doc["markets"].Items()) {
         const Key key{m["market"].String(), m["block"].String()};
         SCOPED_TRACE(key.first + " " + key.second);
@@ -48,10 +48,9 @@ void ExpectMarkets(const Json& doc, const RoundReference& ref, int n, bool net) 
                   was == before.end() ? std::nullopt : std::optional<double>(was->second.high));
         EXPECT_EQ(m["leaderChanged"].Bool(), was != before.end() && was->second.leader != lead.leader);
         EXPECT_EQ(m["lastBid"].Number(), ref.LastBid(key, n, net));
-        bids += static_cast<int>(m["bids"].Number());
+        EXPECT_EQ(m["bids"].Number(), bidsOn.count(key) ? bidsOn.at(key) : 0);
     }
     EXPECT_EQ(seen.size(), leads.size());
-    EXPECT_EQ(bids, ref.BidsIn(n, net));
 }
 
 void ExpectBidders(const Json& doc, const RoundReference& ref, int n, bool net) {
@@ -60,19 +59,22 @@ void ExpectBidders(const Json& doc, const RoundReference& ref, int n, bool net) 
         ++held[lead.leader].first;
         held[lead.leader].second += lead.high;
     }
-    int bids = 0;
+    auto activity = ref.BidderActivity(n, net);
     for (const Json& b : doc["bidders"].Items()) {
         const std::string name = b["bidder"].String();
         SCOPED_TRACE(name);
         const auto expected = held[name];
         EXPECT_EQ(b["leads"].Number(), expected.first);
         ExpectSum(b["held"], expected.second, "held");
-        EXPECT_LE(b["firstRound"].Number(), b["lastRound"].Number());
-        bids += static_cast<int>(b["bids"].Number());
+        ASSERT_TRUE(activity.count(name));
+        EXPECT_EQ(b["bids"].Number(), activity[name].bids);
+        EXPECT_EQ(b["firstRound"].Number(), activity[name].first);
+        EXPECT_EQ(b["lastRound"].Number(), activity[name].last);
         held.erase(name);
+        activity.erase(name);
     }
     for (const auto& [name, left] : held) EXPECT_EQ(left.first, 0) << name << " leads, yet is not listed";
-    EXPECT_EQ(bids, ref.BidsIn(n, net));
+    EXPECT_TRUE(activity.empty()) << activity.begin()->first << " bid, yet is not listed";
 }
 
 void ExpectChanges(const Json& doc, const RoundReference& ref, int n, int m, bool net) {
