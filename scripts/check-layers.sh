@@ -13,15 +13,16 @@ declare -A allowed=(
     [dialogue]="dialogue store platform engine"
     [fixture]="fixture store platform engine"
     [standings]="standings store platform engine"
+    [report]="report standings store platform engine"
     [platform/qt]="platform/qt platform engine"
     [viewer]="viewer dialogue store platform engine"
     [queries]="queries viewer dialogue store platform engine"
     [analysis]="analysis viewer dialogue store platform engine"
-    [overview]="overview standings store platform engine"
-    [shell]="shell overview analysis queries viewer platform/qt standings dialogue store platform engine"
-    [tools]="tools fixture standings dialogue store platform engine"
+    [overview]="overview report standings store platform engine"
+    [shell]="shell overview analysis queries viewer platform/qt report standings dialogue store platform engine"
+    [tools]="tools fixture report standings dialogue store platform engine"
 )
-without_qt=" engine platform store dialogue fixture standings tools "
+without_qt=" engine platform store dialogue fixture standings report tools "
 
 layer_of() {
     case "$1" in

@@ -30,7 +30,15 @@ QT_QPA_PLATFORM=offscreen "$bin/corvidel" --version | grep -q "$(cache CMAKE_PRO
 mandir="$prefix/$(cache CMAKE_INSTALL_MANDIR)"
 [ -n "$(cache CMAKE_INSTALL_MANDIR)" ] || mandir="$datadir/man"
 "$bin/corvidel-import" --help | grep -q "^usage: corvidel-import AUCTION" || fail "corvidel-import --help"
+"$bin/corvidel-report" --version | grep -qx "corvidel-report $(cache CMAKE_PROJECT_VERSION)" || fail "corvidel-report --version"
+"$bin/corvidel-report" --help | grep -q "^usage: corvidel-report AUCTION" || fail "corvidel-report --help"
+# A Jet auction goes through the installed reader too.
+cp "$src/../shared/jet-samples/auction/Auction31.mdb" "$work/Auction31.mdb"
+report="$("$bin/corvidel-report" "$work/Auction31.mdb" --format json)" \
+    || fail "installed corvidel-report cannot read a Jet auction"
+grep -q '"measure": "gross"' <<<"$report" || fail "corvidel-report wrote no report: $report"
 for f in "$mandir/man1/corvidel.1.gz" "$mandir/man1/corvidel-sql.1.gz" "$mandir/man1/corvidel-import.1.gz" \
+         "$mandir/man1/corvidel-report.1.gz" \
          "$datadir/icons/hicolor/48x48/apps/corvidel.png" "$datadir/icons/hicolor/scalable/apps/corvidel.svg"; do
     [ -f "$f" ] || fail "missing $f"
 done

@@ -132,6 +132,25 @@ int RoundReference::LastBid(const Key& licence, int round, bool net) const {
     return last;
 }
 
+std::map<RoundReference::Key, int> RoundReference::BidsOnLicences(int round, bool net) const {
+    std::map<Key, int> out;
+    for (const Bid& b : bids_)
+        if (b.round == round && (net ? b.net : b.gross)) ++out[{b.market, b.block}];
+    return out;
+}
+
+std::map<std::string, RoundReference::Activity> RoundReference::BidderActivity(int round, bool net) const {
+    std::map<std::string, Activity> out;
+    for (const Bid& b : bids_) {
+        if (b.round < 1 || b.round > round || !(net ? b.net : b.gross)) continue;
+        Activity& a = out[Spelling(b.bidder)];
+        a.bids += b.round == round;
+        a.first = a.first == 0 ? b.round : std::min(a.first, b.round);
+        a.last = std::max(a.last, b.round);
+    }
+    return out;
+}
+
 int RoundReference::LeaderChanges(int round, bool net) const {
     const auto before = LeadsAfter(round - 1, net), after = LeadsAfter(round, net);
     int changes = 0;

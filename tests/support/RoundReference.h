@@ -45,6 +45,14 @@ class RoundReference {
     int LicencesBidIn(int round, bool net) const;
     // The latest round up to round with a bid on the licence.
     int LastBid(const Key& licence, int round, bool net) const;
+    // Bids with an amount placed on each licence in round.
+    std::map<Key, int> BidsOnLicences(int round, bool net) const;
+    struct Activity {
+        int bids = 0;             // in round
+        int first = 0, last = 0;  // rounds up to round with a bid of its
+    };
+    // Each bidder that bid up to round, by its first spelling.
+    std::map<std::string, Activity> BidderActivity(int round, bool net) const;
     // Licences held after round - 1 and led by another bidder after round.
     int LeaderChanges(int round, bool net) const;
 

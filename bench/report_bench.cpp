@@ -1,0 +1,135 @@
+// Figures for the round report on the 1,000,000-bid auction (300 rounds of 3,334 bids) with an eligibility
+// table of 200 bidders a round: the changes since several rounds back, the pace of 300 rounds, reading the
+// eligibility table, and corvidel-report --format json as a whole process.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "BenchSupport.h"
+#include "platform/InstallPaths.h"
+#include "report/Report.h"
+#include "standings/BidReader.h"
+#include "standings/RoundChanges.h"
+
+namespace {
+
+using namespace bench;
+namespace st = corv::standings;
+
+constexpr int kEligibilityBidders = 200;
+
+// "Bidder Activity": every bidder's eligibility in every round, falling now and then; listed as supplied.
+void AddEligibility(const std::string& path, int rounds) {
+    sqlite3* db = nullptr;
+    Check(sqlite3_open(path.c_str(), &db), db, "open");
+    Exec(db,
+         "BEGIN; CREATE TABLE \"Bidder Activity\" (\"Round\" INTEGER, \"Bidder Name\" TEXT, "
+         "\"Eligibility\" INTEGER)");
+    sqlite3_stmt* st = nullptr;
+    Check(sqlite3_prepare_v2(db, "INSERT INTO \"Bidder Activity\" VALUES (?,?,?)", -1, &st, nullptr), db,
+          "prepare");
+    const char* named[] = {"Northwind Wireless", "O'Hara Telecom", "Bluebird PCS", "Corvid Spectrum",
+                           "Summit Mobile"};
+    for (int r = 1; r <= rounds; ++r)
+        for (int b = 0; b < kEligibilityBidders; ++b) {
+            const std::string name = b < 5 ? named[b] : "Bidder " + std::to_string(b);
+            sqlite3_bind_int(st, 1, r);
+            sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_int(st, 3, std::max(0, 5000 - (r / (1 + b % 7)) * 10));
+            Check(sqlite3_step(st), db, "insert");
+            sqlite3_reset(st);
+        }
+    sqlite3_finalize(st);
+    Exec(db,
+         "CREATE INDEX \"sysRoundIndex Bidder Activity\" ON \"Bidder Activity\" (\"Round\"); "
+         "INSERT INTO sysSuppliedTables VALUES ('Bidder Activity'); "
+         "INSERT INTO sysTables VALUES ('Bidder Activity'); COMMIT");
+    sqlite3_close(db);
+}
+
+// The program as a script runs it, its output thrown away.
+int RunReport(const std::string& program, const std::string& path) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        execl(program.c_str(), program.c_str(), path.c_str(), "--format", "json",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+int main() {
+    const int rows = 1000000, perRound = 3334, rounds = (rows + perRound - 1) / perRound;
+    const std::string folder =
+        (std::filesystem::temp_directory_path() / ("report_bench_" + std::to_string(getpid()))).string();
+    std::filesystem::create_directories(folder);
+    const std::string path = folder + "/Auction14.mdb";
+    auto t = Clock::now();
+    WriteBidAuction(path, rows, perRound);
+    AddEligibility(path, rounds);
+    std::printf("setup: wrote %d bids in %d rounds in %.0f ms\n", rows, rounds, Ms(t));
+
+    // The eligibility table alone: the same table beside no bids.
+    const std::string alone = folder + "/Auction15.mdb";
+    WriteBidAuction(alone, 0, perRound);
+    AddEligibility(alone, rounds);
+    {
+        Timer timer;
+        const auto loaded = st::ReadAuctionFile(alone);
+        timer.Print("read the eligibility table (60,000 rows)", "aim < 100 ms");
+        std::printf("  %zu rounds of eligibility\n",
+                    loaded.history ? loaded.history->Eligibility().size() : 0);
+    }
+
+    Timer readTimer;
+    const auto loaded = st::ReadAuctionFile(path);
+    readTimer.Print("read the whole auction", "");
+    const st::BidHistory& h = *loaded.history;
+    const int last = loaded.rounds.back();
+
+    for (int back : {1, 10, 100, last}) {
+        Timer timer;
+        const auto changes = st::ComputeChanges(h, last, last - back, st::Measure::Gross);
+        char what[96];
+        std::snprintf(what, sizeof what, "ComputeChanges %d since %d (%zu rows)", last, last - back,
+                      changes.rows.size());
+        timer.Print(what, "aim < 50 ms");
+    }
+    {
+        Timer timer;
+        const auto pace = st::ComputePace(h, st::Measure::Gross, last);
+        char what[96];
+        std::snprintf(what, sizeof what, "ComputePace over %zu rounds", pace.size());
+        timer.Print(what, "aim < 200 ms");
+    }
+    {
+        Timer timer;
+        const auto standings = st::ComputeRound(h, last, st::Measure::Gross);
+        const auto eligibility = st::ComputeEligibility(h, standings);
+        timer.Print("ComputeRound and ComputeEligibility", "");
+    }
+    {
+        Timer timer;
+        const auto report =
+            corv::report::BuildReport(loaded.history, "Auction14.mdb", last, last - 1, st::Measure::Gross);
+        timer.Print("BuildReport", "");
+    }
+
+    const std::string program = corv::ExecutableFolder() + "/corvidel-report";
+    const auto wall = Clock::now();
+    const int code = RunReport(program, path);
+    std::printf("%-58s wall %8.1f ms  exit %d  %s\n", "corvidel-report --format json (whole process)",
+                Ms(wall), code, "aim < 1500 ms");
+
+    std::filesystem::remove_all(folder);
+    return 0;
+}

@@ -1,0 +1,40 @@
+// The report's tables as cells, for the writers alone: one description per table, so every format shows
+// the same columns and values.
+#pragma once
+
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "report/Report.h"
+
+namespace corv::report::detail {
+
+struct Null {};
+struct Amount {
+    double value;
+};
+using Cell = std::variant<Null, std::string, long long, Amount, bool>;
+
+struct Column {
+    const char* key;    // the JSON key and CSV header
+    const char* title;  // the text output's header
+};
+
+struct Grid {
+    std::vector<Column> columns;
+    std::vector<std::vector<Cell>> rows;
+};
+
+// The named values of the totals, in order.
+struct Total {
+    const char* key;
+    std::string title;
+    Cell value;
+};
+std::vector<Total> TotalsOf(const RoundReport& report);
+
+// Null for the eligibility table of an auction without one.
+std::optional<Grid> GridOf(const RoundReport& report, Table table);
+
+}  // namespace corv::report::detail

@@ -1,0 +1,226 @@
+// corvidel-report AUCTION [options]: one round of an auction as text, CSV or JSON, for scripts and for a
+// look from a terminal. Reads the auction and writes nothing to it, a Jet one included.
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "platform/InstallPaths.h"
+#include "platform/TempFileCleanup.h"
+#include "report/Report.h"
+#include "report/ReportWriters.h"
+#include "standings/RoundChanges.h"
+
+namespace {
+
+using corv::report::ReportError;
+using corv::report::Table;
+using corv::standings::Measure;
+
+// Exit codes; scripts rely on them.
+constexpr int kDone = 0;
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+
+constexpr const char* kUsageLine =
+    "usage: corvidel-report AUCTION [--round N] [--since M] [--net] [--format text|csv|json]\n"
+    "                       [--table NAME] [--output FILE]\n";
+
+constexpr const char* kHelp =
+    "       corvidel-report --help | --version\n"
+    "\n"
+    "Reports one round of the auction database AUCTION (AuctionN.mdb, in Corvidel's format or still in\n"
+    "the Jet format): the standings after round N, what changed since round M, each bidder's\n"
+    "eligibility and the pace of every round up to N. Nothing is written to AUCTION.\n"
+    "\n"
+    "  --round N        the round reported (default: the latest imported)\n"
+    "  --since M        the round the changes are counted from, below N (default: N - 1; 0 counts from\n"
+    "                   before the first round)\n"
+    "  --net            net amounts (after each bidder's discount) instead of gross\n"
+    "  --format F       text (default): every table, aligned for a terminal; csv: the one table\n"
+    "                   --table names; json: one document holding every table\n"
+    "  --table NAME     markets, bidders, changes, eligibility or rounds (with --format csv only)\n"
+    "  --output FILE    write to FILE instead of standard output\n"
+    "  -h, --help       print this help and exit\n"
+    "      --version    print the version and exit\n"
+    "\n"
+    "A bid is a row of Markets and Bidders with an amount; a licence is a market and block; on a tie\n"
+    "the earliest bid keeps the lead. Amounts are written as stored (CSV and JSON) or grouped by\n"
+    "thousands (text); a missing value is empty in CSV, null in JSON and - in text.\n"
+    "\n"
+    "The JSON document:\n"
+    "  auction, round, since, measure (\"gross\" or \"net\")\n"
+    "  totals       standing, previous (after M), change, licencesWithHigh, bidsInRound,\n"
+    "               leaderChanges (since M)\n"
+    "  markets[]    market, block, high, leader, since, previous (high after N - 1), bids,\n"
+    "               leaderChanged, newHigh, lastBid, stood\n"
+    "  bidders[]    bidder, leads, held, bids, firstRound, lastRound\n"
+    "  changes[]    market, block, kind (\"first bid\", \"new leader\" or \"higher bid\"), leaderBefore,\n"
+    "               leaderNow, highBefore, highNow\n"
+    "  eligibility[] bidder, eligibility, previous, change, status (\"active\", \"reduced\" or \"out\");\n"
+    "               null when the auction has no eligibility table\n"
+    "  rounds[]     round, standing, change, bids, licencesBid, licencesWithHigh, leaderChanges,\n"
+    "               eligibility\n"
+    "A block is written without its surrounding blanks (\"\" for a market sold whole).\n"
+    "\n"
+    "Exit status: 0 on success; 1 when AUCTION is missing or is not an auction database, the round is\n"
+    "not imported, --net is given for an auction without net amounts, or the output cannot be\n"
+    "written; 2 for a wrong command line (an unknown option included). The cause is one line on\n"
+    "standard error. See corvidel-report(1).\n";
+
+enum class Format { Text, Csv, Json };
+
+struct Options {
+    std::string auction;
+    std::optional<int> round, since;
+    Measure measure = Measure::Gross;
+    Format format = Format::Text;
+    std::optional<Table> table;
+    std::optional<std::string> output;
+};
+
+struct UsageError {
+    std::string message;
+};
+
+int Number(const std::string& option, const std::string& text, int lowest) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < lowest)
+        throw UsageError{option + " takes a whole number of " + std::to_string(lowest) + " or more, not '" +
+                         text + "'"};
+    return value;
+}
+
+Options Parse(int argc, char** argv) {
+    Options o;
+    bool haveAuction = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const auto value = [&]() -> std::string {
+            if (i + 1 >= argc) throw UsageError{arg + " needs a value"};
+            return argv[++i];
+        };
+        if (arg == "--round") {
+            o.round = Number(arg, value(), 1);
+        } else if (arg == "--since") {
+            o.since = Number(arg, value(), 0);
+        } else if (arg == "--net") {
+            o.measure = Measure::Net;
+        } else if (arg == "--format") {
+            const std::string f = value();
+            if (f == "text")
+                o.format = Format::Text;
+            else if (f == "csv")
+                o.format = Format::Csv;
+            else if (f == "json")
+                o.format = Format::Json;
+            else
+                throw UsageError{"--format takes text, csv or json, not '" + f + "'"};
+        } else if (arg == "--table") {
+            const std::string t = value();
+            o.table = corv::report::TableNamed(t);
+            if (!o.table)
+                throw UsageError{"--table takes markets, bidders, changes, eligibility or rounds, not '" + t +
+                                 "'"};
+        } else if (arg == "--output") {
+            o.output = value();
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            throw UsageError{"unknown option " + arg};
+        } else if (haveAuction) {
+            throw UsageError{"one auction at a time: '" + arg + "' is one too many"};
+        } else {
+            o.auction = arg;
+            haveAuction = true;
+        }
+    }
+    if (!haveAuction) throw UsageError{"no auction given"};
+    if (o.table && o.format != Format::Csv) throw UsageError{"--table goes with --format csv"};
+    if (o.format == Format::Csv && !o.table) throw UsageError{"--format csv needs --table"};
+    if (o.round && o.since && *o.since >= *o.round) throw UsageError{"--since must be below --round"};
+    return o;
+}
+
+int Fail(int code, const std::string& message) {
+    std::cerr << "corvidel-report: " << message << '\n';
+    return code;
+}
+
+std::string FileName(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    corv::LocateJetReader();
+    corv::CleanTempFilesAtStart(true);
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::cout << kUsageLine << kHelp;
+            return kDone;
+        }
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "corvidel-report " << CORVIDEL_VERSION_MAJOR << '.' << CORVIDEL_VERSION_MINOR << '.'
+                  << CORVIDEL_VERSION_PATCH << '\n';
+        return kDone;
+    }
+    Options o;
+    try {
+        o = Parse(argc, argv);
+    } catch (const UsageError& e) {
+        return Fail(kUsage, e.message + " (corvidel-report --help tells the usage)");
+    }
+
+    corv::report::RoundReport report;
+    try {
+        const auto auction = corv::report::ReadReportAuction(o.auction);
+        if (auction.rounds.empty()) return Fail(kFailed, o.auction + " holds no imported round");
+        const int round = o.round.value_or(auction.rounds.back());
+        if (!std::binary_search(auction.rounds.begin(), auction.rounds.end(), round))
+            return Fail(kFailed, "round " + std::to_string(round) + " is not imported into " + o.auction);
+        const int since = o.since.value_or(round - 1);
+        if (since >= round) return Fail(kUsage, "--since must be below the round, " + std::to_string(round));
+        if (o.measure == Measure::Net && !auction.history->HasNet())
+            return Fail(kFailed, o.auction + " has no net amounts: leave out --net");
+        report = corv::report::BuildReport(auction.history, FileName(o.auction), round, since, o.measure);
+    } catch (const ReportError& e) {
+        return Fail(kFailed, e.message);
+    } catch (const std::exception& e) {
+        return Fail(kFailed, e.what());
+    }
+
+    std::ostringstream text;
+    switch (o.format) {
+        case Format::Text:
+            corv::report::WriteText(report, text);
+            break;
+        case Format::Json:
+            corv::report::WriteJson(report, text);
+            break;
+        case Format::Csv:
+            if (!corv::report::WriteCsv(report, *o.table, text))
+                return Fail(kFailed, corv::standings::NoEligibilityTableSentence());
+            break;
+    }
+    const std::string out = std::move(text).str();
+    if (o.output) {
+        std::ofstream file(*o.output, std::ios::binary | std::ios::trunc);
+        file << out;
+        file.close();
+        if (!file) return Fail(kFailed, "cannot write " + *o.output);
+    } else {
+        std::cout << out;
+        std::cout.flush();
+        if (!std::cout) return Fail(kFailed, "cannot write the report");
+    }
+    return kDone;
+}
