@@ -17,6 +17,7 @@
 
 #include "overview/OverviewCharts.h"
 #include "overview/OverviewModels.h"
+#include "overview/OverviewTableCopy.h"
 #include "platform/DesktopServices.h"
 
 namespace corv::overview {
@@ -132,6 +133,7 @@ frmOverview::frmOverview(store::AuctionSession& session, standings::AuctionBids&
     tabs->setCornerWidget(filter, Qt::TopRightCorner);
     auto* marketsPage = new QWidget(tabs);
     grdMarkets = NewTable(marketsShown, "grdMarkets", marketsPage);
+    AddCopyAndExport(grdMarkets, QStringLiteral("Markets"));
     lblTotals = new QLabel(marketsPage);
     lblTotals->setObjectName("lblTotals");
     lblTotals->setWordWrap(true);
@@ -153,6 +155,7 @@ frmOverview::frmOverview(store::AuctionSession& session, standings::AuctionBids&
 
     auto* biddersPage = new QWidget(tabs);
     grdBidders = NewTable(biddersShown, "grdBidders", biddersPage);
+    AddCopyAndExport(grdBidders, QStringLiteral("Bidders"));
     auto* biddersLayout = new QVBoxLayout(biddersPage);
     biddersLayout->addWidget(grdBidders, 1);
     biddersLayout->addWidget(Note("Double-click or Enter: chart of a bidder", biddersPage));
