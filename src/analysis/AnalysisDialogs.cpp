@@ -180,7 +180,7 @@ std::string EndRoundMessage() {
 }
 
 std::optional<RoundRange> AskRoundRange(frmFlexGrid& viewer, AnalysisKind kind) {
-    const long highest = viewer.ddlRoundNum->count();
+    const long highest = viewer.RoundCount();
     for (;;) {
         if (!roundsDialog) roundsDialog = new frmRounds;
         frmRounds& dialog = *roundsDialog;

@@ -18,7 +18,9 @@
 #include "overview/OverviewCharts.h"
 #include "overview/OverviewModels.h"
 #include "overview/OverviewPages.h"
+#include "overview/OverviewTableCopy.h"
 #include "platform/DesktopServices.h"
+#include "store/LatestRound.h"
 
 namespace corv::overview {
 
@@ -113,6 +115,7 @@ frmOverview::frmOverview(store::AuctionSession& session, standings::AuctionBids&
     tabs->setCornerWidget(filter, Qt::TopRightCorner);
     auto* marketsPage = new QWidget(tabs);
     grdMarkets = NewOverviewTable(marketsShown, "grdMarkets", marketsPage);
+    AddCopyAndExport(grdMarkets, QStringLiteral("Markets"));
     lblTotals = new QLabel(marketsPage);
     lblTotals->setObjectName("lblTotals");
     lblTotals->setWordWrap(true);
@@ -134,6 +137,7 @@ frmOverview::frmOverview(store::AuctionSession& session, standings::AuctionBids&
 
     auto* biddersPage = new QWidget(tabs);
     grdBidders = NewOverviewTable(biddersShown, "grdBidders", biddersPage);
+    AddCopyAndExport(grdBidders, QStringLiteral("Bidders"));
     auto* biddersLayout = new QVBoxLayout(biddersPage);
     biddersLayout->addWidget(grdBidders, 1);
     biddersLayout->addWidget(Note("Double-click or Enter: chart of a bidder", biddersPage));
@@ -234,7 +238,8 @@ void frmOverview::BidsChanged() {
 
 void frmOverview::ShowHistory(const standings::BidsSnapshot& bids) {
     const int chosen = ChosenRound();
-    const bool followLatest = rounds_.empty() || chosen == rounds_.back();
+    // Latest, the last entry, moves on to the newest round; a round chosen by its number stays.
+    const bool followLatest = cboRound->count() == 0 || cboRound->currentIndex() == cboRound->count() - 1;
     history_ = bids.history;
     rounds_ = bids.rounds;
     optNet->setEnabled(history_->HasNet());
@@ -242,8 +247,10 @@ void frmOverview::ShowHistory(const standings::BidsSnapshot& bids) {
         const QSignalBlocker quiet(cboRound);
         cboRound->clear();
         for (int r : rounds_) cboRound->addItem(QString::number(r), r);
-        const int keep = cboRound->findData(chosen);
-        cboRound->setCurrentIndex(followLatest || keep < 0 ? cboRound->count() - 1 : keep);
+        if (!rounds_.empty())
+            cboRound->addItem(QString::fromLatin1(store::kLatestRoundEntry), rounds_.back());
+        const int keep = followLatest ? -1 : cboRound->findData(chosen);
+        cboRound->setCurrentIndex(keep < 0 ? cboRound->count() - 1 : keep);
     }
     Compute();
 }

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QSignalBlocker>
+#include <algorithm>
 #include <exception>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "platform/ErrorBox.h"
 #include "shell/ShellText.h"
 #include "store/Auction.h"
+#include "store/LatestRound.h"
 #include "viewer/frmFlexGrid.h"
 
 namespace corv {
@@ -40,6 +42,15 @@ bool FillList(store::Auction* auction, const ActiveViewerLookup& active, bool ro
             QComboBox* list = activeList();
             const QSignalBlocker block(list);
             list->addItem(entry);
+            list->setCurrentIndex(-1);
+        }
+        if (rounds && !entries.empty()) {
+            const QString newest = *std::max_element(
+                entries.begin(), entries.end(),
+                [](const QString& a, const QString& b) { return a.toDouble() < b.toDouble(); });
+            QComboBox* list = activeList();
+            const QSignalBlocker block(list);
+            list->addItem(QString::fromLatin1(store::kLatestRoundEntry), newest);
             list->setCurrentIndex(-1);
         }
         return true;

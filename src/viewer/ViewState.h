@@ -26,7 +26,8 @@ struct FilterRow {
 // the sort, each computed from the rows shown before it.
 struct ViewState {
     std::string table;  // as last chosen in the table list; empty before any choice
-    std::string round;  // as last chosen in the round list, also while a whole table is shown
+    std::string round;  // as last chosen in the round list, also while a whole table is shown; Latest's round
+    bool latest = false;  // Latest is chosen: round moves on to each newest round imported
     // Applied on OK and again after each round change. A filter takes part when its first row names a
     // column; a table load empties both.
     std::vector<SortKey> sort;

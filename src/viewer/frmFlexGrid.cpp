@@ -18,6 +18,7 @@
 #include "platform/DesktopServices.h"
 #include "platform/ErrorBox.h"
 #include "store/Auction.h"
+#include "store/LatestRound.h"
 #include "viewer/DerivedRecordset.h"
 #include "viewer/RecordsetModel.h"
 #include "viewer/ViewStateText.h"
@@ -109,7 +110,8 @@ frmFlexGrid::frmFlexGrid(ViewerHost& host, QWidget* parent) : QWidget(parent), h
         if (index >= 0 && !refilling_) ddlTableName_Click();
     });
     connect(ddlRoundNum, &QComboBox::currentIndexChanged, this, [this](int index) {
-        state_.round = ddlRoundNum->currentText().toStdString();
+        state_.latest = IsLatestEntry(index);
+        state_.round = ChosenRound().toStdString();
         if (index >= 0 && !refilling_) ddlRoundNum_Click();
     });
     connect(tables, &ViewerComboBox::DroppingDown, this,
@@ -124,7 +126,7 @@ frmFlexGrid::~frmFlexGrid() = default;
 
 void frmFlexGrid::ddlTableName_Click() {
     const QString table = ddlTableName->currentText();
-    const QString round = ddlRoundNum->currentText();
+    const QString round = ChosenRound();
     if (table.isEmpty() || round.isEmpty()) return;
     std::optional<BusyPointer> busy(std::in_place);
 
@@ -153,7 +155,7 @@ void frmFlexGrid::ddlTableName_Click() {
 
 void frmFlexGrid::ddlRoundNum_Click() {
     const QString table = ddlTableName->currentText();
-    const QString round = ddlRoundNum->currentText();
+    const QString round = ChosenRound();
     if (table.isEmpty() || round.isEmpty()) return;
     std::optional<BusyPointer> busy(std::in_place);
     try {
@@ -168,6 +170,22 @@ void frmFlexGrid::ddlRoundNum_Click() {
         busy.reset();
         ShowErrorBox(ErrorForm::NumberColon, e);
     }
+}
+
+bool frmFlexGrid::IsLatestEntry(int index) const {
+    return index >= 0 && ddlRoundNum->itemText(index) == QLatin1String(store::kLatestRoundEntry);
+}
+
+QString frmFlexGrid::ChosenRound() const {
+    const int index = ddlRoundNum->currentIndex();
+    if (index < 0) return {};
+    // Latest holds the round it stands for; the shell's filling and each import set it.
+    return IsLatestEntry(index) ? ddlRoundNum->itemData(index).toString() : ddlRoundNum->itemText(index);
+}
+
+int frmFlexGrid::RoundCount() const {
+    const int count = ddlRoundNum->count();
+    return count > 0 && IsLatestEntry(count - 1) ? count - 1 : count;
 }
 
 void frmFlexGrid::ChooseSortAndFilter(std::vector<SortKey> sort, std::vector<FilterRow> filter) {
@@ -222,7 +240,7 @@ void frmFlexGrid::Activate() {
         host_.SetStatusPanel(1, QStringLiteral("Status"));
         return;
     }
-    const QString round = ddlRoundNum->currentText();
+    const QString round = ChosenRound();
     if (!round.isEmpty() && ddlRoundNum->isEnabledTo(this))
         host_.SetStatusPanel(1, ddlTableName->currentText() + QStringLiteral(" - Round ") + round);
     else
@@ -245,18 +263,44 @@ void frmFlexGrid::ShowCaption(const QString& text) {
 
 void frmFlexGrid::ReadAgainAfterWrites(const QList<frmFlexGrid*>& viewers, Database* db) {
     QList<QPointer<frmFlexGrid>> renew;
-    for (frmFlexGrid* v : viewers)
-        if (v->LetGoOfFile()) renew.append(v);
-    if (renew.isEmpty()) return;
+    QList<QPointer<frmFlexGrid>> onward;
+    bool letGo = false;
+    for (frmFlexGrid* v : viewers) {
+        const bool held = v->LetGoOfFile();
+        letGo = letGo || held;
+        // A whole table shown has no round to move on; it is read again like any other.
+        if (v->NewerLatestRound() && v->ddlRoundNum->isEnabledTo(v))
+            onward.append(v);
+        else if (held)
+            renew.append(v);
+    }
     // With no read of ours left open, the whole log is folded back unless another program is reading; the
     // rows read again then come from the file itself, so the next writes start the log afresh instead of
     // lengthening it.
     try {
-        if (db) db->Checkpoint();
+        if (letGo && db) db->Checkpoint();
     } catch (const std::exception&) {
     }
     for (const QPointer<frmFlexGrid>& v : renew)
         if (v) v->ReadAgain();
+    for (const QPointer<frmFlexGrid>& v : onward)
+        if (v) v->ddlRoundNum_Click();
+}
+
+bool frmFlexGrid::NewerLatestRound() {
+    const int index = ddlRoundNum->currentIndex();
+    store::Auction* auction = host_.OpenAuction();
+    if (!IsLatestEntry(index) || !auction) return false;
+    QString newest;
+    try {
+        newest = QString::number(auction->LastRound());
+    } catch (const std::exception&) {
+        return false;  // the round shown stays; the next import tries again
+    }
+    if (newest == ddlRoundNum->itemData(index).toString()) return false;
+    ddlRoundNum->setItemData(index, newest);
+    state_.round = newest.toStdString();
+    return true;
 }
 
 bool frmFlexGrid::LetGoOfFile() {
@@ -316,6 +360,7 @@ void frmFlexGrid::SizeColumns() {
 
 void frmFlexGrid::DroppingDown(QComboBox* list, long& savedIndex, bool tables) {
     if (list->currentIndex() >= 0) savedIndex = list->currentIndex();
+    const bool latest = !tables && state_.latest;
     // Refilling is not a choice: the entries come and go without loading anything.
     refilling_ = true;
     try {
@@ -328,6 +373,8 @@ void frmFlexGrid::DroppingDown(QComboBox* list, long& savedIndex, bool tables) {
         throw;
     }
     refilling_ = false;
+    // Latest stays chosen wherever the new rounds put it.
+    if (latest && list->count() > 0) savedIndex = list->count() - 1;
 }
 
 void frmFlexGrid::ClosedUp(QComboBox* list, const long& savedIndex) {

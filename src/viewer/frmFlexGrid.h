@@ -44,6 +44,10 @@ class frmFlexGrid : public QWidget {
     void ddlTableName_Click();
     // Loads the chosen round of the current table.
     void ddlRoundNum_Click();
+    // The round the round list's choice stands for, Latest's included; empty with none chosen.
+    QString ChosenRound() const;
+    // The rounds in the round list, Latest left out.
+    int RoundCount() const;
     // The window became the active child: status panel 1 shows what it shows.
     void Activate();
     QString CaptionText() const;
@@ -56,7 +60,8 @@ class frmFlexGrid : public QWidget {
     const ViewState& State() const { return state_; }
     // After rounds were written to the file: viewers whose rows hold a read of the file open let them go,
     // the log is folded back into the file (best effort), and those viewers read their rows again, with
-    // table, round, sort, filter, column widths, scroll position and current cell as they were.
+    // table, round, sort, filter, column widths, scroll position and current cell as they were. A viewer on
+    // Latest moves on to the newest round instead, its sort and filter kept.
     static void ReadAgainAfterWrites(const QList<frmFlexGrid*>& viewers, Database* db);
     // Rows that hold a read of the file open are let go (the grid empties), so that the file can be
     // renamed or replaced; the place they were shown at is kept for ReadAgainAfterWrites. Returns whether
@@ -85,6 +90,9 @@ class frmFlexGrid : public QWidget {
         std::vector<int> widths;
     };
     void ReadAgain();
+    // On Latest, with a newer round than the one shown: the list's Latest stands for it from now on.
+    bool NewerLatestRound();
+    bool IsLatestEntry(int index) const;
 
     void BindGrid();
     void SizeColumns();

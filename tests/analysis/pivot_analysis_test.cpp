@@ -129,7 +129,7 @@ class PivotAnalysisTest : public corv::test::ViewerTest {
 }  // namespace
 
 TEST_F(PivotAnalysisTest, RoundRangeIsCheckedAgainstTheNumberOfListedRounds) {
-    ASSERT_EQ(viewer_->ddlRoundNum->count(), 10);
+    ASSERT_EQ(viewer_->RoundCount(), 10);
     desktop_.Modal(Rounds("10", ""));
     EXPECT_EQ(Ask(), (RoundRange{10, 10, false}));
     desktop_.Modal(Rounds("7", "4", true));

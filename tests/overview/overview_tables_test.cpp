@@ -22,6 +22,7 @@
 #include "overview/OverviewModels.h"
 #include "overview/OverviewPages.h"
 #include "overview/OverviewRoundModels.h"
+#include "store/LatestRound.h"
 #include "support/AuctionDatabase.h"
 #include "support/NeededFile.h"
 #include "support/ScriptedDesktop.h"
@@ -149,7 +150,7 @@ class OverviewTablesTest : public ::testing::Test {
 TEST_F(OverviewTablesTest, FixtureAuctionMatchesARowByRowCountInEveryRound) {
     const std::string path = FixtureAuction();
     Open(path);
-    EXPECT_EQ(window->cboRound->currentText(), "5");  // the latest
+    EXPECT_EQ(window->cboRound->currentText(), store::kLatestRoundEntry);
     EXPECT_EQ(window->windowTitle(), "Auction Overview - Round 5");
     ExpectEveryRoundMatches();
     // The awkward rows as the count sees them, so the cases are really there.
@@ -181,7 +182,7 @@ TEST_F(OverviewTablesTest, AJetAuctionOpenedAsItIsIsReadWhereItIsHeld) {
     desktop.Answer(MsgAnswer::No);  // not converted
     Open(folder.File("Auction31.mdb"));
     ASSERT_EQ(session.Current()->Db()->Origin(), DatabaseOrigin::Jet);
-    EXPECT_EQ(window->cboRound->count(), 3);
+    EXPECT_EQ(window->cboRound->count(), 3 + 1);  // and Latest
     ExpectEveryRoundMatches();
 }
 
@@ -264,7 +265,7 @@ TEST_F(OverviewTablesTest, EveryAmountOfAColumnHasTheSameDecimals) {
     EXPECT_TRUE(mixed);
 }
 
-TEST_F(OverviewTablesTest, LatestRoundFollowsImportsAnEarlierChoiceStays) {
+TEST_F(OverviewTablesTest, LatestFollowsImportsARoundChosenByItsNumberStays) {
     const std::string path = FixtureAuction();
     Open(path);
     auto import = [&](int round) {
@@ -280,10 +281,17 @@ TEST_F(OverviewTablesTest, LatestRoundFollowsImportsAnEarlierChoiceStays) {
     EXPECT_EQ(window->ShownRound(), 6);
     EXPECT_EQ(window->windowTitle(), "Auction Overview - Round 6");
     ExpectMatches(ExpectedRound(ReadRows(session.Current()->Data()), 6, false), 6);
-    Choose(3);
+    Choose(6);  // the newest, by its number
     import(7);
-    EXPECT_EQ(window->ShownRound(), 3);
-    EXPECT_EQ(window->cboRound->count(), 7);
+    EXPECT_EQ(window->ShownRound(), 6);
+    window->cboRound->setFocus();
+    QTest::keyClick(window->cboRound, Qt::Key_End);
+    WaitIdle(*window);
+    EXPECT_EQ(window->cboRound->currentText(), store::kLatestRoundEntry);
+    EXPECT_EQ(window->ShownRound(), 7);
+    import(8);
+    EXPECT_EQ(window->ShownRound(), 8);
+    EXPECT_EQ(window->windowTitle(), "Auction Overview - Round 8");
 }
 
 TEST_F(OverviewTablesTest, OpenedBeforeTheBidsAreReadItSaysSoAndFillsInWhenTheyAre) {

@@ -59,7 +59,7 @@ TEST_F(AuctionSwitchingTest, OpenAuctionClosesTheOldViewersAndWindowsAndShowsThe
     EXPECT_FALSE(builder && builder->isVisible());
     EXPECT_EQ(OpenPath(w), second);
     ASSERT_EQ(w.Viewers().size(), 1);
-    EXPECT_EQ(w.Viewers().front()->ddlRoundNum->count(), 2);
+    EXPECT_EQ(w.Viewers().front()->RoundCount(), 2);
     EXPECT_TRUE(desktop.boxes.empty()) << desktop.LastBox().text;
 }
 

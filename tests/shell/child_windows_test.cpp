@@ -15,6 +15,7 @@
 
 #include "ShellTestSupport.h"
 #include "shell/frmMain.h"
+#include "store/LatestRound.h"
 #include "viewer/frmFlexGrid.h"
 
 namespace corv::test {
@@ -49,7 +50,7 @@ TEST_F(MainWindowTest, NewOpensViewerOnFirstTableAndRoundEvenIfAlreadyShown) {
         std::vector<std::string> rounds;
         for (int i = 0; i < v->ddlRoundNum->count(); ++i)
             rounds.push_back(v->ddlRoundNum->itemText(i).toStdString());
-        EXPECT_EQ(rounds, (std::vector<std::string>{"1", "2", "3"}));
+        EXPECT_EQ(rounds, (std::vector<std::string>{"1", "2", "3", store::kLatestRoundEntry}));
     }
     EXPECT_EQ(w.ActiveViewer(), w.Viewers().back());
     EXPECT_EQ(w.SubWindowOf(w.Viewers().back())->windowTitle(), "Markets and Bidders - Round 1");
@@ -92,7 +93,7 @@ TEST_F(MainWindowTest, RoundsKeepTheEngineRowOrderAndFillingSelectsNothing) {
     ASSERT_NE(v, nullptr);
     QStringList rounds;
     for (int i = 0; i < v->ddlRoundNum->count(); ++i) rounds << v->ddlRoundNum->itemText(i);
-    EXPECT_EQ(rounds, (QStringList{"1", "3", "2"}));
+    EXPECT_EQ(rounds, (QStringList{"1", "3", "2", store::kLatestRoundEntry}));
     EXPECT_EQ(v->ddlTableName->itemText(v->ddlTableName->count() - 1), "My Table");
 
     // A refill leaves no entry chosen and does not reload what the viewer shows.

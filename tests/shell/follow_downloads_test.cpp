@@ -15,10 +15,13 @@
 
 #include "ShellTestSupport.h"
 #include "dialogue/AuctionCommands.h"
+#include "engine/Recordset.h"
 #include "shell/AuctionFollowers.h"
 #include "shell/frmMain.h"
+#include "store/LatestRound.h"
 #include "store/RoundFileNames.h"
 #include "store/RoundImport.h"
+#include "store/RoundTables.h"
 #include "support/NeededFile.h"
 #include "viewer/frmFlexGrid.h"
 
@@ -251,15 +254,49 @@ TEST_F(FollowTest, RoundsACommandImportsAreToldOnceItEndsAndFollowedOnesAtOnce) 
 TEST_F(FollowTest, AViewersRoundListShowsTheNewRoundWhenDroppedDown) {
     frmMain& w = Follow();
     w.FileNew();
-    QComboBox* rounds = w.ActiveViewer()->ddlRoundNum;
-    ASSERT_EQ(rounds->count(), 1);
+    frmFlexGrid* viewer = w.ActiveViewer();
+    ASSERT_EQ(viewer->RoundCount(), 1);
     Drop(2);
     ScanSettled();
-    EXPECT_EQ(rounds->count(), 1);
-    rounds->showPopup();
-    rounds->hidePopup();
-    ASSERT_EQ(rounds->count(), 2);
-    EXPECT_EQ(rounds->itemText(1), "2");
+    EXPECT_EQ(viewer->RoundCount(), 1);
+    viewer->ddlRoundNum->showPopup();
+    viewer->ddlRoundNum->hidePopup();
+    ASSERT_EQ(viewer->RoundCount(), 2);
+    EXPECT_EQ(viewer->ddlRoundNum->itemText(1), "2");
+}
+
+TEST_F(FollowTest, AViewerOnLatestMovesToEachNewRoundOneOnANumberedRoundStays) {
+    frmMain& w = Follow();
+    w.FileNew();
+    frmFlexGrid* fixed = w.ActiveViewer();
+    w.FileNew();
+    frmFlexGrid* latest = w.ActiveViewer();
+    latest->ddlRoundNum->setFocus();
+    QTest::keyClick(latest->ddlRoundNum, Qt::Key_End);
+    ASSERT_EQ(latest->ddlRoundNum->currentText(), store::kLatestRoundEntry);
+    const QString table = latest->ddlTableName->currentText();
+
+    for (int round : {2, 3}) {
+        Drop(round);
+        ScanSettled();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(latest->CaptionText(), table + " - Round " + QString::number(round));
+        EXPECT_EQ(latest->State().round, std::to_string(round));
+        const std::shared_ptr<Recordset> rows = latest->Data1.GetRecordset();
+        ASSERT_TRUE(rows && rows->RowCount() > 0);
+        int column = 0;
+        while (rows->Field(column).name != store::kRoundColumn) ++column;
+        EXPECT_EQ(rows->Cell(0, column).asDouble(), round);
+        EXPECT_EQ(fixed->CaptionText(), table + " - Round 1");
+    }
+    EXPECT_EQ(w.StatusPanel(1), latest->CaptionText());
+    // A refill of the list keeps Latest chosen, now further down.
+    latest->ddlRoundNum->showPopup();
+    latest->ddlRoundNum->hidePopup();
+    QTest::qWait(20);
+    EXPECT_EQ(latest->ddlRoundNum->currentText(), store::kLatestRoundEntry);
+    EXPECT_EQ(latest->CaptionText(), table + " - Round 3");
+    EXPECT_TRUE(desktop.boxes.empty()) << desktop.LastBox().text;
 }
 
 TEST_F(FollowTest, OnOnlyWithAnAuctionOpenAndRememberedInTheSettings) {

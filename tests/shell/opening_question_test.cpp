@@ -139,7 +139,7 @@ TEST_F(OpeningQuestionTest, OpeningAnAuctionShowsFirstTableForFirstRound) {
     EXPECT_EQ(w.ActiveViewer(), viewer);
     EXPECT_EQ(viewer->ddlTableName->currentText(), "Markets and Bidders");
     EXPECT_EQ(viewer->ddlRoundNum->currentText(), "1");
-    EXPECT_EQ(viewer->ddlRoundNum->count(), 3);
+    EXPECT_EQ(viewer->RoundCount(), 3);
     EXPECT_EQ(viewer->ddlTableName->count(), 8);
     EXPECT_EQ(w.StatusPanel(1), "Markets and Bidders - Round 1");
     // The question is unloaded: the next one starts afresh.

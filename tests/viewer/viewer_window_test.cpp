@@ -16,6 +16,7 @@
 #include "engine/CorvError.h"
 #include "engine/Database.h"
 #include "store/Auction.h"
+#include "store/LatestRound.h"
 #include "support/AuctionDatabase.h"
 #include "support/FakeViewerHost.h"
 #include "support/ScriptedDesktop.h"
@@ -286,8 +287,9 @@ TEST_F(ViewerWindowTest, RoundListReselectsOnCloseWithoutChoiceAndListsNewRound)
     viewer->ddlRoundNum->showPopup();
     EXPECT_EQ(host_.roundFills, 2);
     EXPECT_EQ(viewer->SavedRoundIndex, 1);
-    EXPECT_EQ(viewer->ddlRoundNum->count(), 4);
+    EXPECT_EQ(viewer->ddlRoundNum->count(), 5);
     EXPECT_EQ(viewer->ddlRoundNum->itemText(3), "4");
+    EXPECT_EQ(viewer->ddlRoundNum->itemText(4), corv::store::kLatestRoundEntry);
     EXPECT_EQ(viewer->ddlRoundNum->currentIndex(), -1);
     viewer->ddlRoundNum->hidePopup();
     QTest::qWait(20);
