@@ -10,6 +10,7 @@
 
 #include "overview/OverviewModels.h"
 #include "overview/OverviewRoundModels.h"
+#include "overview/OverviewTableCopy.h"
 
 namespace corv::overview {
 
@@ -83,6 +84,8 @@ ChangesPage::ChangesPage(QWidget* parent) : QWidget(parent) {
     biddersShown_->setSourceModel(bidders);
     grdChanges = NewOverviewTable(changesShown_, "grdChanges", this);
     grdChangeBidders = NewOverviewTable(biddersShown_, "grdChangeBidders", this);
+    AddCopyAndExport(grdChanges, QStringLiteral("Changes"));
+    AddCopyAndExport(grdChangeBidders, QStringLiteral("Changes by Bidder"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
@@ -143,6 +146,7 @@ EligibilityPage::EligibilityPage(QWidget* parent) : QWidget(parent) {
     shown_ = new OverviewFilter({EligibilityModel::Bidder}, this);
     shown_->setSourceModel(model);
     grdEligibility = NewOverviewTable(shown_, "grdEligibility", content_);
+    AddCopyAndExport(grdEligibility, QStringLiteral("Eligibility"));
     chart = NewChartPane("eligibilityChart", content_);
     auto* inner = new QVBoxLayout(content_);
     inner->setContentsMargins(0, 0, 0, 0);
@@ -191,6 +195,7 @@ PacePage::PacePage(QWidget* parent) : QWidget(parent) {
     auto* sorted = new OverviewFilter({}, this);
     sorted->setSourceModel(model);
     grdRounds = NewOverviewTable(sorted, "grdRounds", this);
+    AddCopyAndExport(grdRounds, QStringLiteral("Rounds"));
     chart = NewChartPane("paceChart", this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Stack(grdRounds, chart, 1, 1, this), 1);

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractSeries>
+#include <QApplication>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
+#include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -359,6 +361,27 @@ TEST_F(OverviewRoundsTest, StoodSortsAsNumbers) {
     EXPECT_TRUE(std::is_sorted(stood.begin(), stood.end()) || std::is_sorted(stood.rbegin(), stood.rend()));
     EXPECT_GE(*std::max_element(stood.begin(), stood.end()), 10);  // the quiet licence
     EXPECT_LT(*std::min_element(stood.begin(), stood.end()), 2);
+}
+
+TEST_F(OverviewRoundsTest, TheNewTablesCopyWithCtrlC) {
+    Open(FixtureAuction(3));
+    Choose(3);  // the last round has no bids, so nothing changed in it
+    for (QTableView* view : {window->changesPage->grdChanges, window->changesPage->grdChangeBidders,
+                             window->eligibilityPage->grdEligibility, window->pacePage->grdRounds}) {
+        SCOPED_TRACE(view->objectName().toStdString());
+        QWidget* tab = view;
+        while (window->tabs->indexOf(tab) < 0) tab = tab->parentWidget();
+        window->tabs->setCurrentWidget(tab);
+        ASSERT_GT(view->model()->rowCount(), 0);
+        view->selectRow(0);
+        view->setFocus();
+        QApplication::clipboard()->clear();
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        const QStringList lines = QApplication::clipboard()->text().split(u'\n');
+        ASSERT_GE(lines.size(), 2);
+        EXPECT_TRUE(lines[0].startsWith(view->model()->headerData(0, Qt::Horizontal).toString()));
+        EXPECT_TRUE(lines[1].startsWith(view->model()->index(0, 0).data().toString()));
+    }
 }
 
 }  // namespace
