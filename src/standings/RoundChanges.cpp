@@ -134,27 +134,23 @@ std::optional<EligibilityStandings> ComputeEligibility(const BidHistory& history
     const std::size_t count = history.Bidders().size();
     std::vector<bool> seen(count, false);
     std::vector<std::int32_t> order;  // bidders as first seen in the table
-    const auto see = [&](int upTo) {
-        for (const auto& [r, rows] : history.Eligibility()) {
-            if (r > upTo) break;
-            if (r < 1) continue;
-            for (std::int32_t b : rows->bidder)
-                if (!seen[static_cast<std::size_t>(b)]) {
-                    seen[static_cast<std::size_t>(b)] = true;
-                    order.push_back(b);
-                }
-        }
-    };
-    see(n - 2);
-    const std::vector<Cell> twoBack = CellsOf(history, n - 2), back = CellsOf(history, n - 1),
-                            now = CellsOf(history, n);
-    std::vector<BidderStatus> before(count);
-    for (std::size_t b = 0; b < count; ++b) before[b] = StatusOf(back[b], twoBack[b], seen[b]);
-    const std::vector<bool> seenBeforeN = [&] {
-        see(n - 1);
-        return seen;
-    }();
-    see(n);
+    std::vector<BidderStatus> status(count, BidderStatus::Active), before = status;
+    std::vector<Cell> back(count), now(count);
+    for (int r = 1; r <= n; ++r) {
+        back = std::move(now);
+        now = CellsOf(history, r);
+        before = status;
+        // A round the table holds no row of says nothing of anyone: each bidder stands as the round before
+        // left it.
+        const auto rows = history.Eligibility().find(r);
+        if (rows == history.Eligibility().end()) continue;
+        for (std::size_t b = 0; b < count; ++b) status[b] = StatusOf(now[b], back[b], seen[b]);
+        for (std::int32_t b : rows->second->bidder)
+            if (!seen[static_cast<std::size_t>(b)]) {
+                seen[static_cast<std::size_t>(b)] = true;
+                order.push_back(b);
+            }
+    }
 
     std::vector<const BidderRow*> standing(count, nullptr);
     for (const BidderRow& b : standings.bidders) standing[static_cast<std::size_t>(b.bidder)] = &b;
@@ -173,7 +169,7 @@ std::optional<EligibilityStandings> ComputeEligibility(const BidHistory& history
             row.change = *row.eligibility - *row.previous;
             if (*row.previous > 0) row.changePercent = *row.change / *row.previous * 100;
         }
-        row.status = StatusOf(now[i], back[i], seenBeforeN[i]);
+        row.status = status[i];
         row.outThisRound = row.status == BidderStatus::Out && before[i] != BidderStatus::Out;
         if (const BidderRow* s = standing[i]) {
             row.leads = s->leads;

@@ -57,7 +57,8 @@ RoundChanges ComputeChanges(const BidHistory& history, int round, int since, Mea
 // ---- eligibility ----
 
 // A bidder's status after round N: "out" when its eligibility in N is 0 or it has no row in N but had one
-// before; "reduced" when its eligibility is lower than in N - 1; "active" otherwise.
+// before; a round the table holds no row of leaves every status as the round before left it; "reduced" when
+// its eligibility is lower than in N - 1; "active" otherwise.
 enum class BidderStatus { Active, Reduced, Out };
 const char* BidderStatusText(BidderStatus status);  // "active", "reduced", "out"
 

@@ -167,28 +167,29 @@ TEST_F(RoundChangesTest, FixtureAuctionWithTiesCaseNullsAndBiddersLeavingMatches
         return "'" + name + "'";
     };
     const std::string a = names[0], b = names[1], c = names[2];
-    RunSqlite(path,
-              "INSERT INTO [Markets and Bidders] (Round, Market, Block, [Bidder Name], [Bid Amount], "
-              "[Net Bid Amount]) VALUES "
-              "(1, 'ZZ Tie', '  ', 'Tie One', 5000, 4000), (1, 'ZZ Tie', '  ', 'Tie Two', 5000, 4500),"
-              "(2, 'ZZ Tie', '  ', 'TIE TWO', 9000, 9000), (2, 'ZZ Tie', '  ', NULL, 9000, NULL),"
-              "(3, 'ZZ Tie', '  ', 'tie two', 9500, 9600),"  // the leader raises its own bid
-              "(4, 'ZZ Late', 'B', 'Tie One', 700, NULL), (3, 'ZZ Null', 'A', 'Tie One', NULL, 700);"
-              // round 6 has no bids at all
-              "DELETE FROM [Markets and Bidders] WHERE Round = 6;"
-              "UPDATE [Bidder Eligibility] SET [Bidder Name] = upper([Bidder Name]) WHERE Round = 2;"
-              "UPDATE [Bidder Eligibility] SET Eligibility = 0 WHERE Round >= 3 AND [Bidder Name] = " +
-                  quoted(a) +
-                  ";"
-                  "UPDATE [Bidder Eligibility] SET Eligibility = Eligibility - 10 WHERE Round = 4 AND "
-                  "[Bidder Name] = " +
-                  quoted(c) +
-                  ";"
-                  "UPDATE [Bidder Eligibility] SET Eligibility = NULL WHERE Round = 5 AND [Bidder Name] = " +
-                  quoted(c) +
-                  ";"
-                  "DELETE FROM [Bidder Eligibility] WHERE Round >= 4 AND [Bidder Name] = " +
-                  quoted(b) + "");
+    RunSqlite(
+        path,
+        "INSERT INTO [Markets and Bidders] (Round, Market, Block, [Bidder Name], [Bid Amount], "
+        "[Net Bid Amount]) VALUES "
+        "(1, 'ZZ Tie', '  ', 'Tie One', 5000, 4000), (1, 'ZZ Tie', '  ', 'Tie Two', 5000, 4500),"
+        "(2, 'ZZ Tie', '  ', 'TIE TWO', 9000, 9000), (2, 'ZZ Tie', '  ', NULL, 9000, NULL),"
+        "(3, 'ZZ Tie', '  ', 'tie two', 9500, 9600),"  // the leader raises its own bid
+        "(4, 'ZZ Late', 'B', 'Tie One', 700, NULL), (3, 'ZZ Null', 'A', 'Tie One', NULL, 700);"
+        // round 6 has no bids at all, and no eligibility rows
+        "DELETE FROM [Markets and Bidders] WHERE Round = 6; DELETE FROM [Bidder Eligibility] WHERE Round = 6;"
+        "UPDATE [Bidder Eligibility] SET [Bidder Name] = upper([Bidder Name]) WHERE Round = 2;"
+        "UPDATE [Bidder Eligibility] SET Eligibility = 0 WHERE Round >= 3 AND [Bidder Name] = " +
+            quoted(a) +
+            ";"
+            "UPDATE [Bidder Eligibility] SET Eligibility = Eligibility - 10 WHERE Round = 4 AND "
+            "[Bidder Name] = " +
+            quoted(c) +
+            ";"
+            "UPDATE [Bidder Eligibility] SET Eligibility = NULL WHERE Round = 5 AND [Bidder Name] = " +
+            quoted(c) +
+            ";"
+            "DELETE FROM [Bidder Eligibility] WHERE Round >= 4 AND [Bidder Name] = " +
+            quoted(b) + "");
     ExpectEveryRound(path);
     // The awkward cases are really there.
     const RoundReference ref = RoundReference::FromFile(path);
@@ -196,6 +197,7 @@ TEST_F(RoundChangesTest, FixtureAuctionWithTiesCaseNullsAndBiddersLeavingMatches
     EXPECT_EQ(ref.Status(a, 3), "out");
     EXPECT_EQ(ref.Status(b, 4), "out");
     EXPECT_EQ(ref.Status(c, 4), "reduced");
+    EXPECT_EQ(ref.Status(b, 6), "out");
 }
 
 TEST_F(RoundChangesTest, JetSampleAuctionMatchesACount) {

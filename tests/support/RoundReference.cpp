@@ -180,6 +180,7 @@ std::string RoundReference::Status(const std::string& bidder, int round) const {
     const auto now = EligibilityIn(round), before = EligibilityIn(round - 1);
     const auto it = now.find(bidder);
     if (it == now.end()) {
+        if (now.empty()) return round <= 1 ? "active" : Status(bidder, round - 1);
         for (int r = 1; r < round; ++r)
             if (EligibilityIn(r).count(bidder)) return "out";
         return "active";
