@@ -166,10 +166,12 @@ void EligibilityPage::Show(std::shared_ptr<const standings::BidHistory> history,
     lblNoTable->setVisible(!e);
     content_->setVisible(e);
     if (!e) return;
-    const int decimals = HasCents(e->total) || (e->previousTotal && HasCents(*e->previousTotal)) ? 2 : 0;
-    QString change;
-    if (e->previousTotal) {
-        const double by = e->total - *e->previousTotal;
+    const int decimals =
+        (e->total && HasCents(*e->total)) || (e->previousTotal && HasCents(*e->previousTotal)) ? 2 : 0;
+    QString total = QStringLiteral("none given for round %1").arg(e->round), change;
+    if (e->total) total = FormatAmount(*e->total, decimals);
+    if (e->total && e->previousTotal) {
+        const double by = *e->total - *e->previousTotal;
         change = QStringLiteral("     Change since round %1: %2")
                      .arg(e->round - 1)
                      .arg(FormatSigned(by, decimals));
@@ -177,7 +179,7 @@ void EligibilityPage::Show(std::shared_ptr<const standings::BidHistory> history,
     }
     lblSummary->setText(
         QStringLiteral("Total eligibility: %1%2     Bidders still in: %3     Out in round %4: %5")
-            .arg(FormatAmount(e->total, decimals), change)
+            .arg(total, change)
             .arg(e->stillIn)
             .arg(e->round)
             .arg(e->outThisRound));

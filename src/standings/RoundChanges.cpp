@@ -157,8 +157,8 @@ std::optional<EligibilityStandings> ComputeEligibility(const BidHistory& history
 
     EligibilityStandings out;
     out.round = n;
-    out.total = Total(now).value_or(0);
-    if (n > 1) out.previousTotal = Total(back).value_or(0);
+    out.total = Total(now);
+    if (n > 1) out.previousTotal = Total(back);
     for (std::int32_t b : order) {
         const auto i = static_cast<std::size_t>(b);
         EligibilityRow row;

@@ -78,8 +78,8 @@ struct EligibilityRow {
 struct EligibilityStandings {
     int round = 0;
     std::vector<EligibilityRow> rows;  // every bidder seen in the eligibility table up to N, first seen first
-    double total = 0;                  // the eligibility of round N's rows
-    std::optional<double> previousTotal;  // of round N - 1's rows; nullopt for round 1
+    std::optional<double> total;       // the eligibility of round N's rows; nullopt when it has none
+    std::optional<double> previousTotal;  // of round N - 1's rows, likewise; nullopt for round 1
     int stillIn = 0;                      // bidders not out
     int outThisRound = 0;
 };
