@@ -104,6 +104,9 @@ std::optional<double> NumberValue(std::string_view cell) {
     if (cell.empty() || cell.find_first_not_of("0123456789.-eE+") != std::string_view::npos ||
         cell.find_first_of("0123456789") == std::string_view::npos)
         return std::nullopt;
+    // A leading zero makes a code, as for whole numbers.
+    const std::string_view digits = cell.starts_with('-') ? cell.substr(1) : cell;
+    if (digits.size() > 1 && digits[0] == '0' && digits[1] >= '0' && digits[1] <= '9') return std::nullopt;
     double v = 0;
     const auto [end, ec] = std::from_chars(cell.data(), cell.data() + cell.size(), v);
     if (ec != std::errc() || end != cell.data() + cell.size()) return std::nullopt;
