@@ -69,7 +69,9 @@ frmTextImport::frmTextImport(store::Auction& auction, const std::string& path, Q
     grdColumns = new QTableWidget(0, 2, this);
     grdColumns->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Type")});
     grdColumns->horizontalHeader()->setStretchLastSection(true);
-    grdColumns->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
+    const int rowHeight = fontMetrics().height() + 8;
+    grdColumns->verticalHeader()->setDefaultSectionSize(rowHeight);
+    grdColumns->setColumnWidth(0, 260);
     // Typing or F2 edits a name; arriving on the list does not.
     grdColumns->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                                 QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
@@ -77,13 +79,14 @@ frmTextImport::frmTextImport(store::Auction& auction, const std::string& path, Q
     grdPreview = new QTableWidget(this);
     grdPreview->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdPreview->setTabKeyNavigation(false);
+    grdPreview->verticalHeader()->setDefaultSectionSize(rowHeight);
     lblStatus = new QLabel(this);
     lblStatus->setWordWrap(true);
 
     auto* form = new QFormLayout;
-    auto* file = new QLabel(Q(path), this);
-    file->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    file->setWordWrap(true);
+    // The name alone: a long folder would widen the dialog; the whole path is in the tool tip.
+    auto* file = new QLabel(Q(std::filesystem::path(path).filename().string()), this);
+    file->setToolTip(Q(path));
     form->addRow(QStringLiteral("File:"), file);
     form->addRow(QStringLiteral("&Table name:"), txtTableName);
     form->addRow(QStringLiteral("&Delimiter:"), cboDelimiter);
@@ -105,7 +108,7 @@ frmTextImport::frmTextImport(store::Auction& auction, const std::string& path, Q
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(columnsLabel);
-    layout->addWidget(grdColumns, 1);
+    layout->addWidget(grdColumns, 2);
     layout->addWidget(previewLabel);
     layout->addWidget(grdPreview, 3);
     layout->addWidget(lblStatus);
@@ -116,7 +119,8 @@ frmTextImport::frmTextImport(store::Auction& auction, const std::string& path, Q
     connect(chkHeader, &QCheckBox::toggled, this, &frmTextImport::Reread);
     connect(grdColumns, &QTableWidget::itemChanged, this, &frmTextImport::ShowColumnNames);
     Reread();
-    resize(760, 560);
+    setMinimumSize(600, 480);
+    resize(760, 580);
 }
 
 store::TextFormat frmTextImport::Format() const {

@@ -122,3 +122,16 @@ TEST_F(TextImportDialogTest, AnExistingNameAsksAndNoLeavesItASuppliedNameIsRefus
     EXPECT_NE(desktop_.LastBox().text.find("never replaced"), std::string::npos) << desktop_.LastBox().text;
     EXPECT_TRUE(again.isVisible());
 }
+
+TEST_F(TextImportDialogTest, CancelInTheProgressWindowCreatesNothing) {
+    std::string text = "n\n";
+    for (int i = 0; i < 40000; ++i) text += std::to_string(i) + "\n";
+    frmTextImport& dialog = Show(text);
+    desktop_.CancelProgressAtStep(3);  // two steps read the file, then the writing
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ASSERT_EQ(desktop_.progress.size(), 1u);
+    EXPECT_TRUE(desktop_.progress[0].ended);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM sqlite_master WHERE name = 'markets'"), 0);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM sysTables WHERE TableName = 'markets'"), 0);
+}
