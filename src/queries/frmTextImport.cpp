@@ -182,7 +182,18 @@ std::vector<store::TextColumn> frmTextImport::EditedColumns() const {
 }
 
 void frmTextImport::accept() {
-    if (Import()) QDialog::accept();
+    if (importing_) return;
+    // The progress window lets events through: no second import, and no closing, until this one ends.
+    importing_ = true;
+    setEnabled(false);
+    const bool imported = Import();
+    setEnabled(true);
+    importing_ = false;
+    if (imported) QDialog::accept();
+}
+
+void frmTextImport::reject() {
+    if (!importing_) QDialog::reject();
 }
 
 bool frmTextImport::Import() {

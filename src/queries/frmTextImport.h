@@ -42,6 +42,7 @@ class frmTextImport : public QDialog, public ModalDialog {
     std::size_t RowsWritten() const { return written_; }
 
     void accept() override;
+    void reject() override;
 
   private:
     void Reread();  // the preview again, after the format changed
@@ -58,6 +59,7 @@ class frmTextImport : public QDialog, public ModalDialog {
     store::TextEncoding decodedAs_{};
     store::TextScan preview_;
     std::size_t written_ = 0;
+    bool importing_ = false;
 };
 
 // The command: a text file chosen, then the dialog on the open auction.

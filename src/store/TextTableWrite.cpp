@@ -124,7 +124,7 @@ void CheckTableName(Auction& auction, const std::string& name, bool replace) {
 }  // namespace
 
 TableNameStatus StatusOfTableName(Auction& auction, const std::string& name) {
-    if (IsProgramOwnTable(name) || auction.IsSupplied(name)) return TableNameStatus::Reserved;
+    if (IsProgramOwnTable(name)) return TableNameStatus::Reserved;
     const std::string folded = JetLowerText(name);
     for (const std::string& supplied : auction.SuppliedTables())
         if (JetLowerText(supplied) == folded) return TableNameStatus::Reserved;
