@@ -14,6 +14,7 @@
 #include "queries/SortFilter.h"
 #include "queries/TableBuild.h"
 #include "queries/frmQuery.h"
+#include "queries/frmTextImport.h"
 #include "shell/AuctionFollowers.h"
 #include "shell/WindowArrangement.h"
 #include "shell/frmMain.h"
@@ -47,6 +48,10 @@ void Print(frmFlexGrid& viewer) {
 
 void Import(CommandContext& c) {
     ImportRound(c.session.Current());
+}
+
+void ImportTextTable(CommandContext& c) {
+    ImportTableFromText(c.session.Current(), &c.window);
 }
 
 void Exit(CommandContext& c) {
@@ -118,6 +123,8 @@ const std::vector<CommandRow> kRows = {
      .run = Import,
      .toolbarKey = "Import", .icon = ":/icons/Import.png", .toolTip = "Import...", .toolbarPlace = 2,
      .separatorAfter = true},
+    {.kind = Item, .parent = "mnuFile", .name = "mnuFileImportText", .caption = "Import &Table from Text File...",
+     .needs = WritableAuction, .run = ImportTextTable},
     {.kind = Item, .parent = "mnuFile", .name = "mnuFileExport", .caption = "&Export...",
      .needs = Viewer, .run = OnViewer<DBSaveAs>, .noAuctionForm = ErrorForm::NoColon},
     {.kind = Bar, .parent = "mnuFile", .name = "mnuFileBar3"},

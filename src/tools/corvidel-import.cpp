@@ -1,6 +1,7 @@
 // corvidel-import AUCTION ROUNDFILE...: imports round results files into an auction database, in round
 // order, each in one transaction, the way File > Import does, for scripts and cron jobs. A missing auction is
 // created from its round 1 file, the way the program creates one.
+// corvidel-import --table NAME FILE AUCTION: a table from a text file, as File > Import Table from Text File.
 
 #include <algorithm>
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include "store/RoundFileNames.h"
 #include "store/RoundImport.h"
 #include "store/RoundTables.h"
+#include "store/TextTableImport.h"
 
 namespace {
 
@@ -30,6 +32,7 @@ constexpr int kNoAuction = 4;
 
 const std::string kHelp =
     "usage: corvidel-import AUCTION ROUNDFILE...\n"
+    "       corvidel-import --table NAME [--skip-bad-rows] [--replace] FILE AUCTION\n"
     "       corvidel-import --help | --version\n"
     "\n"
     "Imports round results files (named like 14_007.mdb: auction 14, round 7) into the auction\n"
@@ -61,7 +64,16 @@ const std::string kHelp =
     "     no auction number\n"
     "\n"
     "Example: build auction 31 from the round files in a folder:\n"
-    "  corvidel-import ~/.local/share/Corvidel/Auction31.mdb ~/Downloads/31_*.mdb\n";
+    "  corvidel-import ~/.local/share/Corvidel/Auction31.mdb ~/Downloads/31_*.mdb\n"
+    "\n"
+    "--table NAME reads FILE as CSV or TSV (delimiter, header and encoding detected as the program\n"
+    "does) and makes it the table NAME of AUCTION, registered for the viewers, in one transaction.\n"
+    "Rows with another number of fields than the first refuse the import, each line listed, unless\n"
+    "--skip-bad-rows leaves them out. A table of that name is replaced only with --replace; a table\n"
+    "of the round results files never is. An empty file is refused; a header alone makes an empty\n"
+    "table. Output: \"Table NAME imported from FILE: N rows\" on standard output. Exit codes as\n"
+    "above: 0 imported; 1 the file cannot be read or is empty, or the import failed; 2 wrong\n"
+    "arguments; 3 refused: bad rows, a name that exists or is a round results file's table; 4 as above.\n";
 
 struct RoundFile {
     std::string path;
@@ -103,6 +115,76 @@ void CreateAuction(const std::string& path, int number, const RoundFile& roundOn
     });
 }
 
+// corvidel-import --table NAME [--skip-bad-rows] [--replace] FILE AUCTION
+int ImportTable(const std::vector<std::string>& args) {
+    corv::store::TextTableRequest request;
+    std::vector<std::string> operands;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--table" && i + 1 < args.size() && request.table.empty()) {
+            request.table = args[++i];
+        } else if (args[i] == "--skip-bad-rows") {
+            request.skipRaggedRows = true;
+        } else if (args[i] == "--replace") {
+            request.replace = true;
+        } else if (args[i].starts_with("--")) {
+            std::fprintf(stderr, "corvidel-import: unknown option %s\n", args[i].c_str());
+            return kUsage;
+        } else {
+            operands.push_back(args[i]);
+        }
+    }
+    if (request.table.empty() || operands.size() != 2) {
+        std::fputs("usage: corvidel-import --table NAME [--skip-bad-rows] [--replace] FILE AUCTION\n",
+                   stderr);
+        return kUsage;
+    }
+    const std::string& file = operands[0];
+    const std::string& auctionPath = operands[1];
+
+    corv::store::AuctionSession session;
+    corv::store::Auction* auction = nullptr;
+    try {
+        auction = &session.Open(auctionPath);
+        if (auction->ReadOnly())
+            throw corv::CorvError(
+                corv::err::ReadOnlyDatabase,
+                "The auction database is in the Jet format and open read-only; convert it in "
+                "Corvidel to import into it.");
+    } catch (const std::exception& e) {
+        Report(auctionPath, AsCorvError(e));
+        return kNoAuction;
+    }
+    const std::string what = "Table " + request.table + " not imported from " + file;
+    try {
+        const std::string bytes = corv::store::LoadTextFile(file);
+        const corv::store::TextFormat format = corv::store::DetectFormat(bytes);
+        const std::string text = corv::store::DecodeText(bytes, format.encoding);
+        const corv::store::TextScan scan = corv::store::ScanText(text, format);
+        if (scan.empty) throw corv::CorvError(corv::store::kTextFileEmpty, "The file is empty.");
+        for (int line : scan.raggedLines)
+            std::fprintf(stderr, "%s: line %d: another number of fields than the first row's %zu%s\n",
+                         file.c_str(), line, scan.columns.size(), request.skipRaggedRows ? "; skipped" : "");
+        if (!scan.raggedLines.empty() && !request.skipRaggedRows)
+            throw corv::CorvError(
+                corv::store::kTextRowsRagged,
+                std::to_string(scan.raggedLines.size()) +
+                    " rows have another number of fields; --skip-bad-rows leaves them out.");
+        request.columns = scan.columns;
+        const std::size_t rows = corv::store::WriteTextTable(*auction, text, format, request);
+        std::printf("Table %s imported from %s: %zu rows\n", request.table.c_str(), file.c_str(), rows);
+    } catch (const std::exception& e) {
+        const corv::CorvError error = AsCorvError(e);
+        Report(what, error);
+        session.Close();
+        const int n = error.number();
+        const bool refused = n == corv::store::kTextRowsRagged || n == corv::err::TableExists ||
+                             n == corv::store::kTableNameReserved || n == corv::err::InvalidName;
+        return refused ? kRefused : kImportFailed;
+    }
+    session.Close();
+    return kAllImported;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -118,6 +200,10 @@ int main(int argc, char** argv) {
         std::printf("corvidel-import %d.%d.%d\n", CORVIDEL_VERSION_MAJOR, CORVIDEL_VERSION_MINOR,
                     CORVIDEL_VERSION_PATCH);
         return kAllImported;
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--table") == 0)
+            return ImportTable(std::vector<std::string>(argv + 1, argv + argc));
     }
     if (argc < 3) {
         std::fputs("usage: corvidel-import AUCTION ROUNDFILE...\n", stderr);
