@@ -100,9 +100,10 @@ TEST(OverviewCommandTest, FillsTheAreaOfTheFirstRunsMainWindowWithNothingCutOff)
                 else
                     EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
             }
-            for (const QAbstractButton* b : page->findChildren<QAbstractButton*>())
+            for (const QAbstractButton* b : page->findChildren<QAbstractButton*>()) {
                 if (!b->text().isEmpty())
                     EXPECT_GE(b->width(), b->sizeHint().width()) << b->text().toStdString();
+            }
         }
         const QLineEdit& filter = *overview.txtFilter;
         EXPECT_GT(filter.width(), filter.fontMetrics().horizontalAdvance(filter.placeholderText()));
