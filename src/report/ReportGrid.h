@@ -37,4 +37,9 @@ std::vector<Total> TotalsOf(const RoundReport& report);
 // Null for the eligibility table of an auction without one.
 std::optional<Grid> GridOf(const RoundReport& report, Table table);
 
+// Thousands grouped with commas; the fraction as stored, when there is one.
+std::string Grouped(double value);
+// The length of the well-formed UTF-8 sequence at s[i], or 0.
+std::size_t Utf8Length(const std::string& s, std::size_t i);
+
 }  // namespace corv::report::detail

@@ -21,11 +21,8 @@ std::string JsonNumber(double value) {
     return std::string(buffer, end);
 }
 
-namespace {
+namespace detail {
 
-// ---- JSON ----
-
-// The length of the well-formed UTF-8 sequence at s[i], or 0.
 std::size_t Utf8Length(const std::string& s, std::size_t i) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
     const unsigned char c = byte(i);
@@ -51,6 +48,24 @@ std::size_t Utf8Length(const std::string& s, std::size_t i) {
     if (code < lowest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
     return n;
 }
+
+std::string Grouped(double value) {
+    std::string plain = JsonNumber(value);
+    const std::size_t sign = plain[0] == '-' ? 1 : 0;
+    std::size_t point = plain.find('.');
+    if (point == std::string::npos) point = plain.size();
+    for (std::size_t i = point; i > sign + 3; i -= 3) plain.insert(i - 3, ",");
+    return plain;
+}
+
+}  // namespace detail
+
+using detail::Grouped;
+using detail::Utf8Length;
+
+namespace {
+
+// ---- JSON ----
 
 // A byte that is not UTF-8 (a name read from an old file) becomes U+FFFD, so the document stays valid.
 void JsonString(std::string& out, const std::string& s) {
@@ -157,19 +172,9 @@ std::string PlainText(const Cell& cell) {
 
 // ---- text ----
 
-// Thousands grouped; the fraction as stored, when there is one.
-std::string ShownAmount(double value) {
-    std::string plain = JsonNumber(value);
-    const std::size_t sign = plain[0] == '-' ? 1 : 0;
-    std::size_t point = plain.find('.');
-    if (point == std::string::npos) point = plain.size();
-    for (std::size_t i = point; i > sign + 3; i -= 3) plain.insert(i - 3, ",");
-    return plain;
-}
-
 std::string ShownText(const Cell& cell) {
     if (std::holds_alternative<Null>(cell)) return "-";
-    if (const auto* a = std::get_if<Amount>(&cell)) return ShownAmount(a->value);
+    if (const auto* a = std::get_if<Amount>(&cell)) return Grouped(a->value);
     if (const auto* b = std::get_if<bool>(&cell)) return *b ? "yes" : "no";
     // A tab or line break in a name would break the columns.
     std::string text = PlainText(cell);

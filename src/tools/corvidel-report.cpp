@@ -1,5 +1,5 @@
-// corvidel-report AUCTION [options]: one round of an auction as text, CSV or JSON, for scripts and for a
-// look from a terminal. Reads the auction and writes nothing to it, a Jet one included.
+// corvidel-report AUCTION [options]: one round of an auction as text, CSV, JSON or a web page, for scripts
+// and for a look from a terminal. Reads the auction and writes nothing to it, a Jet one included.
 
 #include <algorithm>
 #include <charconv>
@@ -14,6 +14,7 @@
 #include "platform/InstallPaths.h"
 #include "platform/TempFileCleanup.h"
 #include "report/Report.h"
+#include "report/ReportHtml.h"
 #include "report/ReportWriters.h"
 #include "standings/RoundChanges.h"
 
@@ -29,7 +30,7 @@ constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
 constexpr const char* kUsageLine =
-    "usage: corvidel-report AUCTION [--round N] [--since M] [--net] [--format text|csv|json]\n"
+    "usage: corvidel-report AUCTION [--round N] [--since M] [--net] [--format text|csv|json|html]\n"
     "                       [--table NAME] [--output FILE]\n";
 
 constexpr const char* kHelp =
@@ -44,7 +45,8 @@ constexpr const char* kHelp =
     "                   before the first round)\n"
     "  --net            net amounts (after each bidder's discount) instead of gross\n"
     "  --format F       text (default): every table, aligned for a terminal; csv: the one table\n"
-    "                   --table names; json: one document holding every table\n"
+    "                   --table names; json: one document holding every table; html: one web page\n"
+    "                   holding every table and three charts, to read, share and print\n"
     "  --table NAME     markets, bidders, changes, eligibility or rounds (with --format csv only)\n"
     "  --output FILE    write to FILE instead of standard output\n"
     "  -h, --help       print this help and exit\n"
@@ -74,7 +76,7 @@ constexpr const char* kHelp =
     "written; 2 for a wrong command line (an unknown option included). The cause is one line on\n"
     "standard error. See corvidel-report(1).\n";
 
-enum class Format { Text, Csv, Json };
+enum class Format { Text, Csv, Json, Html };
 
 struct Options {
     std::string auction;
@@ -121,8 +123,10 @@ Options Parse(int argc, char** argv) {
                 o.format = Format::Csv;
             else if (f == "json")
                 o.format = Format::Json;
+            else if (f == "html")
+                o.format = Format::Html;
             else
-                throw UsageError{"--format takes text, csv or json, not '" + f + "'"};
+                throw UsageError{"--format takes text, csv, json or html, not '" + f + "'"};
         } else if (arg == "--table") {
             const std::string t = value();
             o.table = corv::report::TableNamed(t);
@@ -205,6 +209,9 @@ int main(int argc, char** argv) {
             break;
         case Format::Json:
             corv::report::WriteJson(report, text);
+            break;
+        case Format::Html:
+            text << corv::report::HtmlPage(report, {corv::report::LocalTimeNow(), std::nullopt});
             break;
         case Format::Csv:
             if (!corv::report::WriteCsv(report, *o.table, text))
