@@ -1,6 +1,6 @@
 // Figures for the round report on the 1,000,000-bid auction (300 rounds of 3,334 bids) with an eligibility
 // table of 200 bidders a round: the changes since several rounds back, the pace of 300 rounds, reading the
-// eligibility table, and corvidel-report --format json as a whole process.
+// eligibility table, the report's web page, and corvidel-report --format json as a whole process.
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +11,7 @@
 #include "BenchSupport.h"
 #include "platform/InstallPaths.h"
 #include "report/Report.h"
+#include "report/ReportHtml.h"
 #include "standings/BidReader.h"
 #include "standings/RoundChanges.h"
 
@@ -122,6 +123,16 @@ int main() {
         const auto report =
             corv::report::BuildReport(loaded.history, "Auction14.mdb", last, last - 1, st::Measure::Gross);
         timer.Print("BuildReport", "");
+    }
+    {
+        // What the program's export does on its worker: the report and its page.
+        Timer timer;
+        const auto report =
+            corv::report::BuildReport(loaded.history, "Auction14.mdb", last, last - 1, st::Measure::Gross);
+        const std::string page = corv::report::HtmlPage(report, {corv::report::LocalTimeNow(), std::nullopt});
+        timer.Print("BuildReport and HtmlPage", "aim < 1000 ms");
+        std::printf("  the page: %.2f MB for %zu licences, aim < 5 MB\n",
+                    static_cast<double>(page.size()) / 1e6, report.standings.markets.size());
     }
 
     const std::string program = corv::ExecutableFolder() + "/corvidel-report";

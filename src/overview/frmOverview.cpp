@@ -19,6 +19,7 @@
 #include "overview/OverviewModels.h"
 #include "overview/OverviewPages.h"
 #include "overview/OverviewTableCopy.h"
+#include "overview/RoundReportExport.h"
 #include "platform/DesktopServices.h"
 #include "store/LatestRound.h"
 
@@ -157,10 +158,23 @@ frmOverview::frmOverview(store::AuctionSession& session, standings::AuctionBids&
     charts->setObjectName("charts");
     tabs->addTab(charts, "&Charts");
 
+    // Below the tabs, where even the narrowest window leaves it room: the page of the round, the amounts and
+    // the round compared with, as chosen here.
+    auto* actions = new QWidget(this);
+    actions->setObjectName("actions");
+    cmdExportReport = new QPushButton("E&xport Report\u2026", actions);
+    cmdExportReport->setObjectName("cmdExportReport");
+    cmdExportReport->setEnabled(false);
+    auto* actionsLayout = new QHBoxLayout(actions);
+    actionsLayout->setContentsMargins(0, 0, 0, 0);
+    actionsLayout->addStretch();
+    actionsLayout->addWidget(cmdExportReport);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblProblem);
     layout->addWidget(controls);
     layout->addWidget(tabs, 1);
+    layout->addWidget(actions);
 
     connect(cboRound, &QComboBox::currentIndexChanged, this, [this] { Compute(); });
     connect(optNet, &QRadioButton::toggled, this, [this] { Compute(); });
@@ -178,6 +192,11 @@ frmOverview::frmOverview(store::AuctionSession& session, standings::AuctionBids&
     connect(grdBidders, &QTableView::activated, this, [this](const QModelIndex& index) {
         ShowChart(ChartKind::Bidder, bidders->Row(biddersShown->mapToSource(index).row()).bidder);
         tabs->setCurrentWidget(charts);
+    });
+    connect(cmdExportReport, &QPushButton::clicked, this, [this] {
+        if (!history_ || !session_ || !session_->Current()) return;
+        ExportRoundReport(this, history_, session_->Current()->Path(),
+                          {ChosenRound(), changesPage->ChosenSince(), ChosenMeasure()});
     });
     connect(charts->cmdTotal, &QPushButton::clicked, this, [this] { ShowChart(ChartKind::Total, 0); });
 
@@ -295,6 +314,7 @@ void frmOverview::Compute() {
                     .arg(round)
                     .arg(t.leaderChanges));
             setWindowTitle(QStringLiteral("Auction Overview - Round %1").arg(round));
+            cmdExportReport->setEnabled(true);
             ShowChart(chartKind_, chartOf_);
             emit RoundShown(round);
         });
@@ -347,6 +367,7 @@ void frmOverview::ShowNote(const QString& sentence, bool tables) {
     lblProblem->setText(sentence);
     lblProblem->setVisible(!sentence.isEmpty());
     findChild<QWidget*>("controls")->setVisible(tables);
+    findChild<QWidget*>("actions")->setVisible(tables);
     tabs->setVisible(tables);
 }
 

@@ -22,6 +22,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QRadioButton;
 class QTabWidget;
 class QTableView;
@@ -58,6 +59,7 @@ class frmOverview : public QWidget, public store::AuctionListener {
     QRadioButton* optGross;
     QRadioButton* optNet;
     QLineEdit* txtFilter;
+    QPushButton* cmdExportReport;
     QTabWidget* tabs;
     QTableView* grdMarkets;
     QTableView* grdBidders;

@@ -104,6 +104,7 @@ body{font-size:9pt;margin:0;padding:0;max-width:none}
 nav{display:none}
 .wide{overflow:visible}
 table{width:100%;table-layout:auto;font-size:7.5pt}
+#t-totals{width:auto}
 th,td{padding:.1em .3em;overflow-wrap:break-word}
 thead{display:table-header-group}
 tr,figure,li{break-inside:avoid;page-break-inside:avoid}

@@ -11,6 +11,7 @@
 #include "analysis/PivotAnalyses.h"
 #include "dialogue/AuctionCommands.h"
 #include "overview/OverviewCommand.h"
+#include "overview/RoundReportExport.h"
 #include "queries/SortFilter.h"
 #include "queries/TableBuild.h"
 #include "queries/frmQuery.h"
@@ -78,6 +79,10 @@ void FollowDownloads(CommandContext& c) {
     c.window.Followers().SetFollowing(c.checked);
 }
 
+void ExportReport(CommandContext& c) {
+    overview::ExportLatestRoundReport(c.session, &c.window);
+}
+
 void Overview(CommandContext& c) {
     ShowAuctionOverview(c.session, *c.window.mdiArea);
 }
@@ -127,6 +132,8 @@ const std::vector<CommandRow> kRows = {
      .needs = WritableAuction, .run = ImportTextTable},
     {.kind = Item, .parent = "mnuFile", .name = "mnuFileExport", .caption = "&Export...",
      .needs = Viewer, .run = OnViewer<DBSaveAs>, .noAuctionForm = ErrorForm::NoColon},
+    {.kind = Item, .parent = "mnuFile", .name = "mnuFileExportReport", .caption = "Export Round &Report...",
+     .needs = Auction, .run = ExportReport},
     {.kind = Bar, .parent = "mnuFile", .name = "mnuFileBar3"},
     {.kind = Item, .parent = "mnuFile", .name = "mnuFilePrint", .caption = "&Print...", .shortcut = "Ctrl+P",
      .needs = Viewer, .run = OnViewer<Print>,

@@ -13,9 +13,17 @@
 #include <QTableView>
 #include <QTest>
 
+#include <QComboBox>
+#include <QPushButton>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 #include "OverviewTestSupport.h"
 #include "overview/OverviewPages.h"
+#include "report/ReportHtml.h"
 #include "shell/frmMain.h"
+#include "standings/AuctionBids.h"
 #include "support/AuctionDatabase.h"
 #include "support/ScriptedDesktop.h"
 #include "viewer/frmFlexGrid.h"
@@ -91,7 +99,7 @@ TEST(OverviewCommandTest, FillsTheAreaOfTheFirstRunsMainWindowWithNothingCutOff)
         overview.tabs->setCurrentWidget(tab);
         QCoreApplication::processEvents();
         for (const QWidget* page : {overview.tabs->currentWidget(), overview.findChild<QWidget*>("controls"),
-                                    overview.tabs->cornerWidget()}) {
+                                    overview.findChild<QWidget*>("actions"), overview.tabs->cornerWidget()}) {
             for (const QLabel* label : page->findChildren<QLabel*>()) {
                 if (!label->isVisible() || label->text().isEmpty()) continue;
                 if (label->wordWrap())
@@ -113,6 +121,91 @@ TEST(OverviewCommandTest, FillsTheAreaOfTheFirstRunsMainWindowWithNothingCutOff)
         EXPECT_GE(header->sectionViewportPosition(last) + header->sectionSize(last),
                   grid->viewport()->width());
     }
+}
+
+std::string Bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Whether the page at path is the report of round since M, by its section headings.
+::testing::AssertionResult PageOf(const std::string& path, const standings::BidHistory* history, int round,
+                                  int since) {
+    const std::string page = Bytes(path);
+    if (page.rfind("<!DOCTYPE html>", 0) != 0) return ::testing::AssertionFailure() << path << " is no page";
+    const auto r = report::BuildReport(std::make_shared<standings::BidHistory>(*history), "", round, since,
+                                       standings::Measure::Gross);
+    for (const std::string& title : report::HtmlSectionTitles(r, {}))
+        if (page.find(title) == std::string::npos) return ::testing::AssertionFailure() << "no " << title;
+    return ::testing::AssertionSuccess();
+}
+
+TEST(OverviewCommandTest, FileExportRoundReportWritesTheLatestRoundAndOffersToOpenIt) {
+    TestApp();
+    TempFolder folder;
+    ScriptedDesktop desktop(folder.Path(), folder.Path());
+    desktop.Install();
+    fixture::AuctionOptions o;
+    o.rounds = 3;
+    const std::string path = BuildAuctionDatabase(folder.Path(), o);
+    frmMain w;
+    w.show();
+    QAction* item = w.MenuItem("mnuFileExportReport");
+    EXPECT_FALSE(item->isEnabled());
+    w.Session().Open(path);
+    const auto* bids = w.Session().FindListener<standings::AuctionBids>();
+    ASSERT_TRUE(QTest::qWaitFor([bids] { return bids->Current().history != nullptr; }));
+
+    desktop.SaveFile(folder.File("report")).Answer(MsgAnswer::Yes);
+    item->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&desktop] { return !desktop.openedFiles.empty(); }));
+    EXPECT_EQ(desktop.fileDialogs.at(0).options.fileName,
+              std::filesystem::path(path).stem().string() + " round 3.html");
+    EXPECT_EQ(desktop.openedFiles, std::vector<std::string>{folder.File("report.html")});
+    EXPECT_EQ(desktop.LastBox().buttons, MsgButtons::YesNo);
+    EXPECT_EQ(desktop.LastBox().busyDepth, 0);
+    EXPECT_TRUE(PageOf(folder.File("report.html"), bids->Current().history.get(), 3, 2));
+
+    // Never over the auction itself.
+    const std::string before = Bytes(path);
+    desktop.SaveFile(path);
+    item->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&desktop] { return desktop.boxes.size() == 2; }));
+    EXPECT_EQ(desktop.LastBox().buttons, MsgButtons::OK);
+    EXPECT_EQ(Bytes(path), before);
+    EXPECT_TRUE(desktop.ScriptUsedUp());
+}
+
+TEST(OverviewCommandTest, TheOverviewsButtonExportsTheRoundAndComparisonChosenThere) {
+    TestApp();
+    TempFolder folder;
+    ScriptedDesktop desktop(folder.Path(), folder.Path());
+    desktop.Install();
+    fixture::AuctionOptions o;
+    o.rounds = 3;
+    frmMain w;
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.Session().Open(BuildAuctionDatabase(folder.Path(), o));
+    w.MenuItem("mnuToolsOverview")->trigger();
+    frmOverview& overview = *Overviews(w).front();
+    WaitIdle(overview);
+    overview.cboRound->setFocus();
+    QTest::keyClick(overview.cboRound, Qt::Key_Home);  // round 1
+    QTest::keyClick(overview.cboRound, Qt::Key_Down);  // round 2
+    WaitIdle(overview);
+    overview.changesPage->cboSince->setFocus();
+    QTest::keyClick(overview.changesPage->cboSince, Qt::Key_Home);  // before round 1
+    WaitIdle(overview);
+
+    desktop.SaveFile(folder.File("chosen.html")).Answer(MsgAnswer::No);
+    QTest::keyClick(&overview, Qt::Key_X, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&desktop] { return !desktop.boxes.empty(); }));
+    EXPECT_TRUE(desktop.openedFiles.empty());
+    EXPECT_TRUE(PageOf(folder.File("chosen.html"), overview.History(), 2, 0));
 }
 
 }  // namespace
