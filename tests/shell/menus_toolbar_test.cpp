@@ -33,8 +33,8 @@ TEST_F(MainWindowTest, MenuBarCaptionsAccessKeysAndOrder) {
 
     EXPECT_EQ(Entries(w.Menu("mnuFile")),
               (std::vector<std::string>{"&New", "&Open Auction...", "Recent &Auctions", "-", "&Import...",
-                                        "Import &Table from Text File...", "&Export...", "-", "&Print...",
-                                        "-", "E&xit"}));
+                                        "Import &Table from Text File...", "&Export...",
+                                        "Export Round &Report...", "-", "&Print...", "-", "E&xit"}));
     EXPECT_EQ(Entries(w.Menu("mnuView")), (std::vector<std::string>{"&Toolbar", "Status &Bar"}));
     EXPECT_EQ(Entries(w.Menu("mnuTools")),
               (std::vector<std::string>{"&Pivot Table Wizard", "Export Table To Excel", "-", "&Sort Table...",
