@@ -1,6 +1,8 @@
 #include "report/ReportHtml.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <functional>
 #include <numeric>
@@ -51,6 +53,18 @@ void AppendEscaped(std::string& out, const std::string& s) {
         }
         ++i;
     }
+}
+
+// A sum of many amounts carries the noise of binary fractions, which a reader has no use for.
+std::string PageAmount(double value) {
+    const double cents = std::round(value * 100);
+    char plain[64];
+    std::snprintf(plain, sizeof plain, std::fmod(cents, 100) == 0 ? "%.0f" : "%.2f", cents / 100);
+    std::string text = plain;
+    if (text == "-0") text = "0";
+    const std::size_t sign = text[0] == '-' ? 1 : 0;
+    for (std::size_t i = std::min(text.find('.'), text.size()); i > sign + 3; i -= 3) text.insert(i - 3, ",");
+    return text;
 }
 
 std::string LocalTimeNow() {
@@ -128,7 +142,7 @@ void AppendCell(std::string& out, const Cell& cell) {
     if (std::holds_alternative<Null>(cell)) {
         out += '-';
     } else if (const auto* a = std::get_if<Amount>(&cell)) {
-        out += detail::Grouped(a->value);
+        out += PageAmount(a->value);
     } else if (const auto* n = std::get_if<long long>(&cell)) {
         out += detail::Grouped(static_cast<double>(*n));
     } else if (const auto* b = std::get_if<bool>(&cell)) {

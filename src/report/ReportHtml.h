@@ -27,6 +27,9 @@ std::vector<std::string> HtmlSectionTitles(const RoundReport& report, const Html
 
 std::string HtmlPage(const RoundReport& report, const HtmlExtras& extras);
 
+// An amount as the page shows it: to the cent, thousands grouped ("1,234,567.5" is "1,234,567.50").
+std::string PageAmount(double value);
+
 // The local time now, "2026-12-10 14:05 +0100", for HtmlExtras::made.
 std::string LocalTimeNow();
 

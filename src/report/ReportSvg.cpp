@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "report/ReportGrid.h"
 #include "report/ReportHtml.h"
 
 namespace corv::report {
@@ -162,7 +161,7 @@ std::string ChartDescription(const SvgChart& c) {
     if (!what.empty()) what[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(what[0])));
     if (!first) return rounds + what + ": no value in any round.";
     const auto at = [&](std::size_t i) {
-        return detail::Grouped(*c.values[i]) + " in round " + std::to_string(i + 1);
+        return PageAmount(*c.values[i]) + " in round " + std::to_string(i + 1);
     };
     return rounds + what + " was " + at(*first) + " and " + at(*last) + "; highest " + at(*highest) + '.';
 }

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -39,15 +41,18 @@ std::string NonSpace(const std::string& s) {
     return out;
 }
 
-// A JSON value as the page shows it: numbers grouped by thousands, "-" for none, yes or no.
+// A JSON value as the page shows it: numbers to the cent and grouped by thousands, "-" for none, yes or no.
 std::string Shown(const Json& v) {
     if (v.IsNull()) return "-";
-    if (!v.IsNumber() && !v.IsString()) return v.Bool() ? "yes" : "no";
-    std::string text = v.CsvText();
-    if (!v.IsNumber()) return text;
+    if (v.IsString()) return v.String();
+    if (!v.IsNumber()) return v.Bool() ? "yes" : "no";
+    const double cents = std::round(v.Number() * 100);
+    char plain[64];
+    std::snprintf(plain, sizeof plain, std::fmod(cents, 100) == 0 ? "%.0f" : "%.2f", cents / 100);
+    std::string text = plain;
     const std::size_t sign = text[0] == '-' ? 1 : 0;
-    std::size_t point = std::min(text.find('.'), text.size());
-    for (; point > sign + 3; point -= 3) text.insert(point - 3, ",");
+    for (std::size_t point = std::min(text.find('.'), text.size()); point > sign + 3; point -= 3)
+        text.insert(point - 3, ",");
     return text;
 }
 
