@@ -278,7 +278,7 @@ std::vector<Section> Sections(const RoundReport& r, const HtmlExtras& x) {
                                     "the standing total",
                                     ChartStyle::SolidLine,
                                     {}};
-                     SvgChart bids{"chart-bids", "Bids per round", "the bids placed", ChartStyle::Bars, {}};
+                     SvgChart bids{"chart-bids", "Bids per round", "the number of bids", ChartStyle::Bars, {}};
                      SvgChart eligibility{"chart-eligibility",
                                           "Total eligibility",
                                           "the total eligibility",
