@@ -120,7 +120,7 @@ frmOverview::frmOverview(store::AuctionSession& session, standings::AuctionBids&
     cboMarketData = new QComboBox(controls);
     cboMarketData->setObjectName("cboMarketData");
     cboMarketData->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    auto* marketDataLabel = new QLabel("$/MHz-pop from market da&ta:", controls);
+    auto* marketDataLabel = new QLabel("$/MHz-&pop from market data:", controls);
     marketDataLabel->setObjectName("lblMarketData");
     marketDataLabel->setBuddy(cboMarketData);
     top->addSpacing(16);
