@@ -51,6 +51,18 @@ void AddEligibility(const std::string& path, int rounds) {
     sqlite3_close(db);
 }
 
+// Market data for every licence bid on, a row per market and block: a table of the user's own.
+void AddMarketData(const std::string& path) {
+    sqlite3* db = nullptr;
+    Check(sqlite3_open(path.c_str(), &db), db, "open");
+    Exec(db,
+         "BEGIN; CREATE TABLE Sizes (Market TEXT, Block TEXT, Population, MHz); "
+         "INSERT INTO Sizes (Market, Block) SELECT DISTINCT Market, Block FROM \"Markets and Bidders\"; "
+         "UPDATE Sizes SET Population = 100000 + 37 * (rowid % 1000), MHz = 10 + 5 * (rowid % 3); "
+         "INSERT INTO sysTables VALUES ('Sizes'); COMMIT");
+    sqlite3_close(db);
+}
+
 // The program as a script runs it, its output thrown away.
 int RunReport(const std::string& program, const std::string& path) {
     const pid_t pid = fork();
@@ -77,6 +89,7 @@ int main() {
     auto t = Clock::now();
     WriteBidAuction(path, rows, perRound);
     AddEligibility(path, rounds);
+    AddMarketData(path);
     std::printf("setup: wrote %d bids in %d rounds in %.0f ms\n", rows, rounds, Ms(t));
 
     // The eligibility table alone: the same table beside no bids.
@@ -117,6 +130,22 @@ int main() {
         const auto standings = st::ComputeRound(h, last, st::Measure::Gross);
         const auto eligibility = st::ComputeEligibility(h, standings);
         timer.Print("ComputeRound and ComputeEligibility", "");
+    }
+    {
+        const st::MarketDataTable& sizes = loaded.tables->marketData.at(0);
+        Timer timer;
+        const st::LicenceSizes laid = st::SizeLicences(sizes, h);
+        const auto standings = st::ComputeRound(h, last, st::Measure::Gross, &laid);
+        char what[96];
+        std::snprintf(what, sizeof what, "$/MHz-pop of round %d (%zu licences with market data)", last,
+                      laid.mhzPop.size());
+        timer.Print(what, "aim < 10 ms");
+        std::printf("  $/MHz-pop with a high bid %.6g, all %.6g\n",
+                    standings.totals.pricePerMHzPopWithHigh.value_or(0),
+                    standings.totals.pricePerMHzPopAll.value_or(0));
+        Timer alone;
+        st::ComputeRound(h, last, st::Measure::Gross);
+        alone.Print("  the same round without market data", "");
     }
     {
         Timer timer;

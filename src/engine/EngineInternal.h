@@ -28,6 +28,9 @@ constexpr int kUndefinedFunction = 3085;
 // file involved, for "file in use" and similar texts.
 [[noreturn]] void ThrowSqlite(sqlite3* db, int rc, std::string_view what = {});
 CorvError SqliteError(int rc, std::string_view message, std::string_view what = {});
+// Why a statement that only reads stopped on db: a full disk can then only be that of its temporary files,
+// so it is named as the temporary folder being full.
+CorvError ReadError(sqlite3* db, const std::string& what);
 
 // Opens an in-memory connection with the Jet functions registered.
 sqlite3* OpenScratchConnection();

@@ -230,13 +230,6 @@ CorvError ResultFileError(sqlite3* t) {
                          "': " + sqlite3_errmsg(t) + ".");
 }
 
-// Why the query stopped. Its connection only reads: a full disk is that of its own temporary files.
-CorvError QueryError(sqlite3* db, const std::string& what) {
-    const int rc = sqlite3_extended_errcode(db);
-    if ((rc & 0xff) == SQLITE_FULL) return TempFolderFull();
-    return SqliteError(rc, sqlite3_errmsg(db), what);
-}
-
 void Bind(sqlite3_stmt* ins, int i, const Value& v) {
     if (v.isInteger())
         sqlite3_bind_int64(ins, i, v.asInteger());
@@ -251,6 +244,12 @@ void Bind(sqlite3_stmt* ins, int i, const Value& v) {
 }
 
 }  // namespace
+
+CorvError ReadError(sqlite3* db, const std::string& what) {
+    const int rc = sqlite3_extended_errcode(db);
+    if ((rc & 0xff) == SQLITE_FULL) return TempFolderFull();
+    return SqliteError(rc, sqlite3_errmsg(db), what);
+}
 
 std::shared_ptr<SnapshotData> OpenPagedTable(sqlite3* db, const std::string& table, sqlite3*& idle) {
     idle = nullptr;
@@ -379,7 +378,7 @@ std::shared_ptr<SnapshotData> PageQueryResult(const std::shared_ptr<SnapshotData
             }
         } release{batch};
         const bool failed = rc != SQLITE_ROW && rc != SQLITE_DONE && !d->StopRequested();
-        const CorvError failure = failed ? QueryError(db, what) : CorvError(0, {});
+        const CorvError failure = failed ? ReadError(db, what) : CorvError(0, {});
         auto lock = source->LoaderLock();
         sqlite3* t = source->Db();
         const auto refused = [t] {

@@ -73,6 +73,11 @@ std::shared_ptr<SnapshotData> OpenProgressively(const std::string& path, const s
         data->LoadInBackground(db, stmt, path);
         return data;
     }
+    if ((rc & 0xff) == SQLITE_FULL) {
+        const CorvError e = engine::ReadError(db, path);
+        give_up();
+        throw e;
+    }
     if (rc != SQLITE_DONE) return give_up();
     sqlite3_finalize(stmt);
     // Opening a connection costs more than reading a small result; keep it for the next set.

@@ -237,8 +237,7 @@ void SnapshotData::LoadInBackground(sqlite3* db, sqlite3_stmt* stmt, std::string
     concurrent_ = true;
     const auto step = [this, db, stmt, what = std::move(what)] {
         const int rc = AppendRows(stmt, kPublishEvery * 4);
-        if (rc != SQLITE_ROW && rc != SQLITE_DONE && !StopRequested())
-            throw engine::SqliteError(sqlite3_extended_errcode(db), sqlite3_errmsg(db), what);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE && !StopRequested()) throw engine::ReadError(db, what);
         return rc;
     };
     // Ending the read before saying so lets a writer waiting on the file go ahead at once.

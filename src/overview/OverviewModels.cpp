@@ -30,6 +30,10 @@ QString FormatPercent(double percent) {
     return QLocale().toString(percent, 'f', 2) + "%";
 }
 
+QString FormatPrice(double price) {
+    return QLocale().toString(price, 'f', 4);
+}
+
 QString ShownBlock(const std::string& block) {
     return block == "  " ? QString() : QString::fromStdString(block);
 }
@@ -50,6 +54,12 @@ QString Name(const standings::BidHistory& history, std::int32_t bidder) {
 
 QVariant RightAligned() {
     return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+}
+
+// Blank without market data; sorted below every figure.
+QVariant Price(const std::optional<double>& price, bool sorting) {
+    if (!price) return sorting ? QVariant(-1.0) : QVariant();
+    return sorting ? QVariant(*price) : QVariant(FormatPrice(*price));
 }
 
 }  // namespace
@@ -80,7 +90,7 @@ int MarketsModel::rowCount(const QModelIndex& parent) const {
 }
 
 int MarketsModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : Columns;
+    return parent.isValid() ? 0 : ColumnsShown(Columns);
 }
 
 QVariant MarketsModel::data(const QModelIndex& index, int role) const {
@@ -117,6 +127,8 @@ QVariant MarketsModel::data(const QModelIndex& index, int role) const {
                 return r.lastBid;
             case Stood:
                 return r.stood;
+            case PricePerMHzPop:
+                return Price(r.pricePerMHzPop, sorting);
         }
     }
     if (role == Qt::FontRole && marked) {
@@ -137,7 +149,7 @@ QVariant MarketsModel::headerData(int section, Qt::Orientation orientation, int 
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     static const char* const kNames[Columns] = {"Market",      "Block",         "High Bid", "High Bidder",
                                                 "Since Round", "Previous High", "Change %", "Bids",
-                                                "Last Bid",    "Stood"};
+                                                "Last Bid",    "Stood",         "$/MHz-pop"};
     return QString::fromLatin1(kNames[section]);
 }
 
@@ -148,7 +160,7 @@ int BiddersModel::rowCount(const QModelIndex& parent) const {
 }
 
 int BiddersModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : Columns;
+    return parent.isValid() ? 0 : ColumnsShown(Columns);
 }
 
 QVariant BiddersModel::data(const QModelIndex& index, int role) const {
@@ -169,6 +181,8 @@ QVariant BiddersModel::data(const QModelIndex& index, int role) const {
                 return r.firstRound;
             case LastRound:
                 return r.lastRound;
+            case PricePerMHzPop:
+                return Price(r.pricePerMHzPop, sorting);
         }
     }
     if (role == Qt::TextAlignmentRole && index.column() != Bidder) return RightAligned();
@@ -177,8 +191,8 @@ QVariant BiddersModel::data(const QModelIndex& index, int role) const {
 
 QVariant BiddersModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const char* const kNames[Columns] = {"Bidder",        "Markets Led", "High Bids Held",
-                                                "Bids in Round", "First Round", "Last Round"};
+    static const char* const kNames[Columns] = {
+        "Bidder", "Markets Led", "High Bids Held", "Bids in Round", "First Round", "Last Round", "$/MHz-pop"};
     return QString::fromLatin1(kNames[section]);
 }
 

@@ -24,6 +24,8 @@ QString FormatAmount(double amount);
 QString FormatSigned(double amount, int decimals);
 // A percentage with two decimals, so that a small rise does not show as nothing.
 QString FormatPercent(double percent);
+// A price per MHz-pop: four decimals, as the press quotes it.
+QString FormatPrice(double price);
 // A block as shown: blank for the two-space block of a market sold whole.
 QString ShownBlock(const std::string& block);
 // The marks of a market's row: the leader changed in the round, or a new high bid was placed.
@@ -38,6 +40,9 @@ class StandingsModel : public QAbstractTableModel {
              std::shared_ptr<const standings::RoundStandings> shown);
 
   protected:
+    // Without market data the $/MHz-pop column, the last, is not there.
+    int ColumnsShown(int columns) const { return standings_ && standings_->priced ? columns : columns - 1; }
+
     std::shared_ptr<const standings::BidHistory> history_;
     std::shared_ptr<const standings::RoundStandings> standings_;
     // A column shows every amount with cents once one has them, so that its figures line up.
@@ -58,6 +63,7 @@ class MarketsModel : public StandingsModel {
         Bids,
         LastBid,
         Stood,
+        PricePerMHzPop,
         Columns
     };
     using StandingsModel::StandingsModel;
@@ -74,7 +80,7 @@ class MarketsModel : public StandingsModel {
 class BiddersModel : public StandingsModel {
     Q_OBJECT
   public:
-    enum Column { Bidder, Leads, Held, Bids, FirstRound, LastRound, Columns };
+    enum Column { Bidder, Leads, Held, Bids, FirstRound, LastRound, PricePerMHzPop, Columns };
     using StandingsModel::StandingsModel;
     const standings::BidderRow& Row(int row) const {
         return standings_->bidders[static_cast<std::size_t>(row)];

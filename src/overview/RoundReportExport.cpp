@@ -72,8 +72,12 @@ void ExportRoundReport(QObject* context, std::shared_ptr<const standings::BidHis
     });
     watcher->setFuture(QtConcurrent::run([history = std::move(history), auction, choice] {
         try {
+            const standings::MarketDataTable* marketData = nullptr;
+            if (choice.tables && choice.marketData >= 0 &&
+                choice.marketData < static_cast<int>(choice.tables->marketData.size()))
+                marketData = &choice.tables->marketData[static_cast<std::size_t>(choice.marketData)];
             const report::RoundReport r =
-                report::BuildReport(history, auction, choice.round, choice.since, choice.measure);
+                report::BuildReport(history, auction, choice.round, choice.since, choice.measure, marketData);
             return Made{report::HtmlPage(r, {report::LocalTimeNow(), std::nullopt}), {}};
         } catch (const std::exception& e) {
             return Made{{}, e.what()};
@@ -95,7 +99,8 @@ void ExportLatestRoundReport(store::AuctionSession& session, QWidget* parent) {
         return;
     }
     const int round = now.rounds.back();
-    ExportRoundReport(parent, now.history, auction->Path(), {round, round - 1, standings::Measure::Gross});
+    ExportRoundReport(parent, now.history, auction->Path(),
+                      {round, round - 1, standings::Measure::Gross, now.tables, 0});
 }
 
 }  // namespace corv::overview

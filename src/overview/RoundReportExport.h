@@ -10,6 +10,7 @@
 #include <string>
 
 #include "standings/BidHistory.h"
+#include "standings/MarketData.h"
 #include "standings/Standings.h"
 
 class QObject;
@@ -26,6 +27,8 @@ struct ReportChoice {
     int round = 0;  // N
     int since = 0;  // M, below N
     standings::Measure measure = standings::Measure::Gross;
+    std::shared_ptr<const standings::UserTables> tables;  // may be null
+    int marketData = -1;  // the $/MHz-pop figures' table in tables->marketData; -1 for none
 };
 
 // Asks for the file through the save dialog ("Auction14 round 7.html" offered), makes the page under the busy
@@ -33,7 +36,8 @@ struct ReportChoice {
 void ExportRoundReport(QObject* context, std::shared_ptr<const standings::BidHistory> history,
                        const std::string& auctionPath, ReportChoice choice);
 
-// File > Export Round Report: the session's latest round, since the one before, gross amounts.
+// File > Export Round Report: the session's latest round, since the one before, gross amounts, $/MHz-pop from
+// the auction's first market data, as corvidel-report gives them.
 void ExportLatestRoundReport(store::AuctionSession& session, QWidget* parent);
 
 }  // namespace overview

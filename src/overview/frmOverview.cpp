@@ -14,6 +14,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QtConcurrent>
+#include <filesystem>
 
 #include "overview/OverviewCharts.h"
 #include "overview/OverviewModels.h"
@@ -45,17 +46,46 @@ QWidget* Mark(const QIcon& icon, const QString& text, QWidget* parent) {
     return w;
 }
 
+// Which market data table was chosen last, by auction.
+constexpr const char* kSettingsApp = "Corvidel";
+constexpr const char* kMarketDataSection = "Market data";
+
 struct Computed {
     std::shared_ptr<const standings::RoundStandings> shown;
     ChartData total;
     RoundFigures figures;
 };
 
+// Both figures the press quotes, named, and the rows of the market data left out.
+QString PriceTotals(const standings::RoundStandings& shown,
+                    const std::shared_ptr<const standings::UserTables>& tables, int chosen) {
+    if (!shown.priced || !tables || chosen < 0 || chosen >= static_cast<int>(tables->marketData.size()))
+        return {};
+    const auto figure = [](const std::optional<double>& price) {
+        return price ? FormatPrice(*price) : QStringLiteral("\u2013");
+    };
+    QString text =
+        QStringLiteral(
+            "\n$/MHz-pop, licences with a high bid: %1     $/MHz-pop, every licence in the "
+            "market data: %2")
+            .arg(figure(shown.totals.pricePerMHzPopWithHigh), figure(shown.totals.pricePerMHzPopAll));
+    const int leftOut = tables->marketData[static_cast<std::size_t>(chosen)].leftOut;
+    if (leftOut > 0)
+        text += QStringLiteral(
+                    "     (%1 of the market data left out: no market, or a population or MHz that "
+                    "is not a positive number)")
+                    .arg(leftOut == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(leftOut));
+    return text;
+}
+
 }  // namespace
 
 frmOverview::frmOverview(store::AuctionSession& session, standings::AuctionBids& bids, QWidget* parent)
     : QWidget(parent), session_(&session), bids_(&bids) {
     setObjectName("frmOverview");
+    std::error_code ec;
+    settingsKey_ = std::filesystem::weakly_canonical(session.Current()->Path(), ec).string();
+    if (ec) settingsKey_ = session.Current()->Path();
     setWindowTitle("Auction Overview");
     session.AddListener(this);
 
@@ -88,6 +118,17 @@ frmOverview::frmOverview(store::AuctionSession& session, standings::AuctionBids&
     top->addWidget(new QLabel("Amounts:", controls));
     top->addWidget(optGross);
     top->addWidget(optNet);
+    cboMarketData = new QComboBox(controls);
+    cboMarketData->setObjectName("cboMarketData");
+    cboMarketData->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    auto* marketDataLabel = new QLabel("$/MHz-&pop from market data:", controls);
+    marketDataLabel->setObjectName("lblMarketData");
+    marketDataLabel->setBuddy(cboMarketData);
+    top->addSpacing(16);
+    top->addWidget(marketDataLabel);
+    top->addWidget(cboMarketData);
+    marketDataLabel->hide();
+    cboMarketData->hide();
     top->addStretch();
 
     markets = new MarketsModel(this);
@@ -178,6 +219,11 @@ frmOverview::frmOverview(store::AuctionSession& session, standings::AuctionBids&
 
     connect(cboRound, &QComboBox::currentIndexChanged, this, [this] { Compute(); });
     connect(optNet, &QRadioButton::toggled, this, [this] { Compute(); });
+    connect(cboMarketData, &QComboBox::currentIndexChanged, this, [this] {
+        Desktop().SaveSetting(kSettingsApp, kMarketDataSection, settingsKey_,
+                              cboMarketData->currentText().toStdString());
+        Compute();
+    });
     connect(txtFilter, &QLineEdit::textChanged, this, [this](const QString& text) {
         marketsShown->SetText(text);
         biddersShown->SetText(text);
@@ -196,7 +242,8 @@ frmOverview::frmOverview(store::AuctionSession& session, standings::AuctionBids&
     connect(cmdExportReport, &QPushButton::clicked, this, [this] {
         if (!history_ || !session_ || !session_->Current()) return;
         ExportRoundReport(this, history_, session_->Current()->Path(),
-                          {ChosenRound(), changesPage->ChosenSince(), ChosenMeasure()});
+                          {ChosenRound(), changesPage->ChosenSince(), ChosenMeasure(), tables_,
+                           cboMarketData->currentIndex()});
     });
     connect(charts->cmdTotal, &QPushButton::clicked, this, [this] { ShowChart(ChartKind::Total, 0); });
 
@@ -240,7 +287,15 @@ void frmOverview::BidsChanged() {
     if (!bids_) return;
     const standings::BidsSnapshot bids = bids_->Current();
     seen_ = bids.version;
-    if (bids.history && bids.history != history_) ShowHistory(bids);
+    const bool tablesChanged = bids.tables != tables_;
+    if (tablesChanged) {
+        tables_ = bids.tables;
+        ShowMarketDataChoices();
+    }
+    if (bids.history && bids.history != history_)
+        ShowHistory(bids);
+    else if (tablesChanged)
+        Compute();
     if (!bids.history && !bids.problem.empty()) {
         ShowNote(QString::fromStdString(bids.problem), false);
     } else if (!bids.failure.empty()) {
@@ -274,6 +329,23 @@ void frmOverview::ShowHistory(const standings::BidsSnapshot& bids) {
     Compute();
 }
 
+void frmOverview::ShowMarketDataChoices() {
+    const QString chosen = QString::fromStdString(
+        Desktop().GetSetting(kSettingsApp, kMarketDataSection, settingsKey_, std::string()));
+    {
+        const QSignalBlocker quiet(cboMarketData);
+        cboMarketData->clear();
+        if (tables_)
+            for (const standings::MarketDataTable& t : tables_->marketData)
+                cboMarketData->addItem(QString::fromStdString(t.name));
+        const int index = cboMarketData->findText(chosen, Qt::MatchFixedString);
+        cboMarketData->setCurrentIndex(index < 0 ? 0 : index);
+    }
+    const bool any = cboMarketData->count() > 0;
+    cboMarketData->setVisible(any);
+    findChild<QLabel*>("lblMarketData")->setVisible(any);
+}
+
 void frmOverview::Compute() {
     const int round = ChosenRound();
     if (!history_ || round == 0) return;
@@ -282,9 +354,13 @@ void frmOverview::Compute() {
     const unsigned changesAsked = ++changesAsked_;
     Run<Computed>(
         [history = history_, round, measure = ChosenMeasure(), last = rounds_.back(),
-         since = changesPage->ChosenSince()] {
+         since = changesPage->ChosenSince(), tables = tables_, marketData = cboMarketData->currentIndex()] {
+            std::optional<standings::LicenceSizes> sizes;
+            if (tables && marketData >= 0 && marketData < static_cast<int>(tables->marketData.size()))
+                sizes = standings::SizeLicences(tables->marketData[static_cast<std::size_t>(marketData)],
+                                                *history);
             auto shown = std::make_shared<standings::RoundStandings>(
-                standings::ComputeRound(*history, round, measure));
+                standings::ComputeRound(*history, round, measure, sizes ? &*sizes : nullptr));
             RoundFigures figures = ComputeRoundFigures(*history, *shown, since);
             return Computed{
                 std::move(shown),
@@ -312,7 +388,8 @@ void frmOverview::Compute() {
                     .arg(FormatSigned(t.change, HasCents(t.change) ? 2 : 0))
                     .arg(t.withHigh)
                     .arg(round)
-                    .arg(t.leaderChanges));
+                    .arg(t.leaderChanges) +
+                PriceTotals(*shown_, tables_, cboMarketData->currentIndex()));
             setWindowTitle(QStringLiteral("Auction Overview - Round %1").arg(round));
             cmdExportReport->setEnabled(true);
             ShowChart(chartKind_, chartOf_);

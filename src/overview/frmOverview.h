@@ -58,6 +58,8 @@ class frmOverview : public QWidget, public store::AuctionListener {
     QComboBox* cboRound;
     QRadioButton* optGross;
     QRadioButton* optNet;
+    // The market data the $/MHz-pop figures come from; hidden without any.
+    QComboBox* cboMarketData;
     QLineEdit* txtFilter;
     QPushButton* cmdExportReport;
     QTabWidget* tabs;
@@ -89,6 +91,8 @@ class frmOverview : public QWidget, public store::AuctionListener {
     // Takes the bids' newest state.
     void BidsChanged();
     void ShowHistory(const standings::BidsSnapshot& bids);
+    // The market data tables to choose from, the one chosen last for this auction first.
+    void ShowMarketDataChoices();
     void Compute();
     // The Changes tab alone, when another round to compare with is chosen.
     void ComputeChanges();
@@ -105,6 +109,8 @@ class frmOverview : public QWidget, public store::AuctionListener {
     std::uint64_t seen_ = 0;  // the version of the bids shown
     std::shared_ptr<const standings::BidHistory> history_;
     std::vector<int> rounds_;
+    std::shared_ptr<const standings::UserTables> tables_;
+    std::string settingsKey_;  // the auction's canonical path
     std::shared_ptr<const standings::RoundStandings> shown_;
     ChartData totalChart_;  // of the round shown
     int jobs_ = 0;

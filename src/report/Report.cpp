@@ -39,13 +39,19 @@ const char* MeasureName(Measure measure) {
 }
 
 RoundReport BuildReport(std::shared_ptr<const standings::BidHistory> history, std::string auction, int round,
-                        int since, Measure measure) {
+                        int since, Measure measure, const standings::MarketDataTable* marketData) {
     RoundReport r;
     r.auction = std::move(auction);
     r.round = round;
     r.since = since;
     r.measure = measure;
-    r.standings = standings::ComputeRound(*history, round, measure);
+    if (marketData) {
+        const standings::LicenceSizes sizes = standings::SizeLicences(*marketData, *history);
+        r.standings = standings::ComputeRound(*history, round, measure, &sizes);
+        r.marketData = ReportMarketData{marketData->name, marketData->leftOut};
+    } else {
+        r.standings = standings::ComputeRound(*history, round, measure);
+    }
     r.changes = standings::ComputeChanges(*history, round, since, measure);
     r.eligibility = standings::ComputeEligibility(*history, r.standings);
     r.pace = standings::ComputePace(*history, measure, round);
@@ -108,7 +114,7 @@ ReportAuction ReadReportAuction(const std::string& path) {
         NotAnAuction(path, e.what());
     }
     if (!loaded.history) NotAnAuction(path, loaded.problem);
-    return {std::move(loaded.history), std::move(loaded.rounds)};
+    return {std::move(loaded.history), std::move(loaded.rounds), std::move(loaded.tables)};
 }
 
 }  // namespace corv::report

@@ -32,6 +32,12 @@ struct ReportTotals {
     int leaderChanges = 0;  // licences led after N by another bidder than after M
 };
 
+// The market data the $/MHz-pop figures come from.
+struct ReportMarketData {
+    std::string table;
+    int leftOut = 0;  // its rows left out: no market, or a population or MHz that is not a positive number
+};
+
 struct RoundReport {
     std::string auction;  // the file's name
     int round = 0;        // N
@@ -43,11 +49,14 @@ struct RoundReport {
     standings::RoundChanges changes;
     std::optional<standings::EligibilityStandings> eligibility;  // nullopt without an eligibility table
     std::vector<standings::PaceRow> pace;                        // rounds 1 to N
+    std::optional<ReportMarketData> marketData;                  // nullopt: no $/MHz-pop figures
 };
 
-// 0 <= since < round; round need not hold bids.
+// 0 <= since < round; round need not hold bids. marketData: the table the $/MHz-pop figures come from, or
+// null for none.
 RoundReport BuildReport(std::shared_ptr<const standings::BidHistory> history, std::string auction, int round,
-                        int since, standings::Measure measure);
+                        int since, standings::Measure measure,
+                        const standings::MarketDataTable* marketData = nullptr);
 
 // ---- reading an auction for a report ----
 
@@ -63,6 +72,7 @@ struct ReportError {
 struct ReportAuction {
     std::shared_ptr<const standings::BidHistory> history;
     std::vector<int> rounds;  // sysRounds, ascending
+    std::shared_ptr<const standings::UserTables> tables;
 };
 
 // Reads the auction at path: a file in the engine's own format through a read-only connection, a Jet

@@ -35,6 +35,10 @@ Cell Whole(long long v) {
 Cell AmountOr(const std::optional<double>& v) {
     return v ? Cell(Amount{*v}) : Cell(Null{});
 }
+Cell PriceOr(const std::optional<double>& v) {
+    return v ? Cell(Price{*v}) : Cell(Null{});
+}
+constexpr Column kPriceColumn{"pricePerMHzPop", "$/MHz-pop", true};
 
 Grid Markets(const RoundReport& r, const Names& n) {
     Grid g{{{"market", "Market"},
@@ -47,12 +51,13 @@ Grid Markets(const RoundReport& r, const Names& n) {
             {"leaderChanged", "New leader"},
             {"newHigh", "New high"},
             {"lastBid", "Last bid"},
-            {"stood", "Stood"}},
+            {"stood", "Stood"},
+            kPriceColumn},
            {}};
     for (const auto& m : r.standings.markets)
         g.rows.push_back({n.Market(m.licence), n.Block(m.licence), Amount{m.high}, n.Bidder(m.leader),
                           Whole(m.since), AmountOr(m.previous), Whole(m.bids), m.leaderChanged, m.newHigh,
-                          Whole(m.lastBid), Whole(m.stood)});
+                          Whole(m.lastBid), Whole(m.stood), PriceOr(m.pricePerMHzPop)});
     return g;
 }
 
@@ -62,11 +67,12 @@ Grid Bidders(const RoundReport& r, const Names& n) {
             {"held", "Held"},
             {"bids", "Bids"},
             {"firstRound", "First round"},
-            {"lastRound", "Last round"}},
+            {"lastRound", "Last round"},
+            kPriceColumn},
            {}};
     for (const auto& b : r.standings.bidders)
         g.rows.push_back({n.Bidder(b.bidder), Whole(b.leads), Amount{b.held}, Whole(b.bids),
-                          Whole(b.firstRound), Whole(b.lastRound)});
+                          Whole(b.firstRound), Whole(b.lastRound), PriceOr(b.pricePerMHzPop)});
     return g;
 }
 
@@ -121,13 +127,23 @@ Grid Rounds(const RoundReport& r) {
 std::vector<Total> TotalsOf(const RoundReport& r) {
     const ReportTotals& t = r.totals;
     const std::string after = " after round ";
-    return {
+    std::vector<Total> out = {
         {"standing", "Standing total" + after + std::to_string(r.round), Amount{t.standing}},
         {"previous", "Standing total" + after + std::to_string(r.since), Amount{t.previous}},
         {"change", "Change", Amount{t.change}},
         {"licencesWithHigh", "Licences with a high bid", Whole(t.licencesWithHigh)},
         {"bidsInRound", "Bids in round " + std::to_string(r.round), Whole(t.bidsInRound)},
         {"leaderChanges", "Leader changes since round " + std::to_string(r.since), Whole(t.leaderChanges)}};
+    const standings::Totals& s = r.standings.totals;
+    if (r.marketData) {
+        out.push_back({"withHigh", "$/MHz-pop, licences with a high bid", PriceOr(s.pricePerMHzPopWithHigh),
+                       kPriceColumn.key});
+        out.push_back({"all", "$/MHz-pop, every licence in the market data", PriceOr(s.pricePerMHzPopAll),
+                       kPriceColumn.key});
+    } else {
+        out.push_back({kPriceColumn.key, "$/MHz-pop", Null{}});
+    }
+    return out;
 }
 
 std::optional<Grid> GridOf(const RoundReport& r, Table table) {

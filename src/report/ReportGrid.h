@@ -14,11 +14,16 @@ struct Null {};
 struct Amount {
     double value;
 };
-using Cell = std::variant<Null, std::string, long long, Amount, bool>;
+// A $/MHz-pop figure: four decimals in the text, as computed in CSV and JSON.
+struct Price {
+    double value;
+};
+using Cell = std::variant<Null, std::string, long long, Amount, bool, Price>;
 
 struct Column {
-    const char* key;    // the JSON key and CSV header
-    const char* title;  // the text output's header
+    const char* key;      // the JSON key and CSV header
+    const char* title;    // the text output's header
+    bool priced = false;  // a $/MHz-pop figure: the text leaves it out without market data
 };
 
 struct Grid {
@@ -26,11 +31,12 @@ struct Grid {
     std::vector<std::vector<Cell>> rows;
 };
 
-// The named values of the totals, in order.
+// The named values of the totals, in order. Those of one group are one object in JSON, under its key.
 struct Total {
     const char* key;
     std::string title;
     Cell value;
+    const char* group = nullptr;
 };
 std::vector<Total> TotalsOf(const RoundReport& report);
 

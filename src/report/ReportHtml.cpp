@@ -135,7 +135,18 @@ std::string Escaped(const std::string& s) {
 }
 
 bool Numeric(const Cell& cell) {
-    return std::holds_alternative<long long>(cell) || std::holds_alternative<Amount>(cell);
+    return std::holds_alternative<long long>(cell) || std::holds_alternative<Amount>(cell) ||
+           std::holds_alternative<detail::Price>(cell);
+}
+
+// Four decimals, as the text report gives them.
+std::string PriceText(double value) {
+    char plain[64];
+    std::snprintf(plain, sizeof plain, "%.4f", value);
+    std::string text = plain;
+    const std::size_t sign = text[0] == '-' ? 1 : 0;
+    for (std::size_t i = text.find('.'); i > sign + 3; i -= 3) text.insert(i - 3, ",");
+    return text;
 }
 
 void AppendCell(std::string& out, const Cell& cell) {
@@ -145,6 +156,8 @@ void AppendCell(std::string& out, const Cell& cell) {
         out += PageAmount(a->value);
     } else if (const auto* n = std::get_if<long long>(&cell)) {
         out += detail::Grouped(static_cast<double>(*n));
+    } else if (const auto* p = std::get_if<detail::Price>(&cell)) {
+        out += PriceText(p->value);
     } else if (const auto* b = std::get_if<bool>(&cell)) {
         out += *b ? "<strong>yes</strong>" : "no";
     } else {
@@ -156,9 +169,16 @@ std::string Count(std::size_t n, const char* one, const char* many) {
     return detail::Grouped(static_cast<double>(n)) + ' ' + (n == 1 ? one : many);
 }
 
-// A grid as a table: rows in order's order (every row when empty), those mark picks shaded.
-void AppendTable(std::string& out, const std::string& id, const std::string& caption, const Grid& g,
+// A grid as a table: rows in order's order (every row when empty), those mark picks shaded. Without market
+// data the $/MHz-pop columns would be blank throughout, and are left out.
+void AppendTable(std::string& out, const std::string& id, const std::string& caption, Grid g, bool priced,
                  const std::vector<std::size_t>& order, const std::function<bool(std::size_t)>& mark) {
+    if (!priced)
+        for (std::size_t c = g.columns.size(); c-- > 0;) {
+            if (!g.columns[c].priced) continue;
+            g.columns.erase(g.columns.begin() + static_cast<std::ptrdiff_t>(c));
+            for (auto& row : g.rows) row.erase(row.begin() + static_cast<std::ptrdiff_t>(c));
+        }
     std::vector<bool> numeric(g.columns.size(), false);
     for (const auto& row : g.rows)
         for (std::size_t c = 0; c < row.size(); ++c)
@@ -191,6 +211,7 @@ struct Section {
 
 std::vector<Section> Sections(const RoundReport& r, const HtmlExtras& x) {
     const std::string n = std::to_string(r.round), m = std::to_string(r.since);
+    const bool priced = r.marketData.has_value();
     std::vector<Section> s;
     if (x.alerts)
         s.push_back({"alerts", "Watch list alerts in round " + n, [&x, n](std::string& out) {
@@ -212,6 +233,8 @@ std::vector<Section> Sections(const RoundReport& r, const HtmlExtras& x) {
                             "</caption>\n<thead><tr><th scope=\"col\">Figure</th><th scope=\"col\" "
                             "class=\"n\">Value</th></tr></thead>\n<tbody>\n";
                      for (const auto& t : detail::TotalsOf(r)) {
+                         // Without market data there is no $/MHz-pop to give.
+                         if (!t.group && std::holds_alternative<Null>(t.value)) continue;
                          out += "<tr><th scope=\"row\">";
                          AppendEscaped(out, t.title);
                          out += "</th><td class=\"n\">";
@@ -220,7 +243,7 @@ std::vector<Section> Sections(const RoundReport& r, const HtmlExtras& x) {
                      }
                      out += "</tbody>\n</table>\n";
                  }});
-    s.push_back({"changes", "What changed since round " + m, [&r, m](std::string& out) {
+    s.push_back({"changes", "What changed since round " + m, [&r, m, priced](std::string& out) {
                      const Grid g = *detail::GridOf(r, Table::Changes);
                      out +=
                          "<p class=\"key\">Each row is a licence whose high bid or leader changed since "
@@ -228,10 +251,10 @@ std::vector<Section> Sections(const RoundReport& r, const HtmlExtras& x) {
                          m + "; the Change column says how.</p>\n";
                      AppendTable(
                          out, "t-changes",
-                         "Changes since round " + m + " (" + Count(g.rows.size(), "row", "rows") + ")", g, {},
-                         nullptr);
+                         "Changes since round " + m + " (" + Count(g.rows.size(), "row", "rows") + ")", g,
+                         priced, {}, nullptr);
                  }});
-    s.push_back({"markets", "Markets after round " + n, [&r, n](std::string& out) {
+    s.push_back({"markets", "Markets after round " + n, [&r, n, priced](std::string& out) {
                      const Grid g = *detail::GridOf(r, Table::Markets);
                      const auto& rows = r.standings.markets;
                      std::vector<std::size_t> order(rows.size());
@@ -246,63 +269,64 @@ std::vector<Section> Sections(const RoundReport& r, const HtmlExtras& x) {
                      AppendTable(out, "t-markets",
                                  "Markets after round " + n + ", highest high bid first (" +
                                      Count(g.rows.size(), "licence", "licences") + ")",
-                                 g, order,
+                                 g, priced, order,
                                  [&rows](std::size_t i) { return rows[i].leaderChanged || rows[i].newHigh; });
                  }});
-    s.push_back({"bidders", "Bidders after round " + n, [&r, n](std::string& out) {
+    s.push_back({"bidders", "Bidders after round " + n, [&r, n, priced](std::string& out) {
                      const Grid g = *detail::GridOf(r, Table::Bidders);
                      AppendTable(
                          out, "t-bidders",
                          "Bidders after round " + n + " (" + Count(g.rows.size(), "bidder", "bidders") + ")",
-                         g, {}, nullptr);
+                         g, priced, {}, nullptr);
                  }});
     if (r.eligibility)
-        s.push_back({"eligibility", "Eligibility in round " + n, [&r, n](std::string& out) {
+        s.push_back({"eligibility", "Eligibility in round " + n, [&r, n, priced](std::string& out) {
                          const Grid g = *detail::GridOf(r, Table::Eligibility);
                          const auto& rows = r.eligibility->rows;
                          out +=
                              "<p class=\"key\">Shaded rows, with the status <strong>reduced</strong> or "
                              "<strong>out</strong>, lost eligibility.</p>\n";
-                         AppendTable(out, "t-eligibility", "Eligibility in round " + n, g, {},
+                         AppendTable(out, "t-eligibility", "Eligibility in round " + n, g, priced, {},
                                      [&rows](std::size_t i) {
                                          return rows[i].status != standings::BidderStatus::Active;
                                      });
                      }});
-    s.push_back({"rounds", "Rounds 1 to " + n, [&r, n](std::string& out) {
+    s.push_back({"rounds", "Rounds 1 to " + n, [&r, n, priced](std::string& out) {
                      AppendTable(out, "t-rounds", "The pace of rounds 1 to " + n,
-                                 *detail::GridOf(r, Table::Rounds), {}, nullptr);
+                                 *detail::GridOf(r, Table::Rounds), priced, {}, nullptr);
                  }});
-    s.push_back({"charts", "Charts", [&r](std::string& out) {
-                     SvgChart total{"chart-total",
-                                    "Standing total after each round",
-                                    "the standing total",
-                                    ChartStyle::SolidLine,
-                                    {}};
-                     SvgChart bids{"chart-bids", "Bids per round", "the number of bids", ChartStyle::Bars, {}};
-                     SvgChart eligibility{"chart-eligibility",
-                                          "Total eligibility",
-                                          "the total eligibility",
-                                          ChartStyle::DashedLine,
-                                          {}};
-                     for (const auto& p : r.pace) {
-                         total.values.emplace_back(p.standing);
-                         bids.values.emplace_back(p.bids);
-                         eligibility.values.push_back(p.eligibility);
-                     }
-                     for (const SvgChart* c : {&total, &bids, &eligibility}) {
-                         out += "<figure>\n<figcaption>";
-                         AppendEscaped(out, c->title);
-                         out += "</figcaption>\n";
-                         if (c == &eligibility && !r.eligibility) {
-                             out += "<p class=\"none\">";
-                             AppendEscaped(out, standings::NoEligibilityTableSentence());
-                             out += "</p>\n";
-                         } else {
-                             AppendChartSvg(out, *c);
-                         }
-                         out += "</figure>\n";
-                     }
-                 }});
+    s.push_back(
+        {"charts", "Charts", [&r](std::string& out) {
+             SvgChart total{"chart-total",
+                            "Standing total after each round",
+                            "the standing total",
+                            ChartStyle::SolidLine,
+                            {}};
+             SvgChart bids{"chart-bids", "Bids per round", "the number of bids", ChartStyle::Bars, {}};
+             SvgChart eligibility{"chart-eligibility",
+                                  "Total eligibility",
+                                  "the total eligibility",
+                                  ChartStyle::DashedLine,
+                                  {}};
+             for (const auto& p : r.pace) {
+                 total.values.emplace_back(p.standing);
+                 bids.values.emplace_back(p.bids);
+                 eligibility.values.push_back(p.eligibility);
+             }
+             for (const SvgChart* c : {&total, &bids, &eligibility}) {
+                 out += "<figure>\n<figcaption>";
+                 AppendEscaped(out, c->title);
+                 out += "</figcaption>\n";
+                 if (c == &eligibility && !r.eligibility) {
+                     out += "<p class=\"none\">";
+                     AppendEscaped(out, standings::NoEligibilityTableSentence());
+                     out += "</p>\n";
+                 } else {
+                     AppendChartSvg(out, *c);
+                 }
+                 out += "</figure>\n";
+             }
+         }});
     return s;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 #include "report/ReportGrid.h"
 
@@ -12,6 +13,7 @@ using detail::Amount;
 using detail::Cell;
 using detail::Grid;
 using detail::Null;
+using detail::Price;
 
 std::string JsonNumber(double value) {
     if (!std::isfinite(value)) return "null";
@@ -124,7 +126,7 @@ void JsonCell(std::string& out, const Cell& cell) {
                 JsonString(out, v);
             else if constexpr (std::is_same_v<T, long long>)
                 out += std::to_string(v);
-            else if constexpr (std::is_same_v<T, Amount>)
+            else if constexpr (std::is_same_v<T, Amount> || std::is_same_v<T, Price>)
                 out += JsonNumber(v.value);
             else
                 out += v ? "true" : "false";
@@ -166,6 +168,7 @@ std::string PlainText(const Cell& cell) {
     if (const auto* s = std::get_if<std::string>(&cell)) return *s;
     if (const auto* n = std::get_if<long long>(&cell)) return std::to_string(*n);
     if (const auto* a = std::get_if<Amount>(&cell)) return JsonNumber(a->value);
+    if (const auto* p = std::get_if<Price>(&cell)) return JsonNumber(p->value);
     if (const auto* b = std::get_if<bool>(&cell)) return *b ? "true" : "false";
     return {};
 }
@@ -175,6 +178,11 @@ std::string PlainText(const Cell& cell) {
 std::string ShownText(const Cell& cell) {
     if (std::holds_alternative<Null>(cell)) return "-";
     if (const auto* a = std::get_if<Amount>(&cell)) return Grouped(a->value);
+    if (const auto* p = std::get_if<Price>(&cell)) {
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, "%.4f", p->value);
+        return buffer;
+    }
     if (const auto* b = std::get_if<bool>(&cell)) return *b ? "yes" : "no";
     // A tab or line break in a name would break the columns.
     std::string text = PlainText(cell);
@@ -184,7 +192,8 @@ std::string ShownText(const Cell& cell) {
 }
 
 bool RightAligned(const Cell& cell) {
-    return std::holds_alternative<long long>(cell) || std::holds_alternative<Amount>(cell);
+    return std::holds_alternative<long long>(cell) || std::holds_alternative<Amount>(cell) ||
+           std::holds_alternative<Price>(cell);
 }
 
 // Characters on screen: UTF-8 continuation bytes take no column.
@@ -202,7 +211,15 @@ void Section(std::string& out, const std::string& title) {
     out += title + '\n' + std::string(Width(title), '-') + '\n';
 }
 
-void TextGrid(std::string& out, const Grid& g) {
+// Without market data the $/MHz-pop columns would be blank throughout: the text leaves them out.
+void TextGrid(std::string& out, Grid g, bool priced) {
+    if (!priced) {
+        for (std::size_t c = g.columns.size(); c-- > 0;) {
+            if (!g.columns[c].priced) continue;
+            g.columns.erase(g.columns.begin() + static_cast<std::ptrdiff_t>(c));
+            for (auto& row : g.rows) row.erase(row.begin() + static_cast<std::ptrdiff_t>(c));
+        }
+    }
     std::vector<std::vector<std::string>> shown;
     std::vector<std::size_t> widths;
     for (const auto& c : g.columns) widths.push_back(Width(c.title));
@@ -242,12 +259,24 @@ std::vector<std::string> TextSectionTitles(const RoundReport& r) {
             "Rounds 1 to " + n};
 }
 
+std::string MarketDataLine(const RoundReport& r) {
+    if (!r.marketData) return {};
+    const int n = r.marketData->leftOut;
+    return "$/MHz-pop from the market data in " + r.marketData->table +
+           (n == 0 ? std::string() : " (" + std::to_string(n) + (n == 1 ? " row" : " rows") + " left out)") +
+           "\n";
+}
+
 void WriteText(const RoundReport& r, std::ostream& os) {
     std::string out = r.auction + ", round " + std::to_string(r.round) + ", " + MeasureName(r.measure) +
-                      " amounts, changes since round " + std::to_string(r.since) + "\n\n";
+                      " amounts, changes since round " + std::to_string(r.since) + "\n" + MarketDataLine(r) +
+                      "\n";
     const std::vector<std::string> titles = TextSectionTitles(r);
     Section(out, titles[0]);
-    const auto totals = detail::TotalsOf(r);
+    auto totals = detail::TotalsOf(r);
+    // An auction without market data has no $/MHz-pop line.
+    std::erase_if(totals,
+                  [](const detail::Total& t) { return !t.group && std::holds_alternative<Null>(t.value); });
     std::size_t width = 0, valueWidth = 0;
     for (const auto& t : totals) {
         width = std::max(width, Width(t.title));
@@ -262,7 +291,7 @@ void WriteText(const RoundReport& r, std::ostream& os) {
         out += '\n';
         Section(out, titles[i + 1]);
         if (auto g = detail::GridOf(r, kTables[i]))
-            TextGrid(out, *g);
+            TextGrid(out, std::move(*g), r.marketData.has_value());
         else
             out += standings::NoEligibilityTableSentence() + '\n';
     }
@@ -295,15 +324,32 @@ void WriteJson(const RoundReport& r, std::ostream& os) {
     out += ",\n  \"round\": " + std::to_string(r.round) + ",\n  \"since\": " + std::to_string(r.since) +
            ",\n  \"measure\": ";
     JsonString(out, MeasureName(r.measure));
+    out += ",\n  \"marketData\": ";
+    if (r.marketData) {
+        out += "{\"table\": ";
+        JsonString(out, r.marketData->table);
+        out += ", \"rowsLeftOut\": " + std::to_string(r.marketData->leftOut) + "}";
+    } else {
+        out += "null";
+    }
     out += ",\n  \"totals\": {";
+    const char* group = nullptr;
     bool first = true;
     for (const auto& t : detail::TotalsOf(r)) {
-        out += first ? "" : ", ";
+        const bool sameGroup = t.group && t.group == group;
+        if (group && !sameGroup) out += "}";
+        if (!first) out += ", ";
+        if (t.group && !sameGroup) {
+            JsonString(out, t.group);
+            out += ": {";
+        }
         first = false;
+        group = t.group;
         JsonString(out, t.key);
         out += ": ";
         JsonCell(out, t.value);
     }
+    if (group) out += "}";
     out += "}";
     for (Table table : kTables) {
         out += ",\n  ";

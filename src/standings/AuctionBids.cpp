@@ -16,6 +16,7 @@ struct AuctionBids::Job {
     std::shared_ptr<sqlite3> jet;            // read instead of the file
     std::shared_ptr<const BidHistory> base;  // null: every bid
     std::vector<int> rounds;                 // of base
+    bool tablesOnly = false;                 // the user tables alone, the bids kept
 };
 
 namespace {
@@ -39,6 +40,16 @@ int WaitForLock(void* flag, int tries) {
 void WatchCancel(sqlite3* db, std::atomic<bool>& cancel) {
     sqlite3_progress_handler(db, 1000, Cancelled, &cancel);
     sqlite3_busy_handler(db, WaitForLock, &cancel);
+}
+
+UserTables ReadTablesOnly(sqlite3* db) {
+    if (sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw CorvError(err::EngineFailure, sqlite3_errmsg(db));
+    struct End {
+        sqlite3* db;
+        ~End() { sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr); }
+    } end{db};
+    return ReadUserTables(db);
 }
 
 }  // namespace
@@ -110,6 +121,18 @@ void AuctionBids::AuctionClosed() {
 }
 
 void AuctionBids::RoundImported(store::Auction& auction, int round) {
+    Changed(auction, round);
+}
+
+void AuctionBids::TableAdded(store::Auction& auction, const std::string& /*table*/) {
+    Changed(auction, std::nullopt);
+}
+
+void AuctionBids::TableDropped(store::Auction& auction, const std::string& /*table*/) {
+    Changed(auction, std::nullopt);
+}
+
+void AuctionBids::Changed(store::Auction& auction, std::optional<int> round) {
     std::shared_ptr<sqlite3> copy;
     try {
         if (auction.Db()->Origin() == DatabaseOrigin::Jet) copy = CopyOf(auction);
@@ -121,8 +144,10 @@ void AuctionBids::RoundImported(store::Auction& auction, int round) {
         if (!copy) return;
         jetCopy_ = std::move(copy);
         whole_ = true;
+    } else if (round) {
+        rounds_.insert(*round);
     } else {
-        rounds_.insert(round);
+        tables_ = true;
     }
     // The news says the file is there: a failed read need not wait its pause.
     failures_ = 0;
@@ -138,6 +163,7 @@ void AuctionBids::Forget(std::unique_lock<std::mutex>& lock) {
     jetCopy_.reset();
     whole_ = false;
     rounds_.clear();
+    tables_ = false;
     failures_ = 0;
     retryAt_ = {};
     cancel_ = true;
@@ -149,7 +175,7 @@ void AuctionBids::Forget(std::unique_lock<std::mutex>& lock) {
 
 void AuctionBids::Touched(std::unique_lock<std::mutex>& lock) {
     ++state_.version;
-    state_.reading = running_ == auction_ || (!path_.empty() && (whole_ || !rounds_.empty()));
+    state_.reading = running_ == auction_ || (!path_.empty() && (whole_ || !rounds_.empty() || tables_));
     lock.unlock();
     changed_.notify_all();
     {
@@ -164,7 +190,7 @@ void AuctionBids::Touched(std::unique_lock<std::mutex>& lock) {
 void AuctionBids::Run() {
     std::unique_lock lock(mutex_);
     while (!stop_) {
-        if (path_.empty() || (!whole_ && rounds_.empty())) {
+        if (path_.empty() || (!whole_ && rounds_.empty() && !tables_)) {
             wake_.wait(lock);
             continue;
         }
@@ -179,9 +205,11 @@ void AuctionBids::Run() {
         if (!whole_ && state_.history) {
             job.base = state_.history;
             job.rounds.assign(rounds_.begin(), rounds_.end());
+            job.tablesOnly = job.rounds.empty();
         }
         whole_ = false;
         rounds_.clear();
+        tables_ = false;
         running_ = auction_;
         connected_ = true;
         cancel_ = false;
@@ -195,15 +223,22 @@ void AuctionBids::Run() {
         connected_ = false;
         letGo_.notify_all();
         if (job.auction != auction_) continue;  // the auction went meanwhile
-        if (failure.empty()) {
+        if (failure.empty() && job.tablesOnly) {
+            state_.tables = std::move(loaded.tables);
+            state_.failure.clear();
+            failures_ = 0;
+        } else if (failure.empty()) {
             state_.history = std::move(loaded.history);
             state_.rounds = std::move(loaded.rounds);
             state_.problem = std::move(loaded.problem);
+            state_.tables = std::move(loaded.tables);
             state_.failure.clear();
             failures_ = 0;
             if (jetCopy_ == job.jet && !whole_) jetCopy_.reset();  // read whole: the copy has served
         } else {
-            if (job.base)
+            if (job.tablesOnly)
+                tables_ = true;
+            else if (job.base)
                 rounds_.insert(job.rounds.begin(), job.rounds.end());
             else
                 whole_ = true;
@@ -218,6 +253,13 @@ void AuctionBids::Run() {
 
 LoadedAuction AuctionBids::Read(const Job& job, std::string& failure) {
     try {
+        if (job.tablesOnly) {
+            ReadConnection connection(job.path);
+            WatchCancel(connection.Handle(), cancel_);
+            LoadedAuction out;
+            out.tables = std::make_shared<const UserTables>(ReadTablesOnly(connection.Handle()));
+            return out;
+        }
         if (job.jet) {
             WatchCancel(job.jet.get(), cancel_);
             return ReadAuction(job.jet.get(), job.base.get(), job.rounds);

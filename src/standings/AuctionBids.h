@@ -3,10 +3,12 @@
 // An AuctionBids listens to one session (AuctionSession::AddListener, before the session opens an auction;
 // it must be removed, or the session gone, before it is destroyed). When an auction opens, it reads every
 // bid in the background; when a round is imported, it reads that round's rows alone and shares the other
-// rounds with the history before. Every result is a new immutable BidHistory: a reader computes from the
-// one it was handed for as long as it likes while newer ones arrive. A read that fails (the file busy past
-// the timeout, an I/O error, the file away for a moment) is tried again with every round it was to read,
-// at once when a round is imported, else after a pause that grows to a few seconds: no round is skipped.
+// rounds with the history before. The user tables' market data (small) comes with every read, and is read
+// alone again when a table is added or dropped. Every result is a new immutable BidHistory: a reader computes
+// from the one it was handed for as long as it likes while newer ones arrive. A read that fails (the file
+// busy past the timeout, an I/O error, the file away for a moment) is tried again with every round it was to
+// read, at once when a round is imported, else after a pause that grows to a few seconds: no round is
+// skipped.
 //
 // Threads: the session's news arrives on the thread that owns the auction's connection (the user-interface
 // thread in the program). Reads run on a thread of this object's own, one at a time, each in one read
@@ -25,6 +27,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -41,6 +44,7 @@ namespace corv::standings {
 struct BidsSnapshot {
     std::shared_ptr<const BidHistory> history;  // null until a read succeeds, and when problem says why
     std::vector<int> rounds;                    // the rounds imported (sysRounds) when it was read, ascending
+    std::shared_ptr<const UserTables> tables;   // the user tables and their market data; null with history
     std::string problem;                        // the auction has no bids to show: one sentence saying why
     std::string failure;                        // the last read failed and is tried again: what went wrong
     bool reading = false;                       // a read is under way or waits to be tried again
@@ -68,6 +72,8 @@ class AuctionBids : public store::AuctionListener {
     void AuctionClosing(store::Auction& auction) override;
     void AuctionClosed() override;
     void RoundImported(store::Auction& auction, int round) override;
+    void TableAdded(store::Auction& auction, const std::string& table) override;
+    void TableDropped(store::Auction& auction, const std::string& table) override;
 
   private:
     using Clock = std::chrono::steady_clock;
@@ -76,6 +82,8 @@ class AuctionBids : public store::AuctionListener {
     void Run();
     // Reads one job; a failure is its text.
     LoadedAuction Read(const Job& job, std::string& failure);
+    // News of a change of the file: rounds (or, for Jet, the whole) to read again.
+    void Changed(store::Auction& auction, std::optional<int> round);
     // The open auction is done with: its read stops and lets go of the file before this returns.
     void Forget(std::unique_lock<std::mutex>& lock);
     // A Jet auction lives in its connection's memory: a copy of it for the reading thread.
@@ -97,6 +105,7 @@ class AuctionBids : public store::AuctionListener {
     std::shared_ptr<sqlite3> jetCopy_;
     bool whole_ = false;    // every bid is to be read
     std::set<int> rounds_;  // else the rows of these rounds
+    bool tables_ = false;   // else the user tables alone
     int failures_ = 0;      // in a row
     Clock::time_point retryAt_{};
     bool connected_ = false;  // the reading thread holds a connection to the auction

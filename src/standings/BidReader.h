@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "standings/BidHistory.h"
+#include "standings/MarketData.h"
 
 struct sqlite3;
 
@@ -15,10 +16,12 @@ struct LoadedAuction {
     std::shared_ptr<const BidHistory> history;  // null when problem is set
     std::vector<int> rounds;                    // sysRounds, ascending
     std::string problem;                        // one sentence saying why nothing can be shown
+    std::shared_ptr<const UserTables> tables;   // the market data among them; null when problem is set
 };
 
-// Reads sysRounds, every bid and the eligibility table's rows in one read transaction. Given a base, reads
-// only the rows of rounds and shares the other rounds with it. Failures of SQLite arrive as CorvError.
+// Reads sysRounds, every bid, the eligibility table's rows and the user tables in one read transaction. Given
+// a base, reads only the rows of rounds and shares the other rounds with it. Failures of SQLite arrive as
+// CorvError.
 LoadedAuction ReadAuction(sqlite3* db, const BidHistory* base = nullptr, const std::vector<int>& rounds = {});
 
 // A read-only connection of its own to an auction file, for the one thread that reads through it; closed

@@ -10,8 +10,10 @@ using walk::kNothing;
 using walk::Lead;
 using walk::Walk;
 
-RoundStandings ComputeRound(const BidHistory& history, int round, Measure measure) {
+RoundStandings ComputeRound(const BidHistory& history, int round, Measure measure,
+                            const LicenceSizes* sizes) {
     RoundStandings out;
+    out.priced = sizes != nullptr;
     out.round = round;
     out.measure = measure;
     const std::size_t licences = history.Licences().size();
@@ -35,6 +37,9 @@ RoundStandings ComputeRound(const BidHistory& history, int round, Measure measur
             if (r == round - 1) before = leads;
         });
     if (before.empty()) before.assign(licences, Lead{});
+    // Held high bids and their MHz-pop, licences with market data alone.
+    std::vector<double> pricedHeld(sizes ? bidders.size() : 0), bidderMhzPop(sizes ? bidders.size() : 0);
+    double pricedHigh = 0, highMhzPop = 0;
 
     for (std::size_t i = 0; i < licences; ++i) {
         const Lead& now = leads[i];
@@ -60,12 +65,25 @@ RoundStandings ComputeRound(const BidHistory& history, int round, Measure measur
         BidderRow& b = bidders[now.leader];
         ++b.leads;
         b.held += now.high;
+        if (sizes && i < sizes->mhzPop.size() && sizes->mhzPop[i] > 0) {
+            const double size = sizes->mhzPop[i];
+            row.pricePerMHzPop = now.high / size;
+            pricedHigh += now.high;
+            highMhzPop += size;
+            pricedHeld[static_cast<std::size_t>(now.leader)] += now.high;
+            bidderMhzPop[static_cast<std::size_t>(now.leader)] += size;
+        }
         out.markets.push_back(row);
     }
     for (std::size_t i = 0; i < bidders.size(); ++i) {
         if (bidders[i].firstRound == 0) continue;
         bidders[i].bidder = static_cast<std::int32_t>(i);
+        if (sizes && bidderMhzPop[i] > 0) bidders[i].pricePerMHzPop = pricedHeld[i] / bidderMhzPop[i];
         out.bidders.push_back(bidders[i]);
+    }
+    if (sizes) {
+        if (highMhzPop > 0) out.totals.pricePerMHzPopWithHigh = pricedHigh / highMhzPop;
+        if (sizes->allMhzPop > 0) out.totals.pricePerMHzPopAll = pricedHigh / sizes->allMhzPop;
     }
     return out;
 }

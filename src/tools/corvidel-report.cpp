@@ -2,6 +2,7 @@
 // and for a look from a terminal. Reads the auction and writes nothing to it, a Jet one included.
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -31,7 +32,7 @@ constexpr int kUsage = 2;
 
 constexpr const char* kUsageLine =
     "usage: corvidel-report AUCTION [--round N] [--since M] [--net] [--format text|csv|json|html]\n"
-    "                       [--table NAME] [--output FILE]\n";
+    "                       [--table NAME] [--market-data TABLE] [--output FILE]\n";
 
 constexpr const char* kHelp =
     "       corvidel-report --help | --version\n"
@@ -48,6 +49,9 @@ constexpr const char* kHelp =
     "                   --table names; json: one document holding every table; html: one web page\n"
     "                   holding every table and three charts, to read, share and print\n"
     "  --table NAME     markets, bidders, changes, eligibility or rounds (with --format csv only)\n"
+    "  --market-data TABLE\n"
+    "                   the market data the $/MHz-pop figures come from (default: the first in the\n"
+    "                   auction's list of tables)\n"
     "  --output FILE    write to FILE instead of standard output\n"
     "  -h, --help       print this help and exit\n"
     "      --version    print the version and exit\n"
@@ -58,11 +62,12 @@ constexpr const char* kHelp =
     "\n"
     "The JSON document:\n"
     "  auction, round, since, measure (\"gross\" or \"net\")\n"
+    "  marketData   table, rowsLeftOut; null without market data\n"
     "  totals       standing, previous (after M), change, licencesWithHigh, bidsInRound,\n"
-    "               leaderChanges (since M)\n"
+    "               leaderChanges (since M), pricePerMHzPop {withHigh, all}\n"
     "  markets[]    market, block, high, leader, since, previous (high after N - 1), bids,\n"
-    "               leaderChanged, newHigh, lastBid, stood\n"
-    "  bidders[]    bidder, leads, held, bids, firstRound, lastRound\n"
+    "               leaderChanged, newHigh, lastBid, stood, pricePerMHzPop\n"
+    "  bidders[]    bidder, leads, held, bids, firstRound, lastRound, pricePerMHzPop\n"
     "  changes[]    market, block, kind (\"first bid\", \"new leader\" or \"higher bid\"), leaderBefore,\n"
     "               leaderNow, highBefore, highNow\n"
     "  eligibility[] bidder, eligibility, previous, change, status (\"active\", \"reduced\" or \"out\");\n"
@@ -71,9 +76,22 @@ constexpr const char* kHelp =
     "               eligibility\n"
     "A block is written without its surrounding blanks (\"\" for a market sold whole).\n"
     "\n"
+    "Market data is a table of the user's own with the columns Market, Population and MHz (Block\n"
+    "optional): a row with a block gives that licence, one without gives every block of its market\n"
+    "that has no row of its own. A row whose population or MHz is not a positive number is left out;\n"
+    "marketData tells the table and the rows left out (null without market data), and the text says\n"
+    "them under its first line. pricePerMHzPop is a high bid over MHz x population: for a licence,\n"
+    "null without market data for it; for a bidder, the high bids it holds over their MHz-pop, both\n"
+    "over its licences with market data (null when none has any); in totals, withHigh is the high\n"
+    "bids over the MHz-pop of the licences with a high bid, and all the same high bids over the\n"
+    "MHz-pop of every licence the market data gives, bid on or not (totals.pricePerMHzPop is null\n"
+    "without market data). The text shows them with four decimals, and leaves them out without\n"
+    "market data.\n"
+    "\n"
     "Exit status: 0 on success; 1 when AUCTION is missing or is not an auction database, the round is\n"
-    "not imported, --net is given for an auction without net amounts, or the output cannot be\n"
-    "written; 2 for a wrong command line (an unknown option included). The cause is one line on\n"
+    "not imported, --net is given for an auction without net amounts, the --market-data table is not\n"
+    "there or is not market data, or the output cannot be written; 2 for a wrong command line (an unknown "
+    "option included). The cause is one line on\n"
     "standard error. See corvidel-report(1).\n";
 
 enum class Format { Text, Csv, Json, Html };
@@ -85,6 +103,7 @@ struct Options {
     Format format = Format::Text;
     std::optional<Table> table;
     std::optional<std::string> output;
+    std::optional<std::string> marketData;
 };
 
 struct UsageError {
@@ -133,6 +152,8 @@ Options Parse(int argc, char** argv) {
             if (!o.table)
                 throw UsageError{"--table takes markets, bidders, changes, eligibility or rounds, not '" + t +
                                  "'"};
+        } else if (arg == "--market-data") {
+            o.marketData = value();
         } else if (arg == "--output") {
             o.output = value();
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -154,6 +175,26 @@ Options Parse(int argc, char** argv) {
 int Fail(int code, const std::string& message) {
     std::cerr << "corvidel-report: " << message << '\n';
     return code;
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+// The market data asked for, or the first there is; a cause to fail when the one asked for will not do.
+const corv::standings::MarketDataTable* ChosenMarketData(const corv::report::ReportAuction& auction,
+                                                         const Options& o, std::string& cause) {
+    const auto& tables = *auction.tables;
+    if (!o.marketData) return tables.marketData.empty() ? nullptr : &tables.marketData.front();
+    if (const auto* found = corv::standings::FindMarketData(tables.marketData, *o.marketData)) return found;
+    const bool there = std::any_of(tables.names.begin(), tables.names.end(),
+                                   [&](const std::string& n) { return SameName(n, *o.marketData); });
+    cause = there ? "the table " + *o.marketData + " of " + o.auction +
+                        " is not market data: it needs the columns Market, Population and MHz"
+                  : o.auction + " has no table of the user's named " + *o.marketData;
+    return nullptr;
 }
 
 std::string FileName(const std::string& path) {
@@ -195,7 +236,11 @@ int main(int argc, char** argv) {
         if (since >= round) return Fail(kUsage, "--since must be below the round, " + std::to_string(round));
         if (o.measure == Measure::Net && !auction.history->HasNet())
             return Fail(kFailed, o.auction + " has no net amounts: leave out --net");
-        report = corv::report::BuildReport(auction.history, FileName(o.auction), round, since, o.measure);
+        std::string cause;
+        const auto* marketData = ChosenMarketData(auction, o, cause);
+        if (!cause.empty()) return Fail(kFailed, cause);
+        report = corv::report::BuildReport(auction.history, FileName(o.auction), round, since, o.measure,
+                                           marketData);
     } catch (const ReportError& e) {
         return Fail(kFailed, e.message);
     } catch (const std::exception& e) {

@@ -140,6 +140,24 @@ TEST_F(EngineTool, FailuresGoToStandardErrorWithTheirNumber) {
     EXPECT_EQ(r.err.rfind("Error 3027: ", 0), 0u) << r.err;
 }
 
+TEST_F(EngineTool, AFullTemporaryFolderIsAnErrorNamingItNotAnEmptyResult) {
+    {
+        RawDb raw(path);
+        raw.exec("CREATE TABLE Wide (x INTEGER, y TEXT)");
+        raw.exec(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) "
+            "INSERT INTO Wide SELECT i, printf('row %d of a table too wide for the folder', i) FROM n");
+    }
+    corv::enginetest::TinyTempFolder tiny(dir.sub("tmp"), 256);
+    ::setenv("SQLITE_TMPDIR", tiny.path().c_str(), 1);
+    const ToolRun r = Tool({"SELECT a.x, a.y, b.y FROM Wide a INNER JOIN Wide b ON a.x = b.x"});
+    ::unsetenv("SQLITE_TMPDIR");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("Error 3035: The temporary folder '" + tiny.path() + "'"), std::string::npos)
+        << r.err;
+}
+
 TEST_F(EngineTool, AnUnknownOptionIsAWrongCommandLineNotAFile) {
     const ToolRun r = RunTool({"--tables", path}, dir.sub("stderr.txt"));
     EXPECT_EQ(r.status, 2);

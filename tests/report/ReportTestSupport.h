@@ -27,6 +27,7 @@ class Json {
     bool IsNull() const { return std::holds_alternative<std::nullptr_t>(v_); }
     bool IsNumber() const { return std::holds_alternative<double>(v_); }
     bool IsString() const { return std::holds_alternative<std::string>(v_); }
+    bool IsObject() const { return std::holds_alternative<Members>(v_); }
     bool Bool() const { return std::get<bool>(v_); }
     double Number() const { return std::get<double>(v_); }
     const std::string& String() const { return std::get<std::string>(v_); }

@@ -191,4 +191,103 @@ std::string RoundReference::Status(const std::string& bidder, int round) const {
     return "active";
 }
 
+std::vector<RoundReference::Key> RoundReference::Licences() const {
+    std::vector<Key> out;
+    for (const Bid& b : bids_) out.emplace_back(b.market, b.block);
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+RoundReference::Prices RoundReference::PricesAfter(int round, bool net,
+                                                   const std::vector<Size>& sizes) const {
+    const auto sizeOf = [&](const Key& key) -> std::optional<double> {
+        for (const Size& s : sizes)
+            if (s.market == key.first && !s.block.empty() && s.block == key.second)
+                return s.population * s.mhz;
+        for (const Size& s : sizes)
+            if (s.market == key.first && s.block.empty()) return s.population * s.mhz;
+        return std::nullopt;
+    };
+    Prices out;
+    double high = 0, highSize = 0;
+    std::map<std::string, std::pair<double, double>> bidders;
+    for (const auto& [key, lead] : LeadsAfter(round, net)) {
+        const auto size = sizeOf(key);
+        if (!size) continue;
+        out.licences[key] = lead.high / *size;
+        high += lead.high;
+        highSize += *size;
+        bidders[lead.leader].first += lead.high;
+        bidders[lead.leader].second += *size;
+    }
+    for (const auto& [bidder, sums] : bidders) out.bidders[bidder] = sums.first / sums.second;
+    if (highSize > 0) out.withHigh = high / highSize;
+
+    // Every licence the data gives: those bid on, blocks named and never bid on, markets none of whose
+    // blocks was bid on.
+    std::vector<Key> given = Licences();
+    for (const Size& s : sizes) {
+        const bool bidOn = std::any_of(given.begin(), given.end(), [&](const Key& k) {
+            return k.first == s.market && (s.block.empty() || k.second == s.block);
+        });
+        if (!bidOn) given.emplace_back(s.market, s.block);
+    }
+    double all = 0;
+    for (const Key& key : given) all += sizeOf(key).value_or(0);
+    if (all > 0) out.all = high / all;
+    return out;
+}
+
+MarketDataRows AddMarketData(const std::string& path, const std::string& table,
+                             const std::vector<RoundReference::Key>& licences) {
+    std::map<std::string, std::vector<std::string>> markets;
+    for (const auto& [market, block] : licences) markets[market].push_back(block);
+    MarketDataRows out;
+    std::string values;
+    const auto add = [&](const std::string& market, const std::optional<std::string>& block,
+                         const std::string& population, const std::string& mhz) {
+        values += std::string(values.empty() ? "" : ", ") + "('" + market + "', " +
+                  (block ? "'" + *block + "'" : std::string("NULL")) + ", " + population + ", " + mhz + ")";
+    };
+    const auto good = [&](const std::string& market, const std::optional<std::string>& block,
+                          double population, double mhz) {
+        add(market, block, std::to_string(static_cast<long long>(population)), std::to_string(mhz));
+        out.sizes.push_back({market, Trim(block.value_or("")), population, mhz});
+    };
+    int i = 0;
+    bool overridden = false;
+    for (const auto& [market, blocks] : markets) {
+        const double population = 150000 + 37000.0 * i, mhz = 10 + 5 * (i % 3);
+        if (!overridden && !blocks.front().empty()) {
+            good(market, std::nullopt, population, mhz);
+            good(market, "  " + blocks.front(), population, mhz * 2);
+            overridden = true;
+        } else if (i % 3 == 0) {
+            for (const std::string& block : blocks)
+                good(market, block.empty() ? "  " : block, population, mhz);
+        } else if (i % 3 == 1) {
+            good(market, "", population, mhz);
+        } else {
+            add(market, std::nullopt, i % 2 ? "0" : "'many'", std::to_string(mhz));
+            ++out.leftOut;
+        }
+        ++i;
+    }
+    good("ZZ Never Bid", "A", 90000, 10);
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_busy_timeout(db, 5000);
+    const std::string sql =
+        "CREATE TABLE [" + table + "] (market TEXT, BLOCK TEXT, Population, mhz); INSERT INTO [" + table +
+        "] VALUES " + values + "; INSERT INTO sysTables (TableName) VALUES ('" + table + "');";
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+    const std::string message = error ? error : "";
+    sqlite3_free(error);
+    sqlite3_close(db);
+    if (rc != SQLITE_OK) throw std::runtime_error(message);
+    return out;
+}
+
 }  // namespace corv::test

@@ -64,10 +64,36 @@ class RoundReference {
     // "active", "reduced" or "out" after round.
     std::string Status(const std::string& bidder, int round) const;
 
+    // Every licence bid on in any round.
+    std::vector<Key> Licences() const;
+    // A row of market data that keeps to the rules; block "" gives every block of the market.
+    struct Size {
+        std::string market, block;
+        double population = 0, mhz = 0;
+    };
+    struct Prices {
+        std::map<Key, double> licences;         // each licence with a high bid and a size
+        std::map<std::string, double> bidders;  // each bidder leading a licence with a size
+        std::optional<double> withHigh, all;
+    };
+    // $/MHz-pop after round, each a sum over a sum.
+    Prices PricesAfter(int round, bool net, const std::vector<Size>& sizes) const;
+
   private:
     std::vector<Bid> bids_;
     std::optional<std::vector<EligibilityRow>> eligibility_;
     std::map<std::string, std::string> spelling_;  // lower case to first spelling
 };
+
+// Writes market data over licences into the auction at path as the user's table named table, in sysTables:
+// a row per block for some markets, one market row for others, a market row with a block row overriding it,
+// markets left without, a block never bid on, and rows with a population of 0 or of text. Returns the rows
+// that keep to the rules and the number that do not.
+struct MarketDataRows {
+    std::vector<RoundReference::Size> sizes;
+    int leftOut = 0;
+};
+MarketDataRows AddMarketData(const std::string& path, const std::string& table,
+                             const std::vector<RoundReference::Key>& licences);
 
 }  // namespace corv::test
