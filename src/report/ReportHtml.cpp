@@ -361,7 +361,17 @@ std::string HtmlPage(const RoundReport& r, const HtmlExtras& x) {
     AppendEscaped(out, x.made);
     out +=
         ". The auction records no time at which its rounds were imported: this is when the report was made "
-        "from it.</p>\n</header>\n";
+        "from it.</p>\n";
+    if (r.marketData) {
+        out += "<p class=\"meta\">$/MHz-pop from the market data in ";
+        AppendEscaped(out, r.marketData->table);
+        const int left = r.marketData->leftOut;
+        if (left > 0)
+            out += " (" + std::to_string(left) + (left == 1 ? " row" : " rows") +
+                   " left out: no market, or a population or MHz that is not a positive number)";
+        out += ".</p>\n";
+    }
+    out += "</header>\n";
     const std::vector<Section> sections = Sections(r, x);
     out += "<nav aria-label=\"Contents\"><ul>";
     for (const Section& s : sections)
