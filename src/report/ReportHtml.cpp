@@ -213,11 +213,18 @@ std::vector<Section> Sections(const RoundReport& r, const HtmlExtras& x) {
     const std::string n = std::to_string(r.round), m = std::to_string(r.since);
     const bool priced = r.marketData.has_value();
     std::vector<Section> s;
-    if (x.alerts)
-        s.push_back({"alerts", "Watch list alerts in round " + n, [&x, n](std::string& out) {
+    if (x.alerts || !x.watchProblem.empty())
+        s.push_back({"alerts", "Watch list alerts in round " + n, [&x, &r, n](std::string& out) {
+                         if (!x.watchProblem.empty()) {
+                             out += "<p><strong>The watch list cannot be used:</strong> ";
+                             AppendEscaped(out, x.watchProblem);
+                             out += "</p>\n";
+                             return;
+                         }
+                         out += "<p class=\"key\">The rules of the watch list weighed on round " + n +
+                                " against round " + std::to_string(r.round - 1) + ", gross amounts.</p>\n";
                          if (x.alerts->empty()) {
-                             out += "<p class=\"none\">No rule of the watch list was met in round " + n +
-                                    ".</p>\n";
+                             out += "<p class=\"none\">No rule was met in round " + n + ".</p>\n";
                              return;
                          }
                          out += "<ul class=\"alerts\">\n";

@@ -20,6 +20,8 @@ struct HtmlExtras {
     std::string made;
     // The round's alerts; nullopt when the auction has no watch list, which leaves the section out.
     std::optional<std::vector<Alert>> alerts;
+    // Why the auction's watch list cannot be used, said in the alerts' place; empty when it can.
+    std::string watchProblem;
 };
 
 // The section headings in the order the page shows them; the page's contents list links each.
