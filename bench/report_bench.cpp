@@ -158,7 +158,7 @@ int main() {
         Timer timer;
         const auto report =
             corv::report::BuildReport(loaded.history, "Auction14.mdb", last, last - 1, st::Measure::Gross);
-        const std::string page = corv::report::HtmlPage(report, {corv::report::LocalTimeNow(), std::nullopt});
+        const std::string page = corv::report::HtmlPage(report, corv::report::PageExtras(path, h, last));
         timer.Print("BuildReport and HtmlPage", "aim < 1000 ms");
         std::printf("  the page: %.2f MB for %zu licences, aim < 5 MB\n",
                     static_cast<double>(page.size()) / 1e6, report.standings.markets.size());

@@ -70,7 +70,7 @@ void ExportRoundReport(QObject* context, std::shared_ptr<const standings::BidHis
         }
         WriteAndOffer(path, made.page);
     });
-    watcher->setFuture(QtConcurrent::run([history = std::move(history), auction, choice] {
+    watcher->setFuture(QtConcurrent::run([history = std::move(history), auction, auctionPath, choice] {
         try {
             const standings::MarketDataTable* marketData = nullptr;
             if (choice.tables && choice.marketData >= 0 &&
@@ -78,7 +78,7 @@ void ExportRoundReport(QObject* context, std::shared_ptr<const standings::BidHis
                 marketData = &choice.tables->marketData[static_cast<std::size_t>(choice.marketData)];
             const report::RoundReport r =
                 report::BuildReport(history, auction, choice.round, choice.since, choice.measure, marketData);
-            return Made{report::HtmlPage(r, {report::LocalTimeNow(), std::nullopt}), {}};
+            return Made{report::HtmlPage(r, report::PageExtras(auctionPath, *history, choice.round)), {}};
         } catch (const std::exception& e) {
             return Made{{}, e.what()};
         }

@@ -76,6 +76,12 @@ std::string LocalTimeNow() {
     return buffer;
 }
 
+HtmlExtras PageExtras(const std::string&, const standings::BidHistory&, int) {
+    HtmlExtras extras;
+    extras.made = LocalTimeNow();
+    return extras;
+}
+
 namespace {
 
 // Print: A4 and Letter alike, headers again on each page, no row split, wide tables brought to the width.

@@ -24,6 +24,11 @@ struct HtmlExtras {
     std::string watchProblem;
 };
 
+// What the page of round of the auction at auctionPath shows besides its report, gathered the same way for
+// every writer of it: the time now, and the round's alerts when the auction has a watch list beside it. Reads
+// that file; run off the user-interface thread.
+HtmlExtras PageExtras(const std::string& auctionPath, const standings::BidHistory& history, int round);
+
 // The section headings in the order the page shows them; the page's contents list links each.
 std::vector<std::string> HtmlSectionTitles(const RoundReport& report, const HtmlExtras& extras);
 

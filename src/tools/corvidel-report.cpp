@@ -256,7 +256,8 @@ int main(int argc, char** argv) {
             corv::report::WriteJson(report, text);
             break;
         case Format::Html:
-            text << corv::report::HtmlPage(report, {corv::report::LocalTimeNow(), std::nullopt});
+            text << corv::report::HtmlPage(
+                report, corv::report::PageExtras(o.auction, *report.history, report.round));
             break;
         case Format::Csv:
             if (!corv::report::WriteCsv(report, *o.table, text))

@@ -109,8 +109,9 @@ TEST(OverviewCommandTest, FillsTheAreaOfTheFirstRunsMainWindowWithNothingCutOff)
                     EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
             }
             for (const QAbstractButton* b : page->findChildren<QAbstractButton*>()) {
-                if (!b->text().isEmpty())
+                if (!b->text().isEmpty()) {
                     EXPECT_GE(b->width(), b->sizeHint().width()) << b->text().toStdString();
+                }
             }
         }
         const QLineEdit& filter = *overview.txtFilter;

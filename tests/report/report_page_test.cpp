@@ -190,7 +190,9 @@ void ExpectSelfContained(const std::string& markup) {
             EXPECT_TRUE(name != "src" && name != "srcset" && name.rfind("on", 0) != 0)
                 << tag.name << " " << name;
             EXPECT_EQ(value.find("url("), std::string::npos) << tag.name << " " << name;
-            if (name.find("href") != std::string::npos) EXPECT_EQ(value.substr(0, 1), "#");
+            if (name.find("href") != std::string::npos) {
+                EXPECT_EQ(value.substr(0, 1), "#");
+            }
         }
     }
     const std::size_t style = markup.find("<style>");
