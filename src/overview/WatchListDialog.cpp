@@ -30,14 +30,14 @@ constexpr std::array kKinds = {WatchWhen::NewLeader, WatchWhen::NewHighBid,     
                                WatchWhen::Rises,     WatchWhen::GainsOrLosesLead, WatchWhen::EligibilityFalls,
                                WatchWhen::DropsOut,  WatchWhen::NoNewBids,        WatchWhen::TotalReaches};
 
-bool NeedsMarket(WatchWhen w) {
+bool TakesMarket(WatchWhen w) {
     return w == WatchWhen::NewLeader || w == WatchWhen::NewHighBid || w == WatchWhen::HighBidReaches ||
            w == WatchWhen::Rises;
 }
-bool NeedsBidder(WatchWhen w) {
+bool TakesBidder(WatchWhen w) {
     return w == WatchWhen::GainsOrLosesLead || w == WatchWhen::EligibilityFalls || w == WatchWhen::DropsOut;
 }
-bool NeedsAmount(WatchWhen w) {
+bool TakesAmount(WatchWhen w) {
     return w == WatchWhen::HighBidReaches || w == WatchWhen::TotalReaches;
 }
 
@@ -169,10 +169,10 @@ void WatchRuleEditor::KindChanged() {
         field->setVisible(on);
         labels_[field]->setVisible(on);
     };
-    show(cboMarket, NeedsMarket(when));
-    show(cboBlock, NeedsMarket(when));
-    show(cboBidder, NeedsBidder(when));
-    show(numAmount, NeedsAmount(when));
+    show(cboMarket, TakesMarket(when));
+    show(cboBlock, TakesMarket(when));
+    show(cboBidder, TakesBidder(when));
+    show(numAmount, TakesAmount(when));
     show(numPercent, when == WatchWhen::Rises);
     lblMissing->hide();
     adjustSize();
@@ -181,12 +181,12 @@ void WatchRuleEditor::KindChanged() {
 WatchRule WatchRuleEditor::Rule() const {
     WatchRule rule;
     rule.when = static_cast<WatchWhen>(cboWhen->currentData().toInt());
-    if (NeedsMarket(rule.when)) {
+    if (TakesMarket(rule.when)) {
         rule.market = Entered(cboMarket);
         rule.block = Entered(cboBlock);
     }
-    if (NeedsBidder(rule.when)) rule.bidder = Entered(cboBidder);
-    if (NeedsAmount(rule.when)) rule.amount = numAmount->value();
+    if (TakesBidder(rule.when)) rule.bidder = Entered(cboBidder);
+    if (TakesAmount(rule.when)) rule.amount = numAmount->value();
     if (rule.when == WatchWhen::Rises) rule.percent = numPercent->value();
     return rule;
 }
@@ -194,12 +194,12 @@ WatchRule WatchRuleEditor::Rule() const {
 void WatchRuleEditor::accept() {
     const WatchRule rule = Rule();
     QString missing;
-    if (NeedsMarket(rule.when) && !rule.market) missing = "Name the market to watch.";
-    if (NeedsBidder(rule.when) && !rule.bidder) missing = "Name the bidder to watch.";
+    if (TakesMarket(rule.when) && !rule.market) missing = "Name the market to watch.";
+    if (TakesBidder(rule.when) && !rule.bidder) missing = "Name the bidder to watch.";
     if (!missing.isEmpty()) {
         lblMissing->setText(missing);
         lblMissing->show();
-        (NeedsMarket(rule.when) ? cboMarket : cboBidder)->setFocus();
+        (TakesMarket(rule.when) ? cboMarket : cboBidder)->setFocus();
         return;
     }
     QDialog::accept();
