@@ -250,7 +250,11 @@ WatchListDialog::WatchListDialog(const std::string& auctionPath,
     layout->addLayout(middle, 1);
     layout->addWidget(buttons);
 
-    connect(cmdAdd, &QPushButton::clicked, this, [this] { AddRule({}); });
+    connect(cmdAdd, &QPushButton::clicked, this, [this] {
+        WatchRule first;
+        first.when = kKinds.front();
+        AddRule(first);
+    });
     const auto editCurrent = [this] {
         const int i = lstRules->currentRow();
         if (i >= 0) Edit(i, list_.rules[static_cast<std::size_t>(i)]);
@@ -280,7 +284,10 @@ WatchListDialog::WatchListDialog(const std::string& auctionPath,
     }
     lblMessage->setVisible(!usable_);
     ShowRules(list_.rules.empty() ? -1 : 0);
-    lstRules->setFocus();
+    if (usable_)
+        lstRules->setFocus();
+    else
+        buttons->button(QDialogButtonBox::Cancel)->setFocus();
 }
 
 void WatchListDialog::ShowRules(int current) {

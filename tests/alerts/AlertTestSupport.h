@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QTest>
 #include <QWidget>
 #include <memory>
 #include <string>
@@ -48,8 +49,15 @@ class AlertTest : public ::testing::Test {
 std::string FileBytes(const std::string& path);
 // Every market of the fixture watched for a new high bid: several alerts a round.
 report::WatchList EveryMarketWatched(const fixture::AuctionOptions& options);
-// The modal dialog or editor on top, once it is shown and active.
+// The modal dialog on top, once it is shown and active.
 QWidget* ActiveModal();
+// The modal dialog on top once it is a T (a button's mnemonic clicks a moment later).
+template <class T>
+T* ModalOf() {
+    T* found = nullptr;
+    QTest::qWaitFor([&] { return (found = qobject_cast<T*>(ActiveModal())) != nullptr; });
+    return found;
+}
 // A key press to whatever has the keyboard focus.
 void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 

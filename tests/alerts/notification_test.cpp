@@ -30,10 +30,16 @@ const QString kService = "org.freedesktop.Notifications";
 const QString kPath = "/org/freedesktop/Notifications";
 
 // One bus for the whole run, started before anything connects to the session bus.
+struct Bus : QProcess {
+    ~Bus() override {
+        kill();
+        waitForFinished();
+    }
+};
 bool StartBus() {
-    static std::unique_ptr<QProcess> bus;
+    static std::unique_ptr<Bus> bus;
     if (bus) return bus->state() == QProcess::Running;
-    bus = std::make_unique<QProcess>();
+    bus = std::make_unique<Bus>();
     bus->start(kDaemon, {"--session", "--nofork", "--print-address"});
     if (!bus->waitForStarted() || !bus->waitForReadyRead(10000)) return false;
     qputenv("DBUS_SESSION_BUS_ADDRESS", bus->readLine().trimmed());
@@ -82,6 +88,7 @@ class NotificationTest : public AlertTest {
   protected:
     void SetUp() override {
         CORV_NEED_FILE(kDaemon);
+        CORV_NEED_FILE(kPython);
         CORV_NEED_FILE(kTemplate);
         ASSERT_TRUE(StartBus()) << "the session bus did not start";
         AlertTest::SetUp();

@@ -31,7 +31,7 @@ using report::WatchWhen;
 
 WatchListDialog* OpenFromMenu(frmMain& w) {
     w.MenuItem("mnuToolsWatchList")->trigger();
-    return qobject_cast<WatchListDialog*>(ActiveModal());
+    return ModalOf<WatchListDialog>();
 }
 
 TEST_F(AlertTest, ARuleAddedByKeysIsWrittenOnEnterAndEscapeChangesNothing) {
@@ -39,7 +39,7 @@ TEST_F(AlertTest, ARuleAddedByKeysIsWrittenOnEnterAndEscapeChangesNothing) {
     WatchListDialog* dialog = OpenFromMenu(*window);
     ASSERT_NE(dialog, nullptr);
     Press(Qt::Key_A, Qt::AltModifier);
-    auto* editor = qobject_cast<WatchRuleEditor*>(ActiveModal());
+    auto* editor = ModalOf<WatchRuleEditor>();
     ASSERT_NE(editor, nullptr);
     Press(Qt::Key_Down);  // the second kind
     Press(Qt::Key_Tab);
@@ -47,7 +47,7 @@ TEST_F(AlertTest, ARuleAddedByKeysIsWrittenOnEnterAndEscapeChangesNothing) {
     Press(Qt::Key_Tab);
     QTest::keyClicks(QApplication::focusWidget(), "B");
     Press(Qt::Key_Return);
-    ASSERT_EQ(ActiveModal(), dialog);
+    ASSERT_EQ(ModalOf<WatchListDialog>(), dialog);
     ASSERT_EQ(dialog->lstRules->count(), 1);
     Press(Qt::Key_Return);
 
@@ -89,7 +89,7 @@ TEST_F(AlertTest, WatchOnARowAddsARuleOfThatRow) {
         QMenu* menu = overview::ContextMenuOf(row.table);
         ASSERT_NE(menu, nullptr);
         menu->findChild<QAction*>("actWatch")->trigger();
-        auto* editor = qobject_cast<WatchRuleEditor*>(ActiveModal());
+        auto* editor = ModalOf<WatchRuleEditor>();
         ASSERT_NE(editor, nullptr);
         const report::WatchRule rule = editor->Rule();
         const QString first = row.table->model()->index(0, 0).data().toString();
@@ -129,8 +129,8 @@ TEST_F(AlertTest, AListThatCannotBeUsedIsNamedAndLeftAlone) {
     EXPECT_TRUE(dialog->lblMessage->text().contains("line 2")) << dialog->lblMessage->text().toStdString();
     EXPECT_EQ(dialog->lstRules->count(), 0);
     EXPECT_FALSE(dialog->buttons->button(QDialogButtonBox::Ok)->isEnabled());
+    // Enter is Cancel here.
     Press(Qt::Key_Return);
-    Press(Qt::Key_Escape);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_EQ(FileBytes(WatchPath()), bytes);
     EXPECT_TRUE(desktop.boxes.empty());
