@@ -10,7 +10,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QShortcut>
-#include <array>
 #include <ranges>
 #include <set>
 #include <stdexcept>
@@ -26,19 +25,11 @@ using report::WatchWhen;
 
 namespace {
 
-constexpr std::array kKinds = {WatchWhen::NewLeader, WatchWhen::NewHighBid,       WatchWhen::HighBidReaches,
-                               WatchWhen::Rises,     WatchWhen::GainsOrLosesLead, WatchWhen::EligibilityFalls,
-                               WatchWhen::DropsOut,  WatchWhen::NoNewBids,        WatchWhen::TotalReaches};
-
 bool TakesMarket(WatchWhen w) {
-    return w == WatchWhen::NewLeader || w == WatchWhen::NewHighBid || w == WatchWhen::HighBidReaches ||
-           w == WatchWhen::Rises;
+    return report::SubjectOf(w) == report::WatchSubject::Licence;
 }
 bool TakesBidder(WatchWhen w) {
-    return w == WatchWhen::GainsOrLosesLead || w == WatchWhen::EligibilityFalls || w == WatchWhen::DropsOut;
-}
-bool TakesAmount(WatchWhen w) {
-    return w == WatchWhen::HighBidReaches || w == WatchWhen::TotalReaches;
+    return report::SubjectOf(w) == report::WatchSubject::Bidder;
 }
 
 QString Text(const std::optional<std::string>& s) {
@@ -100,7 +91,7 @@ WatchRuleEditor::WatchRuleEditor(const WatchRule& rule, const WatchChoices& choi
     setWindowTitle("Watch Rule");
     cboWhen = new QComboBox(this);
     cboWhen->setObjectName("cboWhen");
-    for (WatchWhen w : kKinds)
+    for (WatchWhen w : report::kWatchWhens)
         cboWhen->addItem(QString::fromUtf8(report::WatchWhenText(w)), static_cast<int>(w));
     cboMarket = Editable("cboMarket", this);
     cboMarket->addItems(choices.markets);
@@ -172,8 +163,8 @@ void WatchRuleEditor::KindChanged() {
     show(cboMarket, TakesMarket(when));
     show(cboBlock, TakesMarket(when));
     show(cboBidder, TakesBidder(when));
-    show(numAmount, TakesAmount(when));
-    show(numPercent, when == WatchWhen::Rises);
+    show(numAmount, report::NeedsAmount(when));
+    show(numPercent, report::NeedsPercent(when));
     lblMissing->hide();
     adjustSize();
 }
@@ -186,8 +177,8 @@ WatchRule WatchRuleEditor::Rule() const {
         rule.block = Entered(cboBlock);
     }
     if (TakesBidder(rule.when)) rule.bidder = Entered(cboBidder);
-    if (TakesAmount(rule.when)) rule.amount = numAmount->value();
-    if (rule.when == WatchWhen::Rises) rule.percent = numPercent->value();
+    if (report::NeedsAmount(rule.when)) rule.amount = numAmount->value();
+    if (rule.report::NeedsPercent(when)) rule.percent = numPercent->value();
     return rule;
 }
 
@@ -252,7 +243,7 @@ WatchListDialog::WatchListDialog(const std::string& auctionPath,
 
     connect(cmdAdd, &QPushButton::clicked, this, [this] {
         WatchRule first;
-        first.when = kKinds.front();
+        first.when = report::kWatchWhens[0];
         AddRule(first);
     });
     const auto editCurrent = [this] {
