@@ -1,6 +1,7 @@
 // Figures for the round report on the 1,000,000-bid auction (300 rounds of 3,334 bids) with an eligibility
 // table of 200 bidders a round: the changes since several rounds back, the pace of 300 rounds, reading the
-// eligibility table, the report's web page, and corvidel-report --format json as a whole process.
+// eligibility table, the watch list's rules weighed on the latest round, the report's web page, and
+// corvidel-report --format json as a whole process.
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include "platform/InstallPaths.h"
 #include "report/Report.h"
 #include "report/ReportHtml.h"
+#include "report/WatchList.h"
 #include "standings/BidReader.h"
 #include "standings/RoundChanges.h"
 
@@ -162,6 +164,43 @@ int main() {
         timer.Print("BuildReport and HtmlPage", "aim < 1000 ms");
         std::printf("  the page: %.2f MB for %zu licences, aim < 5 MB\n",
                     static_cast<double>(page.size()) / 1e6, report.standings.markets.size());
+    }
+
+    {
+        // 21 rules, every kind: whole markets and single blocks, bidders in another letter case, the whole
+        // auction; then the list read from its file and weighed, as corvidel-report --alerts does.
+        namespace rp = corv::report;
+        rp::WatchList list;
+        const auto rule = [&](rp::WatchWhen when) -> rp::WatchRule& {
+            list.rules.push_back({});
+            list.rules.back().when = when;
+            return list.rules.back();
+        };
+        for (const char* market : {"M001-Market Area 1", "M017-Market Area 17", "M492-Market Area 492"}) {
+            rule(rp::WatchWhen::NewLeader).market = market;
+            rule(rp::WatchWhen::NewHighBid).market = market;
+            rule(rp::WatchWhen::HighBidReaches).market = market;
+            list.rules.back().amount = 2000000;
+            rule(rp::WatchWhen::Rises).market = market;
+            list.rules.back().block = "A";
+            list.rules.back().percent = 1;
+        }
+        for (const char* bidder : {"NORTHWIND WIRELESS", "o'hara telecom"}) {
+            rule(rp::WatchWhen::GainsOrLosesLead).bidder = bidder;
+            rule(rp::WatchWhen::EligibilityFalls).bidder = bidder;
+            rule(rp::WatchWhen::DropsOut).bidder = bidder;
+        }
+        rule(rp::WatchWhen::NoNewBids);
+        rule(rp::WatchWhen::TotalReaches).amount = 1e9;
+        rule(rp::WatchWhen::TotalReaches).amount = 1e12;
+        const std::string listPath = rp::WatchListPath(path);
+        rp::WriteWatchList(listPath, list);
+        Timer timer;
+        const auto alerts = rp::EvaluateWatchList(*rp::ReadWatchList(listPath), h, last);
+        char what[96];
+        std::snprintf(what, sizeof what, "EvaluateWatchList, %zu rules (%zu alerts)", list.rules.size(),
+                      alerts.size());
+        timer.Print(what, "aim < 50 ms");
     }
 
     const std::string program = corv::ExecutableFolder() + "/corvidel-report";

@@ -19,7 +19,8 @@ declare -A allowed=(
     [queries]="queries viewer dialogue store platform engine"
     [analysis]="analysis viewer dialogue store platform engine"
     [overview]="overview report standings store platform engine"
-    [shell]="shell overview analysis queries viewer platform/qt report standings dialogue store platform engine"
+    [alerts]="alerts overview report standings store platform engine"
+    [shell]="shell alerts overview analysis queries viewer platform/qt report standings dialogue store platform engine"
     [tools]="tools fixture report standings dialogue store platform engine"
 )
 without_qt=" engine platform store dialogue fixture standings report tools "

@@ -4,7 +4,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make ninja-build ccache pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev libsqlite3-dev mdbtools-dev libzip-dev libcsv-dev
-          libseccomp-dev libgtest-dev xvfb xauth fonts-dejavu-core poppler-utils python3-openpyxl chromium
+          nlohmann-json3-dev
+          libseccomp-dev libgtest-dev dbus python3-dbusmock xvfb xauth fonts-dejavu-core poppler-utils python3-openpyxl
+          chromium
           libreoffice-calc-nogui dpkg-dev file man-db desktop-file-utils appstream lintian)
 missing=()
 for p in "${packages[@]}"; do

@@ -146,6 +146,10 @@ QByteArray TableCsv(const QTableView& view) {
     return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
 }
 
+QMenu* ContextMenuOf(const QTableView* view) {
+    return view->findChild<QMenu*>(view->objectName() + QStringLiteral("Menu"), Qt::FindDirectChildrenOnly);
+}
+
 void AddCopyAndExport(QTableView* view, const QString& name) {
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     view->installEventFilter(new TableKeys(view));

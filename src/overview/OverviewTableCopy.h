@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
+class QMenu;
 class QTableView;
 
 namespace corv::overview {
@@ -17,6 +18,9 @@ namespace corv::overview {
 // sort and filter, to a CSV file chosen through the save dialog. name names the table in the export's title
 // and its suggested file name ("Markets": "Markets.csv").
 void AddCopyAndExport(QTableView* view, const QString& name);
+
+// The context menu AddCopyAndExport gave view, for a window's own entries.
+QMenu* ContextMenuOf(const QTableView* view);
 
 // What Copy puts on the clipboard for the view's selection; empty when nothing is selected.
 QString SelectionText(const QTableView& view);

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -16,11 +17,14 @@
 #include <QtConcurrent>
 #include <filesystem>
 
+#include "overview/AlertLogPage.h"
 #include "overview/OverviewCharts.h"
 #include "overview/OverviewModels.h"
 #include "overview/OverviewPages.h"
+#include "overview/OverviewRoundModels.h"
 #include "overview/OverviewTableCopy.h"
 #include "overview/RoundReportExport.h"
+#include "overview/WatchListDialog.h"
 #include "platform/DesktopServices.h"
 #include "store/LatestRound.h"
 
@@ -198,6 +202,32 @@ frmOverview::frmOverview(store::AuctionSession& session, standings::AuctionBids&
     charts = new ChartPane(tabs);
     charts->setObjectName("charts");
     tabs->addTab(charts, "&Charts");
+    alertsPage = new AlertLogPage(session.Current() ? session.Current()->Path() : std::string(), tabs);
+    alertsPage->setObjectName("alertsPage");
+    tabs->addTab(alertsPage, "&Alerts");
+
+    AddWatchEntry(grdMarkets, [this](const QModelIndex& index) {
+        const standings::Licence& l = history_->Licences()[static_cast<std::size_t>(
+            markets->Row(marketsShown->mapToSource(index).row()).licence)];
+        report::WatchRule rule;
+        rule.when = report::WatchWhen::NewLeader;
+        rule.market = l.market;
+        if (!QString::fromStdString(l.block).trimmed().isEmpty()) rule.block = l.block;
+        return rule;
+    });
+    AddWatchEntry(grdBidders, [this](const QModelIndex& index) {
+        report::WatchRule rule;
+        rule.when = report::WatchWhen::GainsOrLosesLead;
+        rule.bidder = history_->Bidders()[static_cast<std::size_t>(
+            bidders->Row(biddersShown->mapToSource(index).row()).bidder)];
+        return rule;
+    });
+    AddWatchEntry(eligibilityPage->grdEligibility, [](const QModelIndex& index) {
+        report::WatchRule rule;
+        rule.when = report::WatchWhen::EligibilityFalls;
+        rule.bidder = index.siblingAtColumn(EligibilityModel::Bidder).data().toString().toStdString();
+        return rule;
+    });
 
     // Below the tabs, where even the narrowest window leaves it room: the page of the round, the amounts and
     // the round compared with, as chosen here.
@@ -323,7 +353,8 @@ void frmOverview::ShowHistory(const standings::BidsSnapshot& bids) {
         for (int r : rounds_) cboRound->addItem(QString::number(r), r);
         if (!rounds_.empty())
             cboRound->addItem(QString::fromLatin1(store::kLatestRoundEntry), rounds_.back());
-        const int keep = followLatest ? -1 : cboRound->findData(chosen);
+        const int keep = cboRound->findData(wantedRound_ ? wantedRound_ : followLatest ? -1 : chosen);
+        if (keep >= 0) wantedRound_ = 0;
         cboRound->setCurrentIndex(keep < 0 ? cboRound->count() - 1 : keep);
     }
     Compute();
@@ -439,6 +470,32 @@ void frmOverview::ShowChart(ChartKind kind, std::int32_t which) {
 }
 
 // ---- the window ----
+
+void frmOverview::ShowRound(int round) {
+    tabs->setCurrentWidget(alertsPage);
+    const int at = cboRound->findData(round);
+    if (at < 0) {
+        wantedRound_ = round;
+        return;
+    }
+    cboRound->setCurrentIndex(at);
+}
+
+void frmOverview::AddWatchEntry(QTableView* view,
+                                std::function<report::WatchRule(const QModelIndex&)> ruleOf) {
+    QMenu* menu = ContextMenuOf(view);
+    menu->addSeparator();
+    QAction* watch = menu->addAction(QStringLiteral("&Watch\u2026"));
+    watch->setObjectName(QStringLiteral("actWatch"));
+    connect(menu, &QMenu::aboutToShow, watch,
+            [view, watch] { watch->setEnabled(view->currentIndex().isValid()); });
+    connect(watch, &QAction::triggered, this, [this, view, ruleOf = std::move(ruleOf)] {
+        const QModelIndex index = view->currentIndex();
+        if (!index.isValid() || !history_ || !session_ || !session_->Current() || !bids_) return;
+        WatchListDialog* dialog = OpenWatchList(session_->Current()->Path(), *bids_, this, ruleOf(index));
+        connect(dialog, &WatchListDialog::Saved, alertsPage, &AlertLogPage::ReadAgain);
+    });
+}
 
 void frmOverview::ShowNote(const QString& sentence, bool tables) {
     lblProblem->setText(sentence);

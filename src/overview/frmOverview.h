@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "overview/OverviewCharts.h"
+#include "report/WatchList.h"
 #include "standings/AuctionBids.h"
 #include "standings/Standings.h"
 #include "store/Auction.h"
@@ -22,6 +23,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QModelIndex;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
@@ -29,6 +31,7 @@ class QTableView;
 
 namespace corv::overview {
 
+class AlertLogPage;
 class ChartPane;
 class ChangesPage;
 class EligibilityPage;
@@ -50,6 +53,9 @@ class frmOverview : public QWidget, public store::AuctionListener {
     int ShownRound() const { return shown_ ? shown_->round : 0; }
     const standings::RoundStandings* Shown() const { return shown_.get(); }
     const standings::BidHistory* History() const { return history_.get(); }
+    // Shows round's standings and the alerts (a notification's "Show"); a round not read yet is shown once
+    // it is.
+    void ShowRound(int round);
     // Which chart the Charts tab shows.
     enum class ChartKind { Total, Market, Bidder };
     ChartKind ShownChart() const { return chartKind_; }
@@ -70,6 +76,7 @@ class frmOverview : public QWidget, public store::AuctionListener {
     EligibilityPage* eligibilityPage;
     PacePage* pacePage;
     ChartPane* charts;
+    AlertLogPage* alertsPage;
     MarketsModel* markets;
     BiddersModel* bidders;
     OverviewFilter* marketsShown;
@@ -100,6 +107,8 @@ class frmOverview : public QWidget, public store::AuctionListener {
     // sentence above the tables; without tables: nothing to show.
     void ShowNote(const QString& sentence, bool tables);
     void EndWithAuction();
+    // "Watch…" in the table's context menu: the watch list opened with a rule made from the current row.
+    void AddWatchEntry(QTableView* view, std::function<report::WatchRule(const QModelIndex&)> ruleOf);
     standings::Measure ChosenMeasure() const;
     int ChosenRound() const;
 
@@ -117,6 +126,7 @@ class frmOverview : public QWidget, public store::AuctionListener {
     unsigned computeAsked_ = 0, chartAsked_ = 0, changesAsked_ = 0;
     ChartKind chartKind_ = ChartKind::Total;
     std::int32_t chartOf_ = 0;
+    int wantedRound_ = 0;  // asked for by ShowRound before the bids held it
 };
 
 }  // namespace corv::overview

@@ -76,9 +76,17 @@ std::string LocalTimeNow() {
     return buffer;
 }
 
-HtmlExtras PageExtras(const std::string&, const standings::BidHistory&, int) {
+HtmlExtras PageExtras(const std::string& auctionPath, const standings::BidHistory& history, int round) {
     HtmlExtras extras;
     extras.made = LocalTimeNow();
+    const std::string list = WatchListPath(auctionPath);
+    try {
+        if (const auto rules = ReadWatchList(list)) extras.alerts = EvaluateWatchList(*rules, history, round);
+    } catch (const WatchListError& e) {
+        extras.watchProblem = e.Describe(list);
+    } catch (const std::exception& e) {
+        extras.watchProblem = e.what();
+    }
     return extras;
 }
 
@@ -235,7 +243,7 @@ std::vector<Section> Sections(const RoundReport& r, const HtmlExtras& x) {
                          }
                          out += "<ul class=\"alerts\">\n";
                          for (const Alert& a : *x.alerts) {
-                             out += "<li><strong>Alert:</strong> ";
+                             out += "<li>";
                              AppendEscaped(out, a.text);
                              out += "</li>\n";
                          }

@@ -191,6 +191,8 @@ const std::vector<CommandRow> kRows = {
     {.kind = Item, .parent = "mnuTools", .name = "mnuToolsOverview", .caption = "Auction &Overview",
      .shortcut = "Ctrl+Shift+O", .needs = Auction, .run = Overview,
      .toolbarKey = "Overview", .icon = ":/icons/Overview.png", .toolTip = "Auction Overview", .toolbarPlace = 12},
+    {.kind = Item, .parent = "mnuTools", .name = "mnuToolsWatchList", .caption = "Watch &List...",
+     .needs = Auction, .run = OfWindow<&frmMain::EditWatchList>},
 
     {.kind = Menu, .parent = "", .name = "mnuWindow", .caption = "&Window"},
     {.kind = Item, .parent = "mnuWindow", .name = "mnuWindowNewWindow", .caption = "&New Window",

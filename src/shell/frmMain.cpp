@@ -13,6 +13,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include "alerts/RoundAlerts.h"
 #include "engine/CorvError.h"
 #include "platform/DesktopServices.h"
 #include "platform/ErrorBox.h"
@@ -97,6 +98,7 @@ frmMain::frmMain(QWidget* parent, FollowTiming followTiming, std::vector<Command
         session_, [this] { return Viewers(); }, [this] { return commandDepth_ > 0; },
         std::move(followTiming));
     SetUpFollowing();
+    SetUpAlerts();
     UpdateCommands();
 
     helpFile_ = FindHelpDocument();

@@ -29,6 +29,9 @@ class QToolBar;
 namespace corv {
 
 class AuctionFollowers;
+namespace alerts {
+class RoundAlerts;
+}
 class StartUp;
 class frmFlexGrid;
 class frmOpeningQuestions;
@@ -105,6 +108,10 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
     frmOpeningQuestions* OpeningQuestions() const;
 
     AuctionFollowers& Followers() const { return *followers_; }
+    // The watch list weighed as rounds arrive (AlertCommands.cpp).
+    alerts::RoundAlerts& Alerts() const { return *alerts_; }
+    // Tools > Watch List…
+    void EditWatchList();
     DownloadFollower* Follower() const;
     // Ends the program as File > Exit does once no command or import is under way, so an import commits or
     // rolls back first; questions still open are answered as if cancelled. For a termination signal.
@@ -146,6 +153,10 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
     void ShowMissingRound(int round);
     // The status bar's word of following, for a few seconds.
     void ShowFollowMessage(const QString& text);
+    void SetUpAlerts();
+    // The overview's Alerts tab reads the log and the list again.
+    void ReadAlertsAgain();
+    void ShowAlertRound(int round);
     // false when a viewer would not close.
     bool CloseAuctionWindows();
     void SwitchToAuction(const std::string& path);
@@ -165,6 +176,7 @@ class frmMain : public QMainWindow, public ViewerHost, public store::AuctionList
     store::AuctionSession session_;
     std::unique_ptr<StartUp> startUp_;
     std::unique_ptr<AuctionFollowers> followers_;
+    std::unique_ptr<alerts::RoundAlerts> alerts_;
     QString followTip_;  // the Follow key's own tool tip, before a missing round is added
     unsigned followMessages_ = 0;
     int commandDepth_ = 0;

@@ -1,5 +1,6 @@
 // corvidel-report AUCTION [options]: one round of an auction as text, CSV, JSON or a web page, for scripts
-// and for a look from a terminal. Reads the auction and writes nothing to it, a Jet one included.
+// and for a look from a terminal; with --alerts, the alerts the watch list gives for the round. Reads the
+// auction and its watch list and writes nothing to either, a Jet auction included.
 
 #include <algorithm>
 #include <cctype>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -17,6 +19,7 @@
 #include "report/Report.h"
 #include "report/ReportHtml.h"
 #include "report/ReportWriters.h"
+#include "report/WatchList.h"
 #include "standings/RoundChanges.h"
 
 namespace {
@@ -32,7 +35,9 @@ constexpr int kUsage = 2;
 
 constexpr const char* kUsageLine =
     "usage: corvidel-report AUCTION [--round N] [--since M] [--net] [--format text|csv|json|html]\n"
-    "                       [--table NAME] [--market-data TABLE] [--output FILE]\n";
+    "                       [--table NAME] [--market-data TABLE] [--output FILE]\n"
+    "       corvidel-report AUCTION --alerts [--watch FILE] [--round N] [--format text|json]\n"
+    "                       [--output FILE]\n";
 
 constexpr const char* kHelp =
     "       corvidel-report --help | --version\n"
@@ -53,6 +58,13 @@ constexpr const char* kHelp =
     "                   the market data the $/MHz-pop figures come from (default: the first in the\n"
     "                   auction's list of tables)\n"
     "  --output FILE    write to FILE instead of standard output\n"
+    "  --alerts         print the alerts the watch list gives for round N (against N - 1, gross\n"
+    "                   amounts) instead of the report: one \"Round N: TEXT\" line each, or with\n"
+    "                   --format json {auction, round, watchList, alerts[]} where each alert is\n"
+    "                   {rule, when, round, text}: rule is the rule's index in the list (from 0) and\n"
+    "                   when its kind. Without a watch list it prints nothing (JSON: no alerts).\n"
+    "  --watch FILE     the watch list to weigh (default: AUCTION's own, AUCTION.watch.json beside\n"
+    "                   it, its extension replaced); with --alerts only\n"
     "  -h, --help       print this help and exit\n"
     "      --version    print the version and exit\n"
     "\n"
@@ -88,11 +100,23 @@ constexpr const char* kHelp =
     "without market data). The text shows them with four decimals, and leaves them out without\n"
     "market data.\n"
     "\n"
+    "The watch list is JSON, {\"version\": 1, \"rules\": [...]}, each rule one of:\n"
+    "  {\"market\": M, \"block\": B, \"when\": \"new leader\"}       another bidder leads it\n"
+    "  {\"market\": M, \"block\": B, \"when\": \"new high bid\"}     a high bid placed in round N\n"
+    "  {\"market\": M, \"block\": B, \"when\": \"high bid reaches\", \"amount\": A}\n"
+    "  {\"market\": M, \"block\": B, \"when\": \"rises\", \"percent\": P}\n"
+    "  {\"bidder\": NAME, \"when\": \"gains or loses a lead\"}\n"
+    "  {\"bidder\": NAME, \"when\": \"eligibility falls\"}\n"
+    "  {\"bidder\": NAME, \"when\": \"drops out\"}\n"
+    "  {\"when\": \"no new bids\"}\n"
+    "  {\"when\": \"standing total reaches\", \"amount\": A}\n"
+    "\"block\" may be left out to watch every block of the market. See corvidel-report(1).\n"
+    "\n"
     "Exit status: 0 on success; 1 when AUCTION is missing or is not an auction database, the round is\n"
     "not imported, --net is given for an auction without net amounts, the --market-data table is not\n"
-    "there or is not market data, or the output cannot be written; 2 for a wrong command line (an unknown "
-    "option included). The cause is one line on\n"
-    "standard error. See corvidel-report(1).\n";
+    "there or is not market data, the watch list cannot be used, or the output cannot be written; 2 for\n"
+    "a wrong command line (an unknown option included). The cause is one line on standard error. See\n"
+    "corvidel-report(1).\n";
 
 enum class Format { Text, Csv, Json, Html };
 
@@ -104,6 +128,8 @@ struct Options {
     std::optional<Table> table;
     std::optional<std::string> output;
     std::optional<std::string> marketData;
+    bool alerts = false;
+    std::optional<std::string> watch;
 };
 
 struct UsageError {
@@ -156,6 +182,10 @@ Options Parse(int argc, char** argv) {
             o.marketData = value();
         } else if (arg == "--output") {
             o.output = value();
+        } else if (arg == "--alerts") {
+            o.alerts = true;
+        } else if (arg == "--watch") {
+            o.watch = value();
         } else if (arg.size() > 1 && arg[0] == '-') {
             throw UsageError{"unknown option " + arg};
         } else if (haveAuction) {
@@ -166,6 +196,14 @@ Options Parse(int argc, char** argv) {
         }
     }
     if (!haveAuction) throw UsageError{"no auction given"};
+    if (o.watch && !o.alerts) throw UsageError{"--watch goes with --alerts"};
+    if (o.alerts) {
+        // The alerts are weighed one way: round N against N - 1, gross amounts.
+        if (o.since) throw UsageError{"--alerts weighs round N against N - 1: leave out --since"};
+        if (o.measure == Measure::Net) throw UsageError{"--alerts weighs gross amounts: leave out --net"};
+        if (o.format == Format::Csv || o.format == Format::Html || o.table)
+            throw UsageError{"--alerts goes with --format text or json"};
+    }
     if (o.table && o.format != Format::Csv) throw UsageError{"--table goes with --format csv"};
     if (o.format == Format::Csv && !o.table) throw UsageError{"--format csv needs --table"};
     if (o.round && o.since && *o.since >= *o.round) throw UsageError{"--since must be below --round"};
@@ -202,6 +240,40 @@ std::string FileName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// A JSON string; a byte that is not UTF-8 becomes U+FFFD, so the document stays valid.
+std::string JsonText(const std::string& s) {
+    return nlohmann::json(s).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// "Round N: TEXT" lines, or the JSON document of --alerts, one alert a line:
+//   {"auction": "Auction31.mdb", "round": 6, "watchList": "Auction31.watch.json", "alerts": [
+//     {"rule": 0, "when": "new leader", "round": 6, "text": "BTA001 C: ..."}
+//   ]}
+// watchList is null without a list.
+std::string AlertsText(const Options& o, const std::string& auction, int round,
+                       const corv::report::WatchList* list, const std::string& listPath,
+                       const std::vector<corv::report::Alert>& alerts) {
+    if (o.format == Format::Json) {
+        std::string out = "{\"auction\": " + JsonText(auction) + ", \"round\": " + std::to_string(round) +
+                          ", \"watchList\": " + (list ? JsonText(listPath) : std::string("null")) +
+                          ", \"alerts\": [";
+        for (std::size_t i = 0; i < alerts.size(); ++i) {
+            const auto& a = alerts[i];
+            const auto when = list->rules[static_cast<std::size_t>(a.rule)].when;
+            out += (i ? ",\n  " : "\n  ");
+            out += "{\"rule\": " + std::to_string(a.rule) +
+                   ", \"when\": " + JsonText(corv::report::WatchWhenText(when)) +
+                   ", \"round\": " + std::to_string(a.round) + ", \"text\": " + JsonText(a.text) + "}";
+        }
+        return out + (alerts.empty() ? "]}\n" : "\n]}\n");
+    }
+    std::string out;
+    const std::string prefix = "Round " + std::to_string(round) + ": ";
+    // "no new bids" already begins so.
+    for (const auto& a : alerts) out += (a.text.rfind(prefix, 0) == 0 ? a.text : prefix + a.text) + '\n';
+    return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -226,6 +298,7 @@ int main(int argc, char** argv) {
     }
 
     corv::report::RoundReport report;
+    std::string alertsOut;
     try {
         const auto auction = corv::report::ReadReportAuction(o.auction);
         if (auction.rounds.empty()) return Fail(kFailed, o.auction + " holds no imported round");
@@ -236,11 +309,27 @@ int main(int argc, char** argv) {
         if (since >= round) return Fail(kUsage, "--since must be below the round, " + std::to_string(round));
         if (o.measure == Measure::Net && !auction.history->HasNet())
             return Fail(kFailed, o.auction + " has no net amounts: leave out --net");
-        std::string cause;
-        const auto* marketData = ChosenMarketData(auction, o, cause);
-        if (!cause.empty()) return Fail(kFailed, cause);
-        report = corv::report::BuildReport(auction.history, FileName(o.auction), round, since, o.measure,
-                                           marketData);
+        if (o.alerts) {
+            const std::string listPath = o.watch.value_or(corv::report::WatchListPath(o.auction));
+            std::optional<corv::report::WatchList> list;
+            try {
+                list = corv::report::ReadWatchList(listPath);
+            } catch (const corv::report::WatchListError& e) {
+                return Fail(kFailed, e.Describe(listPath));
+            }
+            // The auction's own list may well not be there; a list named on the command line must be.
+            if (!list && o.watch) return Fail(kFailed, listPath + ": no such file");
+            const auto alerts = list ? corv::report::EvaluateWatchList(*list, *auction.history, round)
+                                     : std::vector<corv::report::Alert>{};
+            alertsOut = AlertsText(o, FileName(o.auction), round, list ? &*list : nullptr,
+                                   list ? listPath : std::string(), alerts);
+        } else {
+            std::string cause;
+            const auto* marketData = ChosenMarketData(auction, o, cause);
+            if (!cause.empty()) return Fail(kFailed, cause);
+            report = corv::report::BuildReport(auction.history, FileName(o.auction), round, since, o.measure,
+                                               marketData);
+        }
     } catch (const ReportError& e) {
         return Fail(kFailed, e.message);
     } catch (const std::exception& e) {
@@ -248,21 +337,25 @@ int main(int argc, char** argv) {
     }
 
     std::ostringstream text;
-    switch (o.format) {
-        case Format::Text:
-            corv::report::WriteText(report, text);
-            break;
-        case Format::Json:
-            corv::report::WriteJson(report, text);
-            break;
-        case Format::Html:
-            text << corv::report::HtmlPage(
-                report, corv::report::PageExtras(o.auction, *report.history, report.round));
-            break;
-        case Format::Csv:
-            if (!corv::report::WriteCsv(report, *o.table, text))
-                return Fail(kFailed, corv::standings::NoEligibilityTableSentence());
-            break;
+    if (o.alerts) {
+        text << alertsOut;
+    } else {
+        switch (o.format) {
+            case Format::Text:
+                corv::report::WriteText(report, text);
+                break;
+            case Format::Json:
+                corv::report::WriteJson(report, text);
+                break;
+            case Format::Html:
+                text << corv::report::HtmlPage(
+                    report, corv::report::PageExtras(o.auction, *report.history, report.round));
+                break;
+            case Format::Csv:
+                if (!corv::report::WriteCsv(report, *o.table, text))
+                    return Fail(kFailed, corv::standings::NoEligibilityTableSentence());
+                break;
+        }
     }
     const std::string out = std::move(text).str();
     if (o.output) {

@@ -116,6 +116,17 @@ std::map<std::string, DomTable> TablesOf(const std::string& dom) {
     return tables;
 }
 
+std::vector<std::string> ListItemsOf(const std::string& dom, const std::string& listClass) {
+    std::vector<std::string> items;
+    const std::string open = "<ul class=\"" + listClass + "\">";
+    for (std::size_t at = dom.find(open); at != std::string::npos; at = dom.find(open, at + 1)) {
+        const std::size_t end = dom.find("</ul>", at);
+        for (std::size_t li = dom.find("<li>", at); li < end; li = dom.find("<li>", li + 1))
+            items.push_back(TextOf(dom.substr(li + 4, dom.find("</li>", li) - li - 4)));
+    }
+    return items;
+}
+
 std::vector<DomTag> TagsOf(const std::string& dom) {
     std::vector<DomTag> tags;
     for (std::size_t i = 0; i < dom.size(); ++i) {

@@ -26,6 +26,9 @@ struct DomTable {
 // The tables of a serialized DOM by their id, cells' markup dropped and character references resolved.
 std::map<std::string, DomTable> TablesOf(const std::string& dom);
 
+// The text of each item of the lists of that class, in order.
+std::vector<std::string> ListItemsOf(const std::string& dom, const std::string& listClass);
+
 struct DomTag {
     std::string name;                                             // lower case
     std::vector<std::pair<std::string, std::string>> attributes;  // names lower case, values resolved

@@ -14,6 +14,7 @@
 #include "report/PageSupport.h"
 #include "report/Report.h"
 #include "report/ReportHtml.h"
+#include "report/WatchList.h"
 #include "support/AuctionDatabase.h"
 #include "support/NeededFile.h"
 #include "support/RoundReference.h"
@@ -86,7 +87,17 @@ class PageTest : public ::testing::Test {
         const ProgramRun run = Report(json);
         ASSERT_EQ(run.code, 0) << run.err;
         const Json doc = Json::Parse(run.out);
-        const auto tables = TablesOf(Dom(Page(auction, args)));
+        const std::string dom = Dom(Page(auction, args));
+        const auto tables = TablesOf(dom);
+
+        const ProgramRun alerts =
+            Report({auction, "--alerts", "--round", std::to_string(static_cast<int>(doc["round"].Number())),
+                    "--format", "json"});
+        ASSERT_EQ(alerts.code, 0) << alerts.err;
+        std::vector<std::string> texts;
+        const Json alertsDoc = Json::Parse(alerts.out);
+        for (const Json& a : alertsDoc["alerts"].Items()) texts.push_back(a["text"].String());
+        EXPECT_EQ(ListItemsOf(dom, "alerts"), texts);
 
         // The totals in order, a group's members in its place; a figure there is none of is left out.
         std::vector<std::pair<std::string, Json>> totals;
@@ -147,6 +158,15 @@ class FixturePageTest : public PageTest {
             RunSqlite(path, std::string("UPDATE \"") + table +
                                 "\" SET \"Bidder Name\" = " + literal(kHostile) +
                                 " WHERE \"Bidder Name\" = " + literal(fixture::BidderNames(options)[1]));
+        // A watch list whose alerts name the hostile bidder.
+        report::WatchList watch;
+        report::WatchRule lead, high;
+        lead.when = report::WatchWhen::GainsOrLosesLead;
+        lead.bidder = kHostile;
+        high.when = report::WatchWhen::NewHighBid;
+        high.market = fixture::MarketNames(options)[0];
+        watch.rules = {lead, high};
+        report::WriteWatchList(report::WatchListPath(path), watch);
         if (longNames)
             for (const char* table : {"Markets and Bidders", "Bidder Eligibility"})
                 RunSqlite(path, std::string("UPDATE \"") + table +
@@ -211,6 +231,10 @@ TEST_F(FixturePageTest, NothingOutsideThePageIsReferredToAndAHostileNameStaysTex
     const auto bidders = TablesOf(dom).at("t-bidders").rows;
     EXPECT_TRUE(std::any_of(bidders.begin(), bidders.end(),
                             [](const std::vector<std::string>& row) { return row[0] == kHostile; }));
+    const auto alerts = ListItemsOf(dom, "alerts");
+    EXPECT_TRUE(std::any_of(alerts.begin(), alerts.end(), [](const std::string& alert) {
+        return alert.find(kHostile) != std::string::npos;
+    }));
 }
 
 // Printed to PDF: every section's heading is in the text, and no table row is cut across a page. The check
@@ -249,7 +273,8 @@ TEST_F(FixturePageTest, PrintedEverySectionIsThereAndNoRowIsCutAcrossAPage) {
     const auto a = report::ReadReportAuction(path);
     const report::RoundReport r = report::BuildReport(a.history, fs::path(path).filename(), a.rounds.back(),
                                                       0, standings::Measure::Gross);
-    for (const std::string& title : report::HtmlSectionTitles(r, {}))
+    for (const std::string& title :
+         report::HtmlSectionTitles(r, report::PageExtras(path, *a.history, r.round)))
         EXPECT_NE(flat.find(NonSpace(title)), std::string::npos) << title;
 
     const auto tables = TablesOf(Dom(page));

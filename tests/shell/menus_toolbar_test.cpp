@@ -40,7 +40,7 @@ TEST_F(MainWindowTest, MenuBarCaptionsAccessKeysAndOrder) {
               (std::vector<std::string>{"&Pivot Table Wizard", "Export Table To Excel", "-", "&Sort Table...",
                                         "&Filter Table...", "&Reset Table", "-", "&Table Wizard...",
                                         "S&QL Query Builder...", "&Drop Table", "-", "Follow Do&wnloads", "-",
-                                        "Auction &Overview"}));
+                                        "Auction &Overview", "Watch &List..."}));
     EXPECT_EQ(Entries(w.Menu("mnuToolsAnalysis")),
               (std::vector<std::string>{"&Markets...", "&Rounds...", "&Bidders..."}));
     EXPECT_EQ(Entries(w.Menu("mnuWindow")),
