@@ -19,19 +19,20 @@ datadir="$prefix/$(cache CMAKE_INSTALL_DATADIR)"  # empty in the cache unless se
 
 # The reader is not beside the installed tool: reading a Jet file proves the installed one is found.
 unset CORVIDEL_JETREAD
-"$bin/corvidel-sql" --version | grep -qx "corvidel-sql $(cache CMAKE_PROJECT_VERSION)" || fail "corvidel-sql --version"
-"$bin/corvidel-sql" --help | grep -q "^usage: corvidel-sql FILE" || fail "corvidel-sql --help"
+# grep reads the whole text: one that stopped at the first match would leave a long help to die of SIGPIPE.
+"$bin/corvidel-sql" --version | grep -x "corvidel-sql $(cache CMAKE_PROJECT_VERSION)" >/dev/null || fail "corvidel-sql --version"
+"$bin/corvidel-sql" --help | grep "^usage: corvidel-sql FILE" >/dev/null || fail "corvidel-sql --help"
 rows="$("$bin/corvidel-sql" "$src/../shared/jet-samples/nwind.mdb" "SELECT Count(*) AS N FROM Customers")" \
     || fail "installed corvidel-sql cannot read a Jet file"
 [ "$(printf '%s\n' "$rows" | tail -1)" -gt 0 ] || fail "no customers read: $rows"
-QT_QPA_PLATFORM=offscreen "$bin/corvidel" --version | grep -q "$(cache CMAKE_PROJECT_VERSION)" || fail "corvidel --version"
+QT_QPA_PLATFORM=offscreen "$bin/corvidel" --version | grep "$(cache CMAKE_PROJECT_VERSION)" >/dev/null || fail "corvidel --version"
 # Where the program looks for its help (checked by the install path tests).
 [ -f "$datadir/corvidel/corvidel-help.html" ] || fail "help not installed"
 mandir="$prefix/$(cache CMAKE_INSTALL_MANDIR)"
 [ -n "$(cache CMAKE_INSTALL_MANDIR)" ] || mandir="$datadir/man"
-"$bin/corvidel-import" --help | grep -q "^usage: corvidel-import AUCTION" || fail "corvidel-import --help"
-"$bin/corvidel-report" --version | grep -qx "corvidel-report $(cache CMAKE_PROJECT_VERSION)" || fail "corvidel-report --version"
-"$bin/corvidel-report" --help | grep -q "^usage: corvidel-report AUCTION" || fail "corvidel-report --help"
+"$bin/corvidel-import" --help | grep "^usage: corvidel-import AUCTION" >/dev/null || fail "corvidel-import --help"
+"$bin/corvidel-report" --version | grep -x "corvidel-report $(cache CMAKE_PROJECT_VERSION)" >/dev/null || fail "corvidel-report --version"
+"$bin/corvidel-report" --help | grep "^usage: corvidel-report AUCTION" >/dev/null || fail "corvidel-report --help"
 # A Jet auction goes through the installed reader too.
 cp "$src/../shared/jet-samples/auction/Auction31.mdb" "$work/Auction31.mdb"
 report="$("$bin/corvidel-report" "$work/Auction31.mdb" --format json)" \
