@@ -52,12 +52,15 @@ std::size_t Utf8Length(const std::string& s, std::size_t i) {
 }
 
 std::string Grouped(double value) {
-    std::string plain = JsonNumber(value);
+    const std::string plain = JsonNumber(value);
     const std::size_t sign = plain[0] == '-' ? 1 : 0;
-    std::size_t point = plain.find('.');
-    if (point == std::string::npos) point = plain.size();
-    for (std::size_t i = point; i > sign + 3; i -= 3) plain.insert(i - 3, ",");
-    return plain;
+    const std::size_t point = std::min(plain.find('.'), plain.size());
+    std::string out = plain.substr(0, sign);
+    for (std::size_t i = sign; i < point; ++i) {
+        if (i > sign && (point - i) % 3 == 0) out += ',';
+        out += plain[i];
+    }
+    return out + plain.substr(point);
 }
 
 }  // namespace detail

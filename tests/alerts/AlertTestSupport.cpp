@@ -88,7 +88,8 @@ report::WatchList EveryMarketWatched(const fixture::AuctionOptions& options) {
 
 QWidget* ActiveModal() {
     QWidget* modal = nullptr;
-    QTest::qWaitFor([&] {
+    // No modal window is a null the caller checks.
+    (void)QTest::qWaitFor([&] {
         modal = QApplication::activeModalWidget();
         if (modal && !modal->isActiveWindow()) modal->activateWindow();
         return modal && modal->isActiveWindow();

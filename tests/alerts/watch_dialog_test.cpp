@@ -118,7 +118,7 @@ TEST_F(AlertTest, AListThatCannotBeUsedIsNamedAndLeftAlone) {
 
     EXPECT_TRUE(Import(2).empty());
     overview::frmOverview& o = Overview();
-    QTest::qWaitFor([&] { return !o.alertsPage->Reading(); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !o.alertsPage->Reading(); }));
     EXPECT_TRUE(o.alertsPage->lblNote->text().contains("line 2"))
         << o.alertsPage->lblNote->text().toStdString();
     EXPECT_EQ(o.alertsPage->model->rowCount(), 0);

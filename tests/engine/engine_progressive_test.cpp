@@ -497,7 +497,9 @@ TEST_F(EnginePaged, AFullTemporaryFolderEndsTheLoadWithAnErrorNamingItAndTheRows
         } catch (const corv::CorvError& e) {
             EXPECT_NE(e.description().find("temporary folder '" + tiny.path() + "'"), std::string::npos)
                 << e.description();
-            if (tiny.full()) EXPECT_EQ(e.number(), err::DiskFull) << e.description();
+            if (tiny.full()) {
+                EXPECT_EQ(e.number(), err::DiskFull) << e.description();
+            }
         }
     }
     const std::size_t kept = rs->RowCount();

@@ -239,7 +239,9 @@ TEST(JetReader, ACopyTooLargeForTheTemporaryFolderIsTheFoldersFailure) {
     } catch (const corv::CorvError& e) {
         EXPECT_NE(e.description().find("'" + tiny.path()), std::string::npos) << e.description();
         EXPECT_EQ(e.description().find("damaged"), std::string::npos) << e.description();
-        if (tiny.full()) EXPECT_EQ(e.number(), corv::err::DiskFull) << e.description();
+        if (tiny.full()) {
+            EXPECT_EQ(e.number(), corv::err::DiskFull) << e.description();
+        }
     }
     EXPECT_TRUE(fs::is_empty(corv::engine::PrivateTempFolder())) << "the partial copy was left";
 }

@@ -84,7 +84,9 @@ class OverviewPricesTest : public ::testing::Test {
             const auto it = p.bidders.find(Text(b, r, BiddersModel::Bidder));
             const QModelIndex cell = b.index(r, BiddersModel::PricePerMHzPop);
             ASSERT_EQ(cell.data().isValid(), it != p.bidders.end()) << Text(b, r, BiddersModel::Bidder);
-            if (it != p.bidders.end()) EXPECT_NEAR(cell.data(kSortRole).toDouble(), it->second, 1e-12);
+            if (it != p.bidders.end()) {
+                EXPECT_NEAR(cell.data(kSortRole).toDouble(), it->second, 1e-12);
+            }
         }
         // Both figures, in their order, and the rows left out.
         ASSERT_TRUE(p.withHigh && p.all);
@@ -92,8 +94,9 @@ class OverviewPricesTest : public ::testing::Test {
         const auto withHigh = totals.indexOf(": " + Price(*p.withHigh));
         EXPECT_GE(withHigh, 0) << totals.toStdString();
         EXPECT_GT(totals.indexOf(": " + Price(*p.all), withHigh + 1), withHigh) << totals.toStdString();
-        if (data.leftOut > 0)
+        if (data.leftOut > 0) {
             EXPECT_TRUE(totals.contains(QStringLiteral("%1 row").arg(data.leftOut))) << totals.toStdString();
+        }
     }
 
     TempFolder folder;

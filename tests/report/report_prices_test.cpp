@@ -15,7 +15,9 @@ using Key = RoundReference::Key;
 
 void ExpectFigure(const Json& value, std::optional<double> expected, const std::string& what) {
     ASSERT_EQ(value.IsNull(), !expected.has_value()) << what;
-    if (expected) EXPECT_NEAR(value.Number(), *expected, 1e-12) << what;
+    if (expected) {
+        EXPECT_NEAR(value.Number(), *expected, 1e-12) << what;
+    }
 }
 
 void ExpectPrices(const Json& doc, const RoundReference& ref, const MarketDataRows& data, int round) {
@@ -118,7 +120,7 @@ TEST_F(ReportPricesTest, AMarketDataTableThatWillNotDoFailsWithOneLine) {
     const std::string path = Fixture();
     RunSqlite(path,
               "CREATE TABLE Notes (Market, Population); INSERT INTO sysTables (TableName) VALUES ('Notes')");
-    for (const std::string& name : {"Notes", "Nowhere"}) {
+    for (const std::string name : {"Notes", "Nowhere"}) {
         const ProgramRun run = Report({path, "--market-data", name});
         EXPECT_EQ(run.code, 1);
         EXPECT_EQ(run.out, "");
