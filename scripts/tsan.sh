@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the engine, store, viewer, query, standings and overview tests with ThreadSanitizer into build-tsan/ and
+# Builds the engine, store, viewer, query, standings, overview and alert tests with ThreadSanitizer into build-tsan/ and
 # runs them (windows offscreen); corvidel-sql is built too, for the engine's tool tests. Any reported race fails
 # the run.
 set -euo pipefail
@@ -13,7 +13,7 @@ launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccach
 cmake -S . -B build-tsan "${generator[@]}" -DCORVIDEL_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g" "${launcher[@]}" >/dev/null
 cmake --build build-tsan -j"${CORVIDEL_JOBS:-$(nproc)}" --target tests_engine tests_store tests_viewer tests_queries \
-    tests_standings tests_overview corvidel-sql
+    tests_standings tests_overview tests_alerts corvidel-sql
 
 export QT_QPA_PLATFORM=offscreen
 # As in scripts/test.sh: a test missing a sample file or a program of the build fails rather than skips.
@@ -24,7 +24,7 @@ export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/s
 # their own. Drawing charts is slow under the sanitizer and adds no thread of its own, so the chart tests
 # run only in the plain build.
 runs=("engine *" "store *" "viewer -ExportPrint*" "viewer ExportPrint*" "queries *" "standings *"
-    "overview -OverviewChartsTest*")
+    "overview -OverviewChartsTest*" "alerts *")
 for run in "${runs[@]}"; do
     area=${run%% *}
     filter=${run#* }
