@@ -10,6 +10,7 @@
 #include <QtConcurrent>
 #include <vector>
 
+#include "overview/OverviewTableCopy.h"
 #include "report/WatchList.h"
 
 namespace corv::overview {
@@ -65,6 +66,7 @@ AlertLogPage::AlertLogPage(std::string auctionPath, QWidget* parent)
     grdAlerts->verticalHeader()->hide();
     grdAlerts->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     grdAlerts->horizontalHeader()->setStretchLastSection(true);
+    AddCopyAndExport(grdAlerts, QStringLiteral("Alerts"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblNote);
     layout->addWidget(grdAlerts, 1);
