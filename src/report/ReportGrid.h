@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -47,5 +48,23 @@ std::optional<Grid> GridOf(const RoundReport& report, Table table);
 std::string Grouped(double value);
 // The length of the well-formed UTF-8 sequence at s[i], or 0.
 std::size_t Utf8Length(const std::string& s, std::size_t i);
+// s appended to out with each well-formed UTF-8 sequence kept, each byte of a broken one as invalid, and
+// each ASCII character as ascii(out, c) writes it.
+template <class Ascii>
+void AppendText(std::string& out, const std::string& s, std::string_view invalid, Ascii ascii) {
+    for (std::size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            ascii(out, c);
+            ++i;
+        } else if (const std::size_t n = Utf8Length(s, i)) {
+            out.append(s, i, n);
+            i += n;
+        } else {
+            out += invalid;
+            ++i;
+        }
+    }
+}
 
 }  // namespace corv::report::detail

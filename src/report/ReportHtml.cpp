@@ -19,40 +19,27 @@ using detail::Grid;
 using detail::Null;
 
 void AppendEscaped(std::string& out, const std::string& s) {
-    for (std::size_t i = 0; i < s.size();) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c >= 0x80) {
-            const std::size_t n = detail::Utf8Length(s, i);
-            if (n == 0) {
-                out += "\xEF\xBF\xBD";
-                ++i;
-            } else {
-                out.append(s, i, n);
-                i += n;
-            }
-            continue;
-        }
+    detail::AppendText(out, s, "\xEF\xBF\xBD", [](std::string& o, unsigned char c) {
         switch (c) {
             case '&':
-                out += "&amp;";
+                o += "&amp;";
                 break;
             case '<':
-                out += "&lt;";
+                o += "&lt;";
                 break;
             case '>':
-                out += "&gt;";
+                o += "&gt;";
                 break;
             case '"':
-                out += "&quot;";
+                o += "&quot;";
                 break;
             case '\'':
-                out += "&#39;";
+                o += "&#39;";
                 break;
             default:
-                out += c < 0x20 || c == 0x7F ? ' ' : static_cast<char>(c);
+                o += c < 0x20 || c == 0x7F ? ' ' : static_cast<char>(c);
         }
-        ++i;
-    }
+    });
 }
 
 // A sum of many amounts carries the noise of binary fractions, which a reader has no use for.

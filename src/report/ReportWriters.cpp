@@ -76,46 +76,33 @@ namespace {
 void JsonString(std::string& out, const std::string& s) {
     static const char* hex = "0123456789abcdef";
     out += '"';
-    for (std::size_t i = 0; i < s.size();) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c >= 0x80) {
-            const std::size_t n = Utf8Length(s, i);
-            if (n == 0) {
-                out += "\\ufffd";
-                ++i;
-            } else {
-                out.append(s, i, n);
-                i += n;
-            }
-            continue;
-        }
+    detail::AppendText(out, s, "\\ufffd", [](std::string& o, unsigned char c) {
         switch (c) {
             case '"':
-                out += "\\\"";
+                o += "\\\"";
                 break;
             case '\\':
-                out += "\\\\";
+                o += "\\\\";
                 break;
             case '\n':
-                out += "\\n";
+                o += "\\n";
                 break;
             case '\r':
-                out += "\\r";
+                o += "\\r";
                 break;
             case '\t':
-                out += "\\t";
+                o += "\\t";
                 break;
             default:
                 if (c < 0x20) {
-                    out += "\\u00";
-                    out += hex[c >> 4];
-                    out += hex[c & 15];
+                    o += "\\u00";
+                    o += hex[c >> 4];
+                    o += hex[c & 15];
                 } else {
-                    out += static_cast<char>(c);
+                    o += static_cast<char>(c);
                 }
         }
-        ++i;
-    }
+    });
     out += '"';
 }
 
