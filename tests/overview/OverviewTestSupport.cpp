@@ -1,6 +1,7 @@
 #include "OverviewTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QString>
 #include <filesystem>
@@ -108,6 +109,20 @@ void WaitIdle(overview::frmOverview& w) {
     // News arrives queued: deliver it, so that the work it starts counts.
     QCoreApplication::sendPostedEvents();
     while (w.Busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+std::unique_ptr<overview::frmOverview> ShowOverview(store::AuctionSession& session,
+                                                    standings::AuctionBids& bids) {
+    auto window = std::make_unique<overview::frmOverview>(session, bids);
+    window->resize(1280, 800);
+    window->show();
+    WaitIdle(*window);
+    return window;
+}
+
+void ChooseRound(overview::frmOverview& w, int round) {
+    w.cboRound->setCurrentIndex(w.cboRound->findData(round));
+    WaitIdle(w);
 }
 
 }  // namespace corv::test

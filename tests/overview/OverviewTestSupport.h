@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,5 +53,10 @@ bool ImportJetSample(const std::string& samples, const std::string& folder, Scri
 
 // Processes events until the window has no work under way.
 void WaitIdle(overview::frmOverview& w);
+// A window on the session's open auction, shown at 1280x800 once its work is done.
+std::unique_ptr<overview::frmOverview> ShowOverview(store::AuctionSession& session,
+                                                    standings::AuctionBids& bids);
+// Chooses round in the window's round list and waits for it to show.
+void ChooseRound(overview::frmOverview& w, int round);
 
 }  // namespace corv::test

@@ -49,15 +49,9 @@ class OverviewPricesTest : public ::testing::Test {
         std::filesystem::create_directories(in);
         return BuildAuctionDatabase(in, o);
     }
-    void ShowWindow() {
-        window = std::make_unique<frmOverview>(session, bids);
-        window->resize(1280, 800);
-        window->show();
-        WaitIdle(*window);
-    }
+    void ShowWindow() { window = ShowOverview(session, bids); }
     void Choose(int round) {
-        window->cboRound->setCurrentIndex(window->cboRound->findData(round));
-        WaitIdle(*window);
+        ChooseRound(*window, round);
         ASSERT_EQ(window->ShownRound(), round);
     }
     void ExpectPrices(const RoundReference& ref, const MarketDataRows& data, int round) {

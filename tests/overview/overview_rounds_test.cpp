@@ -91,14 +91,10 @@ class OverviewRoundsTest : public ::testing::Test {
     }
     void Open(const std::string& path) {
         session.Open(path);
-        window = std::make_unique<frmOverview>(session, bids);
-        window->resize(1280, 800);
-        window->show();
-        WaitIdle(*window);
+        window = ShowOverview(session, bids);
     }
     void Choose(int round) {
-        window->cboRound->setCurrentIndex(window->cboRound->findData(round));
-        WaitIdle(*window);
+        ChooseRound(*window, round);
         ASSERT_EQ(window->ShownRound(), round);
     }
     void ExpectEveryRoundMatches() {

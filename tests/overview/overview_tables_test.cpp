@@ -66,15 +66,9 @@ class OverviewTablesTest : public ::testing::Test {
     }
     void Open(const std::string& path) {
         session.Open(path);
-        window = std::make_unique<frmOverview>(session, bids);
-        window->resize(1280, 800);
-        window->show();
-        WaitIdle(*window);
+        window = ShowOverview(session, bids);
     }
-    void Choose(int round) {
-        window->cboRound->setCurrentIndex(window->cboRound->findData(round));
-        WaitIdle(*window);
-    }
+    void Choose(int round) { ChooseRound(*window, round); }
     // Every tab row and the totals line against the count, for every round, as gross and net amounts.
     void ExpectEveryRoundMatches() {
         const std::vector<BidRow> rows = ReadRows(session.Current()->Data());
