@@ -22,9 +22,11 @@ export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/s
 # Qt's print engine, built without the sanitizer, leaves lock bookkeeping behind on memory it frees; a record
 # set later placed there is then misread as unlocked. Printing and export therefore run in a process of
 # their own. Drawing charts is slow under the sanitizer and adds no thread of its own, so the chart tests
-# run only in the plain build.
+# run only in the plain build. So do the desktop notification tests: they start a bus and its mock (a fork
+# the sanitizer refuses once threads run), and their only thread is Qt's own D-Bus thread, which an
+# uninstrumented Qt and libdbus hide from it.
 runs=("engine *" "store *" "viewer -ExportPrint*" "viewer ExportPrint*" "queries *" "standings *"
-    "overview -OverviewChartsTest*" "alerts *")
+    "overview -OverviewChartsTest*" "alerts AlertTest*")
 for run in "${runs[@]}"; do
     area=${run%% *}
     filter=${run#* }
