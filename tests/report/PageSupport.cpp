@@ -65,13 +65,6 @@ std::vector<std::string> CellsOf(const std::string& row) {
     return cells;
 }
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 }  // namespace
 
 ProgramRun RunChromium(const std::string& page, const std::vector<std::string>& extra,
@@ -167,7 +160,7 @@ std::vector<std::string> PdfPages(const std::string& pdf, const std::string& fol
     if (run.code != 0) return {};
     // Pages end with a form feed.
     std::vector<std::string> pages;
-    std::istringstream all(Slurp(text));
+    std::istringstream all(FileBytes(text));
     for (std::string page; std::getline(all, page, '\f');) pages.push_back(page);
     if (!pages.empty() && pages.back().find_first_not_of(" \n") == std::string::npos) pages.pop_back();
     return pages;

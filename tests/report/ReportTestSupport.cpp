@@ -1,5 +1,7 @@
 #include "report/ReportTestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,16 +15,30 @@
 
 namespace corv::test {
 
-namespace {
-
-std::string Slurp(const std::string& path) {
+std::string FileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-}  // namespace
+std::vector<std::string> JetSampleRounds() {
+    std::vector<std::string> files;
+    for (int r = 1; r <= 6; ++r)
+        files.push_back(CORVIDEL_SHARED_DIR "/jet-samples/auction/31_00" + std::to_string(r) + ".mdb");
+    return files;
+}
+
+std::string ImportJetSampleAuction(const std::string& folder) {
+    std::vector<std::string> args = {folder + "/Auction31.mdb"};
+    for (const std::string& file : JetSampleRounds()) args.push_back(file);
+    const ProgramRun import = RunProgram(CORVIDEL_IMPORT_TOOL, args, folder);
+    if (import.code != 0) {
+        ADD_FAILURE() << "corvidel-import: " << import.err;
+        return {};
+    }
+    return args[0];
+}
 
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
                       const std::string& folder) {
@@ -42,8 +58,8 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
     ProgramRun run;
     int status = 0;
     if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) run.code = WEXITSTATUS(status);
-    run.out = Slurp(outPath);
-    run.err = Slurp(errPath);
+    run.out = FileBytes(outPath);
+    run.err = FileBytes(errPath);
     return run;
 }
 

@@ -19,6 +19,15 @@ struct ProgramRun {
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
                       const std::string& folder);
 
+// Every byte of the file at path; "" when it cannot be read.
+std::string FileBytes(const std::string& path);
+
+// The Jet sample round files of auction 31, round 1 first.
+std::vector<std::string> JetSampleRounds();
+// Auction 31 built in folder from JetSampleRounds() with corvidel-import: its path, or "" (and a failure
+// recorded) when the import failed.
+std::string ImportJetSampleAuction(const std::string& folder);
+
 class Json {
   public:
     using Members = std::vector<std::pair<std::string, Json>>;  // in the document's order

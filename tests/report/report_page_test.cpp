@@ -24,17 +24,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kSamples = CORVIDEL_SHARED_DIR "/jet-samples/auction";
 // Long enough to wrap in print, and markup if it were not escaped.
 const std::string kHostile =
     "<img src=x onerror=alert(1)> & \"Sons\" O'Neil Spectrum Holdings of the Far Northern Territories";
-
-std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string NonSpace(const std::string& s) {
     std::string out;
@@ -188,16 +180,11 @@ TEST_F(FixturePageTest, TheBrowsersTablesHoldTheFiguresOfTheJson) {
 }
 
 TEST_F(PageTest, TheBrowsersTablesHoldTheFiguresOfTheJsonForTheJetSamples) {
-    std::vector<std::string> args = {folder.File("Auction31.mdb")};
-    for (int r = 1; r <= 6; ++r) {
-        const std::string file = kSamples + "/31_00" + std::to_string(r) + ".mdb";
-        CORV_NEED_FILE(file);
-        args.push_back(file);
-    }
-    const ProgramRun import = RunProgram(CORVIDEL_IMPORT_TOOL, args, folder.Path());
-    ASSERT_EQ(import.code, 0) << import.err;
-    ExpectFiguresOfTheJson(args[0], {});
-    ExpectFiguresOfTheJson(args[0], {"--round", "5", "--since", "1"});
+    for (const std::string& file : JetSampleRounds()) CORV_NEED_FILE(file);
+    const std::string path = ImportJetSampleAuction(folder.Path());
+    ASSERT_FALSE(path.empty());
+    ExpectFiguresOfTheJson(path, {});
+    ExpectFiguresOfTheJson(path, {"--round", "5", "--since", "1"});
 }
 
 // Markup that fetches, runs or leads out of the page.
@@ -225,7 +212,7 @@ TEST_F(FixturePageTest, NothingOutsideThePageIsReferredToAndAHostileNameStaysTex
     fixture::AuctionOptions options;
     options.rounds = 3;
     const std::string page = Page(Build(options), {});
-    ExpectSelfContained(Bytes(page));
+    ExpectSelfContained(FileBytes(page));
     const std::string dom = Dom(page);
     ExpectSelfContained(dom);
     const auto bidders = TablesOf(dom).at("t-bidders").rows;

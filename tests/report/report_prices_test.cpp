@@ -80,15 +80,9 @@ TEST_F(ReportPricesTest, FixtureAuctionFiguresMatchTheCountInTheTableChosen) {
 }
 
 TEST_F(ReportPricesTest, JetSampleAuctionFiguresMatchTheCount) {
-    const std::string samples = CORVIDEL_SHARED_DIR "/jet-samples/auction";
-    std::vector<std::string> args = {folder.File("Auction31.mdb")};
-    for (int r = 1; r <= 6; ++r) {
-        args.push_back(samples + "/31_00" + std::to_string(r) + ".mdb");
-        CORV_NEED_FILE(args.back());
-    }
-    const ProgramRun import = RunProgram(CORVIDEL_IMPORT_TOOL, args, folder.Path());
-    ASSERT_EQ(import.code, 0) << import.err;
-    const std::string path = args[0];
+    for (const std::string& file : JetSampleRounds()) CORV_NEED_FILE(file);
+    const std::string path = ImportJetSampleAuction(folder.Path());
+    ASSERT_FALSE(path.empty());
     const RoundReference ref = RoundReference::FromFile(path);
     const MarketDataRows data = AddMarketData(path, "Sizes", ref.Licences());
     ExpectPrices(JsonOf({path}), ref, data, 6);

@@ -21,13 +21,6 @@ using standings::Measure;
 
 const std::string kSamples = CORVIDEL_SHARED_DIR "/jet-samples/auction";
 
-std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 class ReportToolTest : public ::testing::Test {
   protected:
     ProgramRun Report(std::vector<std::string> args) {
@@ -112,7 +105,7 @@ TEST_F(FixtureReportTest, EachTableInCsvHoldsTheRowsOfTheJson) {
             {path, "--round", "5", "--since", "3", "--format", "csv", "--table", name, "--output", csvFile});
         ASSERT_EQ(run.code, 0) << run.err;
         EXPECT_EQ(run.out, "");
-        const auto rows = ParseCsv(Bytes(csvFile));
+        const auto rows = ParseCsv(FileBytes(csvFile));
         const Json::Array& items = doc[name].Items();
         ASSERT_FALSE(items.empty());
         ASSERT_EQ(rows.size(), items.size() + 1);
@@ -185,15 +178,9 @@ TEST_F(FixtureReportTest, FailuresExitWithTheirCodeAndOneLine) {
 
 // Auction 31 built from its Jet round files with corvidel-import.
 TEST_F(ReportToolTest, AnAuctionOfTheJetSamplesAgreesWithTheReference) {
-    std::vector<std::string> args = {folder.File("Auction31.mdb")};
-    for (int r = 1; r <= 6; ++r) {
-        const std::string file = kSamples + "/31_00" + std::to_string(r) + ".mdb";
-        CORV_NEED_FILE(file);
-        args.push_back(file);
-    }
-    const ProgramRun import = RunProgram(CORVIDEL_IMPORT_TOOL, args, folder.Path());
-    ASSERT_EQ(import.code, 0) << import.err;
-    const std::string path = args[0];
+    for (const std::string& file : JetSampleRounds()) CORV_NEED_FILE(file);
+    const std::string path = ImportJetSampleAuction(folder.Path());
+    ASSERT_FALSE(path.empty());
     ExpectReference(JsonOf({path}), path, 6, 5, Measure::Gross);
     ExpectReference(JsonOf({path, "--round", "5", "--since", "1"}), path, 5, 1, Measure::Gross);
     ExpectReference(JsonOf({path, "--round", "1", "--since", "0"}), path, 1, 0, Measure::Gross);
@@ -204,11 +191,11 @@ TEST_F(ReportToolTest, AJetAuctionIsReadAndLeftAsItWas) {
     CORV_NEED_FILE(sample);
     const std::string path = folder.File("Auction31.mdb");
     fs::copy_file(sample, path);
-    const std::string before = Bytes(path);
+    const std::string before = FileBytes(path);
     const Json doc = JsonOf({path});
     EXPECT_FALSE(doc["markets"].Items().empty());
     EXPECT_EQ(doc["rounds"].Items().size(), static_cast<std::size_t>(doc["round"].Number()));
-    EXPECT_EQ(Bytes(path), before);
+    EXPECT_EQ(FileBytes(path), before);
     std::vector<std::string> beside;
     for (const auto& e : fs::directory_iterator(folder.Path())) beside.push_back(e.path().filename());
     std::sort(beside.begin(), beside.end());

@@ -14,6 +14,7 @@
 #include <regex>
 #include <sstream>
 
+#include "report/ReportTestSupport.h"
 #include "report/WatchList.h"
 #include "support/AuctionDatabase.h"
 
@@ -25,13 +26,6 @@ using report::WatchList;
 using report::WatchListError;
 using report::WatchRule;
 using report::WatchWhen;
-
-std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 void Put(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
@@ -195,7 +189,7 @@ TEST_F(WatchFileTest, ReadingWritesNothingAndAMissingListIsNone) {
     Put(bad, text);
     chmod(bad.c_str(), 0644);
     EXPECT_THROW(report::ReadWatchList(bad), WatchListError);
-    EXPECT_EQ(Bytes(bad), text);
+    EXPECT_EQ(FileBytes(bad), text);
     EXPECT_EQ(Listing(folder.Path()), std::vector<std::string>{"Auction14.watch.json"});
     // A folder in its place is a list that cannot be read.
     try {
@@ -221,9 +215,9 @@ TEST_F(WatchFileTest, WritingReplacesTheListWholeAndPrivately) {
     WatchList broken;
     broken.rules.push_back({});
     broken.rules[0].when = WatchWhen::NewLeader;
-    const std::string before = Bytes(path);
+    const std::string before = FileBytes(path);
     EXPECT_THROW(report::WriteWatchList(path, broken), std::runtime_error);
-    EXPECT_EQ(Bytes(path), before);
+    EXPECT_EQ(FileBytes(path), before);
     EXPECT_EQ(Listing(folder.Path()), std::vector<std::string>{"Auction14.watch.json"});
     // A folder that cannot be written to: an error naming the list.
     try {
@@ -346,7 +340,7 @@ TEST_F(WatchFileTest, TheAlertLogRoundTripsAndKeepsTheNewest) {
                   path + " cannot be used as an alert log: line 2: alert 1 has no text \"time\"");
     }
     EXPECT_THROW(report::AppendAlertLog(path, first), std::runtime_error);
-    EXPECT_EQ(Bytes(path), bad);
+    EXPECT_EQ(FileBytes(path), bad);
 }
 
 }  // namespace

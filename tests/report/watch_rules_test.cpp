@@ -293,22 +293,16 @@ TEST_F(WatchRulesTest, EveryRuleOnTheFixtureAgreesWithTheRows) {
 }
 
 TEST_F(WatchRulesTest, EveryRuleOnTheJetSamplesAgreesWithTheRows) {
-    std::vector<std::string> args = {folder.File("Auction31.mdb")};
-    for (int r = 1; r <= 6; ++r) {
-        const std::string file =
-            CORVIDEL_SHARED_DIR "/jet-samples/auction/31_00" + std::to_string(r) + ".mdb";
-        CORV_NEED_FILE(file);
-        args.push_back(file);
-    }
-    const ProgramRun import = RunProgram(CORVIDEL_IMPORT_TOOL, args, folder.Path());
-    ASSERT_EQ(import.code, 0) << import.err;
+    for (const std::string& file : JetSampleRounds()) CORV_NEED_FILE(file);
+    const std::string path = ImportJetSampleAuction(folder.Path());
+    ASSERT_FALSE(path.empty());
     // Its eligibility never falls and every round holds bids.
-    EXPECT_EQ(ExpectEveryRound(args[0]),
+    EXPECT_EQ(ExpectEveryRound(path),
               (std::set<WatchWhen>{WatchWhen::NewLeader, WatchWhen::NewHighBid, WatchWhen::HighBidReaches,
                                    WatchWhen::Rises, WatchWhen::GainsOrLosesLead, WatchWhen::TotalReaches}));
 
     // The texts a person reads, as the manual shows them.
-    const auto h = report::ReadReportAuction(args[0]).history;
+    const auto h = report::ReadReportAuction(path).history;
     report::WatchList list;
     list.rules = {Licence(WatchWhen::NewLeader, "BTA001", "C"), Licence(WatchWhen::NewHighBid, "BTA014"),
                   Bidder(WatchWhen::GainsOrLosesLead, "OSPREY COMM")};
