@@ -41,10 +41,7 @@ class OverviewChartsTest : public ::testing::Test {
         path = BuildAuctionDatabase(folder.Path(), o);
         session.Open(path);
         rows = ReadRows(session.Current()->Data());
-        window = std::make_unique<frmOverview>(session, bids);
-        window->resize(1280, 800);
-        window->show();
-        WaitIdle(*window);
+        window = ShowOverview(session, bids);
     }
     QList<QPointF> Points(const QString& name) {
         for (QAbstractSeries* s : window->charts->Chart()->series())

@@ -76,11 +76,8 @@ class OverviewCopyTest : public ::testing::Test {
                   "INSERT INTO [Markets and Bidders] (Round, Market, Block, [Bidder Name], [Bid Amount], "
                   "[Net Bid Amount]) VALUES (3, 'ZZ Quote', 'A', 'Rook \"Wireless\", Inc.', 123456, 100000)");
         session.Open(path);
-        window = std::make_unique<frmOverview>(session, bids);
-        window->resize(1280, 800);
-        window->show();
+        window = ShowOverview(session, bids);
         QApplication::setActiveWindow(window.get());
-        WaitIdle(*window);
     }
     void ClickRow(QTableView* view, int row, Qt::KeyboardModifiers modifiers = {}) {
         QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers,
