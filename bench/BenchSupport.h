@@ -58,9 +58,10 @@ inline void Exec(sqlite3* db, const std::string& sql) {
     Check(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, sql.c_str());
 }
 
-// "Markets and Bidders" with rows spread over rounds of rowsPerRound bids, "All Bids", a user-built copy of
-// it shown whole, and the catalog, laid out as creation lays out an auction (Round index included).
-inline void WriteBidAuction(const std::string& path, int rows, int rowsPerRound) {
+// "Markets and Bidders" with rows spread over rounds of rowsPerRound bids on markets markets (two blocks each
+// unless a multiple of three) each, "All Bids", a user-built copy of it shown whole, and the catalog, laid
+// out as creation lays out an auction (Round index included).
+inline void WriteBidAuction(const std::string& path, int rows, int rowsPerRound, int markets = 493) {
     using corv::FieldType;
     sqlite3* db = nullptr;
     Check(sqlite3_open(path.c_str(), &db), db, "open");
@@ -80,9 +81,9 @@ inline void WriteBidAuction(const std::string& path, int rows, int rowsPerRound)
           db, "prepare");
     const char* bidders[] = {"Northwind Wireless", "O'Hara Telecom", "Bluebird PCS", "Corvid Spectrum",
                              "Summit Mobile"};
-    char market[32];
+    char market[48];
     for (int i = 0; i < rows; ++i) {
-        std::snprintf(market, sizeof market, "M%03d-Market Area %d", i % 493, i % 493);
+        std::snprintf(market, sizeof market, "M%03d-Market Area %d", i % markets, i % markets);
         const double amount = 100000.0 + (i % 9973) * 250.0 + (i % 4 == 0 ? 0.75 : 0.0);
         sqlite3_bind_int(st, 1, 14);
         sqlite3_bind_int(st, 2, 1 + i / rowsPerRound);

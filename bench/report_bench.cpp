@@ -209,6 +209,22 @@ int main() {
     std::printf("%-58s wall %8.1f ms  exit %d  %s\n", "corvidel-report --format json (whole process)",
                 Ms(wall), code, "aim < 1500 ms");
 
+    {
+        // The page of an auction of a million bids on about 3,000 licences, written as the program writes it.
+        const std::string wide = folder + "/Auction16.mdb";
+        WriteBidAuction(wide, rows, perRound, 1499);
+        const auto w = st::ReadAuctionFile(wide);
+        const int wideLast = w.rounds.back();
+        Timer timer;
+        const auto report =
+            corv::report::BuildReport(w.history, "Auction16.mdb", wideLast, wideLast - 1, st::Measure::Gross);
+        const std::string page =
+            corv::report::HtmlPage(report, corv::report::PageExtras(wide, *w.history, wideLast));
+        timer.Print("BuildReport and HtmlPage, about 3,000 licences", "aim < 1000 ms");
+        std::printf("  the page: %.2f MB for %zu licences, aim < 5 MB\n",
+                    static_cast<double>(page.size()) / 1e6, report.standings.markets.size());
+    }
+
     std::filesystem::remove_all(folder);
     return 0;
 }
