@@ -58,9 +58,9 @@ inline void Exec(sqlite3* db, const std::string& sql) {
     Check(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, sql.c_str());
 }
 
-// "Markets and Bidders" with rows spread over rounds of rowsPerRound bids on markets markets (two blocks each
-// unless a multiple of three) each, "All Bids", a user-built copy of it shown whole, and the catalog, laid
-// out as creation lays out an auction (Round index included).
+// "Markets and Bidders" with rows spread over rounds of rowsPerRound bids on that many markets (of two blocks
+// each, unless markets is a multiple of three), "All Bids", a user-built copy of it shown whole, and the
+// catalog, laid out as creation lays out an auction (Round index included).
 inline void WriteBidAuction(const std::string& path, int rows, int rowsPerRound, int markets = 493) {
     using corv::FieldType;
     sqlite3* db = nullptr;
